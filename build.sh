@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds, runs and tests Morvyn's File Compare from a clean clone.
+#   ./build.sh demo   build and open the bundled example pair with moxa
+#   ./build.sh test   build both programs (plain and sanitized) and run the whole test suite
+#   ./build.sh bench  build the release preset and run the speed comparisons in bench/
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ pkg-config libncurses-dev libgtest-dev libgmock-dev
+          libbenchmark-dev tmux diffutils)
+
+missingDependencies() {
+    command -v cmake >/dev/null && command -v ninja >/dev/null && command -v g++ >/dev/null &&
+        command -v pkg-config >/dev/null && pkg-config --exists ncursesw &&
+        [ -f /usr/include/gtest/gtest.h ] && [ -f /usr/include/gmock/gmock.h ] &&
+        [ -f /usr/include/benchmark/benchmark.h ] && command -v tmux >/dev/null &&
+        command -v diff >/dev/null && return 1
+    return 0
+}
+
+ensureDependencies() {
+    missingDependencies || return 0
+    if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
+        echo "Installing build dependencies: ${packages[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+    else
+        echo "Missing build dependencies. Install them with:" >&2
+        echo "  sudo apt-get install ${packages[*]}" >&2
+        exit 1
+    fi
+}
+
+build() { # preset
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+}
+
+case "${1:-}" in
+demo)
+    ensureDependencies
+    build release
+    exec build/release/app/moxa examples/old.txt examples/new.txt
+    ;;
+test)
+    ensureDependencies
+    build dev
+    ctest --preset dev
+    build asan
+    ctest --preset asan
+    ;;
+bench)
+    ensureDependencies
+    build release
+    exec bench/run.sh build/release
+    ;;
+*)
+    echo "usage: ./build.sh demo|test|bench" >&2
+    exit 2
+    ;;
+esac

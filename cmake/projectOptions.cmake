@@ -1,0 +1,86 @@
+# Warnings, sanitizers and the two builds of every target.
+#
+# Every library and program exists twice: the wide build (suffix _w, UTF-16 text inside, the
+# program moxa) and the narrow build (suffix _n, 8-bit text throughout, the program moxaw). The
+# only difference between them is the definition QVD_NARROW_BUILD, which platform/build.h turns
+# into the text type and the few switches where the builds really differ.
+
+set(QVD_BUILDS w n)
+
+function(projectOptions target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
+endfunction()
+
+if(QVD_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+
+# Applies the build flavour ("w" or "n") to a target.
+function(qvdFlavour target flavour)
+    if(flavour STREQUAL "n")
+        target_compile_definitions(${target} PUBLIC QVD_NARROW_BUILD=1)
+    endif()
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    projectOptions(${target})
+endfunction()
+
+# qvdLibrary(NAME engine SOURCES a.cpp b.cpp DEPS platform settings [EXTERNAL PkgConfig::X])
+# makes engine_w and engine_n, each linked to the same flavour of its DEPS.
+function(qvdLibrary)
+    cmake_parse_arguments(ARG "" "NAME" "SOURCES;DEPS;EXTERNAL" ${ARGN})
+    foreach(flavour IN LISTS QVD_BUILDS)
+        set(target ${ARG_NAME}_${flavour})
+        add_library(${target} STATIC ${ARG_SOURCES})
+        qvdFlavour(${target} ${flavour})
+        foreach(dep IN LISTS ARG_DEPS)
+            target_link_libraries(${target} PUBLIC ${dep}_${flavour})
+        endforeach()
+        if(ARG_EXTERNAL)
+            target_link_libraries(${target} PUBLIC ${ARG_EXTERNAL})
+        endif()
+    endforeach()
+endfunction()
+
+# qvdProgram(WIDE moxa NARROW moxaw SOURCES main.cpp DEPS app)
+# makes one program per build; either name may be left out to build only one flavour.
+function(qvdProgram)
+    cmake_parse_arguments(ARG "" "WIDE;NARROW" "SOURCES;DEPS;EXTERNAL" ${ARGN})
+    foreach(flavour IN LISTS QVD_BUILDS)
+        if(flavour STREQUAL "w")
+            set(target ${ARG_WIDE})
+        else()
+            set(target ${ARG_NARROW})
+        endif()
+        if(NOT target)
+            continue()
+        endif()
+        add_executable(${target} ${ARG_SOURCES})
+        qvdFlavour(${target} ${flavour})
+        foreach(dep IN LISTS ARG_DEPS)
+            target_link_libraries(${target} PRIVATE ${dep}_${flavour})
+        endforeach()
+        if(ARG_EXTERNAL)
+            target_link_libraries(${target} PRIVATE ${ARG_EXTERNAL})
+        endif()
+    endforeach()
+endfunction()
+
+# qvdTest(NAME engine SOURCES t1.cpp t2.cpp DEPS engine)
+# makes the test programs engineTests_w and engineTests_n and registers every GoogleTest case of
+# both with CTest, so each case runs once per build ("engineTests_w.Suite.Case").
+function(qvdTest)
+    cmake_parse_arguments(ARG "" "NAME" "SOURCES;DEPS;EXTERNAL" ${ARGN})
+    foreach(flavour IN LISTS QVD_BUILDS)
+        set(target ${ARG_NAME}Tests_${flavour})
+        add_executable(${target} ${ARG_SOURCES})
+        qvdFlavour(${target} ${flavour})
+        target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+        foreach(dep IN LISTS ARG_DEPS)
+            target_link_libraries(${target} PRIVATE ${dep}_${flavour})
+        endforeach()
+        target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock ${ARG_EXTERNAL})
+        gtest_discover_tests(${target} TEST_PREFIX "${target}." DISCOVERY_TIMEOUT 60)
+    endforeach()
+endfunction()
