@@ -1,0 +1,57 @@
+#pragma once
+// The console screen layer: every full-screen picture reaches the screen through these calls.
+// Positions are (row, column) from (0, 0) at the top left. A write that runs past the right edge
+// continues at the start of the next row; cells beyond the buffer are dropped. Display strings
+// hold colour escapes: "%0" to "%6" select the colour scheme entry for the text that follows.
+
+#include "platform/build.h"
+
+#include <cstdint>
+
+// A console size in cells (signed 16-bit each, as the console reports them).
+struct ScreenSize {
+    int16_t width;
+    int16_t height;
+    friend bool operator==(ScreenSize, ScreenSize) = default;
+};
+
+// Most cells one colour-escape string may produce; markers do not count.
+inline constexpr int cellBufferCapacity = 7998;
+
+// Takes the console for all other calls. True when a console is there.
+bool openConsoleOutput();
+
+// count characters and count attributes from (row, column). Returns 0.
+int writeCells(const TChar* characters, const uint16_t* attributes, int count, int row, int column);
+
+#if QVD_WIDE
+// count UTF-16 characters from (row, column), all in one attribute.
+void writeText(const char16_t* characters, int count, int row, int column, uint16_t attribute);
+#endif
+
+// count 8-bit characters of the OEM code page from (row, column), all in one attribute.
+void writeNarrowText(const char* characters, int count, int row, int column, uint16_t attribute);
+
+// The colour-escape writer. Returns 0 when written, 1 (and writes nothing) when the string holds
+// more than cellBufferCapacity visible characters.
+int writeEscaped(const TChar* text, int row, int column);
+
+// Reads count characters or attributes back from (row, column).
+void readCharacters(TChar* out, int count, int row, int column);
+void readAttributes(uint16_t* out, int count, int row, int column);
+
+void setCursorVisible(bool visible);
+
+// Blanks the whole buffer in attribute, makes it the text attribute, cursor visible at (0, 0).
+void clearScreen(uint16_t attribute);
+
+// largest: the largest window possible (the terminal's size); else the current window size.
+ScreenSize getScreenSize(bool largest);
+
+// Makes window and buffer the given size (cut to the largest); returns the size in force.
+ScreenSize setScreenSize(ScreenSize size);
+
+// Screen-size step rules of the viewer's Alt-F8, Alt-F9 and T keys.
+int16_t nextScreenWidth(int16_t current);
+int16_t nextScreenHeight(int16_t current);
+int16_t tallToggleHeight(int16_t current, int16_t startupHeight);
