@@ -1,0 +1,26 @@
+#pragma once
+// The aligned list of rows the viewer shows: each row holds the left line, the right line or
+// both, and whether they compare equal under the current rules.
+
+#include "engine/lineTable.h"
+
+#include <cstdint>
+
+struct DiffRow {
+    const uint8_t* leftText;  // the left line's text; emptyText without a left line
+    uint32_t leftLength;      // 0 without a left line
+    uint32_t leftNumber;      // 1-based position in the left table; 0 without a left line
+    const uint8_t* rightText; // the right line's text; emptyText without a right line
+    uint32_t rightLength;     // 0 without a right line
+    uint32_t rightNumber;     // 1-based position in the right table; 0 without a right line
+    int32_t match;            // paired rows: 1 equal, 0 different; one-sided rows: 0
+};
+
+// The shared text of a missing side: one zero 16-bit unit, never written or freed.
+extern const uint8_t emptyText[2];
+
+// Aligns the two tables into rows ended by an all-zero row. rowCount receives the number of rows
+// before the terminator. Returns a block from malloc (free it with free), or null (a null table:
+// rowCount untouched; no memory: rowCount 0).
+[[nodiscard]] DiffRow* buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
+                                     uint32_t& rowCount);

@@ -1,0 +1,20 @@
+#pragma once
+// Line tables: a file image cut into lines (text modes) or fixed-size rows (hex mode). Entries
+// point into the image and never copy text, so the image must outlive the table.
+
+#include <cstdint>
+
+struct LineRef {
+    const uint8_t* text; // first character inside the image (a byte, or the first byte of a unit)
+    uint32_t length;     // characters without the line end: bytes, or 16-bit units in mode 3
+};
+
+// Modes of buildLineTable.
+inline constexpr int32_t kMode8Bit = 1;  // 8-bit text split at line ends
+inline constexpr int32_t kMode16Bit = 3; // UTF-16 LE text split at line ends
+// A negative mode -W cuts hex rows of W bytes.
+
+// Cuts image into a table ended by the entry {nullptr, 0}. Reads settings.suppressEmptyLines and
+// settings.hexMode. Returns a block from malloc (free it with free), or null when it cannot be
+// allocated.
+[[nodiscard]] LineRef* buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_t mode);
