@@ -352,7 +352,9 @@ Result decodeAt(const KeyParser& parser, std::string_view bytes, size_t pos, boo
         // Nothing finished it: it was Alt with the bracket or the letter O.
         return complete(2, withModifiers(keyEventForCharacter(next), kModifierAlt));
     }
-    if (!allowAltPrefix) return complete(1, controlKey(kEsc));
+    // Esc before Esc before more: the first is a key of its own, the second may be a prefix.
+    bool escapeRun = next == kEsc && pos + 2 < bytes.size() && bytes[pos + 2] == '\x1b';
+    if (!allowAltPrefix || escapeRun) return complete(1, controlKey(kEsc));
     Result inner = decodeAt(parser, bytes, pos + 1, timedOut, false);
     if (inner.state == Decoded::incomplete) return inner;
     if (inner.state == Decoded::ignored) return ignored(inner.length + 1);
