@@ -62,6 +62,7 @@ struct TerminalState {
     short nextPair = 1;
 
     KeyParser parser;
+    bool resizeUnreported = false; // the console follows a new size the key wait has not told
 };
 
 TerminalState terminal;
@@ -448,6 +449,15 @@ void followResize() {
     resizeConsoleBuffer(width, height);
 }
 
+// Takes in a size change the signal handler saw. Done before drawing too, so nothing is drawn
+// for a size the terminal no longer has; the key wait then reports it.
+void followResizes() {
+    if (!resizeSeen) return;
+    resizeSeen = 0;
+    followResize();
+    terminal.resizeUnreported = true;
+}
+
 // After a stop: our modes again, the full screen drawn anew from nothing.
 void resume() {
     continueSeen = 0;
@@ -497,9 +507,9 @@ int readTerminal(void*, uint8_t* buffer, int capacity, int timeoutMs) {
     for (;;) {
         if (continueSeen) resume();
         if (suspendAsked) suspend();
-        if (resizeSeen) {
-            resizeSeen = 0;
-            followResize();
+        followResizes();
+        if (terminal.resizeUnreported) {
+            terminal.resizeUnreported = false;
             return kInputResized;
         }
         pollfd watched[2] = {{terminal.ttyFd, POLLIN, 0}, {terminal.wakePipe[0], POLLIN, 0}};
@@ -549,6 +559,7 @@ void terminalSize(int& width, int& height) {
 void presentConsole() {
     if (!consoleBuffer.drawn || !probe()) return;
     if (!startScreen()) return;
+    followResizes();
     drawScreen();
 }
 
