@@ -10,7 +10,8 @@ set -u
 testCase=$1
 program=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/qvdTerminal.XXXXXX")
-socket="qvd-$testCase-$$"
+serverCount=0
+socket="qvd-$testCase-$$-$serverCount"
 pane=qvd:0.0
 
 tm() { tmux -L "$socket" -f /dev/null "$@"; }
@@ -36,6 +37,10 @@ infocmp "$terminalType" >/dev/null 2>&1 || terminalType=screen
 
 # Starts an interactive shell in a pane of width x height, with a clean environment.
 startShell() {
+    # A fresh server each time: one that was just killed may still hold its socket.
+    tm kill-server >/dev/null 2>&1
+    serverCount=$((serverCount + 1))
+    socket="qvd-$testCase-$$-$serverCount"
     tm new-session -d -s qvd -x "$1" -y "$2" \
         "env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=$work TERM=$terminalType LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile -i" ||
         fail "tmux did not start"
@@ -154,7 +159,6 @@ keyViewSignalsRestoreTheTerminal() {
         expectStatus "$expected"
         expectModesRestored
         expectShellScreen
-        tm kill-server
     done
 }
 
