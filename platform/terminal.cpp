@@ -48,6 +48,7 @@ struct TerminalState {
     FILE* screenInput = nullptr;
     bool screenFailed = false;
     bool unicodeTerminal = false;
+    bool alternateScreen = false; // the terminal keeps the user's screen while ours is shown
     int colours = 0;
     bool titlePushed = false;
     std::u16string shownTitle;
@@ -328,6 +329,9 @@ bool startScreen() {
         terminal.screenFailed = true;
         return false;
     }
+    char* enterAlternate = tigetstr("smcup");
+    terminal.alternateScreen =
+        enterAlternate != nullptr && enterAlternate != reinterpret_cast<char*>(-1);
     raw();
     noecho();
     nonl();
@@ -426,6 +430,10 @@ void drawScreen() {
 
 void endScreen() {
     if (terminal.screen == nullptr) return;
+    if (!terminal.alternateScreen) { // nothing brings the user's screen back: leave it blank
+        erase();
+        refresh();
+    }
     endwin();
     popTitle();
     delscreen(terminal.screen);
