@@ -16,6 +16,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <locale.h>
 #include <poll.h>
 #include <string>
 #include <sys/ioctl.h>
@@ -308,16 +309,32 @@ void popTitle() {
     terminal.shownTitle.clear();
 }
 
+// ncursesw writes characters in the encoding of the user's locale (LANG, LC_ALL...). That locale
+// is put in force for this thread only while ncurses works, so the rest of the program keeps the
+// C locale it was written for, whatever the user's settings.
+struct UserLocale {
+    locale_t previous;
+    UserLocale() {
+        static locale_t user = [] {
+            locale_t fromEnvironment = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
+            return fromEnvironment != static_cast<locale_t>(nullptr)
+                       ? fromEnvironment
+                       : newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        }();
+        previous = uselocale(user);
+    }
+    ~UserLocale() { uselocale(previous); }
+    UserLocale(const UserLocale&) = delete;
+    UserLocale& operator=(const UserLocale&) = delete;
+};
+
 bool startScreen() {
     if (terminal.screen != nullptr) return true;
     if (terminal.screenFailed) return false;
     takeModes();
-    static bool localeSet = false;
-    if (!localeSet) { // ncursesw writes characters in the encoding the user's locale names
-        localeSet = true;
-        setlocale(LC_CTYPE, "");
-    }
+    UserLocale locale;
     terminal.unicodeTerminal = strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    use_tioctl(TRUE); // the terminal's own size, even where LINES and COLUMNS are set
     terminal.screenOutput = fdopen(dup(terminal.ttyFd), "w");
     terminal.screenInput = fdopen(dup(terminal.ttyFd), "r");
     if (terminal.screenOutput != nullptr && terminal.screenInput != nullptr)
@@ -387,6 +404,7 @@ void drawCell(int row, int column, char16_t unit, uint16_t attribute, int backgr
 }
 
 void drawScreen() {
+    UserLocale locale;
     const ConsoleBuffer& buffer = consoleBuffer;
     int background = terminal.colours == 0 ? commonBackground() : 0;
     bool whole = terminal.shownWidth != buffer.width || terminal.shownHeight != buffer.height ||
@@ -429,6 +447,7 @@ void drawScreen() {
 }
 
 void endScreen() {
+    UserLocale locale;
     if (terminal.screen == nullptr) return;
     if (!terminal.alternateScreen) { // nothing brings the user's screen back: leave it blank
         erase();
@@ -447,6 +466,7 @@ void endScreen() {
 
 // Follows the terminal's new size: ncurses' idea of it, then the console buffer.
 void followResize() {
+    UserLocale locale;
     int width = 0;
     int height = 0;
     terminalSize(width, height);
@@ -468,6 +488,7 @@ void followResizes() {
 
 // After a stop: our modes again, the full screen drawn anew from nothing.
 void resume() {
+    UserLocale locale;
     continueSeen = 0;
     if (!modesTaken) return;
     tcsetattr(terminal.ttyFd, TCSADRAIN, &terminal.rawModes);
@@ -482,6 +503,7 @@ void resume() {
 
 // Ctrl-Z: the terminal as the user had it, stop, and the view again when the shell resumes us.
 void suspend() {
+    UserLocale locale;
     suspendAsked = 0;
     if (terminal.screen != nullptr) {
         endwin();

@@ -35,14 +35,16 @@ fail() {
 terminalType=tmux-256color
 infocmp "$terminalType" >/dev/null 2>&1 || terminalType=screen
 
-# Starts an interactive shell in a pane of width x height, with a clean environment.
+# Starts an interactive shell in a pane of width x height, with a clean environment in the
+# locale given as a third argument (C.UTF-8 when there is none).
 startShell() {
+    local locale=${3:-C.UTF-8}
     # A fresh server each time: one that was just killed may still hold its socket.
     tm kill-server >/dev/null 2>&1
     serverCount=$((serverCount + 1))
     socket="qvd-$testCase-$$-$serverCount"
     tm new-session -d -s qvd -x "$1" -y "$2" \
-        "env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=$work TERM=$terminalType LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile -i" ||
+        "env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=$work TERM=$terminalType LANG=$locale PS1='$ ' bash --norc --noprofile -i" ||
         fail "tmux did not start"
     tm set -s escape-time 10
     tm set -g remain-on-exit on
@@ -134,6 +136,17 @@ keyViewDrawsAndFollowsTheTerminal() {
     expectModesRestored
     expectShellScreen
     [ "$(tm display -p -t "$pane" '#{pane_title}')" = "$title" ] || fail "the user's title not back"
+}
+
+keyViewAsciiOnTerminalWithoutUtf8() {
+    startShell 80 25 C
+    runRecorded "$program"
+    waitForText 'keyView: press keys' || fail "the screen was not drawn"
+    screen | grep -q '^-\{80\}$' || fail "line drawing not shown as ASCII"
+    screen | grep -q ' ???$' || fail "characters beyond ASCII not shown as '?'"
+    press q
+    expectStatus 0
+    expectModesRestored
 }
 
 keyViewCtrlCEndsWith130() {
