@@ -140,6 +140,7 @@ void setConsoleTitle(const TChar* title) {
 #endif
     }
     consoleBuffer.title = units;
+    ++consoleBuffer.changeCount;
 }
 
 void clearScreen(uint16_t attribute) {
