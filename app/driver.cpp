@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/options.h"
 #include "app/settings.h"
+#include "platform/files.h"
 #include "platform/pathText.h"
 
 #include <memory>
@@ -44,8 +45,33 @@ void printResult(const DriverState& state, bool identical) {
                  state.shownPath2.c_str(), identical ? "" : "not ");
 }
 
+// Batch mode needs only the verdict, so the files are compared in step instead of being held:
+// the same answers and messages as loading both, without a block of each file's size.
+int compareInBatch(DriverState& state) {
+    uint32_t size1 = 0;
+    uint32_t size2 = 0;
+    FileComparison result = compareFiles(pathToBytes(state.path1.text).c_str(),
+                                         pathToBytes(state.path2.text).c_str(), size1, size2);
+    switch (result) {
+    case FileComparison::file1Failed:
+        printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
+        return kExitBadInput;
+    case FileComparison::file2Failed:
+        printMessage("\nCan't load file 2 (%S)\n", state.shownPath2.c_str());
+        return kExitBadInput;
+    case FileComparison::identical:
+    case FileComparison::different:
+        break;
+    }
+    settings.offsetDigits = countOffsetDigits(size1, size2);
+    bool identical = result == FileComparison::identical;
+    printResult(state, identical);
+    return identical ? kExitIdentical : kExitDifferent;
+}
+
 // Loads both files, tests identity, and reports or shows them. Returns the exit code.
 int compareFiles(DriverState& state) {
+    if (settings.batchMode) return compareInBatch(state);
     state.image1.raw = loadFile(state.path1.text, state.image1.rawSize);
     if (!state.image1.raw) {
         printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
@@ -59,10 +85,6 @@ int compareFiles(DriverState& state) {
     settings.offsetDigits = countOffsetDigits(state.image1.rawSize, state.image2.rawSize);
     bool identical = filesIdentical(state.image1, state.image2);
 
-    if (settings.batchMode) {
-        printResult(state, identical);
-        return identical ? kExitIdentical : kExitDifferent;
-    }
     if (identical) {
         printResult(state, true);
         printMessage("\nPress any key to exit!\n");

@@ -17,3 +17,20 @@ inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFFu;
 // True when path opens for reading and is not a directory: what "can be opened as a file" means
 // here, since a directory opens for reading too on POSIX. Never blocks on a FIFO.
 [[nodiscard]] bool opensAsFile(const char* path);
+
+// Outcome of compareFiles, in the order the whole-file loader would find them: file 1 is
+// judged before file 2.
+enum class FileComparison {
+    identical,   // both load and hold the same bytes
+    different,   // both load, and their bytes differ
+    file1Failed, // file 1 cannot be loaded (for any of the reasons readWholeFile gives)
+    file2Failed, // file 1 loads, file 2 cannot
+};
+
+// The identity test without holding the files: both are read in step through two small buffers
+// and compared on the way. Gives the verdict readWholeFile on both and a byte comparison would
+// give (a file that cannot be loaded completely is reported as such even after a difference was
+// seen, so both are read to their ends), and stores the sizes read. Only the memory differs: no
+// block of the file's size is needed.
+[[nodiscard]] FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size1,
+                                          uint32_t& size2);
