@@ -70,7 +70,7 @@ int compareInBatch(DriverState& state) {
 }
 
 // Loads both files, tests identity, and reports or shows them. Returns the exit code.
-int compareFiles(DriverState& state) {
+int loadAndCompare(DriverState& state) {
     if (settings.batchMode) return compareInBatch(state);
     state.image1.raw = loadFile(state.path1.text, state.image1.rawSize);
     if (!state.image1.raw) {
@@ -147,7 +147,7 @@ int runProgram(int argumentCount, char** argumentVector) {
     // ---- Joins here with the console: the title "Morvyn's File Compare %S - %s %s" with
     // kVersionText and both displayed paths.
 
-    int exitCode = compareFiles(*state);
+    int exitCode = loadAndCompare(*state);
 
     // Exit steps.
     // ---- Joins here with the console: setScreenSize(startupSize), in batch mode too; then
