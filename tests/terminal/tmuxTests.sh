@@ -195,4 +195,58 @@ keyViewCtrlZSuspendsAndRedraws() {
     waitForText 'marker-before-run' || fail "the shell's screen did not come back"
 }
 
+# --- the program with identical files ----------------------------------------------------------
+
+makeIdenticalFiles() {
+    printf 'one\ntwo\n' >"$work/a.txt"
+    printf 'one\ntwo\n' >"$work/b.txt"
+}
+
+identicalFilesWaitForOneKey() {
+    makeIdenticalFiles
+    startShell 80 25
+    runRecorded "$program $work/a.txt $work/b.txt"
+    waitForText 'Press any key to exit!' || fail "no prompt for a key"
+    screen | grep -q "a.txt and .*b.txt are identical" || fail "no verdict line"
+    stillRunning 0.5 || fail "the program did not wait for a key"
+    press x
+    expectStatus 0
+    expectModesRestored
+    screen | grep -q '^\$ x$' && fail "the key reached the shell: more than one key was read, or none"
+    # The lines stay on the shell's screen: the full screen was never opened.
+    screen | grep -q 'Press any key to exit!' || fail "the messages did not stay"
+}
+
+identicalFilesCtrlCEndsWith130() {
+    makeIdenticalFiles
+    startShell 80 25
+    runRecorded "$program $work/a.txt $work/b.txt"
+    waitForText 'Press any key to exit!' || fail "no prompt for a key"
+    press C-c
+    expectStatus 130
+    expectModesRestored
+}
+
+identicalFilesReadTheKeyFromTheTerminal() {
+    makeIdenticalFiles
+    startShell 80 25
+    runRecorded "$program $work/a.txt $work/b.txt < /dev/null"
+    waitForText 'Press any key to exit!' || fail "no prompt for a key"
+    stillRunning 0.5 || fail "the end of standard input was taken for a key"
+    press Enter
+    expectStatus 0
+    expectModesRestored
+}
+
+identicalFilesWithoutTerminalDoNotWait() {
+    makeIdenticalFiles
+    startShell 80 25
+    runRecorded "setsid -w $program $work/a.txt $work/b.txt < /dev/null > $work/out"
+    expectStatus 0
+    expectModesRestored
+    grep -q 'are identical' "$work/out" || fail "no verdict without a terminal"
+    grep -q 'Press any key' "$work/out" && fail "asked for a key that cannot come"
+    return 0
+}
+
 "$testCase"
