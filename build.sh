@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
 # Builds, runs and tests Morvyn's File Compare from a clean clone.
 #   ./build.sh demo   build and open the bundled example pair with moxa
-#   ./build.sh test   build both programs (plain and sanitized) and run the whole test suite
+#   ./build.sh test   build both programs (plain and sanitized) and run the whole test suite,
+#                     then each fuzz target for a short while
 #   ./build.sh bench  build the release preset and run the speed comparisons in bench/
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config libncurses-dev libgtest-dev libgmock-dev
-          libbenchmark-dev tmux diffutils)
+          libbenchmark-dev tmux diffutils clang libclang-rt-dev)
+
+# libFuzzer comes with clang's runtime libraries, a package of its own on Debian.
+fuzzerInstalled() {
+    command -v clang++ >/dev/null &&
+        compgen -G "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer*.a" >/dev/null
+}
 
 missingDependencies() {
     command -v cmake >/dev/null && command -v ninja >/dev/null && command -v g++ >/dev/null &&
         command -v pkg-config >/dev/null && pkg-config --exists ncursesw &&
         [ -f /usr/include/gtest/gtest.h ] && [ -f /usr/include/gmock/gmock.h ] &&
         [ -f /usr/include/benchmark/benchmark.h ] && command -v tmux >/dev/null &&
-        command -v diff >/dev/null && return 1
+        command -v diff >/dev/null && fuzzerInstalled && return 1
     return 0
 }
 
@@ -49,6 +56,9 @@ test)
     ctest --preset dev
     build asan
     ctest --preset asan
+    build fuzz
+    tests/fuzz/run.sh build/fuzz "${QVD_FUZZ_SECONDS:-20}"
+    echo "fuzz stage passed: every target ran without a finding"
     ;;
 bench)
     ensureDependencies

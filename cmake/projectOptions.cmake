@@ -17,6 +17,14 @@ if(QVD_SANITIZE)
     add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
+# The fuzz preset (clang only): every library carries libFuzzer's coverage hooks and both
+# sanitizers; only the fuzz targets in tests/fuzz link the fuzzer's own main.
+if(QVD_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+
 # Applies the build flavour ("w" or "n") to a target.
 function(qvdFlavour target flavour)
     if(flavour STREQUAL "n")

@@ -32,6 +32,7 @@ struct Result {
     Decoded state;
     size_t length; // bytes consumed (complete and ignored)
     KeyEvent event;
+    bool unfinished = false; // ignored: a sequence cut off at kLongestSequence, its end still due
 };
 
 Result complete(size_t length, KeyEvent event) {
@@ -42,6 +43,11 @@ Result incomplete() {
 }
 Result ignored(size_t length) {
     return {Decoded::ignored, length, {}};
+}
+// A sequence longer than any key's: dropped, however much of it has arrived, so that the keys
+// never depend on where a read ended.
+Result overlong(size_t length, bool finished) {
+    return {Decoded::ignored, length, {}, !finished};
 }
 
 KeyEvent functionKey(uint16_t virtualKey, uint8_t modifiers = 0) {
@@ -231,7 +237,8 @@ Result decodeCsi(std::string_view bytes, size_t pos) {
     while (at < bytes.size() && static_cast<uint8_t>(bytes[at]) >= 0x20 &&
            static_cast<uint8_t>(bytes[at]) <= 0x2F)
         ++at;
-    if (at >= bytes.size()) return at - pos > kLongestSequence ? ignored(at - pos) : incomplete();
+    if (at - pos > kLongestSequence) return overlong(at - pos, false);
+    if (at >= bytes.size()) return incomplete();
     uint8_t final = static_cast<uint8_t>(bytes[at]);
     size_t length = at + 1 - pos;
     if (final < 0x40 || final > 0x7E) { // broken off by another key
@@ -260,7 +267,8 @@ Result decodeCsi(std::string_view bytes, size_t pos) {
 Result decodeSs3(std::string_view bytes, size_t pos) {
     size_t at = pos + 2;
     while (at < bytes.size() && ((bytes[at] >= '0' && bytes[at] <= '9') || bytes[at] == ';')) ++at;
-    if (at >= bytes.size()) return at - pos > kLongestSequence ? ignored(at - pos) : incomplete();
+    if (at - pos > kLongestSequence) return overlong(at - pos, false);
+    if (at >= bytes.size()) return incomplete();
     uint8_t final = static_cast<uint8_t>(bytes[at]);
     size_t length = at + 1 - pos;
     Parameters parameters = parseParameters(bytes.substr(pos + 2, at - pos - 2));
@@ -357,7 +365,10 @@ Result decodeAt(const KeyParser& parser, std::string_view bytes, size_t pos, boo
     if (!allowAltPrefix || escapeRun) return complete(1, controlKey(kEsc));
     Result inner = decodeAt(parser, bytes, pos + 1, timedOut, false);
     if (inner.state == Decoded::incomplete) return inner;
-    if (inner.state == Decoded::ignored) return ignored(inner.length + 1);
+    if (inner.state == Decoded::ignored) {
+        inner.length += 1;
+        return inner;
+    }
     return complete(inner.length + 1, withModifiers(inner.event, kModifierAlt));
 }
 
@@ -395,6 +406,8 @@ KeyEvent keyEventForCharacter(char32_t character) {
 
 void feedKeyParser(KeyParser& parser, const uint8_t* bytes, size_t count, int64_t nowMs) {
     if (count == 0) return;
+    // The tail of a dropped sequence comes at once; bytes after a pause are new keys.
+    if (nowMs - parser.lastInputMs >= kEscapeTimeoutMs) parser.droppingSequence = false;
     parser.pending.append(reinterpret_cast<const char*>(bytes), count);
     parser.lastInputMs = nowMs;
 }
@@ -402,8 +415,17 @@ void feedKeyParser(KeyParser& parser, const uint8_t* bytes, size_t count, int64_
 bool takeKeyEvent(KeyParser& parser, int64_t nowMs, KeyEvent& out) {
     bool timedOut = nowMs - parser.lastInputMs >= kEscapeTimeoutMs;
     while (!parser.pending.empty()) {
+        if (parser.droppingSequence) {
+            // Parameter and intermediate bytes (0x20-0x3F) up to the final byte (0x40-0x7E);
+            // anything else begins the next key.
+            auto byte = static_cast<uint8_t>(parser.pending[0]);
+            parser.droppingSequence = byte >= 0x20 && byte <= 0x3F;
+            if (byte >= 0x20 && byte <= 0x7E) parser.pending.erase(0, 1);
+            continue;
+        }
         Result result = decodeAt(parser, parser.pending, 0, timedOut, true);
         if (result.state == Decoded::incomplete) return false;
+        parser.droppingSequence = result.unfinished;
         parser.pending.erase(0, std::max<size_t>(result.length, 1));
         if (result.state == Decoded::complete) {
             out = result.event;

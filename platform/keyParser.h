@@ -38,6 +38,8 @@ struct KeyString {
 
 struct KeyParser {
     std::string pending;               // bytes not yet turned into events
+    bool droppingSequence = false;     // an over-long sequence was dropped before its final byte:
+                                       // its remaining parameter bytes and final go with it
     int64_t lastInputMs = 0;           // clock reading when the last bytes arrived
     std::vector<KeyString> keyStrings; // the terminal's own key strings (terminfo)
 };

@@ -199,6 +199,27 @@ TEST(KeyParser, EndlessSequenceIsDroppedInsteadOfGrowing) {
     EXPECT_LT(parser.pending.size(), kLongestSequence + 2);
 }
 
+// Found by fuzzing: a sequence cut off at kLongestSequence in one read had its tail decoded as
+// digit and letter keys (which set the tab width), while the same bytes in one read were one key.
+TEST(KeyParser, TailOfOverlongSequenceIsNotTakenForKeys) {
+    for (std::string introducer : {"\x1b[", "\x1bO", "\x1b\x1b["}) {
+        for (std::string tail : {"A", "1;5A", ";;~", " q"}) {
+            std::string bytes = introducer + std::string(kLongestSequence + 5, '1') + tail + "x";
+            SCOPED_TRACE(testing::PrintToString(bytes));
+            EXPECT_EQ(describe(decodeAll(bytes)), describe({{'X', 'x', 0}}));
+            EXPECT_EQ(describe(decodeByteByByte(bytes)), describe({{'X', 'x', 0}}));
+        }
+    }
+    // A pause ends the dropped sequence: what comes later is a key again.
+    KeyParser parser;
+    feed(parser, "\x1b[" + std::string(kLongestSequence + 5, '1'), 0);
+    KeyEvent event{};
+    EXPECT_FALSE(takeKeyEvent(parser, 0, event));
+    feed(parser, "5", 1000);
+    ASSERT_TRUE(takeKeyEvent(parser, 1000, event));
+    EXPECT_EQ(event, (KeyEvent{'5', '5', 0}));
+}
+
 TEST(KeyParser, TerminfoKeyStringsWinAndWaitForTheirEnd) {
     KeyParser parser;
     addKeyString(parser, "\x1bXyz", {0x74, 0, 0});

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of a fuzz build for a while, starting from its committed seed corpus.
+#
+#   tests/fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]
+#
+# Each target works on a copy of its seeds (the committed corpus stays small); a fault stops the
+# run with the input that caused it kept in the work directory. Prints one pass line per target.
+set -euo pipefail
+
+build=$1
+seconds=${2:-20}
+shift $(($# >= 2 ? 2 : $#))
+source=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/qvdFuzz.XXXXXX")
+keepWork=0
+trap '[ "$keepWork" = 1 ] || rm -rf "$work"' EXIT
+
+targets=("$@")
+if [ ${#targets[@]} = 0 ]; then
+    for program in "$build"/tests/fuzz/fuzz*; do
+        [ -x "$program" ] && targets+=("$(basename "$program")")
+    done
+fi
+[ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets in $build/tests/fuzz" >&2; exit 1; }
+
+for target in "${targets[@]}"; do
+    # fuzzKeyParser_w -> keyParser: both builds share a corpus.
+    corpusName=${target#fuzz}
+    corpusName=${corpusName%_[wn]}
+    corpusName=$(tr '[:upper:]' '[:lower:]' <<<"${corpusName:0:1}")${corpusName:1}
+    seeds=$source/corpus/$corpusName
+    [ -d "$seeds" ] || { echo "no seed corpus $seeds" >&2; exit 1; }
+    mkdir -p "$work/$target/corpus" "$work/$target/artifacts"
+    log=$work/$target/log
+    if ! "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$work/$target/artifacts/" \
+        "$work/$target/corpus" "$seeds" >"$log" 2>&1; then
+        keepWork=1
+        tail -n 40 "$log"
+        echo "FUZZ FAIL: $target; log and the failing input in $work/$target"
+        exit 1
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    coverage=$(grep -Eo 'cov: [0-9]+' "$log" | tail -n 1 | cut -d' ' -f2)
+    echo "fuzz pass: $target, ${seconds} s, $runs runs, coverage $coverage, no finding"
+done
