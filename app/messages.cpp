@@ -5,6 +5,8 @@
 #include "platform/pathText.h"
 
 #include <cstdio>
+#include <type_traits>
+#include <unistd.h>
 
 namespace {
 
@@ -46,9 +48,24 @@ int writeOut(const std::string& text) {
     return static_cast<int>(text.size());
 }
 
-} // namespace
+// A name as a terminal may see it: every control character (C0, DEL, C1, and in moxa the raw
+// bytes 0x80-0x9F that a terminal in 8-bit mode reads as C1) becomes '?', as ls shows such
+// names, so that a file name cannot move the cursor, retitle the window or set the clipboard.
+TString withoutControls(const TChar* text) {
+    TString out(text);
+    for (auto& unit : out) {
+        auto value = static_cast<uint32_t>(static_cast<std::make_unsigned_t<TChar>>(unit));
+        bool control = value < 0x20 || value == 0x7F;
+        if constexpr (kWideBuild) {
+            control = control || (value >= 0x80 && value <= 0x9F) ||
+                      (value >= 0xDC80 && value <= 0xDC9F); // escaped raw bytes 0x80-0x9F
+        }
+        if (control) unit = TChar('?');
+    }
+    return out;
+}
 
-std::string formatMessage(const char* format, va_list arguments) {
+std::string formatWith(const char* format, va_list arguments, bool forTerminal) {
     std::string out;
     for (const char* at = format; *at; ++at) {
         if (*at != '%' || at[1] == '\0') {
@@ -63,7 +80,7 @@ std::string formatMessage(const char* format, va_list arguments) {
         }
         case 'S': {
             const TChar* text = va_arg(arguments, const TChar*);
-            if (text) out += pathToBytes(text);
+            if (text) out += pathToBytes(forTerminal ? withoutControls(text) : TString(text));
             break;
         }
         case 'd':
@@ -80,11 +97,23 @@ std::string formatMessage(const char* format, va_list arguments) {
     return out;
 }
 
+// Names reach a terminal only through '?' stand-ins; a pipe or a file gets them as they are.
+bool stdoutIsTerminal() {
+    static const bool terminal = isatty(STDOUT_FILENO) == 1;
+    return terminal;
+}
+
+} // namespace
+
+std::string formatMessage(const char* format, va_list arguments) {
+    return formatWith(format, arguments, false);
+}
+
 int printMessage(const char* format, ...) {
     if (settings.hostMode) return 0;
     va_list arguments;
     va_start(arguments, format);
-    std::string text = formatMessage(format, arguments);
+    std::string text = formatWith(format, arguments, stdoutIsTerminal());
     va_end(arguments);
     return writeOut(text);
 }
@@ -92,7 +121,7 @@ int printMessage(const char* format, ...) {
 int printAlways(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    std::string text = formatMessage(format, arguments);
+    std::string text = formatWith(format, arguments, stdoutIsTerminal());
     va_end(arguments);
     return writeOut(text);
 }

@@ -88,6 +88,10 @@ uint8_t* readWholeFile(const char* path, uint32_t& size) {
 }
 
 bool opensAsFile(const char* path) {
+    // Opening a named pipe would take a writer's open for ours and throw away what it wrote
+    // when we close it; the load that follows would then wait for a writer that never comes.
+    struct stat named;
+    if (stat(path, &named) == 0 && S_ISFIFO(named.st_mode)) return access(path, R_OK) == 0;
     FileDescriptor file(open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.fd < 0) return false;
     struct stat status;

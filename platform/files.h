@@ -15,7 +15,8 @@ inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFFu;
 [[nodiscard]] uint8_t* readWholeFile(const char* path, uint32_t& size);
 
 // True when path opens for reading and is not a directory: what "can be opened as a file" means
-// here, since a directory opens for reading too on POSIX. Never blocks on a FIFO.
+// here, since a directory opens for reading too on POSIX. Never blocks on a FIFO, and never opens
+// one (that would take a waiting writer's data).
 [[nodiscard]] bool opensAsFile(const char* path);
 
 // Outcome of compareFiles, in the order the whole-file loader would find them: file 1 is
