@@ -72,7 +72,9 @@ DiffRow* buildDiffList(const LineRef* leftTable, const LineRef* rightTable, uint
     uint32_t m = 0;
     uint32_t l = 0;
     while (m < leftCount && l < rightCount) {
-        int32_t match = compareUnder(rules, leftTable[m], rightTable[l]);
+        // Lines the search has classified compare by class.
+        int32_t match = indexed ? index.knownPair(m, l) : -1;
+        if (match < 0) match = compareUnder(rules, leftTable[m], rightTable[l]);
         if (!match && !hex) {
             uint32_t newLeft = m;
             uint32_t newRight = l;

@@ -37,6 +37,14 @@ class ResyncIndex {
     // hexMode clear). Positions may go back; the index then starts over.
     [[nodiscard]] int32_t find(uint32_t& leftPos, uint32_t& rightPos);
 
+    // The pair test read from the classes when both lines are indexed (1 or 0), else -1.
+    [[nodiscard]] int32_t knownPair(uint32_t leftPos, uint32_t rightPos) const {
+        if (leftPos < sides_[0].low || leftPos >= sides_[0].high || rightPos < sides_[1].low ||
+            rightPos >= sides_[1].high)
+            return -1;
+        return classOf(0, leftPos) == classOf(1, rightPos) ? 1 : 0;
+    }
+
   private:
     static constexpr uint32_t kNone = UINT32_MAX;
 

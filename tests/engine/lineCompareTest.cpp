@@ -204,4 +204,37 @@ TEST_F(LineCompareTest, RandomLinesCompareAsTheLiteralRoutineAndHashAlikeWhenEqu
     EXPECT_GT(equalPairs, 5000); // the inputs do exercise equal lines
 }
 
+TEST_F(LineCompareTest, LongLinesHashAlikeWhateverTheirWhiteSpace) {
+    // Hashes are taken in pieces of gathered characters; white space runs of other lengths must
+    // not move the piece boundaries.
+    Random random(13);
+    for (int round = 0; round < 200; ++round) {
+        std::string a;
+        std::string b;
+        uint32_t words = 1 + random.below(400);
+        for (uint32_t w = 0; w < words; ++w) {
+            std::string word(1 + random.below(9), 'x');
+            for (char& c : word) c = static_cast<char>('a' + random.below(26));
+            a += word;
+            b += word;
+            if (random.chance(50)) b.back() = static_cast<char>(b.back() - 'a' + 'A');
+            a += std::string(1 + random.below(3), ' ');
+            b += random.chance(50) ? "\t" : " ";
+        }
+        SCOPED_TRACE(round);
+        auto* textA = reinterpret_cast<const uint8_t*>(a.data());
+        auto* textB = reinterpret_cast<const uint8_t*>(b.data());
+        auto lengthA = static_cast<uint32_t>(a.size());
+        auto lengthB = static_cast<uint32_t>(b.size());
+        CompareRules rules{false, true, true};
+        ASSERT_EQ(compareLines8(textA, lengthA, textB, lengthB, 1, 1), 1);
+        ASSERT_EQ(hashLine(rules, {textA, lengthA}), hashLine(rules, {textB, lengthB}));
+        ASSERT_EQ(compareLines8(textA, lengthA, textB, lengthB, 0, 1),
+                  hashLine({false, false, true}, {textA, lengthA}) ==
+                          hashLine({false, false, true}, {textB, lengthB})
+                      ? 1
+                      : 0);
+    }
+}
+
 } // namespace
