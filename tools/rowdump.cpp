@@ -63,15 +63,25 @@ class RowPrinter {
     ~RowPrinter() { flush(); }
     void text(const char* s) { append(s, std::strlen(s)); }
     void number(uint64_t value) {
+        // Digits are written from the end of a small scratch area, two at a time.
+        static const char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                     "25262728293031323334353637383940414243444546474849"
+                                     "50515253545556575859606162636465666768697071727374"
+                                     "75767778798081828384858687888990919293949596979899";
         char digits[24];
-        int count = 0;
-        do {
-            digits[count++] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value > 0);
-        char reversed[24];
-        for (int i = 0; i < count; ++i) reversed[i] = digits[count - 1 - i];
-        append(reversed, static_cast<size_t>(count));
+        char* start = digits + sizeof digits;
+        while (value >= 100) {
+            start -= 2;
+            std::memcpy(start, kPairs + 2 * (value % 100), 2);
+            value /= 100;
+        }
+        if (value >= 10) {
+            start -= 2;
+            std::memcpy(start, kPairs + 2 * value, 2);
+        } else {
+            *--start = static_cast<char>('0' + value);
+        }
+        append(start, static_cast<size_t>(digits + sizeof digits - start));
     }
     void character(char c) { append(&c, 1); }
     void flush() {
