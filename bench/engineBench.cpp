@@ -106,6 +106,32 @@ void diffList(benchmark::State& state) {
     std::free(right);
 }
 
+// Lines from a vocabulary of two, 5% of them changed: candidates abound, so the search must stop
+// at the first perfect one rather than look at them all.
+void diffListRepetitive(benchmark::State& state) {
+    std::mt19937 random(7);
+    std::string left;
+    std::string right;
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        const char* line = random() % 2 ? "a\n" : "b\n";
+        left += line;
+        right += random() % 20 ? line : (random() % 2 ? "c\n" : "a\n");
+    }
+    settings = Settings{};
+    LineRef* leftTable = buildLineTable(bytes(left), static_cast<uint32_t>(left.size()), kMode8Bit);
+    LineRef* rightTable =
+        buildLineTable(bytes(right), static_cast<uint32_t>(right.size()), kMode8Bit);
+    uint32_t rows = 0;
+    for (auto _ : state) {
+        DiffRow* list = buildDiffList(leftTable, rightTable, rows);
+        benchmark::DoNotOptimize(list);
+        std::free(list);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
+    std::free(leftTable);
+    std::free(rightTable);
+}
+
 BENCHMARK(lineTable)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(diffList)
     ->ArgNames({"lines", "percent", "cw"})
@@ -116,6 +142,7 @@ BENCHMARK(diffList)
     ->Args({20000, 100, 1})
     ->Args({40000, 100, 0})
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(diffListRepetitive)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

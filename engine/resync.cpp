@@ -83,7 +83,7 @@ int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t
 bool ResyncIndex::init(const LineRef* leftTable, uint32_t leftCount, const LineRef* rightTable,
                        uint32_t rightCount, const CompareRules& rules, int32_t syncCount,
                        int32_t window) {
-    // Hit counts are 16-bit; beyond these limits the plain search serves.
+    // Beyond these limits the plain search serves.
     if (syncCount < 1 || syncCount > 4096 || window < 1 || window > (1 << 20)) return false;
     rules_ = rules;
     syncCount_ = static_cast<uint32_t>(syncCount);
@@ -108,9 +108,8 @@ bool ResyncIndex::init(const LineRef* leftTable, uint32_t leftCount, const LineR
             freeClasses_[i] = static_cast<uint32_t>(freeClasses_.size() - 1 - i);
         buckets_.assign(4 * size_t{ring}, kNone);
         bucketMask_ = static_cast<uint32_t>(buckets_.size() - 1);
-        hits_.assign(window_, 0);
-        touched_.clear();
-        touched_.reserve(window_);
+        cursors_.clear();
+        cursors_.reserve(syncCount_);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -168,23 +167,46 @@ void ResyncIndex::slide(int side, uint32_t low, uint32_t high) {
     for (; s.high < high; ++s.high) addLine(side, s.high);
 }
 
-void ResyncIndex::countHits(int skipped, uint32_t heldPos, uint32_t skipPos) {
+void ResyncIndex::startCandidates(int skipped, uint32_t heldPos, uint32_t skipPos) {
     const int held = 1 - skipped;
-    const Side& heldSide = sides_[held];
     const Side& skipSide = sides_[skipped];
-    touched_.clear();
-    for (uint32_t k = 0; k < syncCount_ && heldPos + uint64_t{k} < heldSide.count; ++k) {
+    skipPos_ = skipPos;
+    cursors_.clear();
+    for (uint32_t k = 0; k < syncCount_ && heldPos + uint64_t{k} < sides_[held].count; ++k) {
         const LineClass& lineClass = classes_[classOf(held, heldPos + k)];
         uint64_t low = uint64_t{skipPos} + k;
-        uint64_t end = low + window_;
-        for (uint32_t pos = lineClass.first[skipped]; pos != kNone && pos < end;
-             pos = skipSide.nextSame[pos & ringMask_]) {
-            if (pos < low) continue;
-            uint32_t skip = static_cast<uint32_t>(pos - low);
-            if (hits_[skip]++ == 0) touched_.push_back(skip);
+        auto end = static_cast<uint32_t>(std::min<uint64_t>(low + window_, skipSide.high));
+        uint32_t position = lineClass.first[skipped];
+        while (position != kNone && position < low)
+            position = skipSide.nextSame[position & ringMask_];
+        if (position != kNone && position < end) cursors_.push_back({position, end, k});
+    }
+}
+
+bool ResyncIndex::nextCandidate(int skipped, uint32_t& skip, int32_t& score) {
+    if (cursors_.empty()) return false;
+    uint32_t nearest = UINT32_MAX;
+    for (const Cursor& cursor : cursors_)
+        nearest = std::min(nearest, cursor.position - cursor.pair);
+    skip = nearest - skipPos_;
+    score = 0;
+    const Side& skipSide = sides_[skipped];
+    for (size_t i = 0; i < cursors_.size();) {
+        Cursor& cursor = cursors_[i];
+        if (cursor.position - cursor.pair != nearest) {
+            ++i;
+            continue;
+        }
+        ++score;
+        cursor.position = skipSide.nextSame[cursor.position & ringMask_];
+        if (cursor.position == kNone || cursor.position >= cursor.end) {
+            cursor = cursors_.back();
+            cursors_.pop_back();
+        } else {
+            ++i;
         }
     }
-    std::sort(touched_.begin(), touched_.end());
+    return true;
 }
 
 int32_t ResyncIndex::find(uint32_t& leftPos, uint32_t& rightPos) {
@@ -195,27 +217,25 @@ int32_t ResyncIndex::find(uint32_t& leftPos, uint32_t& rightPos) {
     slide(1, l, static_cast<uint32_t>(std::min<uint64_t>(sides_[1].count, l + reach)));
 
     // Passing over right lines. A skip without an equal pair scores 0 and can only matter as the
-    // first candidate, the current pair itself.
-    countHits(1, m, l);
-    int32_t best = hits_[0];
+    // first candidate, the current pair itself, which always comes first.
+    const int32_t perfect = static_cast<int32_t>(syncCount_);
+    int32_t best = 0;
     uint32_t bestLeftSkip = 0;
     uint32_t bestRightSkip = 0;
-    const int32_t perfect = static_cast<int32_t>(syncCount_);
-    for (uint32_t skip : touched_) {
-        int32_t score = hits_[skip];
+    uint32_t skip = 0;
+    int32_t score = 0;
+    startCandidates(1, m, l);
+    while (nextCandidate(1, skip, score)) {
         if (score > best) {
             best = score;
             bestRightSkip = skip;
             if (score == perfect) break;
         }
     }
-    for (uint32_t skip : touched_) hits_[skip] = 0;
-
     // Passing over left lines.
-    countHits(0, l, m);
-    for (uint32_t skip : touched_) {
+    startCandidates(0, l, m);
+    while (nextCandidate(0, skip, score)) {
         if (best == perfect && skip > bestRightSkip) break;
-        int32_t score = hits_[skip];
         if (score > best || (score == best && skip < bestRightSkip)) {
             bestLeftSkip = skip;
             bestRightSkip = 0;
@@ -223,7 +243,6 @@ int32_t ResyncIndex::find(uint32_t& leftPos, uint32_t& rightPos) {
             if (score == perfect) break;
         }
     }
-    for (uint32_t skip : touched_) hits_[skip] = 0;
 
     leftPos = m + bestLeftSkip;
     rightPos = l + bestRightSkip;

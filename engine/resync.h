@@ -73,9 +73,13 @@ class ResyncIndex {
     uint32_t classOf(int side, uint32_t position) const {
         return sides_[side].classOf[position & ringMask_];
     }
-    // Counts, for each skip of 0 to window - 1 lines over side `skipped`, the equal pairs among
-    // the next syncCount pairs; fills hits_ and touched_ (sorted).
-    void countHits(int skipped, uint32_t heldPos, uint32_t skipPos);
+    // Candidates of one scan, nearest first: skips of 0 to window - 1 lines over side `skipped`
+    // (the other side held at heldPos) that have at least one equal pair among their next
+    // syncCount pairs. Each pair k follows the class list of held line heldPos + k on the
+    // skipped side; a skip's score is the number of lists that reach it.
+    void startCandidates(int skipped, uint32_t heldPos, uint32_t skipPos);
+    // The next candidate's skip and score; false when there is none.
+    bool nextCandidate(int skipped, uint32_t& skip, int32_t& score);
 
     Side sides_[2];
     uint32_t ringMask_ = 0;
@@ -83,8 +87,13 @@ class ResyncIndex {
     std::vector<uint32_t> freeClasses_;
     std::vector<uint32_t> buckets_;
     uint32_t bucketMask_ = 0;
-    std::vector<uint16_t> hits_; // by skip length: equal pairs found
-    std::vector<uint32_t> touched_;
+    struct Cursor {
+        uint32_t position; // next line of the class list on the skipped side
+        uint32_t end;      // the list is followed up to here, exclusive
+        uint32_t pair;     // k: the list's line stands k after the skip
+    };
+    std::vector<Cursor> cursors_;
+    uint32_t skipPos_ = 0;
     CompareRules rules_{};
     uint32_t syncCount_ = 0;
     uint32_t window_ = 0;
