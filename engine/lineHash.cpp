@@ -3,8 +3,13 @@
 #include "engine/unitText.h"
 #include "platform/charClass.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -23,31 +28,42 @@ inline uint64_t finish(uint64_t hash) {
     return hash ^ (hash >> 33);
 }
 
-// Plain comparison: the bytes themselves, eight at a time, in two lanes so that the
-// multiplications overlap.
+inline uint64_t load64(const uint8_t* bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return word;
+}
+
+inline uint64_t load32(const uint8_t* bytes) {
+    uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    return word;
+}
+
+// Plain comparison: the bytes themselves, sixteen at a time in two lanes so that the
+// multiplications overlap; the last few bytes are read with overlapping loads rather than
+// copied one by one (the length is hashed too, so the overlap is harmless).
 uint64_t hashBytes(const uint8_t* text, size_t size) {
     uint64_t hash = size * kMultiplier;
     uint64_t other = 0x13198A2E03707344ull;
+    const size_t total = size;
     while (size >= 16) {
-        uint64_t words[2];
-        std::memcpy(words, text, 16);
-        hash = mixWord(hash, words[0]);
-        other = mixWord(other, words[1]);
+        hash = mixWord(hash, load64(text));
+        other = mixWord(other, load64(text + 8));
         text += 16;
         size -= 16;
     }
     hash ^= other * 0xC2B2AE3D27D4EB4Full;
-    while (size >= 8) {
-        uint64_t word;
-        std::memcpy(&word, text, 8);
-        hash = mixWord(hash, word);
-        text += 8;
-        size -= 8;
-    }
-    if (size > 0) {
-        uint64_t word = 0;
-        std::memcpy(&word, text, size);
-        hash = mixWord(hash, word);
+    if (size > 8) {
+        hash = mixWord(hash, load64(text));
+        hash = mixWord(hash, load64(text + size - 8));
+    } else if (size == 8 || (size > 0 && total >= 8)) {
+        hash = mixWord(hash, load64(text + size - 8));
+    } else if (size >= 4) {
+        hash = mixWord(hash, load32(text) | load32(text + size - 4) << 32);
+    } else if (size > 0) {
+        hash = mixWord(hash, uint64_t{text[0]} | uint64_t{text[size / 2]} << 8 |
+                                 uint64_t{text[size - 1]} << 16);
     }
     return finish(hash);
 }
@@ -79,10 +95,18 @@ class SymbolHasher {
     int pending_ = 0;
 };
 
-// What each byte of 8-bit text contributes to the hash: the low byte is its form (lowered when
-// case is ignored), the high byte 1 when it is kept and 0 for white space that is compressed.
-// Dropping white space altogether, rather than keeping one blank per run, still gives lines
-// that compare equal the same hash; the only cost is that "a b" and "ab" share one.
+// What each byte of 8-bit text contributes to the hash: the low byte is its form, the high byte
+// 1 when it is kept and 0 for white space that is compressed. Two liberties keep equal lines
+// hashing alike while letting sixteen bytes be handled at once:
+// - white space is dropped altogether rather than kept as one blank per run, so "a b" and "ab"
+//   share a hash;
+// - case is folded by setting bit 5 (bits 4 to 6 from 0x80 up), coarser than lowering: every
+//   upper- and lower-case pair of both code pages differs only there, so it still maps both
+//   alike, and a few other characters share a form with them.
+inline uint8_t foldCase(uint8_t byte) {
+    return byte | (byte & 0x80 ? 0x70 : 0x20);
+}
+
 struct ByteForms {
     std::array<uint16_t, 256> forms[2][2]; // [ignoreCase][compressWhite]
     ByteForms() {
@@ -90,10 +114,7 @@ struct ByteForms {
             for (int compress = 0; compress < 2; ++compress) {
                 for (int byte = 0; byte < 256; ++byte) {
                     auto b = static_cast<uint8_t>(byte);
-                    uint16_t lower = kWideBuild ? lowerUnit(b) : lowerAnsiByte(b);
-                    // Lowering keeps bytes bytes; should it not, the low byte still stands for
-                    // the character, which only makes equal hashes more frequent.
-                    uint16_t form = (ignoreCase ? lower : b) & 0xFF;
+                    uint16_t form = ignoreCase ? foldCase(b) : b;
                     bool dropped = compress && isWhiteSpace8(b);
                     forms[ignoreCase][compress][byte] = dropped ? 0 : 0x100 | form;
                 }
@@ -107,36 +128,128 @@ const ByteForms& byteForms() {
     return forms;
 }
 
-// 8-bit lines under case or white space rules: the forms of the kept bytes are gathered without
-// a branch per byte and hashed in pieces of a fixed number of kept bytes, so that where white
-// space fell does not move the piece boundaries.
-uint64_t hashByteForm(const uint8_t* text, uint32_t length, const std::array<uint16_t, 256>& form) {
-    constexpr uint32_t kPiece = 256;
-    uint8_t kept[kPiece + 8];
-    uint64_t hash = 0x243F6A8885A308D3ull;
-    uint32_t count = 0;
-    auto flush = [&] {
-        // Always a whole piece, whatever the number of bytes gathered past it.
-        hash = mixWord(hash, hashBytes(kept, kPiece));
-        std::memmove(kept, kept + kPiece, count - kPiece);
-        count -= kPiece;
-    };
+// The kept bytes are gathered into pieces of a fixed number of bytes, so that where white space
+// fell does not move the piece boundaries, and each piece is hashed as plain bytes.
+class KeptBytes {
+  public:
+    static constexpr uint32_t kPiece = 256;
+
+    uint8_t* end() { return kept_ + count_; }
+    void added(uint32_t bytes) {
+        count_ += bytes;
+        if (count_ >= kPiece) {
+            hash_ = mixWord(hash_, hashBytes(kept_, kPiece));
+            std::memmove(kept_, kept_ + kPiece, count_ - kPiece);
+            count_ -= kPiece;
+        }
+    }
+    uint64_t result() { return finish(mixWord(hash_, hashBytes(kept_, count_))); }
+
+  private:
+    uint8_t kept_[kPiece + 16];
+    uint32_t count_ = 0;
+    uint64_t hash_ = 0x243F6A8885A308D3ull;
+};
+
+// One byte at a time without a branch: up to eight bytes are added between piece checks.
+void gatherBytes(KeptBytes& kept, const uint8_t* text, uint32_t length,
+                 const std::array<uint16_t, 256>& form) {
     uint32_t i = 0;
-    for (; i + 8 <= length; i += 8) {
-        for (uint32_t k = 0; k < 8; ++k) {
-            uint16_t value = form[text[i + k]];
-            kept[count] = static_cast<uint8_t>(value);
+    while (i < length) {
+        uint8_t* out = kept.end();
+        uint32_t count = 0;
+        for (uint32_t end = std::min(length, i + 8); i < end; ++i) {
+            uint16_t value = form[text[i]];
+            out[count] = static_cast<uint8_t>(value);
             count += value >> 8;
         }
-        if (count >= kPiece) flush();
+        kept.added(count);
     }
-    for (; i < length; ++i) {
-        uint16_t value = form[text[i]];
-        kept[count] = static_cast<uint8_t>(value);
-        count += value >> 8;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Shuffle patterns that move the kept bytes of eight to the front, by keep mask.
+struct Compaction {
+    uint64_t pattern[256];
+    uint8_t count[256];
+    Compaction() {
+        for (int mask = 0; mask < 256; ++mask) {
+            uint64_t value = 0x8080808080808080ull; // unused lanes become 0
+            int kept = 0;
+            for (int bit = 0; bit < 8; ++bit) {
+                if (!(mask >> bit & 1)) continue;
+                value &= ~(0xFFull << (8 * kept));
+                value |= uint64_t(bit) << (8 * kept);
+                ++kept;
+            }
+            pattern[mask] = value;
+            count[mask] = static_cast<uint8_t>(kept);
+        }
     }
-    if (count >= kPiece) flush();
-    return finish(mixWord(hash, hashBytes(kept, count)));
+};
+
+const Compaction& compaction() {
+    static const Compaction table;
+    return table;
+}
+
+// Sixteen bytes at a time: fold, find white space, and move the kept bytes together with a
+// shuffle. The bytes past the last whole block go through the same forms one by one.
+__attribute__((target("ssse3"))) void gatherBlocks(KeptBytes& kept, const uint8_t* text,
+                                                   uint32_t length, bool ignoreCase,
+                                                   bool compressWhite,
+                                                   const std::array<uint16_t, 256>& form) {
+    const Compaction& table = compaction();
+    const __m128i fold = _mm_set1_epi8(0x20);
+    const __m128i foldHigh = _mm_set1_epi8(0x50);
+    const __m128i nine = _mm_set1_epi8(9);
+    const __m128i four = _mm_set1_epi8(4);
+    const __m128i blank = _mm_set1_epi8(' ');
+    uint32_t i = 0;
+    for (; i + 16 <= length; i += 16) {
+        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        uint32_t keep = 0xFFFF;
+        if (compressWhite) {
+            __m128i fromTab = _mm_sub_epi8(block, nine); // tab to carriage return: 0 to 4
+            __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(fromTab, four), fromTab);
+            __m128i white = _mm_or_si128(control, _mm_cmpeq_epi8(block, blank));
+            keep = ~static_cast<uint32_t>(_mm_movemask_epi8(white)) & 0xFFFF;
+        }
+        if (ignoreCase) {
+            __m128i high = _mm_cmplt_epi8(block, _mm_setzero_si128());
+            block = _mm_or_si128(block, _mm_or_si128(fold, _mm_and_si128(high, foldHigh)));
+        }
+        for (int half = 0; half < 2; ++half) {
+            uint32_t mask = keep >> (8 * half) & 0xFF;
+            __m128i bytes = half ? _mm_srli_si128(block, 8) : block;
+            __m128i moved = _mm_shuffle_epi8(
+                bytes, _mm_cvtsi64_si128(static_cast<long long>(table.pattern[mask])));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(kept.end()), moved);
+            kept.added(table.count[mask]);
+        }
+    }
+    gatherBytes(kept, text + i, length - i, form);
+}
+
+bool hasShuffle() {
+    static const bool supported = __builtin_cpu_supports("ssse3");
+    return supported;
+}
+#endif
+
+// 8-bit lines under case or white space rules.
+uint64_t hashByteForm(const uint8_t* text, uint32_t length, bool ignoreCase, bool compressWhite,
+                      bool shuffles = true) {
+    const auto& form = byteForms().forms[ignoreCase][compressWhite];
+    KeptBytes kept;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (shuffles && hasShuffle()) {
+        gatherBlocks(kept, text, length, ignoreCase, compressWhite, form);
+        return kept.result();
+    }
+#endif
+    gatherBytes(kept, text, length, form);
+    return kept.result();
 }
 
 template <typename Load, typename White, typename Lower>
@@ -173,6 +286,10 @@ uint64_t hashLine(const CompareRules& rules, const LineRef& line) {
     }
 #endif
     if (!rules.ignoreCase && !rules.compressWhite) return hashBytes(text, line.length);
-    return hashByteForm(text, line.length,
-                        byteForms().forms[rules.ignoreCase][rules.compressWhite]);
+    return hashByteForm(text, line.length, rules.ignoreCase, rules.compressWhite);
+}
+
+uint64_t hashLinePortable(const CompareRules& rules, const LineRef& line) {
+    if (rules.wideText || (!rules.ignoreCase && !rules.compressWhite)) return hashLine(rules, line);
+    return hashByteForm(line.text, line.length, rules.ignoreCase, rules.compressWhite, false);
 }

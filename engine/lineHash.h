@@ -7,3 +7,6 @@
 #include <cstdint>
 
 [[nodiscard]] uint64_t hashLine(const CompareRules& rules, const LineRef& line);
+
+// The same hash without the processor's vector shuffles; the two always agree.
+[[nodiscard]] uint64_t hashLinePortable(const CompareRules& rules, const LineRef& line);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 using LineCompareTest = EngineTest;
@@ -204,6 +206,30 @@ TEST_F(LineCompareTest, RandomLinesCompareAsTheLiteralRoutineAndHashAlikeWhenEqu
     EXPECT_GT(equalPairs, 5000); // the inputs do exercise equal lines
 }
 
+// Hashes fold case more coarsely than the comparison lowers it; every pair of bytes that
+// compares equal must still hash alike, alone and inside a line long enough for whole blocks.
+TEST_F(LineCompareTest, BytesEqualUnderCaseHashAlike) {
+    for (int x = 0; x < 256; ++x) {
+        for (int y = 0; y < 256; ++y) {
+            uint8_t a[40];
+            uint8_t b[40];
+            std::memset(a, 'q', sizeof a);
+            std::memset(b, 'q', sizeof b);
+            a[0] = a[20] = a[39] = static_cast<uint8_t>(x);
+            b[0] = b[20] = b[39] = static_cast<uint8_t>(y);
+            if (!compareLines8(a, 1, b, 1, 1, 0)) continue;
+            for (int compress = 0; compress < 2; ++compress) {
+                CompareRules rules{false, true, compress != 0};
+                for (uint32_t length : {1u, 40u}) {
+                    ASSERT_EQ(hashLine(rules, {a, length}), hashLine(rules, {b, length}))
+                        << x << " " << y << " " << length;
+                    ASSERT_EQ(hashLinePortable(rules, {a, length}), hashLine(rules, {a, length}));
+                }
+            }
+        }
+    }
+}
+
 TEST_F(LineCompareTest, LongLinesHashAlikeWhateverTheirWhiteSpace) {
     // Hashes are taken in pieces of gathered characters; white space runs of other lengths must
     // not move the piece boundaries.
@@ -214,12 +240,15 @@ TEST_F(LineCompareTest, LongLinesHashAlikeWhateverTheirWhiteSpace) {
         uint32_t words = 1 + random.below(400);
         for (uint32_t w = 0; w < words; ++w) {
             std::string word(1 + random.below(9), 'x');
-            for (char& c : word) c = static_cast<char>('a' + random.below(26));
+            for (char& c : word)
+                c = random.chance(10) ? static_cast<char>(0xE0 + random.below(16))
+                                      : static_cast<char>('a' + random.below(26));
             a += word;
             b += word;
-            if (random.chance(50)) b.back() = static_cast<char>(b.back() - 'a' + 'A');
-            a += std::string(1 + random.below(3), ' ');
-            b += random.chance(50) ? "\t" : " ";
+            if (random.chance(50)) b.back() = static_cast<char>(b.back() - 0x20); // its capital
+            static const char* const kRuns[] = {" ", "  ", "\t", "\v\f", " \r "};
+            a += kRuns[random.below(5)];
+            b += kRuns[random.below(5)];
         }
         SCOPED_TRACE(round);
         auto* textA = reinterpret_cast<const uint8_t*>(a.data());
@@ -229,6 +258,11 @@ TEST_F(LineCompareTest, LongLinesHashAlikeWhateverTheirWhiteSpace) {
         CompareRules rules{false, true, true};
         ASSERT_EQ(compareLines8(textA, lengthA, textB, lengthB, 1, 1), 1);
         ASSERT_EQ(hashLine(rules, {textA, lengthA}), hashLine(rules, {textB, lengthB}));
+        // Vector and byte-by-byte gathering give one hash.
+        for (bool ignoreCase : {false, true})
+            for (bool compress : {false, true})
+                ASSERT_EQ(hashLinePortable({false, ignoreCase, compress}, {textB, lengthB}),
+                          hashLine({false, ignoreCase, compress}, {textB, lengthB}));
         ASSERT_EQ(compareLines8(textA, lengthA, textB, lengthB, 0, 1),
                   hashLine({false, false, true}, {textA, lengthA}) ==
                           hashLine({false, false, true}, {textB, lengthB})
