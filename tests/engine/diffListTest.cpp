@@ -328,7 +328,7 @@ TEST_F(DiffListTest, FastRowsEqualLiteralRowsOnLongerRandomFiles) {
 }
 
 TEST_F(DiffListTest, FastRowsEqualLiteralRowsAcrossTheWindows) {
-    compareOnRandomFiles(303, {12, 1500, true});
+    compareOnRandomFiles(303, {40, 1500, true});
 }
 
 } // namespace
