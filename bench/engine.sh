@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Compares the engine, run as whole rowdump processes, with GNU diff on the same inputs in the
-# same run: median times of REPEAT runs (default 3), their ratios, and peak memory.
+# same run: median times of REPEAT runs each (default 3, the two programs taking turns), their
+# ratios, and median peak memory.
 #   bench/engine.sh [BUILD_DIR] [DATA_DIR]
-# BUILD_DIR defaults to build/release; the inputs are generated once into DATA_DIR (default
-# ${TMPDIR:-/tmp}/qvd-bench) and reused.
+# BUILD_DIR defaults to build/release. The inputs (about 600 MB) are generated into DATA_DIR and
+# kept there for the next run; without DATA_DIR they go to a temporary directory that is removed
+# at the end.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../build/release}"
-data="${2:-${TMPDIR:-/tmp}/qvd-bench}"
+if [ -n "${2:-}" ]; then
+    data="$2"
+else
+    data=$(mktemp -d "${TMPDIR:-/tmp}/qvd-engine.XXXXXX")
+    trap 'rm -rf "$data"' EXIT
+fi
 repeat="${REPEAT:-3}"
 for tool in tools/rowdump bench/genInputs bench/measure; do
     [ -x "$build/$tool" ] || { echo "engine.sh: no $build/$tool (build the release preset)" >&2; exit 2; }
@@ -25,12 +32,26 @@ generate logs500k logs 500000 1 1
 generate logs250k logs 250000 1 1
 generate different100k different 100000 2
 
+# Median of the first and of the second field of the lines on standard input.
+medians() {
+    local lines time peak
+    lines=$(cat)
+    time=$(awk '{ print $1 }' <<<"$lines" | sort -g | sed -n "$(((repeat + 1) / 2))p")
+    peak=$(awk '{ print $2 }' <<<"$lines" | sort -g | sed -n "$(((repeat + 1) / 2))p")
+    echo "$time $peak"
+}
+
 row() { # label goal rowdump-options diff-options name
-    local ours theirs
-    # shellcheck disable=SC2086 # the option lists are meant to split
-    ours=$("$build/bench/measure" "$repeat" "$build/tools/rowdump" $3 "$data/$5.left" "$data/$5.right")
-    # shellcheck disable=SC2086
-    theirs=$("$build/bench/measure" "$repeat" diff $4 "$data/$5.left" "$data/$5.right")
+    local ours="" theirs="" run
+    # The two programs take turns, so that a change in the machine's load hits both alike.
+    for ((run = 0; run < repeat; run++)); do
+        # shellcheck disable=SC2086 # the option lists are meant to split
+        ours+=$("$build/bench/measure" 1 "$build/tools/rowdump" $3 "$data/$5.left" "$data/$5.right")$'\n'
+        # shellcheck disable=SC2086
+        theirs+=$("$build/bench/measure" 1 diff $4 "$data/$5.left" "$data/$5.right")$'\n'
+    done
+    ours=$(printf '%s' "$ours" | medians)
+    theirs=$(printf '%s' "$theirs" | medians)
     echo "$1|$2|$ours|$theirs" | awk -F'|' '{
         split($3, a, " "); split($4, b, " ");
         printf "%-36s %7.3f s %7.3f s %6.2fx %-7s %8d KiB %8d KiB %5.2fx\n",
@@ -50,3 +71,8 @@ echo "growth with the number of lines (logs, 1% edited):"
 row "logs 250k" "" "" "" logs250k
 row "logs 500k" "" "" "" logs500k
 row "logs 1M" "" "" "" logs1m
+
+if [ -x "$build/bench/engineBench" ]; then
+    echo "engine stages in memory (Google Benchmark):"
+    "$build/bench/engineBench" 2>/dev/null | grep -E '^(lineTable|diffList)'
+fi
