@@ -4,9 +4,9 @@
 // Exit status 1 of the command (what diff says for files that differ) counts as success.
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
     std::vector<double> seconds;
     std::vector<long> peaks;
     for (int run = 0; run < runs; ++run) {
-        timespec start{};
-        clock_gettime(CLOCK_MONOTONIC, &start);
+        auto start = std::chrono::steady_clock::now();
         pid_t child = fork();
         if (child < 0) return 2;
         if (child == 0) {
@@ -36,8 +35,7 @@ int main(int argc, char** argv) {
         int status = 0;
         rusage usage{};
         if (wait4(child, &status, 0, &usage) < 0) return 2;
-        timespec end{};
-        clock_gettime(CLOCK_MONOTONIC, &end);
+        auto end = std::chrono::steady_clock::now();
         if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
             std::fprintf(stderr, "measure: %s failed (status %d)\n", argv[2], status);
             return 1;
