@@ -40,8 +40,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "measure: %s failed (status %d)\n", argv[2], status);
             return 1;
         }
-        seconds.push_back(double(end.tv_sec - start.tv_sec) +
-                          double(end.tv_nsec - start.tv_nsec) / 1e9);
+        seconds.push_back(std::chrono::duration<double>(end - start).count());
         peaks.push_back(usage.ru_maxrss);
     }
     std::sort(seconds.begin(), seconds.end());
