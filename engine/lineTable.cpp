@@ -153,22 +153,74 @@ class Cutter8 {
     LineEndFinder ends_;
 };
 
-// 16-bit line ends: the same rules on whole units; an odd last byte is never part of a unit.
-struct Cutter16 {
-    const uint8_t* image;
-    uint32_t size;
-
-    LineCut cut(uint32_t offset) const {
-        uint32_t units = (size - offset) / 2;
-        const uint8_t* text = image + offset;
+// One bit per LF or CR among `units` (at most 32) little-endian units at `text`.
+uint32_t scanUnits(const uint8_t* text, uint32_t units) {
+    uint32_t bits = 0;
+    if (units < 32) {
         for (uint32_t i = 0; i < units; ++i) {
             char16_t unit = loadUnit(text, i);
-            if (unit == u'\n') return {i, 2};
-            if (unit == u'\r')
-                return {i, i + 1 < units && loadUnit(text, i + 1) == u'\n' ? 4u : 2u};
+            bits |= uint32_t{unit == u'\n' || unit == u'\r'} << i;
         }
-        return {units, 2};
+        return bits;
     }
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi16('\n');
+    const __m128i cr = _mm_set1_epi16('\r');
+    for (uint32_t part = 0; part < 4; ++part) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part));
+        __m128i ends = _mm_or_si128(_mm_cmpeq_epi16(chunk, lf), _mm_cmpeq_epi16(chunk, cr));
+        // One byte per unit, then one bit per unit.
+        auto found =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(ends, _mm_setzero_si128())));
+        bits |= found << (8 * part);
+    }
+#else
+    for (uint32_t i = 0; i < 32; ++i) {
+        char16_t unit = loadUnit(text, i);
+        bits |= uint32_t{unit == u'\n' || unit == u'\r'} << i;
+    }
+#endif
+    return bits;
+}
+
+// 16-bit line ends: the same rules on whole units, 32 units at a time; an odd last byte is never
+// part of a unit. Offsets stay even, since every line and line end is made of whole units.
+class Cutter16 {
+  public:
+    Cutter16(const uint8_t* image, uint32_t size)
+        : image_(image), units_(size / 2), block_(0),
+          hits_(scanUnits(image, std::min(units_, 32u))) {}
+
+    // Cuts the line at `offset` (bytes), the offset just after the previous line.
+    LineCut cut(uint32_t offset) {
+        uint32_t start = offset / 2;
+        uint32_t end = nextEnd();
+        if (end >= units_) return {units_ - std::min(start, units_), 2};
+        if (loadUnit(image_, end) == u'\r' && end + 1 < units_ &&
+            loadUnit(image_, end + 1) == u'\n') {
+            (void)nextEnd(); // the LF belongs to this line end
+            return {end - start, 4};
+        }
+        return {end - start, 2};
+    }
+
+  private:
+    // The next LF or CR unit after the previous one, or the number of units.
+    uint32_t nextEnd() {
+        while (hits_ == 0) {
+            if (uint64_t{block_} + 32 >= units_) return units_;
+            block_ += 32;
+            hits_ = scanUnits(image_ + 2 * size_t{block_}, std::min(units_ - block_, 32u));
+        }
+        auto bit = static_cast<uint32_t>(__builtin_ctz(hits_));
+        hits_ &= hits_ - 1;
+        return block_ + bit;
+    }
+
+    const uint8_t* image_;
+    uint32_t units_;
+    uint32_t block_; // first unit of the block the hits belong to
+    uint32_t hits_;  // its LF and CR units not yet handed out
 };
 
 bool allWhite8(const uint8_t* text, uint32_t length) {
