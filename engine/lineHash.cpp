@@ -68,33 +68,6 @@ uint64_t hashBytes(const uint8_t* text, size_t size) {
     return finish(hash);
 }
 
-// The line's canonical form, as a stream of 16-bit symbols packed four to a word: characters
-// lowered when case is ignored, every run of white space one blank when white space is
-// compressed, white space at the end left out. Lowering never turns a character into white
-// space or back, so the form is exactly what the comparison sees.
-class SymbolHasher {
-  public:
-    void add(char16_t symbol) {
-        word_ = word_ << 16 | symbol;
-        if (++pending_ == 4) {
-            hash_ = mixWord(hash_, word_);
-            pending_ = 0;
-            word_ = 0;
-        }
-        ++count_;
-    }
-    uint64_t result() {
-        if (pending_ > 0) hash_ = mixWord(hash_, word_);
-        return finish(mixWord(hash_, count_));
-    }
-
-  private:
-    uint64_t hash_ = 0x243F6A8885A308D3ull;
-    uint64_t word_ = 0;
-    uint64_t count_ = 0;
-    int pending_ = 0;
-};
-
 // What each byte of 8-bit text contributes to the hash: the low byte is its form, the high byte
 // 1 when it is kept and 0 for white space that is compressed. Two liberties keep equal lines
 // hashing alike while letting sixteen bytes be handled at once:
@@ -252,25 +225,43 @@ uint64_t hashByteForm(const uint8_t* text, uint32_t length, bool ignoreCase, boo
     return kept.result();
 }
 
-template <typename Load, typename White, typename Lower>
-uint64_t hashForm(uint32_t length, bool ignoreCase, bool compressWhite, Load load, White white,
-                  Lower lower) {
-    SymbolHasher hasher;
-    bool inRun = false;
-    for (uint32_t i = 0; i < length; ++i) {
-        char16_t c = load(i);
-        if (compressWhite && white(c)) {
-            inRun = true;
-            continue;
-        }
-        if (inRun) {
-            hasher.add(u' ');
-            inRun = false;
-        }
-        hasher.add(ignoreCase ? lower(c) : c);
+#if QVD_WIDE
+// 16-bit lines under case or white space rules: the kept units, lowered as the comparison
+// lowers them, two bytes each. ASCII, the bulk of most texts, comes from a table.
+struct AsciiUnitForms {
+    std::array<uint32_t, 128> forms[2][2]; // [ignoreCase][compressWhite]: form, 0x10000 if kept
+    AsciiUnitForms() {
+        for (int ignoreCase = 0; ignoreCase < 2; ++ignoreCase)
+            for (int compress = 0; compress < 2; ++compress)
+                for (char16_t unit = 0; unit < 128; ++unit)
+                    forms[ignoreCase][compress][unit] =
+                        compress && isWhiteSpace16(unit)
+                            ? 0
+                            : 0x10000 | (ignoreCase ? lowerUnit(unit) : unit);
     }
-    return hasher.result();
+};
+
+uint64_t hashUnitForm(const uint8_t* text, uint32_t length, bool ignoreCase, bool compressWhite) {
+    static const AsciiUnitForms ascii;
+    const auto& forms = ascii.forms[ignoreCase][compressWhite];
+    KeptBytes kept;
+    for (uint32_t i = 0; i < length; ++i) {
+        char16_t unit = loadUnit(text, i);
+        uint32_t value;
+        if (unit < 128)
+            value = forms[unit];
+        else if (compressWhite && isWhiteSpace16(unit))
+            value = 0;
+        else
+            value = 0x10000 | (ignoreCase ? lowerUnit(unit) : unit);
+        uint8_t* out = kept.end();
+        out[0] = static_cast<uint8_t>(value);
+        out[1] = static_cast<uint8_t>(value >> 8);
+        kept.added(2 * (value >> 16));
+    }
+    return kept.result();
 }
+#endif
 
 } // namespace
 
@@ -280,9 +271,7 @@ uint64_t hashLine(const CompareRules& rules, const LineRef& line) {
     if (rules.wideText) {
         if (!rules.ignoreCase && !rules.compressWhite)
             return hashBytes(text, 2 * size_t{line.length});
-        return hashForm(
-            line.length, rules.ignoreCase, rules.compressWhite,
-            [text](uint32_t i) { return loadUnit(text, i); }, isWhiteSpace16, lowerUnit);
+        return hashUnitForm(text, line.length, rules.ignoreCase, rules.compressWhite);
     }
 #endif
     if (!rules.ignoreCase && !rules.compressWhite) return hashBytes(text, line.length);
