@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# The bad-input matrix on a real terminal: each case runs the program in a tmux pane, then checks
+# the exit status, the message on the screen, and that the terminal modes (stty -g) are exactly
+# as before.
+#
+#   matrixTests.sh CASE PROGRAM [TERM]
+#
+# The helpers (tmux server per case, waitForText, expectStatus...) come from tmuxTests.sh.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+# tmuxTests.sh runs the case named by its first argument: ':' runs nothing.
+# shellcheck source=tmuxTests.sh
+source "$here/tmuxTests.sh" : "$2"
+testCase=$1
+program=$(realpath "$2")
+[ -n "${3:-}" ] && terminalType=$3
+# The shell in the pane may still write its last file while the server goes.
+trap 'tm kill-server >/dev/null 2>&1; sleep 0.3; rm -rf "$work"' EXIT
+
+# Runs a bash command line (words already quoted) in the pane, recording the modes before and
+# after and the exit status.
+runCommand() {
+    rm -f "$work/status" "$work/after" "$work/before"
+    printf '%s\n' "$1" >"$work/command.sh"
+    cat >"$work/run.sh" <<SCRIPT
+stty -g > "$work/before"
+bash "$work/command.sh"
+echo \$? > "$work/status"
+stty -g > "$work/after"
+SCRIPT
+    type "clear; echo marker-before-run; sh $work/run.sh"
+    press Enter
+}
+
+# A command line of the program and its arguments, quoted for bash.
+programWith() {
+    local line
+    line="exec $(printf '%q' "$program")"
+    for argument in "$@"; do line+=" $(printf '%q' "$argument")"; done
+    printf '%s' "$line"
+}
+
+# expectCase STATUS TEXT ARGUMENTS...: runs the program; when it asks for a key, presses one.
+expectCase() {
+    local status=$1 text=$2
+    shift 2
+    runCommand "cd $(printf '%q' "$work/files") && $(programWith "$@")"
+    for _ in $(seq 100); do
+        [ -s "$work/status" ] && break
+        if screen | grep -q 'Press any key to exit!'; then
+            press x
+            break
+        fi
+        sleep 0.1
+    done
+    expectStatus "$status"
+    expectModesRestored
+    [ -z "$text" ] || waitForText "$text" || fail "'$text' not shown for: $*"
+    screen | grep -q '^\$ x' && fail "a key reached the shell after: $*"
+    return 0
+}
+
+makeFiles() {
+    mkdir -p "$work/files/sub"
+    cd "$work/files" || exit 1
+    printf 'one\ntwo\n' >a.txt
+    printf 'one\ntwo\n' >same.txt
+    printf 'one\nthree\n' >b.txt
+    : >empty
+    head -c 4096 /dev/urandom >binary
+    cp binary binary.copy
+    printf 'one\0two\0\n' >nul
+    cp nul nul.copy
+    printf '\xff\xfeA\0B' >utf16odd
+    cp utf16odd utf16odd.copy
+    printf '\xff\xfe' >mark
+    cp mark mark.copy
+    printf '\xef\xbb\xbfa\xc3(\xa0\xff\n' >badutf8
+    cp badutf8 badutf8.copy
+    printf 'one\rtwo\rthree\r' >cr
+    cp cr cr.copy
+    truncate -s 4G big
+    printf 'one\ntwo\n' >'with space.txt'
+    printf 'one\ntwo\n' >"quote\"'.txt"
+    printf 'one\ntwo\n' >$'new\nline.txt'
+    printf 'one\ntwo\n' >$'n\xe9\xff.txt'
+    printf 'one\ntwo\n' >$'\e]0;owned\a\e[2J.txt'
+    printf 'one\ntwo\n' >./-dash.txt
+    cd - >/dev/null || exit 1
+}
+
+# Everything that needs no view: errors, identical files, and the usage.
+badInputWithoutView() {
+    makeFiles
+    startShell 80 25
+    local title
+    title=$(tm display -p -t "$pane" '#{pane_title}')
+    expectCase 2 "Can't load file 1 \(missing\)" missing a.txt
+    expectCase 2 "Can't load file 2 \(missing/a.txt\)" a.txt missing
+    expectCase 2 "Can't load file 1 \(sub\)" sub a.txt
+    expectCase 2 "Can't load file 1 \(big\)" big a.txt
+    expectCase 2 "Can't load file 2 \(a.bak\)" a.txt
+    expectCase 2 "Invalid option -\? found" '-?' a.txt b.txt
+    expectCase 2 "Too many file names \(same.txt\)" a.txt b.txt same.txt
+    expectCase 0 "/dev/null and empty are identical" /dev/null empty
+    local name
+    for name in binary nul utf16odd mark badutf8 cr; do
+        expectCase 0 "$name and $name.copy are identical" "$name" "$name.copy"
+    done
+    expectCase 0 "with space.txt and a.txt are identical" 'with space.txt' a.txt
+    expectCase 0 "quote\"'.txt and a.txt are identical" "quote\"'.txt" a.txt
+    expectCase 0 'new\?line.txt and a.txt are identical' $'new\nline.txt' a.txt
+    expectCase 0 './-dash.txt and a.txt are identical' ./-dash.txt a.txt
+    expectCase 0 'are identical' $'n\xe9\xff.txt' a.txt
+    # Escape sequences in a name show as '?' stand-ins: the screen was not cleared, the title
+    # not taken over.
+    expectCase 0 '\?\]0;owned\?\?\[2J.txt and a.txt are identical' $'\e]0;owned\a\e[2J.txt' a.txt
+    waitForText 'marker-before-run' || fail "a name cleared the screen"
+    [ "$(tm display -p -t "$pane" '#{pane_title}')" = "$title" ] || fail "a name set the title"
+    expectCase 2 "Can't load file 1 \(\?\]0;owned" $'\e]0;owned\a\e[2J.txtx' a.txt
+}
+
+# A named pipe with a writer, in either place, and read from the terminal's program.
+namedPipe() {
+    makeFiles
+    startShell 80 25
+    mkfifo "$work/files/fifo"
+    (printf 'one\ntwo\n' >"$work/files/fifo") &
+    expectCase 0 'fifo and a.txt are identical' fifo a.txt
+    (printf 'one\ntwo\n' >"$work/files/fifo") &
+    expectCase 0 'a.txt and fifo are identical' a.txt fifo
+    wait
+}
+
+# Names, sizes, times and contents of what lies beside the program.
+colourFileState() {
+    (cd "$work/bin" && find . -printf '%p %s %T@\n' | sort && cat qvd.ini kqw.ini 2>/dev/null | md5sum)
+}
+
+# Damaged colour files beside a copy of the program change no answer and are never written.
+damagedColourFiles() {
+    makeFiles
+    mkdir -p "$work/bin"
+    cp "$program" "$work/bin/"
+    program=$work/bin/$(basename "$program")
+    startShell 80 25
+    local state
+    for state in short long zero kqwShort directory; do
+        rm -rf "$work/bin/qvd.ini" "$work/bin/kqw.ini"
+        case $state in
+        short) printf '\x1b\x00\x1b' >"$work/bin/qvd.ini" ;;
+        long) head -c 100 /dev/urandom >"$work/bin/qvd.ini" ;;
+        zero) head -c 14 /dev/zero >"$work/bin/qvd.ini" ;;
+        kqwShort) head -c 37 /dev/urandom >"$work/bin/kqw.ini" ;;
+        directory) mkdir "$work/bin/qvd.ini" ;;
+        esac
+        local before
+        before=$(colourFileState)
+        expectCase 0 "a.txt and same.txt are identical" a.txt same.txt
+        expectCase 2 "Can't load file 1 \(missing\)" missing a.txt
+        [ "$(colourFileState)" = "$before" ] ||
+            fail "colour files changed ($state): $before -> $(colourFileState)"
+    done
+}
+
+"$testCase"
