@@ -66,7 +66,12 @@ void drawHelpPage(const char* page, int pageNumber, int screenRows) {
 void showHelp(const char* const* pages, int screenRows) {
     int pageNumber = 0;
     for (;;) {
-        drawHelpPage(pages[pageNumber], pageNumber, screenRows);
+        // The console may be shorter than the rows asked for (the colour help's 25 rows on a
+        // small terminal, or a terminal that shrank while the help was open): the rule and the
+        // key line then go on its last rows, where they can be seen.
+        const int consoleRows = getScreenSize(false).height;
+        drawHelpPage(pages[pageNumber], pageNumber,
+                     screenRows < consoleRows ? screenRows : consoleRows);
         switch (readKey()) {
         case kKeyEscape:
             return;
