@@ -20,7 +20,8 @@ struct LowerTables {
         for (uint32_t unit = 0; unit < 65536; ++unit) {
             bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
             wint_t lower = surrogate || !locale ? unit : towlower_l(unit, locale);
-            units[unit] = lower <= 0xFFFF ? static_cast<char16_t>(lower) : static_cast<char16_t>(unit);
+            units[unit] =
+                lower <= 0xFFFF ? static_cast<char16_t>(lower) : static_cast<char16_t>(unit);
         }
         if (locale) freelocale(locale);
         for (int byte = 0; byte < 256; ++byte) {
@@ -52,6 +53,10 @@ bool isWhiteSpace16(char16_t unit) {
     }
 }
 
-char16_t lowerUnit(char16_t unit) { return lowerTables().units[unit]; }
+char16_t lowerUnit(char16_t unit) {
+    return lowerTables().units[unit];
+}
 
-uint8_t lowerAnsiByte(uint8_t byte) { return lowerTables().ansiBytes[byte]; }
+uint8_t lowerAnsiByte(uint8_t byte) {
+    return lowerTables().ansiBytes[byte];
+}

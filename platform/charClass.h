@@ -9,7 +9,9 @@
 bool isWhiteSpace16(char16_t unit);
 
 // White space among bytes: 0x09-0x0D and 0x20; nothing of 0x80 and above.
-inline bool isWhiteSpace8(uint8_t byte) { return byte == 0x20 || (byte >= 0x09 && byte <= 0x0D); }
+inline bool isWhiteSpace8(uint8_t byte) {
+    return byte == 0x20 || (byte >= 0x09 && byte <= 0x0D);
+}
 
 // Lower-case mapping of one 16-bit unit as the C library's towlower_l gives it under C.UTF-8;
 // surrogates map to themselves. Backed by a table built once.

@@ -50,7 +50,9 @@ const ReverseMaps& reverseMaps() {
     return maps;
 }
 
-bool isContinuation(uint8_t byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(uint8_t byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Length of the well-formed UTF-8 sequence at bytes[0..count), or, when there is none, the
 // negated length of its maximal ill-formed prefix (at least 1).
@@ -116,9 +118,13 @@ char16_t oemToUnicode(uint8_t byte) {
     return byte;
 }
 
-int unicodeToAnsi(char16_t unit) { return reverseMaps().ansi[unit]; }
+int unicodeToAnsi(char16_t unit) {
+    return reverseMaps().ansi[unit];
+}
 
-int unicodeToOem(char16_t unit) { return reverseMaps().oem[unit]; }
+int unicodeToOem(char16_t unit) {
+    return reverseMaps().oem[unit];
+}
 
 size_t utf8ToUtf16(const uint8_t* bytes, size_t count, char16_t* out) {
     size_t units = 0;
@@ -183,7 +189,8 @@ std::string escapedToBytes(std::u16string_view units) {
         char16_t unit = units[i];
         bool high = unit >= 0xD800 && unit <= 0xDBFF;
         if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            char32_t character = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            char32_t character =
+                0x10000 + ((char32_t{unit} - 0xD800) << 10) + (units[i + 1] - 0xDC00);
             appendUtf8(bytes, character);
             ++i;
         } else if (unit >= 0xDC80 && unit <= 0xDCFF) {

@@ -29,8 +29,12 @@ inline uint8_t unicodeToOemOrQuestion(char16_t unit) {
 }
 
 // 8-bit ANSI <-> OEM, through UTF-16; '?' where the target has no equivalent.
-inline uint8_t ansiToOem(uint8_t byte) { return unicodeToOemOrQuestion(ansiToUnicode(byte)); }
-inline uint8_t oemToAnsi(uint8_t byte) { return unicodeToAnsiOrQuestion(oemToUnicode(byte)); }
+inline uint8_t ansiToOem(uint8_t byte) {
+    return unicodeToOemOrQuestion(ansiToUnicode(byte));
+}
+inline uint8_t oemToAnsi(uint8_t byte) {
+    return unicodeToAnsiOrQuestion(oemToUnicode(byte));
+}
 
 // UTF-8 to UTF-16. Invalid input becomes U+FFFD, one per maximal ill-formed subsequence;
 // characters above U+FFFF become surrogate pairs. Writes to out when it is not null and returns

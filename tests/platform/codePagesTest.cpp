@@ -66,11 +66,15 @@ TEST(Utf8, OneReplacementPerMaximalIllFormedSubsequence) {
     };
     const std::vector<Case> cases = {
         {"\x80", u"\uFFFD"},
-        {"a\xFF" "b", u"a\uFFFDb"},
-        {"\xC0\xAF", u"\uFFFD\uFFFD"},             // overlong lead is invalid on its own
-        {"\xE2\x82", u"\uFFFD"},                   // truncated sequence: one replacement
-        {"\xE2\x82" "A", u"\uFFFDA"},
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},   // an encoded surrogate
+        {"a\xFF"
+         "b",
+         u"a\uFFFDb"},
+        {"\xC0\xAF", u"\uFFFD\uFFFD"}, // overlong lead is invalid on its own
+        {"\xE2\x82", u"\uFFFD"},       // truncated sequence: one replacement
+        {"\xE2\x82"
+         "A",
+         u"\uFFFDA"},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},           // an encoded surrogate
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
         {"\xF0\x9F\x98", u"\uFFFD"},
         {"\xE1\x80\xE2\xF0\x91\x92\xF1\xBF\x41", u"\uFFFD\uFFFD\uFFFD\uFFFDA"},
@@ -83,8 +87,9 @@ TEST(Utf8, OneReplacementPerMaximalIllFormedSubsequence) {
 
 TEST(SurrogateEscape, AnyByteStringRoundTrips) {
     const std::vector<std::string> names = {
-        "plain.txt", "\xC3\xA4rger.txt", "bad\xFFname", "\xED\xA0\x80", "\xF0\x9F\x98\x80x",
-        std::string("\x80\x81\xC3", 3), "tail\xE2\x82",
+        "plain.txt",    "\xC3\xA4rger.txt",  "bad\xFFname",
+        "\xED\xA0\x80", "\xF0\x9F\x98\x80x", std::string("\x80\x81\xC3", 3),
+        "tail\xE2\x82",
     };
     for (const std::string& name : names) {
         SCOPED_TRACE(name);

@@ -1,0 +1,156 @@
+#include "app/driver.h"
+
+#include "app/fileNames.h"
+#include "app/loading.h"
+#include "app/messages.h"
+#include "app/options.h"
+#include "app/settings.h"
+#include "platform/files.h"
+#include "platform/pathText.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kExitIdentical = 0;
+constexpr int kExitDifferent = 1;
+constexpr int kExitBadInput = 2;
+constexpr int kExitOutOfMemory = 3;
+
+// Everything the driver holds for the run. The images (and whatever the viewer builds on them)
+// are freed when it goes, on every way out.
+struct DriverState {
+    PathBuffer path1;
+    PathBuffer path2;
+    // How the paths are shown in messages, the title and the frames: in moxaw the OEM forms.
+    TString shownPath1;
+    TString shownPath2;
+    FileImage image1{};
+    FileImage image2{};
+    bool viewerShown = false; // set once the view has been entered
+
+    DriverState() {
+        path1.text[0] = 0;
+        path2.text[0] = 0;
+    }
+    ~DriverState() {
+        releaseFileImage(image1);
+        releaseFileImage(image2);
+    }
+};
+
+void printResult(const DriverState& state, bool identical) {
+    printMessage("\n%S and %S are %sidentical\n\n", state.shownPath1.c_str(),
+                 state.shownPath2.c_str(), identical ? "" : "not ");
+}
+
+// Batch mode needs only the verdict, so the files are compared in step instead of being held:
+// the same answers and messages as loading both, without a block of each file's size.
+int compareInBatch(DriverState& state) {
+    uint32_t size1 = 0;
+    uint32_t size2 = 0;
+    FileComparison result = compareFiles(pathToBytes(state.path1.text).c_str(),
+                                         pathToBytes(state.path2.text).c_str(), size1, size2);
+    switch (result) {
+    case FileComparison::file1Failed:
+        printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
+        return kExitBadInput;
+    case FileComparison::file2Failed:
+        printMessage("\nCan't load file 2 (%S)\n", state.shownPath2.c_str());
+        return kExitBadInput;
+    case FileComparison::identical:
+    case FileComparison::different:
+        break;
+    }
+    settings.offsetDigits = countOffsetDigits(size1, size2);
+    bool identical = result == FileComparison::identical;
+    printResult(state, identical);
+    return identical ? kExitIdentical : kExitDifferent;
+}
+
+// Loads both files, tests identity, and reports or shows them. Returns the exit code.
+int loadAndCompare(DriverState& state) {
+    if (settings.batchMode) return compareInBatch(state);
+    state.image1.raw = loadFile(state.path1.text, state.image1.rawSize);
+    if (!state.image1.raw) {
+        printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
+        return kExitBadInput;
+    }
+    state.image2.raw = loadFile(state.path2.text, state.image2.rawSize);
+    if (!state.image2.raw) {
+        printMessage("\nCan't load file 2 (%S)\n", state.shownPath2.c_str());
+        return kExitBadInput;
+    }
+    settings.offsetDigits = countOffsetDigits(state.image1.rawSize, state.image2.rawSize);
+    bool identical = filesIdentical(state.image1, state.image2);
+
+    if (identical) {
+        printResult(state, true);
+        printMessage("\nPress any key to exit!\n");
+        // ---- Joins here with the key reader: readKey() waits for one key (in host mode too).
+        return kExitIdentical;
+    }
+    if (!decodeTexts(state.image1, state.image2)) {
+        printMessage("\nOut of memory\n");
+        return kExitOutOfMemory;
+    }
+    // ---- Joins here with the viewer: state.viewerShown = true, then runViewer with both
+    // displayed paths, both images, the start-up size and resizePending; its result (1 on a
+    // quit key, 3 when the tables or the aligned list cannot be built) is the exit code.
+    // Until the view exists, differing files end as in batch mode.
+    printResult(state, false);
+    return kExitDifferent;
+}
+
+} // namespace
+
+int runProgram(int argumentCount, char** argumentVector) {
+    // The arguments in the build's text: moxa decodes them as UTF-8 with surrogate escape, so a
+    // name whose bytes are not UTF-8 still opens; moxaw keeps the bytes.
+    std::vector<TString> argumentTexts;
+    std::vector<const TChar*> arguments;
+    argumentTexts.reserve(static_cast<size_t>(argumentCount));
+    for (int i = 0; i < argumentCount; ++i)
+        argumentTexts.push_back(argumentToText(argumentVector[i]));
+    for (const auto& text : argumentTexts) arguments.push_back(text.c_str());
+    arguments.push_back(nullptr);
+
+    auto state = std::make_unique<DriverState>();
+
+    // ---- Joins here with the colour scheme: findExeDirectory(argumentVector[0]), before the
+    // options are read.
+
+    parseOptions(argumentCount, arguments.data());
+    if (settings.badOption) {
+        printUsage();
+        return kExitBadInput; // nothing else done: console and colour files untouched
+    }
+
+    // ---- Joins here with the colour scheme and the console: loadColourScheme(false);
+    // openConsoleOutput(); startupSize = getScreenSize(false) with settings.screenRows and
+    // settings.screenColumns put in its place where nonzero, which sets resizePending.
+
+    switch (resolveFileNames(state->path1, state->path2, argumentCount, arguments.data())) {
+    case NameResult::resolved:
+        break;
+    case NameResult::tooLong:
+        return kExitBadInput; // its message is printed; a usage text would not say more
+    case NameResult::missing:
+    case NameResult::tooMany:
+        printUsage();
+        return kExitBadInput; // no console restore on this path
+    }
+    state->shownPath1 = toDisplayText(state->path1.text);
+    state->shownPath2 = toDisplayText(state->path2.text);
+
+    // ---- Joins here with the console: the title "Morvyn's File Compare %S - %s %s" with
+    // kVersionText and both displayed paths.
+
+    int exitCode = loadAndCompare(*state);
+
+    // Exit steps.
+    // ---- Joins here with the console: setScreenSize(startupSize), in batch mode too; then
+    // clearScreen(7) when state->viewerShown and not settings.hostMode.
+    return exitCode;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Loading the two input files, the identity test, and decoding their texts.
+
+#include "app/fileImage.h"
+#include "platform/build.h"
+
+#include <cstdint>
+
+// Reads the file at path whole. Returns the block (from malloc) and its size, or null when the
+// file cannot be loaded: missing, unreadable, a directory, 4 GiB or more, a short read, or no
+// memory. An empty file gives a valid block and size 0. Pipes are read to their end.
+[[nodiscard]] uint8_t* loadFile(const TChar* path, uint32_t& rawSize);
+
+// Hex digits of the larger size, at least 1: the width of hex-mode offsets.
+int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2);
+
+// True when both images hold the same bytes (sizes first, so files of different sizes are not
+// read again).
+bool filesIdentical(const FileImage& image1, const FileImage& image2);
+
+// Decides each file's encoding and fills text, textSize and decoded of both images and
+// settings.encodingFlags. moxa: UTF-16 (the platform's test), UTF-8 with signature, else 8-bit;
+// when either file is 16-bit afterwards, an 8-bit file is converted from the ANSI code page so
+// that both compare as UTF-16. moxaw: both texts are the raw images, flags 0. Returns false when
+// a conversion buffer cannot be allocated (or its size would pass 4 GiB); the images then hold
+// no decoded buffer and settings.encodingFlags is 0.
+[[nodiscard]] bool decodeTexts(FileImage& image1, FileImage& image2);
+
+// Frees the image's blocks and empties it.
+void releaseFileImage(FileImage& image);

@@ -1,0 +1,110 @@
+#include "app/messages.h"
+
+#include "app/settings.h"
+#include "platform/codePages.h"
+#include "platform/pathText.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kUsageText =
+    "\n"
+    "  Morvyn's File Compare 3.00h\n"
+    "\n"
+    "  command line usage: QVD  [options]  file1  [file2, or a different path]\n"
+    "\n"
+    "  options:\n"
+    "    -aYY[,XX] sets screen height to YY lines [, XX columns]\n"
+    "    -b  batch mode; no display or input    -o  toggle OEM/ANSI character set\n"
+    "    -c  case insensitive compare           -s  sync scan +500 lines\n"
+    "    -d  differing chars are highlighted    -v  vertically split display\n"
+    "    -e  suppress empty lines               -w  compress white space\n"
+    "    -h  hex mode                           -l/-n don't display line numbers\n"
+    "                                           -m  don't display menu\n"
+    "\n"
+    " 'file1' is the first file to compare. If 'file2' is omitted, 'file1' with its\n"
+    "  extension changed to .bak will be used. If 'file2' specifies a directory,\n"
+    " 'file1' (without the path portion) will be appended.\n"
+    "\n"
+    "  In batch mode, QVD returns immediately with the following error levels:\n"
+    "    0: files are identical    1: files are not identical\n"
+    "    2: file not found         3: out of memory\n"
+    "\n";
+
+// Writes formatted text to standard output, converting moxaw's OEM bytes to UTF-8.
+int writeOut(const std::string& text) {
+    std::string out;
+    if constexpr (kWideBuild) {
+        out = text;
+    } else {
+        out.reserve(text.size());
+        for (unsigned char byte : text) appendUtf8(out, oemToUnicode(byte));
+    }
+    fwrite(out.data(), 1, out.size(), stdout);
+    fflush(stdout);
+    return static_cast<int>(text.size());
+}
+
+} // namespace
+
+std::string formatMessage(const char* format, va_list arguments) {
+    std::string out;
+    for (const char* at = format; *at; ++at) {
+        if (*at != '%' || at[1] == '\0') {
+            out += *at;
+            continue;
+        }
+        switch (*++at) {
+        case 's': {
+            const char* text = va_arg(arguments, const char*);
+            out += text ? text : "";
+            break;
+        }
+        case 'S': {
+            const TChar* text = va_arg(arguments, const TChar*);
+            if (text) out += pathToBytes(text);
+            break;
+        }
+        case 'd':
+            out += std::to_string(va_arg(arguments, int));
+            break;
+        case 'u':
+            out += std::to_string(va_arg(arguments, unsigned));
+            break;
+        default: // %% and anything unknown print the character itself
+            out += *at;
+            break;
+        }
+    }
+    return out;
+}
+
+int printMessage(const char* format, ...) {
+    if (settings.hostMode) return 0;
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = formatMessage(format, arguments);
+    va_end(arguments);
+    return writeOut(text);
+}
+
+int printAlways(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = formatMessage(format, arguments);
+    va_end(arguments);
+    return writeOut(text);
+}
+
+void printUsage() {
+    printMessage(kUsageText);
+}
+
+TString toDisplayText(TStringView text) {
+    TString out(text);
+    if constexpr (!kWideBuild) {
+        for (auto& unit : out) unit = static_cast<char>(ansiToOem(static_cast<uint8_t>(unit)));
+    }
+    return out;
+}

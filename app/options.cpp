@@ -1,0 +1,113 @@
+#include "app/options.h"
+
+#include "app/messages.h"
+#include "app/settings.h"
+
+#include <cstring>
+
+namespace {
+
+bool isDigit(TChar unit) {
+    return unit >= TChar('0') && unit <= TChar('9');
+}
+
+// A decimal number in the manner of atoi (leading blanks, a sign, digits up to the first other
+// character; no digits reads as 0), except that it saturates instead of overflowing, so that a
+// huge number stays huge and can be refused.
+long long readNumber(const TChar* text) {
+    while (*text == TChar(' ') || (*text >= TChar('\t') && *text <= TChar('\r'))) ++text;
+    bool negative = *text == TChar('-');
+    if (*text == TChar('-') || *text == TChar('+')) ++text;
+    long long value = 0;
+    for (; isDigit(*text); ++text) {
+        if (value < 1'000'000'000'000LL) value = value * 10 + (*text - TChar('0'));
+    }
+    return negative ? -value : value;
+}
+
+// -aYY[,XX]: a height below 12 keeps the height; a negative or zero number, or one beyond what a
+// console size can hold, keeps that dimension rather than wrapping to some other size.
+void readScreenSize(const TChar* text) {
+    long long rows = readNumber(text);
+    settings.screenRows =
+        rows >= kSmallestScreenRows && rows <= kLargestScreenSize ? static_cast<int32_t>(rows) : 0;
+    settings.screenColumns = 0;
+    for (const TChar* at = text; *at; ++at) {
+        if (*at == TChar(',')) {
+            long long columns = readNumber(at + 1);
+            if (columns > 0 && columns <= kLargestScreenSize) {
+                settings.screenColumns = static_cast<int32_t>(columns);
+            }
+            break;
+        }
+    }
+}
+
+} // namespace
+
+void parseOptions(int argumentCount, const TChar* const* arguments) {
+    // The option block runs from batchMode to hideMenu; encodingFlags and offsetDigits follow it.
+    static_assert(offsetof(Settings, hideMenu) + sizeof(int32_t) ==
+                  offsetof(Settings, encodingFlags));
+    memset(&settings, 0, offsetof(Settings, encodingFlags));
+    settings.horizontalSplit = 1;
+
+    for (int i = 1; i < argumentCount; ++i) {
+        const TChar* argument = arguments[i];
+        if (!isOptionArgument(argument)) continue;
+        TChar letter = argument[1];
+        if (letter >= TChar('A') && letter <= TChar('Z')) letter = letter - TChar('A') + TChar('a');
+        switch (letter) {
+        case TChar('a'):
+            readScreenSize(argument + 2);
+            break;
+        case TChar('b'):
+            settings.batchMode = 1;
+            break;
+        case TChar('c'):
+            settings.ignoreCase = 1;
+            break;
+        case TChar('d'):
+            settings.highlightDiffChars = 1;
+            break;
+        case TChar('e'):
+            settings.suppressEmptyLines = 1;
+            break;
+        case TChar('h'):
+            settings.hexMode = 1;
+            break;
+        case TChar('l'):
+        case TChar('n'):
+            settings.hideLineNumbers = 1;
+            break;
+        case TChar('m'):
+            settings.hideMenu ^= 1;
+            break;
+        case TChar('o'):
+            settings.ansiCharset ^= 1;
+            break;
+        case TChar('s'):
+            settings.shortSyncScan = 1;
+            break;
+        case TChar('v'):
+            settings.horizontalSplit = 0;
+            break;
+        case TChar('w'):
+            settings.compressWhiteSpace = 1;
+            break;
+        case TChar('z'):
+            settings.hostMode = 1;
+            break;
+        default:
+            if (letter >= TChar('1') && letter <= TChar('9')) {
+                settings.syncLines = letter - TChar('0');
+                break;
+            }
+            printAlways("\n  Invalid option %S found on the command line\n",
+                        toDisplayText(argument).c_str());
+            settings.badOption = 1;
+            break;
+        }
+    }
+    settings.tabWidth = 4;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Reading whole files. Sizes are 32-bit, so a file of 4 GiB or more is refused, never cut.
+
+#include <cstdint>
+
+// Largest file that can be loaded: sizes travel as unsigned 32-bit values.
+inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFFu;
+
+// Reads the whole file at path (bytes, as the kernel takes them) into one block from malloc
+// (free it with free) and stores its length in size. A regular file is read to the length it had
+// when opened; anything whose length the open file cannot tell (a pipe, a terminal, a device) is
+// read to its end. Returns null, with size untouched, when the path names a directory, cannot be
+// opened, holds 4 GiB or more, cannot be read completely (short read or read error), or the block
+// cannot be allocated. An empty file gives a valid block and size 0.
+[[nodiscard]] uint8_t* readWholeFile(const char* path, uint32_t& size);
+
+// True when path opens for reading and is not a directory: what "can be opened as a file" means
+// here, since a directory opens for reading too on POSIX. Never blocks on a FIFO.
+[[nodiscard]] bool opensAsFile(const char* path);
+
+// Outcome of compareFiles, in the order the whole-file loader would find them: file 1 is
+// judged before file 2.
+enum class FileComparison {
+    identical,   // both load and hold the same bytes
+    different,   // both load, and their bytes differ
+    file1Failed, // file 1 cannot be loaded (for any of the reasons readWholeFile gives)
+    file2Failed, // file 1 loads, file 2 cannot
+};
+
+// The identity test without holding the files: both are read in step through two small buffers
+// and compared on the way. Gives the verdict readWholeFile on both and a byte comparison would
+// give (a file that cannot be loaded completely is reported as such even after a difference was
+// seen, so both are read to their ends), and stores the sizes read. Only the memory differs: no
+// block of the file's size is needed.
+[[nodiscard]] FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size1,
+                                          uint32_t& size2);

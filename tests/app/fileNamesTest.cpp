@@ -1,0 +1,230 @@
+#include "app/fileNames.h"
+
+#include "app/settings.h"
+#include "support/tempDirectory.h"
+#include "testArguments.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+std::string bytesOf(const PathBuffer& path) {
+    return pathToBytes(path.text);
+}
+
+struct Resolved {
+    NameResult result;
+    std::string path1;
+    std::string path2;
+    std::string printed;
+};
+
+Resolved resolve(std::initializer_list<std::string> arguments, bool hostMode = false) {
+    settings = Settings{};
+    settings.hostMode = hostMode ? 1 : 0;
+    TestArguments command(arguments);
+    auto path1 = std::make_unique<PathBuffer>();
+    auto path2 = std::make_unique<PathBuffer>();
+    testing::internal::CaptureStdout();
+    NameResult result = resolveFileNames(*path1, *path2, command.count(), command.data());
+    std::string printed = testing::internal::GetCapturedStdout();
+    settings = Settings{};
+    return {result, bytesOf(*path1), bytesOf(*path2), printed};
+}
+
+TEST(SplitPath, PartsAndTheirJoinGiveThePathBack) {
+    struct Case {
+        std::string path, directory, name, extension;
+    };
+    const Case cases[] = {
+        {"a.txt", "", "a", ".txt"},
+        {"a.tar.gz", "", "a.tar", ".gz"}, // only the last extension
+        {"readme", "", "readme", ""},
+        {"dir/", "dir/", "", ""},
+        {"/etc/fstab", "/etc/", "fstab", ""},
+        {"src.d/file", "src.d/", "file", ""}, // a dot in the directory is no extension
+        {".bashrc", "", ".bashrc", ""},       // a leading dot is part of the name
+        {"dir/.config.old", "dir/", ".config", ".old"},
+        {"..", "", "..", ""},
+        {"a.", "", "a", "."},
+        {"back\\slash.c", "", "back\\slash", ".c"}, // '\' is an ordinary character
+        {"c:x.txt", "", "c:x", ".txt"},             // no drive letters
+        {"a//b.c", "a//", "b", ".c"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        PathParts parts = splitPath(argumentToText(c.path));
+        EXPECT_EQ(pathToBytes(parts.directory), c.directory);
+        EXPECT_EQ(pathToBytes(parts.name), c.name);
+        EXPECT_EQ(pathToBytes(parts.extension), c.extension);
+        EXPECT_EQ(pathToBytes(joinPath(parts)), c.path);
+    }
+    EXPECT_EQ(pathToBytes(joinPath({QVD_T("d"), QVD_T("n"), QVD_T("e")})), "d/n.e");
+}
+
+TEST(ResolveFileNames, OneNameGivesItsBakFile) {
+    struct Case {
+        std::string name, expected;
+    };
+    const Case cases[] = {
+        {"a.txt", "a.bak"},   {"a.tar.gz", "a.tar.bak"},  {"readme", "readme.bak"},
+        {"dir/", "dir/.bak"}, {".bashrc", ".bashrc.bak"}, {"/x.d/y", "/x.d/y.bak"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Resolved r = resolve({"-b", c.name});
+        EXPECT_EQ(r.result, NameResult::resolved);
+        EXPECT_EQ(r.path1, c.name);
+        EXPECT_EQ(r.path2, c.expected);
+        EXPECT_EQ(r.printed, "");
+    }
+}
+
+TEST(ResolveFileNames, SecondNameDirectoryStarAndMissingFile) {
+    TempDirectory dir;
+    std::string first = dir.write("src/main.c", "x");
+    dir.makeDirectory("old");
+    dir.write("dir2/main.c", "x");
+    dir.write("x.c", "x");
+    dir.write("have/main.bak", "x");
+    std::string t = dir.path() + "/";
+    struct Case {
+        std::string second, expected;
+    };
+    const Case cases[] = {
+        {t + "old", t + "old/main.c"},
+        {t + "old/", t + "old/main.c"},
+        {t + "dir2/*.*", t + "dir2/main.c"},
+        {t + "x.*", t + "x.c"},
+        {t + "have/*.bak", t + "have/main.bak"},
+        {t + "*.bak", t + "main.bak/main.c"}, // no such file: taken for a directory
+        {t + "new.c", t + "new.c/main.c"},
+        {t + "*x.h", t + "main.h/main.c"}, // "*x" counts as "*"
+        {t + "x*.c", t + "x*.c/main.c"},   // "x*" does not
+        {t + "x.c*", t + "x.c*/main.c"},
+        {first, first}, // an existing file is used as given
+        {"", ""},       // names no file; never "/main.c"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.second);
+        Resolved r = resolve({first, "-b", c.second});
+        EXPECT_EQ(r.result, NameResult::resolved);
+        EXPECT_EQ(r.path1, first);
+        EXPECT_EQ(r.path2, c.expected);
+    }
+}
+
+TEST(ResolveFileNames, MissingAndSurplusNames) {
+    Resolved none = resolve({"-b", "-c"});
+    EXPECT_EQ(none.result, NameResult::missing);
+    EXPECT_EQ(none.path1, "");
+    EXPECT_EQ(none.printed, "");
+
+    Resolved three = resolve({"a", "b", "-b", "c", "d"});
+    EXPECT_EQ(three.result, NameResult::tooMany);
+    EXPECT_EQ(three.path1, "");
+    EXPECT_EQ(three.printed, "\nToo many file names (c)\n");
+}
+
+TEST(ResolveFileNames, LongPathsAreRefusedNeverCut) {
+    const int limit = kPathCapacity - 1; // bytes a path may hold
+    std::string fits(limit, 'a');
+    std::string tooLong(limit + 1, 'a');
+    Resolved r = resolve({tooLong, "b"});
+    EXPECT_EQ(r.result, NameResult::tooLong);
+    EXPECT_NE(r.printed.find("Path too long"), std::string::npos);
+    EXPECT_NE(r.printed.find(tooLong), std::string::npos);
+
+    // A directory name that leaves exactly room for "/x", and one byte more.
+    std::string directory(limit - 2, 'd');
+    r = resolve({"x", directory});
+    EXPECT_EQ(r.result, NameResult::resolved);
+    EXPECT_EQ(r.path2, directory + "/x");
+    r = resolve({"x", directory + "d"});
+    EXPECT_EQ(r.result, NameResult::tooLong);
+
+    // The derived .bak name may not fit either.
+    r = resolve({fits});
+    EXPECT_EQ(r.result, NameResult::tooLong);
+    if constexpr (kWideBuild) {
+        // The limit counts bytes, not UTF-16 units: 2048 two-byte characters are 4096 bytes.
+        std::string wide;
+        for (int i = 0; i < 2048; ++i) wide += "\xC3\xA4";
+        EXPECT_EQ(resolve({wide, "b"}).result, NameResult::tooLong);
+    }
+}
+
+TEST(ResolveFileNames, NamesThatAreNotUtf8SurviveUnchanged) {
+    Resolved r = resolve({"n\xE9.txt", "\xFF\xFE/"});
+    EXPECT_EQ(r.result, NameResult::resolved);
+    EXPECT_EQ(r.path1, "n\xE9.txt");
+    EXPECT_EQ(r.path2, "\xFF\xFE/n\xE9.txt");
+}
+
+TEST(ResolveFileNames, HostModeMatchesFullPathsAndDerivesNothing) {
+    TempDirectory dir;
+    std::string a = dir.write("a.txt", "x");
+    std::string b = dir.write("b.txt", "y");
+    Resolved both = resolve({"-z", a, b, dir / "ignored"}, true);
+    EXPECT_EQ(both.result, NameResult::resolved);
+    EXPECT_EQ(both.path1, a);
+    EXPECT_EQ(both.path2, b);
+    EXPECT_EQ(both.printed, "");
+
+    EXPECT_EQ(resolve({"-z", a}, true).result, NameResult::missing); // no .bak in host mode
+    EXPECT_EQ(resolve({"-z", a, dir / "nothing"}, true).result, NameResult::missing);
+    EXPECT_EQ(resolve({"-z", "", a}, true).result, NameResult::missing);
+}
+
+class FileNameMatcherTest : public testing::Test {
+  protected:
+    TempDirectory dir;
+    // Runs the matcher; the matched path as bytes, or "-" when there is none.
+    static std::string matchOf(const std::string& argument) {
+        FileNameMatcher matcher;
+        if (!matcher.match(argumentToText(argument))) return "-";
+        return pathToBytes(matcher.resultPath());
+    }
+};
+
+TEST_F(FileNameMatcherTest, FindsNamesAsGivenAndNothingElse) {
+    std::string file = dir.write("file.txt", "x");
+    EXPECT_EQ(matchOf(file), file);
+    EXPECT_EQ(matchOf(dir / "File.txt"), "-"); // letter case counts on POSIX
+    EXPECT_EQ(matchOf(dir / "fi.txt"), "-");
+    EXPECT_EQ(matchOf(dir / "missing/file.txt"), "-");
+    EXPECT_EQ(matchOf(dir.path() + "/"), "-"); // no name part
+}
+
+TEST_F(FileNameMatcherTest, FindsTheRealNameOfANameThatWentThroughTheWrongCodePage) {
+    // The file is called "Ä.txt"; a file manager that took its OEM byte (0x8E) for ANSI passes
+    // "Ž.txt". The real file has the same length and dot positions, and its OEM form is the
+    // given name's ANSI form.
+    std::string real = kWideBuild ? dir.write("\xC3\x84.txt", "x") : dir.write("\xC4.txt", "x");
+    dir.write("B.txt", "y"); // same pattern, other name: must not be taken
+    std::string given = kWideBuild ? dir / "\xC5\xBD.txt" : dir / "\x8E.txt";
+    EXPECT_EQ(matchOf(given), real);
+}
+
+TEST_F(FileNameMatcherTest, QuestionMarkStandsForACharacterWithoutAnsiForm) {
+    // A character the 8-bit code page cannot hold arrives as '?'.
+    std::string real = kWideBuild ? dir.write("\xE4\xB8\xAD.txt", "x") : dir.write("\x81.txt", "x");
+    EXPECT_EQ(matchOf(dir / "?.txt"), real);
+    EXPECT_EQ(matchOf(dir / "??.txt"), "-");
+}
+
+TEST_F(FileNameMatcherTest, NameWithoutSlashIsLookedUpInTheCurrentDirectory) {
+    dir.write("here.txt", "x");
+    char saved[4096];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    std::string found = matchOf("here.txt");
+    std::string missing = matchOf("there.txt");
+    ASSERT_EQ(chdir(saved), 0);
+    EXPECT_EQ(found, "here.txt");
+    EXPECT_EQ(missing, "-");
+}
+
+} // namespace

@@ -1,0 +1,159 @@
+#include "app/loading.h"
+
+#include "app/settings.h"
+#include "platform/pathText.h"
+#include "support/tempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using namespace std::string_literals;
+
+// An image of the given bytes, as loadFile would hand it over.
+struct Image {
+    FileImage image{};
+    explicit Image(const std::string& bytes) {
+        image.raw = static_cast<uint8_t*>(malloc(bytes.size() + 1));
+        memcpy(image.raw, bytes.data(), bytes.size());
+        image.rawSize = static_cast<uint32_t>(bytes.size());
+    }
+    ~Image() { releaseFileImage(image); }
+    std::u16string text16() const {
+        std::u16string units(image.textSize / 2, u'\0');
+        memcpy(units.data(), image.text, units.size() * 2);
+        return units;
+    }
+    std::string text8() const {
+        return std::string(reinterpret_cast<const char*>(image.text), image.textSize);
+    }
+};
+
+TEST(OffsetDigits, CountsHexDigitsOfTheLargerSize) {
+    struct Case {
+        uint32_t size1, size2;
+        int32_t digits;
+    };
+    const Case cases[] = {
+        {0, 0, 1},          {15, 0, 1},         {16, 0, 2},         {0, 16, 2},
+        {255, 15, 2},       {256, 0, 3},        {1u << 20, 3, 6},   {(1u << 20) - 1, 0, 5},
+        {0, 0xFFFFFFFF, 8}, {0x10000000, 0, 8}, {0x0FFFFFFF, 0, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size1 << " " << c.size2);
+        EXPECT_EQ(countOffsetDigits(c.size1, c.size2), c.digits);
+    }
+}
+
+TEST(FilesIdentical, SizesThenEveryByte) {
+    Image empty1(""), empty2(""), abc("abc"), abd("abd"), ab("ab");
+    Image bom("\xFF\xFE"
+              "a\0"s),
+        plain("a\0"s);
+    EXPECT_TRUE(filesIdentical(empty1.image, empty2.image));
+    EXPECT_TRUE(filesIdentical(abc.image, abc.image));
+    EXPECT_FALSE(filesIdentical(abc.image, abd.image)); // last byte
+    EXPECT_FALSE(filesIdentical(abc.image, ab.image));
+    EXPECT_FALSE(filesIdentical(empty1.image, ab.image));
+    EXPECT_FALSE(filesIdentical(bom.image, plain.image)); // same text, different bytes
+}
+
+TEST(LoadFile, PathsInTheBuildsTextReachTheFile) {
+    TempDirectory dir;
+    std::string name = dir.write("n\xE9 \xFF.txt", "content"); // not UTF-8
+    uint32_t size = 0;
+    uint8_t* raw = loadFile(argumentToText(name).c_str(), size);
+    ASSERT_NE(raw, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(raw), size), "content");
+    free(raw);
+    EXPECT_EQ(loadFile(argumentToText(dir.path()).c_str(), size), nullptr);
+}
+
+class DecodeTexts : public testing::Test {
+  protected:
+    void TearDown() override { settings.encodingFlags = 0; }
+};
+
+TEST_F(DecodeTexts, NarrowBuildKeepsBothRawImages) {
+    if constexpr (kWideBuild) GTEST_SKIP() << "moxa decodes";
+    Image utf16("\xFF\xFE"
+                "a\0"s),
+        utf8("\xEF\xBB\xBF"
+             "a"s);
+    ASSERT_TRUE(decodeTexts(utf16.image, utf8.image));
+    EXPECT_EQ(settings.encodingFlags, 0u);
+    EXPECT_EQ(utf16.image.text, utf16.image.raw);
+    EXPECT_EQ(utf16.image.textSize, 4u);
+    EXPECT_EQ(utf8.image.decoded, nullptr);
+    EXPECT_EQ(utf8.image.textSize, 4u);
+}
+
+TEST_F(DecodeTexts, EncodingOfEachFileAndTheBalancing) {
+    if constexpr (!kWideBuild) GTEST_SKIP() << "only moxa decodes";
+    struct Case {
+        std::string name, bytes1, bytes2;
+        uint32_t flags;
+        std::u16string text1, text2; // expected texts when flags != 0
+    };
+    const Case cases[] = {
+        {"two 8-bit files stay 8-bit", "abc", "abd", 0, u"", u""},
+        {"UTF-8 without signature is 8-bit", "\xC3\xA4", "x", 0, u"", u""},
+        {"mark skipped, other file balanced",
+         "\xFF\xFE"
+         "a\0b\0"s,
+         "a\x80", 0x41, u"ab", u"a\u20AC"},
+        {"UTF-16 without mark keeps every unit", "a\0b\0"s,
+         "\xFF\xFE"
+         "a\0b\0"s,
+         0x11, u"ab", u"ab"},
+        {"UTF-8 signature against ANSI",
+         "\xEF\xBB\xBF"
+         "\xC3\xA4\xE2\x82\xAC"s,
+         "\xE4\x80", 0x42, u"\u00E4\u20AC", u"\u00E4\u20AC"},
+        {"signature alone gives empty text", "\xEF\xBB\xBF",
+         "\xFF\xFE"
+         "x\0"s,
+         0x12, u"", u"x"},
+        {"empty file against UTF-16", "", "x\0y\0"s, 0x14, u"", u"xy"},
+        {"invalid UTF-8: one U+FFFD per maximal subpart",
+         "\xEF\xBB\xBF"
+         "a\xE2\x82z\xFF"s,
+         "a", 0x42, u"a\uFFFDz\uFFFD", u"a"},
+        {"undefined ANSI bytes become C1 controls", "\x81\x8D", "\xFF\xFE", 0x14, u"\u0081\u008D",
+         u""},
+        {"short UTF-8 look-alike is no signature", "\xEF\xBB", "ab", 0, u"", u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image one(c.bytes1), two(c.bytes2);
+        ASSERT_TRUE(decodeTexts(one.image, two.image));
+        EXPECT_EQ(settings.encodingFlags, c.flags);
+        if (c.flags == 0) {
+            EXPECT_EQ(one.text8(), c.bytes1);
+            EXPECT_EQ(two.text8(), c.bytes2);
+            EXPECT_EQ(one.image.decoded, nullptr);
+            EXPECT_EQ(two.image.decoded, nullptr);
+        } else {
+            EXPECT_EQ(one.text16(), c.text1);
+            EXPECT_EQ(two.text16(), c.text2);
+        }
+        // The raw images are never touched: hex mode shows the bytes as stored.
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(one.image.raw), one.image.rawSize), c.bytes1);
+    }
+}
+
+TEST_F(DecodeTexts, OddUtf16SizeKeepsTheLastByteInTheText) {
+    if constexpr (!kWideBuild) GTEST_SKIP() << "only moxa decodes";
+    Image odd("\xFF\xFE"
+              "a\0b"s),
+        other("x");
+    ASSERT_TRUE(decodeTexts(odd.image, other.image));
+    EXPECT_EQ(settings.encodingFlags, 0x41u);
+    EXPECT_EQ(odd.image.text, odd.image.raw + 2);
+    EXPECT_EQ(odd.image.textSize, 3u);
+}
+
+} // namespace

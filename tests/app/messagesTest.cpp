@@ -1,0 +1,65 @@
+#include "app/messages.h"
+
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string format(const char* text, ...) {
+    va_list arguments;
+    va_start(arguments, text);
+    std::string out = formatMessage(text, arguments);
+    va_end(arguments);
+    return out;
+}
+
+TEST(FormatMessage, NarrowStringsPathsNumbersAndPercent) {
+    TString path = argumentToText("dir/n\xE9\xC3\xA4.txt"); // an invalid byte, then valid UTF-8
+    EXPECT_EQ(format("\n%S and %s are %sidentical %d%% %u\n", path.c_str(), "b", "not ", -3, 7u),
+              "\ndir/n\xE9\xC3\xA4.txt and b are not identical -3% 7\n");
+    EXPECT_EQ(format("%S|%s", QVD_T(""), ""), "|");
+    EXPECT_EQ(format("trailing %"), "trailing %");
+}
+
+TEST(PrintMessage, SilentInHostModeExceptForPrintAlways) {
+    settings.hostMode = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(printMessage("hidden %s", "x"), 0);
+    printUsage();
+    printAlways("shown %s", "y");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "shown y");
+    settings.hostMode = 0;
+}
+
+TEST(PrintMessage, NarrowBuildShowsOemBytesAsUtf8) {
+    TString shown = toDisplayText(argumentToText("\xE9\x80")); // ANSI e-acute, euro sign
+    testing::internal::CaptureStdout();
+    printMessage("%S", shown.c_str());
+    std::string out = testing::internal::GetCapturedStdout();
+    if constexpr (kWideBuild) {
+        EXPECT_EQ(out, "\xE9\x80"); // moxa writes the argument's own bytes back
+    } else {
+        // e-acute is OEM 0x82; the euro sign has no OEM form and shows as '?'.
+        EXPECT_EQ(pathToBytes(shown), "\x82?");
+        EXPECT_EQ(out, "\xC3\xA9?");
+    }
+}
+
+TEST(PrintUsage, BannerThenTheUsageLines) {
+    testing::internal::CaptureStdout();
+    printUsage();
+    std::string usage = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(
+        usage.rfind("\n  Morvyn's File Compare 3.00h\n\n  command line usage: QVD  [options]  "
+                    "file1  [file2, or a different path]\n",
+                    0),
+        0u);
+    EXPECT_NE(usage.find("    -h  hex mode                           -l/-n don't display line "
+                         "numbers\n                                           -m  don't display "
+                         "menu\n\n 'file1' is"),
+              std::string::npos);
+    EXPECT_TRUE(usage.ends_with("    2: file not found         3: out of memory\n\n"));
+}
+
+} // namespace

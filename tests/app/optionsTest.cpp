@@ -1,0 +1,134 @@
+#include "app/options.h"
+
+#include "app/settings.h"
+#include "testArguments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Parses the arguments with standard output captured; returns what was printed.
+std::string parse(std::initializer_list<std::string> arguments) {
+    TestArguments command(arguments);
+    testing::internal::CaptureStdout();
+    parseOptions(command.count(), command.data());
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(ParseOptions, StartValuesWithoutOptions) {
+    settings.batchMode = 1;
+    settings.tabWidth = 8;
+    settings.hideMenu = 1;
+    settings.encodingFlags = 0x11; // outside the option block: kept
+    EXPECT_EQ(parse({"a.txt", "b.txt"}), "");
+    EXPECT_EQ(settings.batchMode, 0);
+    EXPECT_EQ(settings.hideMenu, 0);
+    EXPECT_EQ(settings.horizontalSplit, 1);
+    EXPECT_EQ(settings.tabWidth, 4);
+    EXPECT_EQ(settings.badOption, 0);
+    EXPECT_EQ(settings.encodingFlags, 0x11u);
+    settings.encodingFlags = 0;
+}
+
+TEST(ParseOptions, EachLetterSetsItsField) {
+    struct Case {
+        std::string option;
+        int32_t Settings::*field;
+        int32_t value;
+    };
+    const Case cases[] = {
+        {"-b", &Settings::batchMode, 1},
+        {"-B", &Settings::batchMode, 1},   // either letter case
+        {"-bc", &Settings::ignoreCase, 0}, // no combining: only b counts
+        {"-c", &Settings::ignoreCase, 1},
+        {"-d", &Settings::highlightDiffChars, 1},
+        {"-e", &Settings::suppressEmptyLines, 1},
+        {"-h", &Settings::hexMode, 1},
+        {"-l", &Settings::hideLineNumbers, 1},
+        {"-N", &Settings::hideLineNumbers, 1},
+        {"-m", &Settings::hideMenu, 1},
+        {"-o", &Settings::ansiCharset, 1},
+        {"-s", &Settings::shortSyncScan, 1},
+        {"-v", &Settings::horizontalSplit, 0},
+        {"-w", &Settings::compressWhiteSpace, 1},
+        {"-z", &Settings::hostMode, 1},
+        {"-1", &Settings::syncLines, 1},
+        {"-9", &Settings::syncLines, 9},
+        {"-7x", &Settings::syncLines, 7},
+        {"-wrong", &Settings::compressWhiteSpace, 1}, // the rest of the argument is ignored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option);
+        EXPECT_EQ(parse({c.option}), "");
+        EXPECT_EQ(settings.*c.field, c.value);
+        EXPECT_EQ(settings.badOption, 0);
+    }
+}
+
+TEST(ParseOptions, TogglesCancelOutAndLaterOptionsWin) {
+    parse({"-o", "-o", "-m", "-m", "-m"});
+    EXPECT_EQ(settings.ansiCharset, 0);
+    EXPECT_EQ(settings.hideMenu, 1);
+    parse({"-3", "file", "-5"});
+    EXPECT_EQ(settings.syncLines, 5);
+}
+
+TEST(ParseOptions, SlashBeginsAPathNotAnOption) {
+    EXPECT_EQ(parse({"/b", "/?", "/etc/fstab"}), "");
+    EXPECT_EQ(settings.batchMode, 0);
+    EXPECT_EQ(settings.badOption, 0);
+}
+
+TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
+    std::string printed = parse({"-?", "-b", "-x", "-", "--help", "-0"});
+    EXPECT_EQ(printed, "\n  Invalid option -? found on the command line\n"
+                       "\n  Invalid option -x found on the command line\n"
+                       "\n  Invalid option - found on the command line\n"
+                       "\n  Invalid option --help found on the command line\n"
+                       "\n  Invalid option -0 found on the command line\n");
+    EXPECT_EQ(settings.badOption, 1);
+    EXPECT_EQ(settings.batchMode, 1);
+    EXPECT_EQ(settings.tabWidth, 4);
+}
+
+TEST(ParseOptions, InvalidOptionIsPrintedInHostModeToo) {
+    EXPECT_EQ(parse({"-z", "-q"}), "\n  Invalid option -q found on the command line\n");
+    EXPECT_EQ(settings.hostMode, 1);
+    EXPECT_EQ(settings.badOption, 1);
+}
+
+TEST(ParseOptions, ScreenSizeTakesSaneNumbersOnlyAndKeepsTheRest) {
+    struct Case {
+        std::string option;
+        int32_t rows;
+        int32_t columns;
+    };
+    const Case cases[] = {
+        {"-a50", 50, 0},
+        {"-A50,132", 50, 132},
+        {"-a8,100", 0, 100}, // below 12 rows keeps the height
+        {"-a11", 0, 0},
+        {"-a12", 12, 0},
+        {"-a", 0, 0},
+        {"-axyz", 0, 0},
+        {"-a 40", 40, 0},       // leading blanks, as atoi reads them
+        {"-a40x,90y", 40, 90},  // digits up to the first other character
+        {"-a40,50,60", 40, 50}, // the number after the first comma
+        {"-a-50", 0, 0},        // negative: keeps the height, never wraps to a huge size
+        {"-a50,-80", 50, 0},
+        {"-a0,0", 0, 0},
+        {"-a32767,32767", 32767, 32767},
+        {"-a32768,32768", 0, 0},           // beyond a console size: kept, not cut to 16 bits
+        {"-a4294967346,4294967396", 0, 0}, // 2^32 + 50 must not wrap to 50
+        {"-a99999999999999999999999,1", 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option);
+        EXPECT_EQ(parse({c.option}), "");
+        EXPECT_EQ(settings.screenRows, c.rows);
+        EXPECT_EQ(settings.screenColumns, c.columns);
+        EXPECT_EQ(settings.badOption, 0);
+    }
+}
+
+} // namespace

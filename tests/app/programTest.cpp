@@ -1,0 +1,285 @@
+// End-to-end: starts the built program (moxa for the wide test build, moxaw for the narrow one)
+// and checks what a script sees: standard output, the exit code, and that nothing on disk moved.
+
+#include "platform/build.h"
+#include "support/tempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#ifndef QVD_PROGRAM_PATH
+#error "QVD_PROGRAM_PATH names the program under test"
+#endif
+
+namespace {
+
+struct Outcome {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, got);
+    close(fd);
+    return text;
+}
+
+// Runs the program in directory with the arguments; keepOpen is a descriptor the child inherits
+// (for /dev/fd/N), or -1. The child has no terminal: standard input is /dev/null and it runs in a
+// session of its own, so nothing can wait for a key.
+// asNobody drops root's rights in the child, so that permission bits count.
+Outcome run(const std::string& directory, const std::vector<std::string>& arguments,
+            int keepOpen = -1, bool asNobody = false) {
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) return {-1, "", "pipe"};
+    pid_t child = fork();
+    if (child == 0) {
+        setsid();
+        int null = open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        close(out[0]);
+        close(err[0]);
+        if (keepOpen >= 0) fcntl(keepOpen, F_SETFD, 0);
+        if (asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(125);
+        }
+        if (chdir(directory.c_str()) != 0) _exit(126);
+        std::vector<char*> argv{const_cast<char*>(QVD_PROGRAM_PATH)};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(QVD_PROGRAM_PATH, argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    Outcome outcome{-1, readAll(out[0]), readAll(err[0])};
+    int status = 0;
+    waitpid(child, &status, 0);
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return outcome;
+}
+
+std::string verdict(const std::string& path1, const std::string& path2, bool identical) {
+    return "\n" + path1 + " and " + path2 + " are " + (identical ? "" : "not ") + "identical\n\n";
+}
+
+const char* const kUsageStart = "\n  Morvyn's File Compare 3.00h\n\n  command line usage: QVD";
+const char* const kUsageEnd = "    2: file not found         3: out of memory\n\n";
+
+bool isUsage(const std::string& text) {
+    return text.starts_with(kUsageStart) && text.ends_with(kUsageEnd);
+}
+
+class Program : public testing::Test {
+  protected:
+    TempDirectory dir;
+    void SetUp() override {
+        dir.write("a.txt", "one\ntwo\n");
+        dir.write("same.txt", "one\ntwo\n");
+        dir.write("b.txt", "one\nthree\n");
+        dir.write("empty1", "");
+        dir.write("empty2", "");
+        dir.makeDirectory("sub");
+    }
+    // Runs and checks that the scratch directory is exactly as before.
+    Outcome runUnchanged(const std::vector<std::string>& arguments) {
+        auto before = dir.snapshot();
+        Outcome outcome = run(dir.path(), arguments);
+        EXPECT_EQ(dir.snapshot(), before) << "the program changed the disk";
+        EXPECT_EQ(outcome.err, "");
+        return outcome;
+    }
+};
+
+TEST_F(Program, BadCommandLinesPrintTheUsageAndExit2) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string before; // printed before the usage
+    };
+    const Case cases[] = {
+        {{}, ""},
+        {{"-b"}, ""},
+        {{"-?", "a.txt", "b.txt"}, "\n  Invalid option -? found on the command line\n"},
+        {{"-x", "-", "--help", "-b"},
+         "\n  Invalid option -x found on the command line\n"
+         "\n  Invalid option - found on the command line\n"
+         "\n  Invalid option --help found on the command line\n"},
+        {{"a.txt", "b.txt", "same.txt"}, "\nToo many file names (same.txt)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        Outcome outcome = runUnchanged(c.arguments);
+        EXPECT_EQ(outcome.exitCode, 2);
+        ASSERT_TRUE(outcome.out.starts_with(c.before)) << outcome.out;
+        EXPECT_TRUE(isUsage(outcome.out.substr(c.before.size()))) << outcome.out;
+    }
+}
+
+TEST_F(Program, FilesThatCannotBeLoadedAreNamedWithTheirDerivedPath) {
+    std::string big = dir.write("big", "");
+    ASSERT_EQ(truncate(big.c_str(), 4LL << 30), 0); // sparse 4 GiB: one byte past the limit
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"missing.txt", "a.txt"}, "\nCan't load file 1 (missing.txt)\n"},
+        {{"a.txt", "missing.txt"}, "\nCan't load file 2 (missing.txt/a.txt)\n"},
+        {{"a.txt"}, "\nCan't load file 2 (a.bak)\n"},
+        {{"a.txt", "sub"}, "\nCan't load file 2 (sub/a.txt)\n"},
+        {{"a.txt", "*.bak"}, "\nCan't load file 2 (a.bak/a.txt)\n"},
+        {{"sub", "a.txt"}, "\nCan't load file 1 (sub)\n"},
+        {{"sub/", "a.txt"}, "\nCan't load file 1 (sub/)\n"},
+        {{"missing.txt", "alsomissing.txt"}, "\nCan't load file 1 (missing.txt)\n"},
+        {{"big", "a.txt"}, "\nCan't load file 1 (big)\n"},
+        {{"a.txt", "big"}, "\nCan't load file 2 (big)\n"},
+        {{"", "a.txt"}, "\nCan't load file 1 ()\n"},
+        {{"a.txt", ""}, "\nCan't load file 2 ()\n"},
+    };
+    for (const auto& c : cases) {
+        for (bool batch : {true, false}) {
+            std::vector<std::string> arguments = c.arguments;
+            if (batch) arguments.insert(arguments.begin(), "-b");
+            SCOPED_TRACE(testing::PrintToString(arguments));
+            Outcome outcome = runUnchanged(arguments);
+            EXPECT_EQ(outcome.exitCode, 2);
+            EXPECT_EQ(outcome.out, c.message);
+        }
+    }
+}
+
+TEST_F(Program, UnreadableFileCannotBeLoaded) {
+    std::string secret = dir.write("secret", "one\ntwo\n");
+    chmod(secret.c_str(), 0);
+    // Root reads anything; run the program as nobody then, which needs a way into the directory.
+    bool asNobody = geteuid() == 0;
+    if (asNobody) chmod(dir.path().c_str(), 0755);
+    for (const char* mode : {"-b", "-c"}) {
+        SCOPED_TRACE(mode);
+        auto before = dir.snapshot();
+        Outcome first = run(dir.path(), {mode, "secret", "a.txt"}, -1, asNobody);
+        if (asNobody && (first.exitCode == 125 || first.exitCode == 127)) {
+            GTEST_SKIP() << "cannot run the program as user nobody";
+        }
+        EXPECT_EQ(first.exitCode, 2);
+        EXPECT_EQ(first.out, "\nCan't load file 1 (secret)\n");
+        // As a second name it does not open as a file, so it is taken for a directory.
+        Outcome second = run(dir.path(), {mode, "a.txt", "secret"}, -1, asNobody);
+        EXPECT_EQ(second.exitCode, 2);
+        EXPECT_EQ(second.out, "\nCan't load file 2 (secret/a.txt)\n");
+        EXPECT_EQ(dir.snapshot(), before);
+    }
+}
+
+TEST_F(Program, VerdictsAndExitCodes) {
+    dir.write("sub/a.txt", "one\ntwo\n");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string out;
+        int exitCode;
+    };
+    const std::string pressKey = "\nPress any key to exit!\n";
+    const Case cases[] = {
+        {{"-b", "a.txt", "same.txt"}, verdict("a.txt", "same.txt", true), 0},
+        {{"a.txt", "-B", "b.txt"}, verdict("a.txt", "b.txt", false), 1},
+        {{"-b", "empty1", "empty2"}, verdict("empty1", "empty2", true), 0},
+        {{"-b", "empty1", "a.txt"}, verdict("empty1", "a.txt", false), 1},
+        {{"-b", "a.txt", "sub"}, verdict("a.txt", "sub/a.txt", true), 0}, // into the directory
+        {{"empty1", "empty2"}, verdict("empty1", "empty2", true) + pressKey, 0},
+        {{"a.txt", "same.txt"}, verdict("a.txt", "same.txt", true) + pressKey, 0},
+        // Without a view (and without a terminal) differing files end as in batch mode.
+        {{"a.txt", "b.txt"}, verdict("a.txt", "b.txt", false), 1},
+        {{"-a-5,-7", "-b", "a.txt", "same.txt"}, verdict("a.txt", "same.txt", true), 0},
+        {{"-a99999999999,99999999999", "-b", "a.txt", "b.txt"},
+         verdict("a.txt", "b.txt", false),
+         1},
+        {{"-b", "/dev/null", "empty1"}, verdict("/dev/null", "empty1", true), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        Outcome outcome = runUnchanged(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_EQ(outcome.out, c.out);
+    }
+}
+
+TEST_F(Program, PipeIsReadToItsEnd) {
+    for (bool batch : {true, false}) {
+        int ends[2];
+        ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+        ASSERT_EQ(write(ends[1], "one\ntwo\n", 8), 8);
+        close(ends[1]);
+        std::string pipePath = "/dev/fd/" + std::to_string(ends[0]);
+        std::vector<std::string> arguments{pipePath, "a.txt"};
+        if (batch) arguments.insert(arguments.begin(), "-b");
+        Outcome outcome = run(dir.path(), arguments, ends[0]);
+        close(ends[0]);
+        SCOPED_TRACE(batch);
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_TRUE(outcome.out.starts_with(verdict(pipePath, "a.txt", true))) << outcome.out;
+    }
+}
+
+TEST_F(Program, NameThatIsNotUtf8LoadsAndIsShownAsTheBuildShowsIt) {
+    dir.write("n\xE9.txt", "one\ntwo\n");
+    Outcome outcome = runUnchanged({"-b", "n\xE9.txt", "a.txt"});
+    EXPECT_EQ(outcome.exitCode, 0);
+    // moxa writes the name's own bytes back; moxaw reads them as ANSI and shows their OEM form.
+    std::string shown = kWideBuild ? "n\xE9.txt" : "n\xC3\xA9.txt";
+    EXPECT_EQ(outcome.out, verdict(shown, "a.txt", true));
+
+    // ANSI 0xFF (y-diaeresis) has an OEM form; 0xFE (thorn) has none and shows as '?'.
+    Outcome missing = runUnchanged({"-b", "\xFF\xFE", "a.txt"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.out, kWideBuild ? "\nCan't load file 1 (\xFF\xFE)\n"
+                                      : "\nCan't load file 1 (\xC3\xBF?)\n");
+}
+
+TEST_F(Program, HostModeIsSilentButForInvalidOptions) {
+    std::string a = dir / "a.txt";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string out;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{"-z", "-b", a, dir / "same.txt"}, "", 0},
+        {{"-z", "-b", a, dir / "b.txt"}, "", 1},
+        {{"-z", a, dir / "same.txt"}, "", 0}, // identical: no "Press any key" either
+        {{"-z", a}, "", 2},                   // one name: no .bak in host mode
+        {{"-z", a, dir / "nothing.txt"}, "", 2},
+        {{"-z", a, dir / "sub"}, "", 2}, // found, but a directory does not load
+        {{"-z"}, "", 2},
+        {{"-z", "-q", a, a}, "\n  Invalid option -q found on the command line\n", 2},
+        {{"-z", "-b", "a.txt", "same.txt"}, "", 0}, // names without '/': the current directory
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        Outcome outcome = runUnchanged(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_EQ(outcome.out, c.out);
+    }
+}
+
+TEST_F(Program, PathsBeyondThePlatformLimitAreRefusedNotCut) {
+    std::string longName(kPathCapacity, 'x');
+    Outcome outcome = runUnchanged({"-b", longName, "a.txt"});
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_EQ(outcome.out,
+              "\nPath too long: a path may hold at most 4095 bytes (" + longName + ")\n");
+    Outcome derived = runUnchanged({"-b", "a.txt", std::string(kPathCapacity - 3, 'd')});
+    EXPECT_EQ(derived.exitCode, 2);
+    EXPECT_TRUE(derived.out.starts_with("\nPath too long")) << derived.out;
+}
+
+} // namespace

@@ -1,0 +1,142 @@
+#include "platform/files.h"
+
+#include "support/tempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct FreeBlock {
+    void operator()(uint8_t* block) const { free(block); }
+};
+using Block = std::unique_ptr<uint8_t, FreeBlock>;
+
+// True when permission bits stop this process from reading (they do not for root).
+bool permissionsApply(const std::string& unreadable) {
+    int fd = open(unreadable.c_str(), O_RDONLY);
+    if (fd >= 0) close(fd);
+    return fd < 0;
+}
+
+TEST(ReadWholeFile, ReadsExactBytesIncludingEmptyFiles) {
+    TempDirectory dir;
+    const std::string contents[] = {"", "a", std::string("x\0y\r\n\xFF", 6),
+                                    std::string(300000, 'q')};
+    for (const auto& bytes : contents) {
+        SCOPED_TRACE(bytes.size());
+        uint32_t size = 12345;
+        Block block(readWholeFile(dir.write("f", bytes).c_str(), size));
+        ASSERT_NE(block, nullptr); // an empty file is a valid block too
+        ASSERT_EQ(size, bytes.size());
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(block.get()), size), bytes);
+    }
+}
+
+TEST(ReadWholeFile, RefusesWhatCannotBeLoadedAndLeavesTheSizeAlone) {
+    TempDirectory dir;
+    dir.makeDirectory("sub");
+    std::string big = dir.write("big", "");
+    ASSERT_EQ(truncate(big.c_str(), 4LL << 30), 0); // sparse: costs no disk
+    for (const std::string& path : {dir / "missing", dir / "sub", big, std::string("")}) {
+        SCOPED_TRACE(path);
+        uint32_t size = 7;
+        EXPECT_EQ(readWholeFile(path.c_str(), size), nullptr);
+        EXPECT_EQ(size, 7u);
+        EXPECT_EQ(opensAsFile(path.c_str()), path == big);
+    }
+}
+
+TEST(ReadWholeFile, UnreadableFileFails) {
+    TempDirectory dir;
+    std::string secret = dir.write("secret", "abc");
+    chmod(secret.c_str(), 0);
+    if (!permissionsApply(secret)) GTEST_SKIP() << "permission bits do not stop this user";
+    uint32_t size = 0;
+    EXPECT_EQ(readWholeFile(secret.c_str(), size), nullptr);
+    EXPECT_FALSE(opensAsFile(secret.c_str()));
+}
+
+TEST(ReadWholeFile, ReadsAPipeToItsEnd) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::string bytes(200000, 'p'); // more than one pipe buffer, so the reader must keep going
+    bytes[199999] = 'E';
+    pid_t child = fork();
+    if (child == 0) {
+        close(ends[0]);
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t wrote = write(ends[1], bytes.data() + done, bytes.size() - done);
+            if (wrote <= 0) _exit(1);
+            done += static_cast<size_t>(wrote);
+        }
+        _exit(0);
+    }
+    close(ends[1]);
+    std::string path = "/dev/fd/" + std::to_string(ends[0]);
+    uint32_t size = 0;
+    Block block(readWholeFile(path.c_str(), size));
+    close(ends[0]);
+    waitpid(child, nullptr, 0);
+    ASSERT_NE(block, nullptr);
+    ASSERT_EQ(size, bytes.size());
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(block.get()), size), bytes);
+}
+
+TEST(CompareFiles, GivesTheLoadersVerdictWithFile1JudgedFirst) {
+    TempDirectory dir;
+    std::string chunkAndMore(300000, 'c'); // spans several read chunks
+    std::string same = dir.write("same", chunkAndMore);
+    std::string copy = dir.write("copy", chunkAndMore);
+    std::string lateDifference = chunkAndMore;
+    lateDifference[299999] = 'd';
+    std::string late = dir.write("late", lateDifference);
+    std::string longer = dir.write("longer", chunkAndMore + "x");
+    std::string empty1 = dir.write("empty1", "");
+    std::string empty2 = dir.write("empty2", "");
+    std::string big = dir.write("big", "");
+    ASSERT_EQ(truncate(big.c_str(), 4LL << 30), 0);
+    std::string missing = dir / "missing";
+    std::string directory = dir.makeDirectory("sub");
+
+    struct Case {
+        std::string path1, path2;
+        FileComparison expected;
+    };
+    const Case cases[] = {
+        {same, copy, FileComparison::identical},
+        {empty1, empty2, FileComparison::identical},
+        {same, late, FileComparison::different},
+        {same, longer, FileComparison::different},
+        {longer, same, FileComparison::different},
+        {empty1, same, FileComparison::different},
+        {missing, same, FileComparison::file1Failed},
+        {missing, missing, FileComparison::file1Failed},
+        {directory, same, FileComparison::file1Failed},
+        {big, same, FileComparison::file1Failed},
+        {same, missing, FileComparison::file2Failed},
+        {same, directory, FileComparison::file2Failed},
+        {same, big, FileComparison::file2Failed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path1 + " vs " + c.path2);
+        uint32_t size1 = 1, size2 = 1;
+        EXPECT_EQ(compareFiles(c.path1.c_str(), c.path2.c_str(), size1, size2), c.expected);
+        if (c.expected == FileComparison::identical || c.expected == FileComparison::different) {
+            struct stat status1 {
+            }, status2{};
+            stat(c.path1.c_str(), &status1);
+            stat(c.path2.c_str(), &status2);
+            EXPECT_EQ(size1, static_cast<uint32_t>(status1.st_size));
+            EXPECT_EQ(size2, static_cast<uint32_t>(status2.st_size));
+        }
+    }
+}
+
+} // namespace
