@@ -48,13 +48,14 @@ const DisplayTables& displayTables() {
     return tables;
 }
 
-const TChar* blankCells() {
+// Blank rows are written as 8-bit spaces in both builds.
+const char* blankCells() {
     static bool ready = false;
     if (!ready) {
         std::memset(blankRow, ' ', sizeof blankRow);
         ready = true;
     }
-    return reinterpret_cast<const TChar*>(blankRow);
+    return reinterpret_cast<const char*>(blankRow);
 }
 
 void writeOneColour(const TChar* cells, int count, int row, int column, uint16_t attribute) {
@@ -147,7 +148,7 @@ bool sameDisplayedCell(TChar left, TChar right) {
 void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
                  uint32_t hexRowBytes) {
     if (redrawLevel & kRedrawToggles) highlightToggleStates();
-    const TChar* blanks = blankCells();
+    const char* blanks = blankCells();
     PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes);
     int numberWidth = columns.numberWidth;
     int textWidth = std::min(columns.textWidth, kRowCapacity);
@@ -164,11 +165,11 @@ void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll
             for (int side = 0; side < 2; ++side) {
                 int y = paneY[side] + 1 + i;
                 if (numbers)
-                    writeNarrowText(reinterpret_cast<const char*>(blankRow), numberWidth, y,
-                                    paneX[side] + 1, colourScheme.lineNumbers);
+                    writeNarrowText(blanks, numberWidth, y, paneX[side] + 1,
+                                    colourScheme.lineNumbers);
                 if (text)
-                    writeOneColour(blanks, textWidth, y, paneX[side] + numberWidth + 1,
-                                   colourScheme.identical);
+                    writeNarrowText(blanks, textWidth, y, paneX[side] + numberWidth + 1,
+                                    colourScheme.identical);
             }
             continue;
         }
