@@ -5,9 +5,14 @@
 #include "app/messages.h"
 #include "app/options.h"
 #include "app/settings.h"
+#include "console/colourScheme.h"
+#include "console/keyReader.h"
+#include "console/screen.h"
 #include "platform/files.h"
 #include "platform/pathText.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -28,7 +33,10 @@ struct DriverState {
     TString shownPath2;
     FileImage image1{};
     FileImage image2{};
-    bool viewerShown = false; // set once the view has been entered
+    bool viewerShown = false;   // set once the view has been entered
+    bool terminalThere = false; // a terminal to show the view on and to read keys from
+    ScreenSize startupSize{};   // the console size at start, -a sizes in place; set again at exit
+    bool resizePending = false; // -a asked for a size the view must apply first
 
     DriverState() {
         path1.text[0] = 0;
@@ -71,7 +79,8 @@ int compareInBatch(DriverState& state) {
 
 // Loads both files, tests identity, and reports or shows them. Returns the exit code.
 int loadAndCompare(DriverState& state) {
-    if (settings.batchMode) return compareInBatch(state);
+    // Without a terminal no key could ever come: the program answers as in batch mode.
+    if (settings.batchMode || !state.terminalThere) return compareInBatch(state);
     state.image1.raw = loadFile(state.path1.text, state.image1.rawSize);
     if (!state.image1.raw) {
         printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
@@ -88,7 +97,8 @@ int loadAndCompare(DriverState& state) {
     if (identical) {
         printResult(state, true);
         printMessage("\nPress any key to exit!\n");
-        // ---- Joins here with the key reader: readKey() waits for one key (in host mode too).
+        fflush(stdout); // the line must be out before the wait, also when stdout is a pipe
+        readKey();      // in host mode too, though nothing was printed
         return kExitIdentical;
     }
     if (!decodeTexts(state.image1, state.image2)) {
@@ -118,8 +128,7 @@ int runProgram(int argumentCount, char** argumentVector) {
 
     auto state = std::make_unique<DriverState>();
 
-    // ---- Joins here with the colour scheme: findExeDirectory(argumentVector[0]), before the
-    // options are read.
+    findExeDirectory(argumentVector[0]);
 
     parseOptions(argumentCount, arguments.data());
     if (settings.badOption) {
@@ -127,9 +136,15 @@ int runProgram(int argumentCount, char** argumentVector) {
         return kExitBadInput; // nothing else done: console and colour files untouched
     }
 
-    // ---- Joins here with the colour scheme and the console: loadColourScheme(false);
-    // openConsoleOutput(); startupSize = getScreenSize(false) with settings.screenRows and
-    // settings.screenColumns put in its place where nonzero, which sets resizePending.
+    (void)loadColourScheme(false);
+    state->terminalThere = openConsoleOutput();
+    state->startupSize = getScreenSize(false);
+    // A size past what a console side can hold asks for the largest there is; setScreenSize
+    // refuses sizes below one cell and cuts the rest to the terminal.
+    auto side = [](int32_t value) { return static_cast<int16_t>(std::min<int32_t>(value, 32767)); };
+    if (settings.screenRows != 0) state->startupSize.height = side(settings.screenRows);
+    if (settings.screenColumns != 0) state->startupSize.width = side(settings.screenColumns);
+    state->resizePending = settings.screenRows != 0 || settings.screenColumns != 0;
 
     switch (resolveFileNames(state->path1, state->path2, argumentCount, arguments.data())) {
     case NameResult::resolved:
@@ -144,13 +159,15 @@ int runProgram(int argumentCount, char** argumentVector) {
     state->shownPath1 = toDisplayText(state->path1.text);
     state->shownPath2 = toDisplayText(state->path2.text);
 
-    // ---- Joins here with the console: the title "Morvyn's File Compare %S - %s %s" with
-    // kVersionText and both displayed paths.
+    TString title = QVD_T("Morvyn's File Compare ");
+    for (const char* at = kVersionText; *at != 0; ++at) title += static_cast<TChar>(*at);
+    title += QVD_T(" - ") + state->shownPath1 + QVD_T(" ") + state->shownPath2;
+    setConsoleTitle(title.c_str());
 
     int exitCode = loadAndCompare(*state);
 
-    // Exit steps.
-    // ---- Joins here with the console: setScreenSize(startupSize), in batch mode too; then
-    // clearScreen(7) when state->viewerShown and not settings.hostMode.
+    // Exit steps: the start-up size again (in batch mode too), and a clean screen after the view.
+    (void)setScreenSize(state->startupSize);
+    if (state->viewerShown && !settings.hostMode) clearScreen(7);
     return exitCode;
 }

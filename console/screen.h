@@ -18,7 +18,8 @@ struct ScreenSize {
 // Most cells one colour-escape string may produce; markers do not count.
 inline constexpr int cellBufferCapacity = 7998;
 
-// Takes the console for all other calls. True when a console is there.
+// Takes the console for all other calls: the emulated console becomes the terminal's size. True
+// when a terminal is there (haveTerminal in platform/terminal.h).
 bool openConsoleOutput();
 
 // count characters and count attributes from (row, column). Returns 0.
@@ -41,6 +42,10 @@ void readCharacters(TChar* out, int count, int row, int column);
 void readAttributes(uint16_t* out, int count, int row, int column);
 
 void setCursorVisible(bool visible);
+
+// The console title (moxaw: OEM text). The terminal shows it, cleaned of control characters,
+// only where it has a title that can be given back at exit.
+void setConsoleTitle(const TChar* title);
 
 // Blanks the whole buffer in attribute, makes it the text attribute, cursor visible at (0, 0).
 void clearScreen(uint16_t attribute);

@@ -1,0 +1,33 @@
+#include "console/keyReader.h"
+
+#include "platform/codePages.h"
+#include "platform/consoleBuffer.h"
+#include "platform/keyParser.h"
+#include "platform/terminal.h"
+
+int keyCodeFor(const KeyEvent& event) {
+    int code;
+    bool typesCharacter = event.character != 0;
+    if (typesCharacter) {
+        // The character in the OEM code page; one the code page lacks arrives as '?'.
+        char16_t unit = event.character > 0xFFFF ? u'?' : static_cast<char16_t>(event.character);
+        code = unicodeToOemOrQuestion(unit);
+    } else {
+        code = 256 + (event.virtualKey & 0xFF);
+        if (event.modifiers & kModifierShift) code += 512;
+    }
+    if (event.modifiers & kModifierCtrl) code += 2048;
+    if (event.modifiers & kModifierAlt) code += 1024;
+    return code;
+}
+
+int readKey() {
+    for (;;) {
+        presentConsole();
+        KeyEvent event{};
+        int result = nextKeyEvent(event);
+        if (result == kInputKey) return keyCodeFor(event);
+        if (result == kInputClosed) return kKeyEscape;
+        if (consoleBuffer.drawn) return kKeyScreenResized;
+    }
+}

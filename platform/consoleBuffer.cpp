@@ -1,0 +1,111 @@
+#include "platform/consoleBuffer.h"
+
+#include <algorithm>
+
+ConsoleBuffer consoleBuffer = [] {
+    ConsoleBuffer buffer;
+    buffer.characters.assign(static_cast<size_t>(buffer.width) * buffer.height, u' ');
+    buffer.attributes.assign(static_cast<size_t>(buffer.width) * buffer.height, 7);
+    return buffer;
+}();
+
+namespace {
+
+// The cells a run of count from (row, column) may touch: [first, first + length) of the flat
+// buffer. Empty when the start lies outside the buffer.
+struct CellRange {
+    size_t first;
+    size_t length;
+};
+
+CellRange rangeOf(int count, int row, int column) {
+    const ConsoleBuffer& buffer = consoleBuffer;
+    if (count <= 0 || row < 0 || column < 0 || row >= buffer.height || column >= buffer.width)
+        return {0, 0};
+    size_t first = static_cast<size_t>(row) * buffer.width + column;
+    size_t total = buffer.characters.size();
+    return {first, std::min(static_cast<size_t>(count), total - first)};
+}
+
+} // namespace
+
+void resizeConsoleBuffer(int width, int height) {
+    width = std::clamp(width, 1, kConsoleSideLimit);
+    height = std::clamp(height, 1, kConsoleSideLimit);
+    ConsoleBuffer& buffer = consoleBuffer;
+    if (width == buffer.width && height == buffer.height) return;
+    std::vector<char16_t> characters(static_cast<size_t>(width) * height, u' ');
+    std::vector<uint16_t> attributes(characters.size(), 7);
+    int keepRows = std::min(height, buffer.height);
+    int keepColumns = std::min(width, buffer.width);
+    for (int row = 0; row < keepRows; ++row) {
+        size_t from = static_cast<size_t>(row) * buffer.width;
+        size_t to = static_cast<size_t>(row) * width;
+        std::copy_n(buffer.characters.begin() + from, keepColumns, characters.begin() + to);
+        std::copy_n(buffer.attributes.begin() + from, keepColumns, attributes.begin() + to);
+    }
+    buffer.characters.swap(characters);
+    buffer.attributes.swap(attributes);
+    buffer.width = width;
+    buffer.height = height;
+    buffer.cursorRow = std::min(buffer.cursorRow, height - 1);
+    buffer.cursorColumn = std::min(buffer.cursorColumn, width - 1);
+    ++buffer.changeCount;
+}
+
+void resetConsoleBuffer(int width, int height) {
+    ConsoleBuffer& buffer = consoleBuffer;
+    buffer.width = std::clamp(width, 1, kConsoleSideLimit);
+    buffer.height = std::clamp(height, 1, kConsoleSideLimit);
+    buffer.characters.assign(static_cast<size_t>(buffer.width) * buffer.height, u' ');
+    buffer.attributes.assign(buffer.characters.size(), 7);
+    buffer.cursorRow = 0;
+    buffer.cursorColumn = 0;
+    buffer.cursorVisible = true;
+    buffer.textAttribute = 7;
+    buffer.title.clear();
+    buffer.drawn = false;
+    ++buffer.changeCount;
+}
+
+void writeConsoleCharacters(const char16_t* characters, int count, int row, int column) {
+    CellRange range = rangeOf(count, row, column);
+    std::copy_n(characters, range.length, consoleBuffer.characters.begin() + range.first);
+    consoleBuffer.drawn = true;
+    ++consoleBuffer.changeCount;
+}
+
+void writeConsoleAttributes(const uint16_t* attributes, int count, int row, int column) {
+    CellRange range = rangeOf(count, row, column);
+    std::copy_n(attributes, range.length, consoleBuffer.attributes.begin() + range.first);
+    consoleBuffer.drawn = true;
+    ++consoleBuffer.changeCount;
+}
+
+void fillConsoleCharacter(char16_t character, int count, int row, int column) {
+    CellRange range = rangeOf(count, row, column);
+    std::fill_n(consoleBuffer.characters.begin() + range.first, range.length, character);
+    consoleBuffer.drawn = true;
+    ++consoleBuffer.changeCount;
+}
+
+void fillConsoleAttribute(uint16_t attribute, int count, int row, int column) {
+    CellRange range = rangeOf(count, row, column);
+    std::fill_n(consoleBuffer.attributes.begin() + range.first, range.length, attribute);
+    consoleBuffer.drawn = true;
+    ++consoleBuffer.changeCount;
+}
+
+void readConsoleCharacters(char16_t* out, int count, int row, int column) {
+    if (count <= 0) return;
+    CellRange range = rangeOf(count, row, column);
+    std::copy_n(consoleBuffer.characters.begin() + range.first, range.length, out);
+    std::fill(out + range.length, out + count, u' ');
+}
+
+void readConsoleAttributes(uint16_t* out, int count, int row, int column) {
+    if (count <= 0) return;
+    CellRange range = rangeOf(count, row, column);
+    std::copy_n(consoleBuffer.attributes.begin() + range.first, range.length, out);
+    std::fill(out + range.length, out + count, 0);
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The emulated console: one screen buffer of cells (a UTF-16 unit and a 16-bit attribute each),
+// the cursor, the text attribute and the title. The console layer writes here and never to the
+// terminal; the presenter shows the buffer on the terminal before each wait for a key. The window
+// is always the whole buffer, so there is only one size.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ConsoleBuffer {
+    int width = 80;
+    int height = 25;
+    std::vector<char16_t> characters; // width * height, row by row
+    std::vector<uint16_t> attributes; // width * height, console attribute words
+    int cursorRow = 0;
+    int cursorColumn = 0;
+    bool cursorVisible = true;
+    uint16_t textAttribute = 7;
+    std::u16string title;
+    bool drawn = false;       // cells were written: the program shows its full screen
+    uint64_t changeCount = 0; // grows with every change, so a presenter can skip idle redraws
+};
+
+extern ConsoleBuffer consoleBuffer;
+
+// Largest buffer side; the console reports sizes as signed 16-bit numbers.
+inline constexpr int kConsoleSideLimit = 32767;
+
+// Makes the buffer width x height (each cut to 1..kConsoleSideLimit). Cells inside both the old
+// and the new size keep their contents; new cells are blanks in attribute 7.
+void resizeConsoleBuffer(int width, int height);
+
+// Forgets everything: 80 x 25 blanks, cursor visible at (0, 0), attribute 7, no title, not drawn.
+void resetConsoleBuffer(int width = 80, int height = 25);
+
+// Cell writes from (row, column). A run that passes the right edge goes on at the start of the
+// next row; cells past the last row, and positions outside the buffer, are dropped.
+void writeConsoleCharacters(const char16_t* characters, int count, int row, int column);
+void writeConsoleAttributes(const uint16_t* attributes, int count, int row, int column);
+void fillConsoleCharacter(char16_t character, int count, int row, int column);
+void fillConsoleAttribute(uint16_t attribute, int count, int row, int column);
+
+// Reads count cells from (row, column), running on like the writes. Cells outside the buffer
+// read as blanks in attribute 0.
+void readConsoleCharacters(char16_t* out, int count, int row, int column);
+void readConsoleAttributes(uint16_t* out, int count, int row, int column);

@@ -1,0 +1,616 @@
+// The controlling terminal: raw key input from /dev/tty, the full screen through ncursesw, and
+// the signal handling that gives the terminal back as it was on every way out.
+#include "platform/terminal.h"
+
+#include "platform/cellStyle.h"
+#include "platform/codePages.h"
+#include "platform/consoleBuffer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <poll.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+#include <ncursesw/curses.h>
+#include <ncursesw/term.h>
+// term.h names every capability as a macro; these two would take over ordinary words.
+#undef columns
+#undef lines
+
+namespace {
+
+// Everything here is process-wide, as the terminal is. Fields read by signal handlers are
+// volatile sig_atomic_t or fixed arrays written before the handlers can see them.
+struct TerminalState {
+    int probed = 0; // 0 not yet, 1 a usable terminal, -1 none
+    int ttyFd = -1;
+    termios savedModes{}; // the user's modes, given back on every way out
+    termios rawModes{};
+    int wakePipe[2] = {-1, -1}; // signal handlers write here to end the key wait early
+    bool handlersInstalled = false;
+    bool exitHookInstalled = false;
+    bool titleSupported = false;
+
+    SCREEN* screen = nullptr;
+    FILE* screenOutput = nullptr;
+    FILE* screenInput = nullptr;
+    bool screenFailed = false;
+    bool unicodeTerminal = false;
+    bool alternateScreen = false; // the terminal keeps the user's screen while ours is shown
+    int colours = 0;
+    bool titlePushed = false;
+    std::u16string shownTitle;
+
+    std::vector<char16_t> shownCharacters; // what the terminal shows, to draw changed cells only
+    std::vector<uint16_t> shownAttributes;
+    int shownWidth = 0;
+    int shownHeight = 0;
+    int shownBackground = -1;
+    uint64_t shownChangeCount = ~0ull;
+    short pairs[256] = {}; // colour pair of each foreground/background byte, 0 = none yet
+    short nextPair = 1;
+
+    KeyParser parser;
+    bool resizeUnreported = false; // the console follows a new size the key wait has not told
+};
+
+TerminalState terminal;
+
+// The state that signal handlers read.
+volatile sig_atomic_t modesTaken = 0;   // the terminal is in raw mode
+volatile sig_atomic_t screenShown = 0;  // the full screen is on
+volatile sig_atomic_t resizeSeen = 0;   // SIGWINCH arrived
+volatile sig_atomic_t suspendAsked = 0; // SIGTSTP arrived
+volatile sig_atomic_t continueSeen = 0; // SIGCONT arrived
+char restoreText[256];                  // leaves the full screen: our modes off, cursor back
+volatile sig_atomic_t restoreLength = 0;
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
+                                  SIGBUS, SIGFPE,  SIGILL, SIGABRT, SIGSYS};
+
+constexpr char kTitlePush[] = "\033[22;0t";
+constexpr char kTitlePop[] = "\033[23;0t";
+
+void writeAll(int fd, const char* text, size_t length) {
+    while (length > 0) {
+        ssize_t written = write(fd, text, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        text += written;
+        length -= static_cast<size_t>(written);
+    }
+}
+
+void wake() {
+    int savedErrno = errno;
+    char byte = 0;
+    if (terminal.wakePipe[1] >= 0) (void)!write(terminal.wakePipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+// Async-signal-safe: the prepared restore text, then the user's modes.
+void restoreFromSignal() {
+    if (screenShown && restoreLength > 0)
+        writeAll(terminal.ttyFd, restoreText, static_cast<size_t>(restoreLength));
+    if (modesTaken) tcsetattr(terminal.ttyFd, TCSADRAIN, &terminal.savedModes);
+}
+
+// SA_RESETHAND has put the default action back and SA_NODEFER lets it act at once, so the
+// program ends by this signal with the terminal given back (a shell sees status 128 + signal).
+void onEndingSignal(int signalNumber) {
+    restoreFromSignal();
+    raise(signalNumber);
+}
+
+void onResize(int) {
+    resizeSeen = 1;
+    wake();
+}
+
+void onSuspend(int) {
+    suspendAsked = 1;
+    wake();
+}
+
+void onContinue(int) {
+    continueSeen = 1;
+    wake();
+}
+
+void installHandler(int signalNumber, void (*handler)(int), int flags) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = flags;
+    sigemptyset(&action.sa_mask);
+    sigaction(signalNumber, &action, nullptr);
+}
+
+// Our own handlers go in before ncurses starts, so ncurses installs none of its own (its
+// handlers leave the terminal raw on several of these signals).
+void installHandlers() {
+    if (terminal.handlersInstalled) return;
+    terminal.handlersInstalled = true;
+    if (pipe2(terminal.wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) terminal.wakePipe[0] = -1;
+    for (int signalNumber : kEndingSignals) {
+        struct sigaction current {};
+        sigaction(signalNumber, nullptr, &current);
+        if (current.sa_handler == SIG_IGN) continue; // nohup and the like stay in force
+        installHandler(signalNumber, onEndingSignal, SA_RESETHAND | SA_NODEFER);
+    }
+    installHandler(SIGWINCH, onResize, SA_RESTART);
+    installHandler(SIGTSTP, onSuspend, SA_RESTART);
+    installHandler(SIGCONT, onContinue, SA_RESTART);
+}
+
+int64_t clockMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Terminals known to take the title sequence and to keep a stack of titles, so the user's own
+// title can come back.
+bool titleSequenceSupported(const char* type) {
+    static constexpr const char* kFamilies[] = {"xterm", "rxvt",    "alacritty", "foot",
+                                                "kitty", "wezterm", "tmux",      "screen",
+                                                "st-",   "gnome",   "konsole",   "vte"};
+    if (type == nullptr) return false;
+    for (const char* family : kFamilies)
+        if (strncmp(type, family, strlen(family)) == 0) return true;
+    return false;
+}
+
+void appendCapability(std::string& text, const char* name) {
+    char* value = tigetstr(name);
+    if (value != nullptr && value != reinterpret_cast<char*>(-1)) text += value;
+}
+
+// Key strings the terminal's terminfo entry names, for terminals whose keys differ from the
+// sequences every parser knows.
+void seedKeyStrings() {
+    static constexpr struct {
+        const char* name;
+        uint16_t virtualKey;
+        uint8_t modifiers;
+    } kKeys[] = {
+        {"kcuu1", 0x26, 0}, {"kcud1", 0x28, 0}, {"kcub1", 0x25, 0}, {"kcuf1", 0x27, 0},
+        {"khome", 0x24, 0}, {"kend", 0x23, 0},  {"kpp", 0x21, 0},   {"knp", 0x22, 0},
+        {"kich1", 0x2D, 0}, {"kdch1", 0x2E, 0}, {"ka1", 0x24, 0},   {"kc1", 0x23, 0},
+        {"ka3", 0x21, 0},   {"kc3", 0x22, 0},   {"kb2", 0x0C, 0},   {"kf1", 0x70, 0},
+        {"kf2", 0x71, 0},   {"kf3", 0x72, 0},   {"kf4", 0x73, 0},   {"kf5", 0x74, 0},
+        {"kf6", 0x75, 0},   {"kf7", 0x76, 0},   {"kf8", 0x77, 0},   {"kf9", 0x78, 0},
+        {"kf10", 0x79, 0},  {"kf11", 0x7A, 0},  {"kf12", 0x7B, 0},  {"kcbt", 0x09, kModifierShift},
+    };
+    for (const auto& key : kKeys) {
+        char* value = tigetstr(key.name);
+        if (value == nullptr || value == reinterpret_cast<char*>(-1)) continue;
+        char32_t character = key.virtualKey == 0x09 ? U'\t' : 0;
+        addKeyString(terminal.parser, value, {key.virtualKey, character, key.modifiers});
+    }
+}
+
+bool probe() {
+    if (terminal.probed != 0) return terminal.probed > 0;
+    terminal.probed = -1;
+    int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int error = 0;
+    if (!isatty(fd) || tcgetattr(fd, &terminal.savedModes) != 0 ||
+        setupterm(nullptr, fd, &error) != OK) {
+        close(fd);
+        return false;
+    }
+    char* cursorAddress = tigetstr("cup");
+    if (cursorAddress == nullptr || cursorAddress == reinterpret_cast<char*>(-1)) {
+        del_curterm(cur_term);
+        close(fd);
+        return false; // a terminal that cannot place the cursor cannot show the screen
+    }
+    terminal.ttyFd = fd;
+    seedKeyStrings();
+    std::string restore;
+    appendCapability(restore, "sgr0");
+    appendCapability(restore, "op");
+    appendCapability(restore, "cnorm");
+    appendCapability(restore, "rmcup");
+    terminal.titleSupported = titleSequenceSupported(getenv("TERM"));
+    if (terminal.titleSupported) restore += kTitlePop;
+    if (restore.size() < sizeof restoreText) {
+        memcpy(restoreText, restore.data(), restore.size());
+        restoreLength = static_cast<sig_atomic_t>(restore.size());
+    }
+    del_curterm(cur_term);
+    terminal.rawModes = terminal.savedModes;
+    terminal.rawModes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ISIG | IEXTEN | ECHO | ECHONL);
+    terminal.rawModes.c_iflag &=
+        ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | BRKINT | PARMRK | ISTRIP);
+    terminal.rawModes.c_cc[VMIN] = 1;
+    terminal.rawModes.c_cc[VTIME] = 0;
+    terminal.probed = 1;
+    return true;
+}
+
+void atExit() {
+    releaseTerminal();
+}
+
+// Raw mode for reading keys: every byte as it comes, Ctrl-C and Ctrl-Z included.
+void takeModes() {
+    if (modesTaken) return;
+    installHandlers();
+    if (!terminal.exitHookInstalled) {
+        terminal.exitHookInstalled = true;
+        atexit(atExit);
+    }
+    tcsetattr(terminal.ttyFd, TCSADRAIN, &terminal.rawModes);
+    modesTaken = 1;
+}
+
+void giveModesBack() {
+    if (!modesTaken) return;
+    tcsetattr(terminal.ttyFd, TCSADRAIN, &terminal.savedModes);
+    modesTaken = 0;
+}
+
+void forgetShownCells() {
+    terminal.shownCharacters.clear();
+    terminal.shownAttributes.clear();
+    terminal.shownChangeCount = ~0ull;
+}
+
+// The title without anything a terminal could take for a control sequence, as UTF-8.
+std::string sanitisedTitle(const std::u16string& title) {
+    std::string text;
+    for (size_t index = 0; index < title.size() && index < 200; ++index) {
+        char16_t unit = title[index];
+        if (unit < 0x20 || (unit >= 0x7F && unit < 0xA0)) continue;
+        char32_t character = unit;
+        if (unit >= 0xD800 && unit <= 0xDBFF && index + 1 < title.size() &&
+            title[index + 1] >= 0xDC00 && title[index + 1] <= 0xDFFF) {
+            character = 0x10000 + ((unit - 0xD800) << 10) + (title[index + 1] - 0xDC00);
+            ++index;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            character = 0xFFFD;
+        }
+        if (!terminal.unicodeTerminal && character > 0x7E) character = '?';
+        appendUtf8(text, character);
+    }
+    return text;
+}
+
+void showTitle() {
+    if (!terminal.titleSupported || consoleBuffer.title == terminal.shownTitle) return;
+    if (!terminal.titlePushed) {
+        writeAll(terminal.ttyFd, kTitlePush, sizeof kTitlePush - 1);
+        terminal.titlePushed = true;
+    }
+    std::string text = "\033]2;" + sanitisedTitle(consoleBuffer.title) + "\007";
+    writeAll(terminal.ttyFd, text.data(), text.size());
+    terminal.shownTitle = consoleBuffer.title;
+}
+
+void popTitle() {
+    if (!terminal.titlePushed) return;
+    writeAll(terminal.ttyFd, kTitlePop, sizeof kTitlePop - 1);
+    terminal.titlePushed = false;
+    terminal.shownTitle.clear();
+}
+
+// ncursesw writes characters in the encoding of the user's locale (LANG, LC_ALL...). That locale
+// is put in force for this thread only while ncurses works, so the rest of the program keeps the
+// C locale it was written for, whatever the user's settings.
+struct UserLocale {
+    locale_t previous;
+    UserLocale() {
+        static locale_t user = [] {
+            locale_t fromEnvironment = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
+            return fromEnvironment != static_cast<locale_t>(nullptr)
+                       ? fromEnvironment
+                       : newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        }();
+        previous = uselocale(user);
+    }
+    ~UserLocale() { uselocale(previous); }
+    UserLocale(const UserLocale&) = delete;
+    UserLocale& operator=(const UserLocale&) = delete;
+};
+
+bool startScreen() {
+    if (terminal.screen != nullptr) return true;
+    if (terminal.screenFailed) return false;
+    takeModes();
+    UserLocale locale;
+    terminal.unicodeTerminal = strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    use_tioctl(TRUE); // the terminal's own size, even where LINES and COLUMNS are set
+    terminal.screenOutput = fdopen(dup(terminal.ttyFd), "w");
+    terminal.screenInput = fdopen(dup(terminal.ttyFd), "r");
+    if (terminal.screenOutput != nullptr && terminal.screenInput != nullptr)
+        terminal.screen = newterm(nullptr, terminal.screenOutput, terminal.screenInput);
+    if (terminal.screen == nullptr) {
+        if (terminal.screenOutput != nullptr) fclose(terminal.screenOutput);
+        if (terminal.screenInput != nullptr) fclose(terminal.screenInput);
+        terminal.screenOutput = terminal.screenInput = nullptr;
+        terminal.screenFailed = true;
+        return false;
+    }
+    char* enterAlternate = tigetstr("smcup");
+    terminal.alternateScreen =
+        enterAlternate != nullptr && enterAlternate != reinterpret_cast<char*>(-1);
+    raw();
+    noecho();
+    nonl();
+    typeahead(-1); // keys are ours to read; ncurses must not cut drawing short for them
+    intrflush(stdscr, FALSE);
+    scrollok(stdscr, FALSE);
+    terminal.colours = 0;
+    if (has_colors() && start_color() == OK) terminal.colours = COLORS >= 16 ? 16 : 8;
+    std::fill(std::begin(terminal.pairs), std::end(terminal.pairs), 0);
+    terminal.nextPair = 1;
+    if (terminal.colours == 16 && COLOR_PAIRS > 256) {
+        // Every foreground with every background, palette 0-15 so the user's theme applies.
+        for (int index = 0; index < 256; ++index) {
+            auto pair = static_cast<short>(index + 1);
+            init_pair(pair, static_cast<short>(index & 15), static_cast<short>(index >> 4));
+            terminal.pairs[index] = pair;
+        }
+    }
+    screenShown = 1;
+    forgetShownCells();
+    return true;
+}
+
+short colourPair(int foreground, int background) {
+    if (foreground < 0) return 0;
+    int index = background << 4 | foreground;
+    if (terminal.pairs[index] != 0) return terminal.pairs[index];
+    if (terminal.nextPair >= COLOR_PAIRS) return 1; // only on terminals with very few pairs
+    short pair = terminal.nextPair++;
+    init_pair(pair, static_cast<short>(foreground), static_cast<short>(background));
+    terminal.pairs[index] = pair;
+    return pair;
+}
+
+// The background most cells have: the one that stays plain on a terminal without colour.
+int commonBackground() {
+    int counts[16] = {};
+    for (uint16_t attribute : consoleBuffer.attributes) ++counts[(attribute >> 4) & 15];
+    return static_cast<int>(std::max_element(std::begin(counts), std::end(counts)) -
+                            std::begin(counts));
+}
+
+void drawCell(int row, int column, char16_t unit, uint16_t attribute, int background) {
+    CellLook look = cellLook(attribute, terminal.colours, background);
+    attr_t attributes = A_NORMAL;
+    if (look.bold) attributes |= A_BOLD;
+    if (look.reverse) attributes |= A_REVERSE;
+    if (look.underline) attributes |= A_UNDERLINE;
+    wchar_t text[2] = {static_cast<wchar_t>(displayCharacter(unit, terminal.unicodeTerminal)), 0};
+    cchar_t cell;
+    setcchar(&cell, text, attributes, colourPair(look.foreground, look.background), nullptr);
+    mvadd_wch(row, column, &cell); // the bottom right cell reports an error, but is drawn
+}
+
+void drawScreen() {
+    UserLocale locale;
+    const ConsoleBuffer& buffer = consoleBuffer;
+    int background = terminal.colours == 0 ? commonBackground() : 0;
+    bool whole = terminal.shownWidth != buffer.width || terminal.shownHeight != buffer.height ||
+                 terminal.shownBackground != background ||
+                 terminal.shownCharacters.size() != buffer.characters.size();
+    if (!whole && terminal.shownChangeCount == buffer.changeCount) return;
+    if (whole) {
+        erase();
+        terminal.shownCharacters.assign(buffer.characters.size(), 0);
+        terminal.shownAttributes.assign(buffer.attributes.size(), 0xFFFF);
+    }
+    int rows = std::min(buffer.height, LINES);
+    int columns = std::min(buffer.width, COLS);
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            size_t index = static_cast<size_t>(row) * buffer.width + column;
+            char16_t unit = buffer.characters[index];
+            uint16_t attribute = buffer.attributes[index];
+            if (!whole && unit == terminal.shownCharacters[index] &&
+                attribute == terminal.shownAttributes[index])
+                continue;
+            drawCell(row, column, unit, attribute, background);
+            terminal.shownCharacters[index] = unit;
+            terminal.shownAttributes[index] = attribute;
+        }
+    }
+    terminal.shownWidth = buffer.width;
+    terminal.shownHeight = buffer.height;
+    terminal.shownBackground = background;
+    terminal.shownChangeCount = buffer.changeCount;
+    bool cursorInside = buffer.cursorRow < rows && buffer.cursorColumn < columns;
+    if (buffer.cursorVisible && cursorInside) {
+        curs_set(1);
+        move(buffer.cursorRow, buffer.cursorColumn);
+    } else {
+        curs_set(0);
+    }
+    refresh();
+    showTitle();
+}
+
+void endScreen() {
+    UserLocale locale;
+    if (terminal.screen == nullptr) return;
+    if (!terminal.alternateScreen) { // nothing brings the user's screen back: leave it blank
+        erase();
+        refresh();
+    }
+    endwin();
+    popTitle();
+    delscreen(terminal.screen);
+    terminal.screen = nullptr;
+    fclose(terminal.screenOutput);
+    fclose(terminal.screenInput);
+    terminal.screenOutput = terminal.screenInput = nullptr;
+    screenShown = 0;
+    forgetShownCells();
+}
+
+// Follows the terminal's new size: ncurses' idea of it, then the console buffer.
+void followResize() {
+    UserLocale locale;
+    int width = 0;
+    int height = 0;
+    terminalSize(width, height);
+    if (terminal.screen != nullptr) {
+        resizeterm(height, width);
+        forgetShownCells();
+    }
+    resizeConsoleBuffer(width, height);
+}
+
+// Takes in a size change the signal handler saw. Done before drawing too, so nothing is drawn
+// for a size the terminal no longer has; the key wait then reports it.
+void followResizes() {
+    if (!resizeSeen) return;
+    resizeSeen = 0;
+    followResize();
+    terminal.resizeUnreported = true;
+}
+
+// After a stop: our modes again, the full screen drawn anew from nothing.
+void resume() {
+    UserLocale locale;
+    continueSeen = 0;
+    if (!modesTaken) return;
+    tcsetattr(terminal.ttyFd, TCSADRAIN, &terminal.rawModes);
+    if (terminal.screen != nullptr) {
+        screenShown = 1;
+        clearok(curscr, TRUE);
+        forgetShownCells();
+        terminal.shownWidth = 0;
+        drawScreen();
+    }
+}
+
+// Ctrl-Z: the terminal as the user had it, stop, and the view again when the shell resumes us.
+void suspend() {
+    UserLocale locale;
+    suspendAsked = 0;
+    if (terminal.screen != nullptr) {
+        endwin();
+        screenShown = 0;
+        popTitle();
+    }
+    tcsetattr(terminal.ttyFd, TCSADRAIN, &terminal.savedModes);
+    installHandler(SIGTSTP, SIG_DFL, 0);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGTSTP);
+    installHandler(SIGTSTP, onSuspend, SA_RESTART);
+    resume();
+}
+
+// Ctrl-C ends the program the way the interrupt signal would, with the terminal given back.
+[[noreturn]] void interrupt() {
+    releaseTerminal();
+    installHandler(SIGINT, SIG_DFL, 0);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGINT);
+    _exit(130);
+}
+
+int readTerminal(void*, uint8_t* buffer, int capacity, int timeoutMs) {
+    for (;;) {
+        if (continueSeen) resume();
+        if (suspendAsked) suspend();
+        followResizes();
+        if (terminal.resizeUnreported) {
+            terminal.resizeUnreported = false;
+            return kInputResized;
+        }
+        pollfd watched[2] = {{terminal.ttyFd, POLLIN, 0}, {terminal.wakePipe[0], POLLIN, 0}};
+        int ready = poll(watched, terminal.wakePipe[0] >= 0 ? 2 : 1, timeoutMs);
+        if (ready < 0) {
+            if (errno == EINTR) return 0; // the caller works out the time left
+            return kInputClosed;
+        }
+        if (ready == 0) return 0;
+        if (terminal.wakePipe[0] >= 0 && (watched[1].revents & POLLIN)) {
+            char drain[64];
+            while (read(terminal.wakePipe[0], drain, sizeof drain) > 0) {
+            }
+            continue;
+        }
+        if (watched[0].revents & POLLIN) {
+            ssize_t count = read(terminal.ttyFd, buffer, static_cast<size_t>(capacity));
+            if (count > 0) return static_cast<int>(count);
+            if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            return kInputClosed;
+        }
+        if (watched[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return kInputClosed;
+    }
+}
+
+int64_t readClock(void*) {
+    return clockMs();
+}
+
+} // namespace
+
+bool haveTerminal() {
+    return probe();
+}
+
+void terminalSize(int& width, int& height) {
+    width = 80;
+    height = 25;
+    if (!probe()) return;
+    winsize size{};
+    if (ioctl(terminal.ttyFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+        width = std::min<int>(size.ws_col, kConsoleSideLimit);
+        height = std::min<int>(size.ws_row, kConsoleSideLimit);
+    }
+}
+
+void presentConsole() {
+    if (!consoleBuffer.drawn || !probe()) return;
+    if (!startScreen()) return;
+    followResizes();
+    drawScreen();
+}
+
+int nextKeyEvent(KeyEvent& out) {
+    if (!probe()) return kInputClosed;
+    takeModes();
+    static const KeyInput input{readTerminal, readClock, nullptr};
+    for (;;) {
+        int result = waitKeyEvent(terminal.parser, input, out);
+        if (result != kInputKey) return result;
+        bool ctrlOnly = (out.modifiers & (kModifierCtrl | kModifierAlt)) == kModifierCtrl;
+        if (ctrlOnly && out.character == 0x03) interrupt();
+        if (ctrlOnly && out.character == 0x1A) {
+            suspend();
+            continue;
+        }
+        return kInputKey;
+    }
+}
+
+void releaseTerminal() {
+    endScreen();
+    giveModesBack();
+}

@@ -1,0 +1,99 @@
+// The driver's calls into the console, run in-process on the scripted terminal: the key wait,
+// the title and the console size at start and exit.
+
+#include "app/driver.h"
+#include "console/screen.h"
+#include "platform/memoryTerminal.h"
+#include "support/tempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class DriverConsole : public testing::Test {
+  protected:
+    TempDirectory dir;
+    std::string a;
+    std::string same;
+    std::string other;
+
+    void SetUp() override {
+        resetMemoryTerminal(132, 50);
+        a = dir.write("a.txt", "one\ntwo\n");
+        same = dir.write("same.txt", "one\ntwo\n");
+        other = dir.write("b.txt", "one\nthree\n");
+    }
+
+    static int run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "moxa");
+        std::vector<char*> argv;
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        testing::internal::CaptureStdout();
+        int code = runProgram(static_cast<int>(arguments.size()), argv.data());
+        testing::internal::GetCapturedStdout();
+        return code;
+    }
+};
+
+TEST_F(DriverConsole, IdenticalFilesReadExactlyOneKey) {
+    queueKeyCodes({'x', 'y'});
+    EXPECT_EQ(run({a, same}), 0);
+    EXPECT_EQ(pendingScriptEntries(), 1);
+    EXPECT_EQ(scriptUnderruns(), 0);
+    queueKeyCodes({'z'});
+    EXPECT_EQ(run({"-z", a, same}), 0); // host mode waits too, silently
+    EXPECT_EQ(pendingScriptEntries(), 1);
+}
+
+TEST_F(DriverConsole, NothingWaitsForKeysWithoutTerminalOrInBatchMode) {
+    queueKeyCodes({'x'});
+    EXPECT_EQ(run({"-b", a, same}), 0);
+    EXPECT_EQ(pendingScriptEntries(), 1);
+    setMemoryTerminalPresent(false);
+    EXPECT_EQ(run({a, same}), 0);
+    EXPECT_EQ(run({a, other}), 1);
+    EXPECT_EQ(pendingScriptEntries(), 1);
+}
+
+TEST_F(DriverConsole, TitleNamesTheProgramVersionAndBothPaths) {
+    queueKeyCodes({'x'});
+    run({a, same});
+    EXPECT_EQ(dumpScreen().title, u"Morvyn's File Compare 3.00h - " +
+                                      std::u16string(a.begin(), a.end()) + u" " +
+                                      std::u16string(same.begin(), same.end()));
+}
+
+TEST_F(DriverConsole, ExitLeavesTheStartupSizeOrTheOneOptionAAskedFor) {
+    const struct {
+        std::vector<std::string> options;
+        ScreenSize size;
+    } cases[] = {
+        {{"-b"}, {132, 50}},
+        {{"-b", "-a30"}, {132, 30}},
+        {{"-b", "-a30,100"}, {100, 30}},
+        {{"-b", "-a99,200"}, {132, 50}}, // cut to the terminal
+        {{"-b", "-a5,-7"}, {132, 50}},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(testing::PrintToString(entry.options));
+        resetMemoryTerminal(132, 50);
+        std::vector<std::string> arguments = entry.options;
+        arguments.push_back(a);
+        arguments.push_back(other);
+        EXPECT_EQ(run(arguments), 1);
+        EXPECT_EQ(getScreenSize(false), entry.size);
+    }
+}
+
+TEST_F(DriverConsole, UsagePathsLeaveTheConsoleAlone) {
+    EXPECT_EQ(run({"-a30", "-q", a, same}), 2);
+    EXPECT_EQ(run({"-a30"}), 2);
+    EXPECT_EQ(getScreenSize(false), (ScreenSize{132, 50})); // -a was not applied
+    EXPECT_EQ(dumpScreen().title, u"");
+}
+
+} // namespace

@@ -1,0 +1,283 @@
+#include "platform/keyParser.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kShift = kModifierShift;
+constexpr uint8_t kAlt = kModifierAlt;
+constexpr uint8_t kCtrl = kModifierCtrl;
+
+void feed(KeyParser& parser, std::string_view bytes, int64_t nowMs) {
+    feedKeyParser(parser, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), nowMs);
+}
+
+// Every event the bytes give when they all arrive at once and nothing follows.
+std::vector<KeyEvent> decodeAll(std::string_view bytes, KeyParser parser = {}) {
+    feed(parser, bytes, 0);
+    std::vector<KeyEvent> events;
+    KeyEvent event{};
+    while (takeKeyEvent(parser, 0, event)) events.push_back(event);
+    while (takeKeyEvent(parser, kEscapeTimeoutMs, event)) events.push_back(event);
+    return events;
+}
+
+// The same bytes one at a time, 1 ms apart, then the timeout.
+std::vector<KeyEvent> decodeByteByByte(std::string_view bytes) {
+    KeyParser parser;
+    std::vector<KeyEvent> events;
+    KeyEvent event{};
+    int64_t now = 0;
+    for (char byte : bytes) {
+        feed(parser, std::string_view(&byte, 1), ++now);
+        while (takeKeyEvent(parser, now, event)) events.push_back(event);
+    }
+    while (takeKeyEvent(parser, now + kEscapeTimeoutMs, event)) events.push_back(event);
+    return events;
+}
+
+std::string describe(const std::vector<KeyEvent>& events) {
+    std::string text;
+    for (const KeyEvent& event : events)
+        text += "{vk " + std::to_string(event.virtualKey) + " ch " +
+                std::to_string(static_cast<uint32_t>(event.character)) + " mod " +
+                std::to_string(event.modifiers) + "} ";
+    return text;
+}
+
+struct Case {
+    const char* bytes;
+    KeyEvent event;
+};
+
+TEST(KeyParser, DecodesEveryListedSequenceWholeAndSplit) {
+    const Case cases[] = {
+        {"\x1b[A", {0x26, 0, 0}},
+        {"\x1b[B", {0x28, 0, 0}},
+        {"\x1b[C", {0x27, 0, 0}},
+        {"\x1b[D", {0x25, 0, 0}},
+        {"\x1bOA", {0x26, 0, 0}},
+        {"\x1b[1;5A", {0x26, 0, kCtrl}},
+        {"\x1b[1;2B", {0x28, 0, kShift}},
+        {"\x1b[1;3D", {0x25, 0, kAlt}},
+        {"\x1b[5~", {0x21, 0, 0}},
+        {"\x1b[6~", {0x22, 0, 0}},
+        {"\x1b[1~", {0x24, 0, 0}},
+        {"\x1b[H", {0x24, 0, 0}},
+        {"\x1bOH", {0x24, 0, 0}},
+        {"\x1b[7~", {0x24, 0, 0}},
+        {"\x1b[4~", {0x23, 0, 0}},
+        {"\x1b[F", {0x23, 0, 0}},
+        {"\x1bOF", {0x23, 0, 0}},
+        {"\x1b[8~", {0x23, 0, 0}},
+        {"\x1b[2~", {0x2D, 0, 0}},
+        {"\x1b[3~", {0x2E, 0, 0}},
+        {"\x1bOP", {0x70, 0, 0}},
+        {"\x1bOS", {0x73, 0, 0}},
+        {"\x1b[11~", {0x70, 0, 0}},
+        {"\x1b[14~", {0x73, 0, 0}},
+        {"\x1b[[A", {0x70, 0, 0}},
+        {"\x1b[[E", {0x74, 0, 0}},
+        {"\x1b[1;2P", {0x70, 0, kShift}},
+        {"\x1b[15~", {0x74, 0, 0}},
+        {"\x1b[19~", {0x77, 0, 0}},
+        {"\x1b[24~", {0x7B, 0, 0}},
+        {"\x1b[19;3~", {0x77, 0, kAlt}},
+        {"\x1b[20;3~", {0x78, 0, kAlt}},
+        {"\x1b[21;3~", {0x79, 0, kAlt}},
+        {"\x1b\x1b[19~", {0x77, 0, kAlt}},
+        {"\x1b\x1b[21~", {0x79, 0, kAlt}},
+        {"\x1b\x1b[A", {0x26, 0, kAlt}},
+        {"\x1b\x1bOA", {0x26, 0, kAlt}},
+        {"\x1b[97;5u", {'A', 0x01, kCtrl}},
+        {"\x1b[27;5;97~", {'A', 0x01, kCtrl}},
+        {"\x1b[13;3u", {0x0D, 0x0D, kAlt}},
+        {"\x1b[97;2u", {'A', 'A', kShift}},
+        {"\x1b[Z", {0x09, '\t', kShift}},
+        {"\x1bOM", {0x0D, 0x0D, 0}},
+        {"\x1bOp", {'0', '0', 0}},
+        {"\r", {0x0D, 0x0D, 0}},
+        {"\t", {0x09, 0x09, 0}},
+        {"\x7f", {0x08, 0x08, 0}},
+        {"\x08", {0x08, 0x08, 0}},
+        {"\x01", {'A', 0x01, kCtrl}},
+        {"\x1a", {'Z', 0x1A, kCtrl}},
+        {"\x03", {'C', 0x03, kCtrl}},
+        {"\n", {'J', 0x0A, kCtrl}},
+        {" ", {0x20, ' ', 0}},
+        {"a", {'A', 'a', 0}},
+        {"Q", {'Q', 'Q', kShift}},
+        {"+", {0xBB, '+', kShift}},
+        {"-", {0xBD, '-', 0}},
+        {"5", {'5', '5', 0}},
+        {"\xc3\xa4", {0, 0xE4, 0}},
+        {"\xe2\x94\x80", {0, 0x2500, 0}},
+        {"\xf0\x9f\x98\x80", {0, 0x1F600, 0}},
+        {"\x1bq", {'Q', 'q', kAlt}},
+        {"\x1b\r", {0x0D, 0x0D, kAlt}},
+        {"\x1b\xc3\xa4", {0, 0xE4, kAlt}},
+        {"\x1b", {0x1B, 0x1B, 0}},
+        {"\x1b\x1b", {0x1B, 0x1B, kAlt}},
+    };
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(describe({entry.event}) + "from " + testing::PrintToString(entry.bytes));
+        EXPECT_EQ(decodeAll(entry.bytes), std::vector<KeyEvent>{entry.event});
+        EXPECT_EQ(decodeByteByByte(entry.bytes), std::vector<KeyEvent>{entry.event});
+    }
+}
+
+TEST(KeyParser, LoneEscapeWaitsForTheTimeoutAndNotLonger) {
+    KeyParser parser;
+    feed(parser, "\x1b", 100);
+    KeyEvent event{};
+    EXPECT_EQ(keyParserWaitMs(parser, 110), kEscapeTimeoutMs - 10);
+    EXPECT_FALSE(takeKeyEvent(parser, 100 + kEscapeTimeoutMs - 1, event));
+    ASSERT_TRUE(takeKeyEvent(parser, 100 + kEscapeTimeoutMs, event));
+    EXPECT_EQ(event, (KeyEvent{0x1B, 0x1B, 0}));
+    EXPECT_EQ(keyParserWaitMs(parser, 200), -1);
+}
+
+TEST(KeyParser, SequenceFinishedWithinTheTimeoutIsOneKey) {
+    KeyParser parser;
+    KeyEvent event{};
+    feed(parser, "\x1b", 0);
+    EXPECT_FALSE(takeKeyEvent(parser, 20, event));
+    feed(parser, "[1", 20);
+    EXPECT_FALSE(takeKeyEvent(parser, 40, event)); // the clock counts from the last bytes
+    feed(parser, "9;3~", 40);
+    ASSERT_TRUE(takeKeyEvent(parser, 40, event));
+    EXPECT_EQ(event, (KeyEvent{0x77, 0, kAlt}));
+    EXPECT_FALSE(takeKeyEvent(parser, 1000, event));
+}
+
+TEST(KeyParser, SeveralKeysInOneRead) {
+    std::vector<KeyEvent> expected = {{0x26, 0, 0},    {'A', 'a', 0},   {0, 0xE4, 0},
+                                      {0x22, 0, 0},    {0x0D, 0x0D, 0}, {0x1B, 0x1B, 0},
+                                      {0x79, 0, kAlt}, {'Q', 'q', 0}};
+    std::string bytes = "\x1b[Aa\xc3\xa4\x1b[6~\r\x1b\x1b\x1b[21~q";
+    EXPECT_EQ(describe(decodeAll(bytes)), describe(expected));
+}
+
+TEST(KeyParser, UnfinishedSequencesResolveAfterTheTimeout) {
+    struct Timed {
+        const char* bytes;
+        std::vector<KeyEvent> events;
+    } cases[] = {
+        // Alt with '[' or 'O' when nothing finishes the sequence.
+        {"\x1b[", {{0xDB, '[', kAlt}}},
+        {"\x1bO", {{'O', 'O', kShift | kAlt}}},
+        {"\x1b[1;", {{0xDB, '[', kAlt}, {'1', '1', 0}, {0xBA, ';', 0}}},
+        // A UTF-8 character broken off, then an invalid continuation.
+        {"\xe2\x94", {{0, 0xFFFD, 0}}},
+        {"\xe2x", {{0, 0xFFFD, 0}, {'X', 'x', 0}}},
+        // A byte that cannot start UTF-8 comes from an 8-bit terminal: Windows-1252.
+        {"\x80", {{0, 0x20AC, 0}}},
+    };
+    for (const Timed& entry : cases) {
+        SCOPED_TRACE(testing::PrintToString(entry.bytes));
+        EXPECT_EQ(describe(decodeAll(entry.bytes)), describe(entry.events));
+    }
+}
+
+TEST(KeyParser, SequencesNoKeyStandsForAreDropped) {
+    // Bracketed paste marks, a device report, an unknown tilde key, a mouse report.
+    std::string bytes = "\x1b[200~\x1b[?1;2c\x1b[99~\x1b[<0;3;4Mz";
+    EXPECT_EQ(describe(decodeAll(bytes)), describe({{'Z', 'z', 0}}));
+}
+
+TEST(KeyParser, EndlessSequenceIsDroppedInsteadOfGrowing) {
+    std::string bytes = "\x1b[" + std::string(200, '1');
+    KeyParser parser;
+    feed(parser, bytes, 0);
+    KeyEvent event{};
+    while (takeKeyEvent(parser, 0, event)) {
+    }
+    EXPECT_LT(parser.pending.size(), kLongestSequence + 2);
+}
+
+TEST(KeyParser, TerminfoKeyStringsWinAndWaitForTheirEnd) {
+    KeyParser parser;
+    addKeyString(parser, "\x1bXyz", {0x74, 0, 0});
+    addKeyString(parser, "a", {0x75, 0, 0}); // single bytes are the same everywhere: ignored
+    KeyEvent event{};
+    feed(parser, "\x1bXy", 0);
+    EXPECT_FALSE(takeKeyEvent(parser, 10, event));
+    feed(parser, "za", 10);
+    ASSERT_TRUE(takeKeyEvent(parser, 10, event));
+    EXPECT_EQ(event, (KeyEvent{0x74, 0, 0}));
+    ASSERT_TRUE(takeKeyEvent(parser, 10, event));
+    EXPECT_EQ(event, (KeyEvent{'A', 'a', 0}));
+}
+
+// A script of reads for waitKeyEvent: each chunk arrives at its time; the fake clock jumps to
+// the end of a wait when nothing comes.
+struct Script {
+    struct Chunk {
+        int64_t atMs;
+        std::string bytes;
+        int result; // used when bytes is empty: 0 nothing, or kInputResized / kInputClosed
+    };
+    std::vector<Chunk> chunks;
+    size_t next = 0;
+    int64_t now = 0;
+
+    static int read(void* context, uint8_t* buffer, int capacity, int timeoutMs) {
+        auto& script = *static_cast<Script*>(context);
+        if (script.next >= script.chunks.size()) {
+            if (timeoutMs < 0) return kInputClosed;
+            script.now += timeoutMs;
+            return 0;
+        }
+        const Chunk& chunk = script.chunks[script.next];
+        if (timeoutMs >= 0 && chunk.atMs > script.now + timeoutMs) {
+            script.now += timeoutMs;
+            return 0;
+        }
+        script.now = std::max(script.now, chunk.atMs);
+        ++script.next;
+        if (chunk.bytes.empty()) return chunk.result;
+        int count = std::min<int>(capacity, static_cast<int>(chunk.bytes.size()));
+        std::copy_n(chunk.bytes.data(), count, buffer);
+        return count;
+    }
+    static int64_t clock(void* context) { return static_cast<Script*>(context)->now; }
+};
+
+TEST(KeyParser, WaitKeyEventUsesTheSourceAndItsClock) {
+    Script script;
+    script.chunks = {
+        {0, "\x1b", 0}, {10, "[B", 0}, {100, "\x1b", 0}, {200, "", kInputResized}, {300, "x", 0}};
+    KeyInput input{Script::read, Script::clock, &script};
+    KeyParser parser;
+    KeyEvent event{};
+    ASSERT_EQ(waitKeyEvent(parser, input, event), kInputKey);
+    EXPECT_EQ(event, (KeyEvent{0x28, 0, 0}));
+    ASSERT_EQ(waitKeyEvent(parser, input, event), kInputKey);
+    EXPECT_EQ(event, (KeyEvent{0x1B, 0x1B, 0}));
+    EXPECT_EQ(script.now, 100 + kEscapeTimeoutMs);
+    EXPECT_EQ(waitKeyEvent(parser, input, event), kInputResized);
+    ASSERT_EQ(waitKeyEvent(parser, input, event), kInputKey);
+    EXPECT_EQ(event, (KeyEvent{'X', 'x', 0}));
+    EXPECT_EQ(waitKeyEvent(parser, input, event), kInputClosed);
+}
+
+// Whatever the bytes, and however they are split, the parser gives the same keys.
+TEST(KeyParser, SplittingNeverChangesTheKeys) {
+    const std::string pieces[] = {"\x1b", "[",  "O",    "1",    ";",    "5",    "~",    "A",
+                                  "P",    "u",  "2",    "7",    "\xc3", "\xa4", "\xe2", "\x94",
+                                  "a",    "\r", "\x7f", "\x03", "[",    "9"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes;
+        int length = static_cast<int>(random() % 12);
+        for (int index = 0; index < length; ++index) bytes += pieces[random() % std::size(pieces)];
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        ASSERT_EQ(describe(decodeAll(bytes)), describe(decodeByteByByte(bytes)));
+    }
+}
+
+} // namespace

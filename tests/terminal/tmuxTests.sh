@@ -1,0 +1,252 @@
+#!/usr/bin/env bash
+# Tests on a real terminal. Each case starts its own tmux server (so cases can run in parallel),
+# runs a program in a pane and checks what the pane shows and the state the terminal is left in.
+#
+#   tmuxTests.sh CASE PROGRAM
+#
+# CASE names one function below; PROGRAM is the program it drives (keyView or moxa/moxaw).
+set -u
+
+testCase=$1
+program=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/qvdTerminal.XXXXXX")
+serverCount=0
+socket="qvd-$testCase-$$-$serverCount"
+pane=qvd:0.0
+
+tm() { tmux -L "$socket" -f /dev/null "$@"; }
+
+cleanup() {
+    tm kill-server >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+screen() { tm capture-pane -p -t "$pane"; }
+
+fail() {
+    echo "FAIL ($testCase): $*"
+    echo "--- the pane shows:"
+    screen 2>/dev/null
+    exit 1
+}
+
+# The terminal type must be one terminfo knows on this machine.
+terminalType=tmux-256color
+infocmp "$terminalType" >/dev/null 2>&1 || terminalType=screen
+
+# Starts an interactive shell in a pane of width x height, with a clean environment in the
+# locale given as a third argument (C.UTF-8 when there is none).
+startShell() {
+    local locale=${3:-C.UTF-8}
+    # A fresh server each time: one that was just killed may still hold its socket.
+    tm kill-server >/dev/null 2>&1
+    serverCount=$((serverCount + 1))
+    socket="qvd-$testCase-$$-$serverCount"
+    tm new-session -d -s qvd -x "$1" -y "$2" \
+        "env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=$work TERM=$terminalType LANG=$locale PS1='$ ' bash --norc --noprofile -i" ||
+        fail "tmux did not start"
+    tm set -s escape-time 10
+    tm set -g remain-on-exit on
+    waitForText '\$' || fail "no shell prompt"
+}
+
+type() { tm send-keys -t "$pane" -l "$1"; }
+press() { tm send-keys -t "$pane" "$@"; }
+
+# Waits up to 10 s for a regular expression on the screen.
+waitForText() {
+    for _ in $(seq 100); do
+        screen | grep -Eq -- "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+waitForFile() {
+    for _ in $(seq 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Runs a command line in the shell that records the terminal modes before and after and the exit
+# status, through a non-interactive sh so that a program ended by a signal still gets its status
+# written.
+runRecorded() {
+    cat >"$work/run.sh" <<SCRIPT
+stty -g > "$work/before"
+sh -c 'echo \$\$ > "$work/pid"; exec $1'
+echo \$? > "$work/status"
+stty -g > "$work/after"
+SCRIPT
+    type "echo marker-before-run; sh $work/run.sh"
+    press Enter
+}
+
+expectStatus() {
+    waitForFile "$work/status" || fail "the program did not end"
+    waitForFile "$work/after" || fail "no terminal modes recorded after the run"
+    local status
+    status=$(cat "$work/status")
+    [ "$status" = "$1" ] || fail "exit status $status, expected $1"
+}
+
+expectModesRestored() {
+    cmp -s "$work/before" "$work/after" ||
+        fail "terminal modes changed: $(cat "$work/before") -> $(cat "$work/after")"
+}
+
+# The shell's own screen is back: the alternate screen was left.
+expectShellScreen() {
+    waitForText 'marker-before-run' || fail "the shell's screen did not come back"
+}
+
+stillRunning() {
+    sleep "$1"
+    [ ! -e "$work/status" ]
+}
+
+# --- the full screen, with the keyView tool -------------------------------------------------------
+
+keyViewDrawsAndFollowsTheTerminal() {
+    startShell 100 30
+    local title
+    title=$(tm display -p -t "$pane" '#{pane_title}')
+    runRecorded "$program"
+    waitForText 'keyView: press keys' || fail "the screen was not drawn"
+    screen | grep -q 'screen 100x30, largest 100x30' || fail "console not the terminal's size"
+    # Control characters and Esc from the text show as one-column glyphs, never as controls.
+    screen | grep -q '☺←ÿ$' || fail "stand-in glyphs missing or not one column each"
+    # Key letter in yellow (bright, 93) after light cyan text (96), all on blue (44).
+    tm capture-pane -e -p -t "$pane" | grep -q $'\e\[93mq\e\[96m ends' || fail "colours not mapped"
+    tm capture-pane -e -p -t "$pane" | grep -q $'44m' || fail "blue background missing"
+    [ "$(tm display -p -t "$pane" '#{pane_title}')" = keyView ] || fail "title not shown"
+    press Down
+    waitForText 'key code +296' || fail "Down not read as 296"
+    press Escape
+    waitForText 'key code +27 ' || fail "a lone Esc not read as 27"
+    press M-F8
+    waitForText 'key code +1399' || fail "Alt-F8 not read as 1399"
+    tm resize-window -t qvd -x 90 -y 20
+    waitForText 'screen 90x20, largest 90x20' || fail "the console did not follow a resize"
+    press q
+    expectStatus 0
+    expectModesRestored
+    expectShellScreen
+    [ "$(tm display -p -t "$pane" '#{pane_title}')" = "$title" ] || fail "the user's title not back"
+}
+
+keyViewAsciiOnTerminalWithoutUtf8() {
+    startShell 80 25 C
+    runRecorded "$program"
+    waitForText 'keyView: press keys' || fail "the screen was not drawn"
+    screen | grep -q '^-\{80\}$' || fail "line drawing not shown as ASCII"
+    screen | grep -q ' ???$' || fail "characters beyond ASCII not shown as '?'"
+    press q
+    expectStatus 0
+    expectModesRestored
+}
+
+keyViewCtrlCEndsWith130() {
+    startShell 80 25
+    runRecorded "$program"
+    waitForText 'keyView: press keys' || fail "the screen was not drawn"
+    press C-c
+    expectStatus 130
+    expectModesRestored
+    expectShellScreen
+}
+
+keyViewSignalsRestoreTheTerminal() {
+    local signal expected
+    for signal in TERM:143 HUP:129 QUIT:131 SEGV:139; do
+        expected=${signal#*:}
+        signal=${signal%%:*}
+        rm -f "$work/status" "$work/after" "$work/pid"
+        startShell 80 25
+        runRecorded "$program"
+        waitForText 'keyView: press keys' || fail "the screen was not drawn"
+        kill "-$signal" "$(cat "$work/pid")"
+        expectStatus "$expected"
+        expectModesRestored
+        expectShellScreen
+    done
+}
+
+keyViewCtrlZSuspendsAndRedraws() {
+    startShell 80 25
+    type "stty -g > $work/before; echo marker-before-run; $program"
+    press Enter
+    waitForText 'keyView: press keys' || fail "the screen was not drawn"
+    press C-z
+    waitForText 'Stopped' || fail "Ctrl-Z did not suspend"
+    type "stty -g > $work/during"
+    press Enter
+    waitForFile "$work/during" || fail "the shell did not take the terminal back"
+    cmp -s "$work/before" "$work/during" || fail "terminal modes not given back while suspended"
+    type "fg"
+    press Enter
+    waitForText 'keyView: press keys' || fail "the screen was not drawn again after fg"
+    press Up
+    waitForText 'key code +294' || fail "keys not read after resuming"
+    press q
+    waitForText 'marker-before-run' || fail "the shell's screen did not come back"
+}
+
+# --- the program with identical files ----------------------------------------------------------
+
+makeIdenticalFiles() {
+    printf 'one\ntwo\n' >"$work/a.txt"
+    printf 'one\ntwo\n' >"$work/b.txt"
+}
+
+identicalFilesWaitForOneKey() {
+    makeIdenticalFiles
+    startShell 80 25
+    runRecorded "$program $work/a.txt $work/b.txt"
+    waitForText 'Press any key to exit!' || fail "no prompt for a key"
+    screen | grep -q "a.txt and .*b.txt are identical" || fail "no verdict line"
+    stillRunning 0.5 || fail "the program did not wait for a key"
+    press x
+    expectStatus 0
+    expectModesRestored
+    screen | grep -q '^\$ x$' && fail "the key reached the shell: more than one key was read, or none"
+    # The lines stay on the shell's screen: the full screen was never opened.
+    screen | grep -q 'Press any key to exit!' || fail "the messages did not stay"
+}
+
+identicalFilesCtrlCEndsWith130() {
+    makeIdenticalFiles
+    startShell 80 25
+    runRecorded "$program $work/a.txt $work/b.txt"
+    waitForText 'Press any key to exit!' || fail "no prompt for a key"
+    press C-c
+    expectStatus 130
+    expectModesRestored
+}
+
+identicalFilesReadTheKeyFromTheTerminal() {
+    makeIdenticalFiles
+    startShell 80 25
+    runRecorded "$program $work/a.txt $work/b.txt < /dev/null"
+    waitForText 'Press any key to exit!' || fail "no prompt for a key"
+    stillRunning 0.5 || fail "the end of standard input was taken for a key"
+    press Enter
+    expectStatus 0
+    expectModesRestored
+}
+
+identicalFilesWithoutTerminalDoNotWait() {
+    makeIdenticalFiles
+    startShell 80 25
+    runRecorded "setsid -w $program $work/a.txt $work/b.txt < /dev/null > $work/out"
+    expectStatus 0
+    expectModesRestored
+    grep -q 'are identical' "$work/out" || fail "no verdict without a terminal"
+    grep -q 'Press any key' "$work/out" && fail "asked for a key that cannot come"
+    return 0
+}
+
+"$testCase"
