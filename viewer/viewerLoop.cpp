@@ -320,6 +320,11 @@ int Viewer::act(int code) {
         // TODO(colour setup): r = runColourSetup(); if r != 0, saveColourScheme(r); then
         // layoutPending, once console/colourSetup.h is on main; until then Alt-F10 does nothing.
         break;
+    case kKeyScreenResized:
+        // The console already has the terminal's new size: lay the view out for it.
+        wantedSize = getScreenSize(false);
+        layoutPending = true;
+        break;
     default:
         break; // every other key is ignored and draws nothing
     }
