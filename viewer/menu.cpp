@@ -44,7 +44,11 @@ int findWord(const TChar* line, int count, const TChar* word, int length) {
 PaneLayout drawLayoutAndMenu(int width, int height, int horizontalSplit, const TChar* name1,
                              const TChar* name2) {
     PaneLayout layout = drawPaneFrames(width, height, horizontalSplit, name1, name2);
-    if (settings.hideMenu || height < 3 || width < 1) return layout;
+    if (settings.hideMenu) return layout;
+    if (height < 3 || width < 1) {
+        toggleLineRow = -1; // no room for the menu: nothing to read back
+        return layout;
+    }
     // On a screen narrower than the menu each line runs on into the next row, which the next
     // line then overwrites, so every row shows the start of its own line.
     writeEscaped(kMenuLine1, height - 3, 0);
