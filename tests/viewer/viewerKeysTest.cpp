@@ -81,8 +81,8 @@ TEST_F(ViewerKeys, QuitKeysEndWithOne) {
         SCOPED_TRACE(key);
         reset(80, 25);
         queueKeyCode(key);
-        leftFile = {QVD_T("a"), bytes("a\n"), 2, bytes("a\n"), 2};
-        rightFile = {QVD_T("b"), bytes("b\n"), 2, bytes("b\n"), 2};
+        leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
+        rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
         EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerQuit);
         EXPECT_TRUE(tables.viewerShown);
         EXPECT_EQ(pendingScriptEntries(), 0);
@@ -92,8 +92,8 @@ TEST_F(ViewerKeys, QuitKeysEndWithOne) {
 
 TEST_F(ViewerKeys, CtrlCEndsWith130) {
     queueKeyCode(2048 + 3);
-    leftFile = {QVD_T("a"), bytes("a\n"), 2, bytes("a\n"), 2};
-    rightFile = {QVD_T("b"), bytes("b\n"), 2, bytes("b\n"), 2};
+    leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
+    rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
     EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerInterrupted);
     freeViewerTables(tables);
 }

@@ -67,6 +67,10 @@ class ViewerScreenTest : public ::testing::Test {
     static const uint8_t* bytes(const std::string& text) {
         return reinterpret_cast<const uint8_t*>(text.data());
     }
+    // A string literal's bytes: they live for the whole run, unlike a temporary std::string's.
+    static const uint8_t* literalBytes(const char* text) {
+        return reinterpret_cast<const uint8_t*>(text);
+    }
     static uint32_t size32(const std::string& text) { return static_cast<uint32_t>(text.size()); }
 
     // Keys repeated.
