@@ -262,6 +262,17 @@ TEST_F(ViewerRender, HexTextExactlyFourCellsPerByteGetsOneMoreColumn) {
     EXPECT_EQ(screen.text(1, 41, 6), "0008 6");
 }
 
+TEST_F(ViewerRender, HexPaneTooNarrowForFourBytesShowsFewer) {
+    // 20 columns leave room for three bytes a row: rows of three instead of a row width of 0.
+    reset(20, 25);
+    settings.hexMode = 1;
+    run("abcdefgh", "abcdefgX", {}, {20, 25});
+    EXPECT_EQ(screen.text(1, 1, 18), "0000 61 62 63  abc");
+    EXPECT_EQ(screen.text(2, 1, 18), "0003 64 65 66  def");
+    EXPECT_EQ(screen.text(3, 1, 18), "0006 67 68     gh ");
+    EXPECT_EQ(screen.text(14, 1, 18), "0006 67 58     gX ");
+}
+
 TEST_F(ViewerRender, TinyAndHugeScreensDrawWithinTheScreen) {
     std::string left = makeLines(50, [](int i) { return std::string(400, char('a' + i % 26)); });
     std::string right = left + "end\n";
