@@ -14,6 +14,15 @@ makeDifferingFiles() {
     printf 'title\n=====\n\nthe newer text\n%s\n%s\n' "$middle" "$tail" >"$work/new.txt"
 }
 
+# Waits up to 10 s for screen row n (1-based) to match an extended regular expression.
+waitForRow() {
+    for _ in $(seq 100); do
+        screen | sed -n "$1p" | grep -Eq -- "$2" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # The colour escapes of screen row n (1-based), in order.
 colours() { tm capture-pane -e -p -t "$pane" | sed -n "$1p" | grep -o $'\e\\[[0-9;]*m' | tr -d '\n'; }
 
@@ -23,15 +32,15 @@ differingFilesShowTheViewAndQuitWithOne() {
     # Side by side, so that the first screen holds every row.
     runRecorded "$program -v $work/old.txt $work/new.txt"
     waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
-    screen | sed -n 1p | grep -Eq '^┌.*old\.txt─*┬.*new\.txt─*┐$' || fail "no frames with the names"
-    screen | sed -n 5p | grep -Eq '^│   4 the older text +│   4 the newer text +│$' ||
+    waitForRow 1 '^┌.*old\.txt─*┬.*new\.txt─*┐$' || fail "no frames with the names"
+    waitForRow 5 '^│   4 the older text +│   4 the newer text +│$' ||
         fail "the fourth lines do not stand level"
-    screen | sed -n 11p | grep -Eq '^│  10 only here +│  -  +│$' || fail "no marker for the missing line"
-    screen | sed -n 24p | grep -q 'Case sensitive' || fail "no menu"
+    waitForRow 11 '^│  10 only here +│  -  +│$' || fail "no marker for the missing line"
+    waitForRow 24 'Case sensitive' || fail "no menu"
     [ -n "$(colours 5)" ] || fail "no colours"
     [ "$(colours 2)" != "$(colours 5)" ] || fail "a differing line looks like an equal one"
     press Space
-    waitForText '^│   4 the older text' || fail "Space did not go to the difference"
+    waitForRow 2 '^│   4 the older text' || fail "Space did not go to the difference"
     press s
     waitForText '^├.*new\.txt─*┤$' || fail "s did not stack the panes"
     press q
@@ -45,11 +54,10 @@ differingFilesFillAWideTerminal() {
     startShell 200 60
     runRecorded "$program $work/old.txt $work/new.txt"
     waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
-    screen | sed -n 1p | grep -Eq '^┌.*old\.txt─{150,}┐$' || fail "the frame does not span 200 columns"
-    screen | sed -n 57p | grep -Eq '^└═+─*┘$' || fail "no bottom border with the scroll bar on row 57"
+    waitForRow 1 '^┌.*old\.txt─{150,}┐$' || fail "the frame does not span 200 columns"
+    waitForRow 57 '^└═+─*┘$' || fail "no bottom border with the scroll bar on row 57"
     press t
-    waitForText '^ *SPACE next difference' || fail "no menu after t"
-    screen | sed -n 25p | grep -q 'SPACE next difference' || fail "t did not make the view 25 rows"
+    waitForRow 25 'SPACE next difference' || fail "t did not make the view 25 rows"
     press Escape
     expectStatus 1
     expectModesRestored
