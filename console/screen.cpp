@@ -34,10 +34,8 @@ void advance(int& row, int& column, int count) {
     column = static_cast<int>(cell % consoleBuffer.width);
 }
 
-void writeCharacters(const TChar* characters, int count, int row, int column) {
-#if QVD_WIDE
-    writeConsoleCharacters(characters, count, row, column);
-#else
+// 8-bit characters of the OEM code page, converted slice by slice into the UTF-16 cells.
+void writeOemCharacters(const char* characters, int count, int row, int column) {
     forOemSlices(characters, count, [&](const char16_t* units, int slice, int done) {
         int sliceRow = row;
         int sliceColumn = column;
@@ -45,6 +43,13 @@ void writeCharacters(const TChar* characters, int count, int row, int column) {
             advance(sliceRow, sliceColumn, done);
         writeConsoleCharacters(units, slice, sliceRow, sliceColumn);
     });
+}
+
+void writeCharacters(const TChar* characters, int count, int row, int column) {
+#if QVD_WIDE
+    writeConsoleCharacters(characters, count, row, column);
+#else
+    writeOemCharacters(characters, count, row, column);
 #endif
 }
 
@@ -73,13 +78,7 @@ void writeText(const char16_t* characters, int count, int row, int column, uint1
 #endif
 
 void writeNarrowText(const char* characters, int count, int row, int column, uint16_t attribute) {
-    forOemSlices(characters, count, [&](const char16_t* units, int slice, int done) {
-        int sliceRow = row;
-        int sliceColumn = column;
-        if (row >= 0 && column >= 0 && column < consoleBuffer.width)
-            advance(sliceRow, sliceColumn, done);
-        writeConsoleCharacters(units, slice, sliceRow, sliceColumn);
-    });
+    writeOemCharacters(characters, count, row, column);
     fillConsoleAttribute(attribute, count, row, column);
 }
 

@@ -1,0 +1,149 @@
+// The stages of the comparison engine on generated inputs: cutting line tables, and building the
+// aligned list for log-like files with scattered edits and for files with nothing in common,
+// with and without the case and white space rules.
+
+#include "app/settings.h"
+#include "engine/diffList.h"
+#include "engine/lineTable.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+namespace {
+
+// Log-like lines of about 90 bytes that share long prefixes.
+std::string logLine(std::mt19937& engine, uint32_t index) {
+    auto random = [&engine] { return static_cast<uint32_t>(engine()); };
+    static const char* const kServices[] = {"gateway", "billing", "search", "auth", "storage"};
+    static const char* const kLevels[] = {"INFO ", "INFO ", "DEBUG", "WARN ", "ERROR"};
+    char line[160];
+    uint32_t seconds = index / 12;
+    std::snprintf(line, sizeof line,
+                  "2026-12-07T%02u:%02u:%02u.%06uZ %s[%u]: %s id=%08x /api/v1/items/%u status=%u "
+                  "%ums\n",
+                  seconds / 3600 % 24, seconds / 60 % 60, seconds % 60, random() % 1000000,
+                  kServices[random() % 5], 1000 + random() % 9000, kLevels[random() % 5], random(),
+                  random() % 100000, 200 + random() % 300, random() % 900);
+    return line;
+}
+
+struct Pair {
+    std::string left;
+    std::string right;
+};
+
+// Two files of `lines` lines; the right one has `percent` % of the lines inserted, deleted or
+// changed in short runs. With percent 100 the two files have no line in common.
+Pair makePair(uint32_t lines, uint32_t percent) {
+    std::mt19937 random(42);
+    Pair pair;
+    if (percent >= 100) {
+        // A tag in front of every line keeps the two files apart.
+        for (uint32_t i = 0; i < lines; ++i) pair.left.append("L").append(logLine(random, i));
+        for (uint32_t i = 0; i < lines; ++i) pair.right.append("R").append(logLine(random, i));
+        return pair;
+    }
+    for (uint32_t i = 0; i < lines; ++i) {
+        std::string line = logLine(random, i);
+        pair.left += line;
+        if (random() % 300 >= 3 * percent) {
+            pair.right += line;
+            continue;
+        }
+        switch (random() % 3) {
+        case 0:
+            pair.right.append(logLine(random, i)).append(line);
+            break; // inserted before
+        case 1:
+            break; // deleted
+        default:
+            pair.right += logLine(random, i); // changed
+        }
+    }
+    return pair;
+}
+
+const uint8_t* bytes(const std::string& text) {
+    return reinterpret_cast<const uint8_t*>(text.data());
+}
+
+void lineTable(benchmark::State& state) {
+    Pair pair = makePair(static_cast<uint32_t>(state.range(0)), 1);
+    settings = Settings{};
+    for (auto _ : state) {
+        LineRef* table =
+            buildLineTable(bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit);
+        benchmark::DoNotOptimize(table);
+        std::free(table);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pair.left.size()));
+}
+
+// range(0): lines; range(1): percent of lines edited; range(2): 1 for -c -w.
+void diffList(benchmark::State& state) {
+    Pair pair =
+        makePair(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)));
+    settings = Settings{};
+    settings.ignoreCase = static_cast<int32_t>(state.range(2));
+    settings.compressWhiteSpace = static_cast<int32_t>(state.range(2));
+    LineRef* left =
+        buildLineTable(bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit);
+    LineRef* right =
+        buildLineTable(bytes(pair.right), static_cast<uint32_t>(pair.right.size()), kMode8Bit);
+    uint32_t rows = 0;
+    for (auto _ : state) {
+        DiffRow* list = buildDiffList(left, right, rows);
+        benchmark::DoNotOptimize(list);
+        std::free(list);
+    }
+    state.counters["rows"] = rows;
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
+    std::free(left);
+    std::free(right);
+}
+
+// Lines from a vocabulary of two, 5% of them changed: candidates abound, so the search must stop
+// at the first perfect one rather than look at them all.
+void diffListRepetitive(benchmark::State& state) {
+    std::mt19937 random(7);
+    std::string left;
+    std::string right;
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        const char* line = random() % 2 ? "a\n" : "b\n";
+        left += line;
+        right += random() % 20 ? line : (random() % 2 ? "c\n" : "a\n");
+    }
+    settings = Settings{};
+    LineRef* leftTable = buildLineTable(bytes(left), static_cast<uint32_t>(left.size()), kMode8Bit);
+    LineRef* rightTable =
+        buildLineTable(bytes(right), static_cast<uint32_t>(right.size()), kMode8Bit);
+    uint32_t rows = 0;
+    for (auto _ : state) {
+        DiffRow* list = buildDiffList(leftTable, rightTable, rows);
+        benchmark::DoNotOptimize(list);
+        std::free(list);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
+    std::free(leftTable);
+    std::free(rightTable);
+}
+
+BENCHMARK(lineTable)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(diffList)
+    ->ArgNames({"lines", "percent", "cw"})
+    ->Args({100000, 1, 0})
+    ->Args({100000, 1, 1})
+    ->Args({200000, 1, 0}) // twice the lines: twice the time
+    ->Args({20000, 100, 0})
+    ->Args({20000, 100, 1})
+    ->Args({40000, 100, 0})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(diffListRepetitive)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,115 @@
+// Writes input pairs for the engine benchmarks.
+//   genInputs logs LINES PERCENT SEED LEFT RIGHT
+//       log-like lines of about 90 bytes that share long prefixes (time stamps, service names);
+//       RIGHT is LEFT with PERCENT % of its lines inserted, deleted or changed (a third each), in
+//       runs of 1 to 5 lines spread over the whole file.
+//   genInputs different LINES SEED LEFT RIGHT
+//       two files of LINES lines each with no line in common.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+class LineMaker {
+  public:
+    explicit LineMaker(uint32_t seed) : engine_(seed) {}
+
+    uint32_t below(uint32_t bound) { return static_cast<uint32_t>(engine_() % bound); }
+
+    std::string line(uint32_t index) {
+        static const char* const kServices[] = {"gateway", "billing", "search",
+                                                "auth",    "storage", "mailer"};
+        static const char* const kLevels[] = {"INFO ", "INFO ", "INFO ", "DEBUG", "WARN ", "ERROR"};
+        static const char* const kPaths[] = {"/api/v1/items", "/api/v1/users", "/api/v2/orders",
+                                             "/static/app.js", "/health"};
+        static const uint32_t kStatus[] = {200, 200, 200, 204, 301, 404, 500};
+        uint32_t seconds = index / 12;
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "2026-12-07T%02u:%02u:%02u.%06uZ %s[%u]: %s id=%08x %s/%u status=%u %ums\n",
+                      seconds / 3600 % 24, seconds / 60 % 60, seconds % 60, below(1000000),
+                      kServices[below(6)], 1000 + below(9000), kLevels[below(6)],
+                      static_cast<uint32_t>(engine_()), kPaths[below(5)], below(100000),
+                      kStatus[below(7)], below(900));
+        return text;
+    }
+
+  private:
+    std::mt19937 engine_;
+};
+
+bool writeFile(const char* path, const std::string& text) {
+    FILE* file = std::fopen(path, "wb");
+    if (!file) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+int writeLogs(uint32_t lines, double percent, uint32_t seed, const char* leftPath,
+              const char* rightPath) {
+    LineMaker maker(seed);
+    std::vector<std::string> left;
+    left.reserve(lines);
+    for (uint32_t i = 0; i < lines; ++i) left.push_back(maker.line(i));
+    auto budget = static_cast<uint32_t>(lines * percent / 100);
+    std::string leftText;
+    std::string rightText;
+    for (const std::string& line : left) leftText += line;
+    // Runs of edits start at about one line in three times the average run length.
+    uint32_t position = 0;
+    while (position < lines) {
+        bool start = budget > 0 && maker.below(lines) < uint32_t(lines * percent / 300 + 1);
+        if (!start) {
+            rightText += left[position++];
+            continue;
+        }
+        uint32_t run = std::min(budget, 1 + maker.below(5));
+        budget -= run;
+        switch (maker.below(3)) {
+        case 0: // inserted before this line
+            for (uint32_t k = 0; k < run; ++k) rightText += maker.line(position);
+            rightText += left[position++];
+            break;
+        case 1: // deleted
+            position = std::min(lines, position + run);
+            break;
+        default: // changed
+            for (uint32_t k = 0; k < run && position < lines; ++k, ++position)
+                rightText += maker.line(position);
+        }
+    }
+    return writeFile(leftPath, leftText) && writeFile(rightPath, rightText) ? 0 : 1;
+}
+
+int writeDifferent(uint32_t lines, uint32_t seed, const char* leftPath, const char* rightPath) {
+    LineMaker maker(seed);
+    std::string texts[2];
+    for (int side = 0; side < 2; ++side)
+        for (uint32_t i = 0; i < lines; ++i)
+            texts[side]
+                .append(side == 0 ? "L" : "R")
+                .append(std::to_string(i))
+                .append(" ")
+                .append(maker.line(i));
+    return writeFile(leftPath, texts[0]) && writeFile(rightPath, texts[1]) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 7 && std::strcmp(argv[1], "logs") == 0)
+        return writeLogs(static_cast<uint32_t>(std::atol(argv[2])), std::atof(argv[3]),
+                         static_cast<uint32_t>(std::atol(argv[4])), argv[5], argv[6]);
+    if (argc == 6 && std::strcmp(argv[1], "different") == 0)
+        return writeDifferent(static_cast<uint32_t>(std::atol(argv[2])),
+                              static_cast<uint32_t>(std::atol(argv[3])), argv[4], argv[5]);
+    std::fprintf(stderr, "usage: genInputs logs LINES PERCENT SEED LEFT RIGHT\n"
+                         "       genInputs different LINES SEED LEFT RIGHT\n");
+    return 2;
+}

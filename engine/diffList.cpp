@@ -1,0 +1,94 @@
+#include "engine/diffList.h"
+
+#include "app/settings.h"
+#include "engine/lineCompare.h"
+#include "engine/resync.h"
+
+#include <cstdlib>
+
+const uint8_t emptyText[2] = {0, 0};
+
+namespace {
+
+uint32_t countLines(const LineRef* table) {
+    uint32_t count = 0;
+    while (table[count].text) ++count;
+    return count;
+}
+
+class RowWriter {
+  public:
+    RowWriter(DiffRow* rows, const LineRef* left, const LineRef* right)
+        : rows_(rows), left_(left), right_(right) {}
+
+    void leftOnly(uint32_t m) {
+        rows_[count_++] = {left_[m].text, left_[m].length, m + 1, emptyText, 0, 0, 0};
+    }
+    void rightOnly(uint32_t l) {
+        rows_[count_++] = {emptyText, 0, 0, right_[l].text, right_[l].length, l + 1, 0};
+    }
+    void pair(uint32_t m, uint32_t l, int32_t match) {
+        rows_[count_++] = {left_[m].text,    left_[m].length, m + 1, right_[l].text,
+                           right_[l].length, l + 1,           match};
+    }
+    uint32_t finish() {
+        rows_[count_] = {nullptr, 0, 0, nullptr, 0, 0, 0};
+        return count_;
+    }
+
+  private:
+    DiffRow* rows_;
+    const LineRef* left_;
+    const LineRef* right_;
+    uint32_t count_ = 0;
+};
+
+} // namespace
+
+DiffRow* buildDiffList(const LineRef* leftTable, const LineRef* rightTable, uint32_t& rowCount) {
+    if (!leftTable || !rightTable) return nullptr;
+    const int32_t syncCount = settings.syncLines == 0 ? 4 : settings.syncLines;
+    const int32_t window = settings.shortSyncScan ? 100 : 600;
+    const uint32_t leftCount = countLines(leftTable);
+    const uint32_t rightCount = countLines(rightTable);
+    // Every row uses up at least one line, so this is always enough.
+    const uint64_t capacity = uint64_t{leftCount} + rightCount + 1;
+    auto* rows = capacity > SIZE_MAX / sizeof(DiffRow)
+                     ? nullptr
+                     : static_cast<DiffRow*>(std::malloc(capacity * sizeof(DiffRow)));
+    if (!rows || capacity - 1 > UINT32_MAX) {
+        std::free(rows);
+        rowCount = 0;
+        return nullptr;
+    }
+    const CompareRules rules = currentCompareRules();
+    const bool hex = settings.hexMode != 0;
+    // The index only speeds the search up; without it the plain search gives the same rows.
+    ResyncIndex index;
+    const bool indexed =
+        !hex && index.init(leftTable, leftCount, rightTable, rightCount, rules, syncCount, window);
+
+    RowWriter writer(rows, leftTable, rightTable);
+    uint32_t m = 0;
+    uint32_t l = 0;
+    while (m < leftCount && l < rightCount) {
+        // Lines the search has classified compare by class.
+        int32_t match = indexed ? index.knownPair(m, l) : -1;
+        if (match < 0) match = compareUnder(rules, leftTable[m], rightTable[l]);
+        if (!match && !hex) {
+            uint32_t newLeft = m;
+            uint32_t newRight = l;
+            match = indexed
+                        ? index.find(newLeft, newRight)
+                        : findResync(leftTable, rightTable, newLeft, newRight, syncCount, window);
+            for (; m < newLeft; ++m) writer.leftOnly(m);
+            for (; l < newRight; ++l) writer.rightOnly(l);
+        }
+        writer.pair(m++, l++, match);
+    }
+    // Once one table has ended, the rest of the other has no partner.
+    for (; m < leftCount; ++m) writer.leftOnly(m);
+    for (; l < rightCount; ++l) writer.rightOnly(l);
+    rowCount = writer.finish();
+    return rows;
+}

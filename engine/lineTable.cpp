@@ -1,0 +1,306 @@
+#include "engine/lineTable.h"
+
+#include "app/settings.h"
+#include "engine/unitText.h"
+#include "platform/build.h"
+#include "platform/charClass.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+struct LineCut {
+    uint32_t length;   // characters before the line end
+    uint32_t endBytes; // bytes of the line end (1 past the image for an unterminated line)
+};
+
+// Line-end bytes of an image, found 64 bytes at a time: lines are short, so a search call per
+// line would cost more than the search itself.
+constexpr uint32_t kBlock = 64;
+
+struct EndBits {
+    uint64_t lf; // one bit per LF byte of the block
+    uint64_t cr; // one bit per CR byte
+};
+
+EndBits scanBlock(const uint8_t* bytes, uint32_t size) {
+    EndBits bits{0, 0};
+    if (size < kBlock) {
+        for (uint32_t i = 0; i < size; ++i) {
+            bits.lf |= uint64_t{bytes[i] == '\n'} << i;
+            bits.cr |= uint64_t{bytes[i] == '\r'} << i;
+        }
+        return bits;
+    }
+#if defined(__SSE2__)
+    for (uint32_t part = 0; part < kBlock / 16; ++part) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+        auto lf =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))));
+        auto cr =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r'))));
+        bits.lf |= uint64_t{lf} << (16 * part);
+        bits.cr |= uint64_t{cr} << (16 * part);
+    }
+#else
+    for (uint32_t part = 0; part < kBlock / 8; ++part) {
+        uint64_t word;
+        std::memcpy(&word, bytes + 8 * part, 8);
+        // High bit of each byte equal to `byte` (exact: no carries between bytes).
+        auto matches = [word](uint64_t byte) {
+            uint64_t x = word ^ (byte * 0x0101010101010101ull);
+            uint64_t low = 0x7F7F7F7F7F7F7F7Full;
+            return ~(((x & low) + low) | x | low);
+        };
+        uint64_t lf = matches('\n');
+        uint64_t cr = matches('\r');
+        for (uint32_t i = 0; i < 8; ++i) {
+            bits.lf |= (lf >> (8 * i + 7) & 1) << (8 * part + i);
+            bits.cr |= (cr >> (8 * i + 7) & 1) << (8 * part + i);
+        }
+    }
+#endif
+    return bits;
+}
+
+// Lines of 8-bit text without suppression: every LF, every CR not followed by LF, and an
+// unterminated last line.
+size_t countLines8(const uint8_t* image, uint32_t size) {
+    size_t lines = 0;
+    uint32_t offset = 0;
+#if defined(__SSE2__)
+    // Byte counters in vector lanes, summed before they can overflow: 16 bytes per step, and no
+    // branch per line.
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i zero = _mm_setzero_si128();
+    while (size - offset > 16) {
+        uint32_t steps = std::min<uint32_t>(255, (size - offset - 1) / 16);
+        __m128i ends = zero; // LF and lone CR bytes, negated
+        for (uint32_t step = 0; step < steps; ++step, offset += 16) {
+            __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + offset));
+            __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + offset + 1));
+            __m128i loneCr = _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(chunk, cr));
+            ends = _mm_add_epi8(ends, _mm_cmpeq_epi8(chunk, lf));
+            ends = _mm_add_epi8(ends, loneCr);
+        }
+        __m128i sums = _mm_sad_epu8(_mm_sub_epi8(zero, ends), zero);
+        lines += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    }
+#endif
+    for (; offset < size; ++offset) {
+        if (image[offset] == '\n') ++lines;
+        if (image[offset] == '\r' && !(offset + 1 < size && image[offset + 1] == '\n')) ++lines;
+    }
+    if (size > 0 && image[size - 1] != '\n' && image[size - 1] != '\r') ++lines;
+    return lines;
+}
+
+// Yields the offsets of the CR and LF bytes of an image in order.
+class LineEndFinder {
+  public:
+    LineEndFinder(const uint8_t* image, uint32_t size) : image_(image), size_(size), block_(0) {
+        EndBits bits = scanBlock(image, std::min(size, kBlock));
+        hits_ = bits.lf | bits.cr;
+    }
+
+    // The next CR or LF offset after the previous one, or the image size when there is none.
+    uint32_t next() {
+        while (hits_ == 0) {
+            if (uint64_t{block_} + kBlock >= size_) return size_;
+            block_ += kBlock;
+            EndBits bits = scanBlock(image_ + block_, std::min(size_ - block_, kBlock));
+            hits_ = bits.lf | bits.cr;
+        }
+        auto bit = static_cast<uint32_t>(__builtin_ctzll(hits_));
+        hits_ &= hits_ - 1;
+        return block_ + bit;
+    }
+
+  private:
+    const uint8_t* image_;
+    uint32_t size_;
+    uint32_t block_; // offset of the block the hits belong to
+    uint64_t hits_;  // its CR and LF bytes not yet handed out
+};
+
+// Cuts 8-bit lines: whichever of LF and CR comes first ends a line, CR LF together end one.
+class Cutter8 {
+  public:
+    Cutter8(const uint8_t* image, uint32_t size) : image_(image), size_(size), ends_(image, size) {}
+
+    // Cuts the line at `offset`, the offset just after the previous line.
+    LineCut cut(uint32_t offset) {
+        uint32_t end = ends_.next();
+        if (end >= size_) return {size_ - offset, 1};
+        if (image_[end] == '\r' && end + 1 < size_ && image_[end + 1] == '\n') {
+            (void)ends_.next(); // the LF belongs to this line end
+            return {end - offset, 2};
+        }
+        return {end - offset, 1};
+    }
+
+  private:
+    const uint8_t* image_;
+    uint32_t size_;
+    LineEndFinder ends_;
+};
+
+// One bit per LF or CR among `units` (at most 32) little-endian units at `text`.
+uint32_t scanUnits(const uint8_t* text, uint32_t units) {
+    uint32_t bits = 0;
+    if (units < 32) {
+        for (uint32_t i = 0; i < units; ++i) {
+            char16_t unit = loadUnit(text, i);
+            bits |= uint32_t{unit == u'\n' || unit == u'\r'} << i;
+        }
+        return bits;
+    }
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi16('\n');
+    const __m128i cr = _mm_set1_epi16('\r');
+    for (uint32_t part = 0; part < 4; ++part) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part));
+        __m128i ends = _mm_or_si128(_mm_cmpeq_epi16(chunk, lf), _mm_cmpeq_epi16(chunk, cr));
+        // One byte per unit, then one bit per unit.
+        auto found =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(ends, _mm_setzero_si128())));
+        bits |= found << (8 * part);
+    }
+#else
+    for (uint32_t i = 0; i < 32; ++i) {
+        char16_t unit = loadUnit(text, i);
+        bits |= uint32_t{unit == u'\n' || unit == u'\r'} << i;
+    }
+#endif
+    return bits;
+}
+
+// 16-bit line ends: the same rules on whole units, 32 units at a time; an odd last byte is never
+// part of a unit. Offsets stay even, since every line and line end is made of whole units.
+class Cutter16 {
+  public:
+    Cutter16(const uint8_t* image, uint32_t size)
+        : image_(image), units_(size / 2), block_(0),
+          hits_(scanUnits(image, std::min(units_, 32u))) {}
+
+    // Cuts the line at `offset` (bytes), the offset just after the previous line.
+    LineCut cut(uint32_t offset) {
+        uint32_t start = offset / 2;
+        uint32_t end = nextEnd();
+        if (end >= units_) return {units_ - std::min(start, units_), 2};
+        if (loadUnit(image_, end) == u'\r' && end + 1 < units_ &&
+            loadUnit(image_, end + 1) == u'\n') {
+            (void)nextEnd(); // the LF belongs to this line end
+            return {end - start, 4};
+        }
+        return {end - start, 2};
+    }
+
+  private:
+    // The next LF or CR unit after the previous one, or the number of units.
+    uint32_t nextEnd() {
+        while (hits_ == 0) {
+            if (uint64_t{block_} + 32 >= units_) return units_;
+            block_ += 32;
+            hits_ = scanUnits(image_ + 2 * size_t{block_}, std::min(units_ - block_, 32u));
+        }
+        auto bit = static_cast<uint32_t>(__builtin_ctz(hits_));
+        hits_ &= hits_ - 1;
+        return block_ + bit;
+    }
+
+    const uint8_t* image_;
+    uint32_t units_;
+    uint32_t block_; // first unit of the block the hits belong to
+    uint32_t hits_;  // its LF and CR units not yet handed out
+};
+
+bool allWhite8(const uint8_t* text, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i)
+        if (!isWhiteSpace8(text[i])) return false;
+    return true;
+}
+
+bool allWhite16(const uint8_t* text, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i)
+        if (!isWhiteSpace16(loadUnit(text, i))) return false;
+    return true;
+}
+
+LineRef* allocateTable(size_t entries) {
+    if (entries > SIZE_MAX / sizeof(LineRef)) return nullptr;
+    return static_cast<LineRef*>(std::malloc(entries * sizeof(LineRef)));
+}
+
+// Hex rows: every row has `width` bytes but the last, which has the rest.
+LineRef* buildHexRows(const uint8_t* image, uint32_t size, uint32_t width, bool suppress) {
+    LineRef* table = allocateTable(size_t{size} / width + 2);
+    if (!table) return nullptr;
+    LineRef* out = table;
+    for (uint32_t offset = 0; offset < size;) {
+        uint32_t length = size - offset < width ? size - offset : width;
+        *out = {image + offset, length};
+        if (!(suppress && allWhite8(image + offset, length))) ++out;
+        offset += length;
+    }
+    *out = {nullptr, 0};
+    return table;
+}
+
+// Two passes over the image: count every line, then fill a table of exactly that many entries
+// plus the terminator. makeCutter gives a line cutter that starts at the beginning.
+template <typename MakeCutter, typename AllWhite>
+LineRef* buildTextLines(const uint8_t* image, uint32_t size, uint32_t unitBytes,
+                        MakeCutter makeCutter, AllWhite allWhite, bool suppress) {
+    size_t lines = 0;
+    if (unitBytes == 1) {
+        lines = countLines8(image, size);
+    } else {
+        auto sizing = makeCutter();
+        for (uint64_t offset = 0; offset < size; ++lines) {
+            LineCut line = sizing.cut(static_cast<uint32_t>(offset));
+            offset += uint64_t{line.length} * unitBytes + line.endBytes;
+        }
+    }
+    LineRef* table = allocateTable(lines + 1);
+    if (!table) return nullptr;
+    LineRef* out = table;
+    auto filling = makeCutter();
+    for (uint64_t offset = 0; offset < size;) {
+        LineCut line = filling.cut(static_cast<uint32_t>(offset));
+        *out = {image + offset, line.length};
+        // A suppressed line keeps its slot open for the next one.
+        if (!(suppress && allWhite(image + offset, line.length))) ++out;
+        offset += uint64_t{line.length} * unitBytes + line.endBytes;
+    }
+    *out = {nullptr, 0};
+    return table;
+}
+
+} // namespace
+
+LineRef* buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_t mode) {
+    if (!image) sizeInBytes = 0; // nothing can be read through a null image
+    bool suppress = settings.suppressEmptyLines != 0 && settings.hexMode == 0;
+    if (mode <= 0) {
+        // A row width of 0 cannot cut anything: one byte per row is the narrowest real row, and
+        // it keeps every byte on screen instead of looping or dividing by zero.
+        uint32_t width = mode == 0 ? 1u : static_cast<uint32_t>(-static_cast<int64_t>(mode));
+        return buildHexRows(image, sizeInBytes, width, suppress);
+    }
+    if (kWideBuild && mode == kMode16Bit) {
+        return buildTextLines(
+            image, sizeInBytes, 2, [&] { return Cutter16(image, sizeInBytes); }, allWhite16,
+            suppress);
+    }
+    return buildTextLines(
+        image, sizeInBytes, 1, [&] { return Cutter8(image, sizeInBytes); }, allWhite8, suppress);
+}

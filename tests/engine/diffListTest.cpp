@@ -1,0 +1,334 @@
+#include "engineFixture.h"
+#include "literalEngine.h"
+
+#include "engine/diffList.h"
+#include "engine/lineCompare.h"
+#include "platform/build.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace {
+
+using DiffListTest = EngineTest;
+
+// A row as (left number, right number, match).
+using Row = std::tuple<uint32_t, uint32_t, int32_t>;
+
+std::vector<Row> shapeOf(const std::vector<DiffRow>& rows) {
+    std::vector<Row> shape;
+    for (const DiffRow& row : rows) shape.emplace_back(row.leftNumber, row.rightNumber, row.match);
+    return shape;
+}
+
+// Every row's sides are its table's lines, in order, each exactly once; missing sides are the
+// shared empty text; paired rows carry the pair test and one-sided rows 0.
+void expectReplays(const std::vector<DiffRow>& rows, const Table& left, const Table& right) {
+    uint32_t nextLeft = 0;
+    uint32_t nextRight = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const DiffRow& row = rows[i];
+        SCOPED_TRACE(testing::Message() << "row " << i);
+        ASSERT_TRUE(row.leftNumber != 0 || row.rightNumber != 0);
+        if (row.leftNumber) {
+            ASSERT_EQ(row.leftNumber, nextLeft + 1);
+            ASSERT_EQ(row.leftText, left[nextLeft].text);
+            ASSERT_EQ(row.leftLength, left[nextLeft].length);
+            ++nextLeft;
+        } else {
+            ASSERT_EQ(row.leftText, emptyText);
+            ASSERT_EQ(row.leftLength, 0u);
+        }
+        if (row.rightNumber) {
+            ASSERT_EQ(row.rightNumber, nextRight + 1);
+            ASSERT_EQ(row.rightText, right[nextRight].text);
+            ASSERT_EQ(row.rightLength, right[nextRight].length);
+            ++nextRight;
+        } else {
+            ASSERT_EQ(row.rightText, emptyText);
+            ASSERT_EQ(row.rightLength, 0u);
+        }
+        if (row.leftNumber && row.rightNumber)
+            ASSERT_EQ(row.match, linesEqual(left[row.leftNumber - 1], right[row.rightNumber - 1]));
+        else
+            ASSERT_EQ(row.match, 0);
+    }
+    EXPECT_EQ(nextLeft, left.size());
+    EXPECT_EQ(nextRight, right.size());
+}
+
+Bytes letters(const std::string& text) {
+    std::string joined;
+    for (char c : text) joined += std::string(1, c) + "\n";
+    return bytesOf(joined);
+}
+
+TEST_F(DiffListTest, WorkedExamples) {
+    struct Case {
+        std::string left;
+        std::string right;
+        std::vector<Row> rows;
+    };
+    const Case cases[] = {
+        {"", "", {}},
+        {"", "ab", {{0, 1, 0}, {0, 2, 0}}},
+        {"ab", "", {{1, 0, 0}, {2, 0, 0}}},
+        {"abc", "abc", {{1, 1, 1}, {2, 2, 1}, {3, 3, 1}}},
+        {"ABCDEF", "ACDEF", {{1, 1, 1}, {2, 0, 0}, {3, 2, 1}, {4, 3, 1}, {5, 4, 1}, {6, 5, 1}}},
+        {"ACDEF", "ABCDEF", {{1, 1, 1}, {0, 2, 0}, {2, 3, 1}, {3, 4, 1}, {4, 5, 1}, {5, 6, 1}}},
+        {"ABCDE", "AXCDE", {{1, 1, 1}, {2, 2, 0}, {3, 3, 1}, {4, 4, 1}, {5, 5, 1}}},
+        {"abc", "vwxyz", {{1, 1, 0}, {2, 2, 0}, {3, 3, 0}, {0, 4, 0}, {0, 5, 0}}},
+        {"aaa", "aa", {{1, 1, 1}, {2, 2, 1}, {3, 0, 0}}},
+        {"abcde", "xyzcw", {{0, 1, 0}, {1, 2, 0}, {2, 3, 0}, {3, 4, 1}, {4, 5, 0}, {5, 0, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.left + " / " + c.right);
+        Bytes leftImage = letters(c.left);
+        Bytes rightImage = letters(c.right);
+        Table left(leftImage, kMode8Bit);
+        Table right(rightImage, kMode8Bit);
+        std::vector<DiffRow> rows = diffRows(left.get(), right.get());
+        EXPECT_EQ(shapeOf(rows), c.rows);
+        expectReplays(rows, left, right);
+    }
+}
+
+TEST_F(DiffListTest, HexRowsPairUpOneForOne) {
+    settings.hexMode = 1;
+    Bytes leftImage = bytesOf(std::string("aaaaBBBBcc"));
+    Bytes rightImage = bytesOf(std::string("aaaabbbbccddddeeee"));
+    Table left(leftImage, -4);
+    Table right(rightImage, -4);
+    std::vector<Row> expected = {{1, 1, 1}, {2, 2, 0}, {3, 3, 0}, {0, 4, 0}, {0, 5, 0}};
+    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get())), expected);
+    settings.ignoreCase = 1; // case still counts in hex rows; the short row still differs
+    expected[1] = {2, 2, 1};
+    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get())), expected);
+}
+
+TEST_F(DiffListTest, SuppressedLinesAreNotNumbered) {
+    settings.suppressEmptyLines = 1;
+    Bytes leftImage = bytesOf(std::string("a\n\n  \nb\n"));
+    Bytes rightImage = bytesOf(std::string("a\nb\n\t\n"));
+    Table left(leftImage, kMode8Bit);
+    Table right(rightImage, kMode8Bit);
+    std::vector<Row> expected = {{1, 1, 1}, {2, 2, 1}};
+    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get())), expected);
+}
+
+TEST_F(DiffListTest, LineEndsDoNotCount) {
+    std::vector<std::string> lines = {"first", "", "  indented", "last"};
+    Bytes crLf = bytesOf(joinLines(lines, "\r\n"));
+    Bytes lf = bytesOf(joinLines(lines, "\n"));
+    Bytes cr = bytesOf(joinLines(lines, "\r"));
+    Table left(crLf, kMode8Bit);
+    for (const Bytes* other : {&lf, &cr}) {
+        Table right(*other, kMode8Bit);
+        std::vector<Row> expected = {{1, 1, 1}, {2, 2, 1}, {3, 3, 1}, {4, 4, 1}};
+        EXPECT_EQ(shapeOf(diffRows(left.get(), right.get())), expected);
+    }
+#if QVD_WIDE
+    settings.encodingFlags = kFile1Utf16 | kFile2Utf8;
+    Bytes wideCrLf = bytesOf(u"first\r\n\r\n  indented\r\nlast\r\n");
+    Bytes wideLf = bytesOf(u"first\n\n  indented\nlast");
+    Table wideLeft(wideCrLf, kMode16Bit);
+    Table wideRight(wideLf, kMode16Bit);
+    std::vector<Row> expected = {{1, 1, 1}, {2, 2, 1}, {3, 3, 1}, {4, 4, 1}};
+    EXPECT_EQ(shapeOf(diffRows(wideLeft.get(), wideRight.get())), expected);
+#endif
+}
+
+TEST_F(DiffListTest, NullTableLeavesRowCountAlone) {
+    Bytes image = letters("ab");
+    Table table(image, kMode8Bit);
+    uint32_t rowCount = 77;
+    EXPECT_EQ(buildDiffList(nullptr, table.get(), rowCount), nullptr);
+    EXPECT_EQ(buildDiffList(table.get(), nullptr, rowCount), nullptr);
+    EXPECT_EQ(rowCount, 77u);
+}
+
+TEST_F(DiffListTest, LongInsertionBeyondTheWindowPairsEverythingUp) {
+    // 150 inserted lines cannot be passed over with -s: the offset stays and the rest differs.
+    std::vector<std::string> left;
+    for (int i = 0; i < 50; ++i) left.push_back("line " + std::to_string(i));
+    std::vector<std::string> right;
+    for (int i = 0; i < 150; ++i) right.push_back("new " + std::to_string(i));
+    right.insert(right.end(), left.begin(), left.end());
+    Bytes leftImage = bytesOf(joinLines(left));
+    Bytes rightImage = bytesOf(joinLines(right));
+    Table leftTable(leftImage, kMode8Bit);
+    Table rightTable(rightImage, kMode8Bit);
+    settings.shortSyncScan = 1;
+    std::vector<DiffRow> rows = diffRows(leftTable.get(), rightTable.get());
+    ASSERT_EQ(rows.size(), 200u);
+    for (uint32_t i = 0; i < 50; ++i) EXPECT_EQ(shapeOf(rows)[i], Row(i + 1, i + 1, 0));
+    settings.shortSyncScan = 0;
+    rows = diffRows(leftTable.get(), rightTable.get());
+    ASSERT_EQ(rows.size(), 200u);
+    EXPECT_EQ(shapeOf(rows)[149], Row(0, 150, 0));
+    EXPECT_EQ(shapeOf(rows)[150], Row(1, 151, 1));
+}
+
+// Random files built from a vocabulary of lines; a small vocabulary makes lines repeat. The same
+// line is written in several forms (letter case, white space runs, trailing blanks), so the case
+// and white space rules change which lines are equal.
+class FileMaker {
+  public:
+    FileMaker(Random& random, uint32_t vocabulary, bool wide)
+        : random_(random), vocabulary_(vocabulary), wide_(wide) {}
+
+    std::vector<uint32_t> lineIds(uint32_t count) {
+        std::vector<uint32_t> ids(count);
+        for (uint32_t& id : ids) id = random_.below(vocabulary_);
+        return ids;
+    }
+
+    // The right file: the left one with runs inserted, deleted and changed, some of them
+    // longer than the 100- and 600-line windows.
+    std::vector<uint32_t> edit(const std::vector<uint32_t>& left, bool longRuns) {
+        std::vector<uint32_t> right;
+        size_t i = 0;
+        while (i < left.size()) {
+            if (!random_.chance(12)) {
+                right.push_back(left[i++]);
+                continue;
+            }
+            uint32_t run =
+                longRuns && random_.chance(15) ? 90 + random_.below(560) : 1 + random_.below(6);
+            switch (random_.below(3)) {
+            case 0: // inserted
+                for (uint32_t k = 0; k < run; ++k) right.push_back(random_.below(vocabulary_));
+                break;
+            case 1: // deleted
+                i += run;
+                break;
+            default: // changed
+                for (uint32_t k = 0; k < run && i < left.size(); ++k, ++i)
+                    right.push_back(random_.below(vocabulary_));
+            }
+        }
+        return right;
+    }
+
+    Bytes image(const std::vector<uint32_t>& ids) {
+        std::u16string text;
+        for (uint32_t id : ids) {
+            text += form(id);
+            switch (random_.below(6)) {
+            case 0:
+                text += u"\r\n";
+                break;
+            case 1:
+                text += u"\r";
+                break;
+            default:
+                text += u"\n";
+            }
+        }
+        if (wide_) return bytesOf(text);
+        Bytes bytes;
+        for (char16_t unit : text) bytes.push_back(static_cast<uint8_t>(unit));
+        return bytes;
+    }
+
+  private:
+    // One written form of line `id`: its words come from the id, the spelling from chance.
+    std::u16string form(uint32_t id) {
+        static const std::u16string kWords[] = {u"alpha",  u"Beta",    u"\u00C4rger", u"x",
+                                                u"\u00E4", u"\u0130d", u"gamma",      u"}"};
+        std::u16string line;
+        if (id % 11 == 0) return id % 2 ? u"" : u"  \t"; // empty and blank lines
+        if (random_.chance(10)) line += u" ";
+        for (uint32_t n = id; n > 0; n /= 8) {
+            std::u16string word = kWords[n % 8];
+            if (random_.chance(15))
+                for (char16_t& c : word) c = c < 0x80 && std::isalpha(c) ? c ^ 0x20 : c;
+            line += word;
+            if (n >= 8) {
+                static const std::u16string kGaps[] = {u" ", u"  ", u"\t", u" \u2003", u"\u00A0"};
+                line += random_.chance(70) ? u" " : kGaps[random_.below(wide_ ? 5 : 3)];
+            }
+        }
+        if (random_.chance(10)) line += u" ";
+        return line;
+    }
+
+    Random& random_;
+    uint32_t vocabulary_;
+    bool wide_;
+};
+
+void expectSameAsLiteral(const Table& left, const Table& right) {
+    std::vector<DiffRow> fast = diffRows(left.get(), right.get());
+    std::vector<DiffRow> reference = literal::buildDiffList(left.get(), right.get());
+    ASSERT_EQ(fast.size(), reference.size());
+    for (size_t i = 0; i < fast.size(); ++i) {
+        const DiffRow& a = fast[i];
+        const DiffRow& b = reference[i];
+        ASSERT_TRUE(a.leftText == b.leftText && a.leftLength == b.leftLength &&
+                    a.leftNumber == b.leftNumber && a.rightText == b.rightText &&
+                    a.rightLength == b.rightLength && a.rightNumber == b.rightNumber &&
+                    a.match == b.match)
+            << "row " << i << ": " << a.leftNumber << "," << a.rightNumber << "," << a.match
+            << " against " << b.leftNumber << "," << b.rightNumber << "," << b.match;
+    }
+    expectReplays(fast, left, right);
+}
+
+struct RandomRun {
+    uint32_t rounds;
+    uint32_t maxLines;
+    bool longRuns;
+};
+
+void compareOnRandomFiles(uint32_t seed, const RandomRun& run) {
+    Random random(seed);
+    for (uint32_t round = 0; round < run.rounds; ++round) {
+        bool wide = kWideBuild && random.chance(40);
+        uint32_t vocabulary = random.chance(30) ? 2 + random.below(6) : 20 + random.below(2000);
+        FileMaker maker(random, vocabulary, wide);
+        std::vector<uint32_t> leftIds = maker.lineIds(random.below(run.maxLines));
+        std::vector<uint32_t> rightIds = random.chance(10)
+                                             ? maker.lineIds(random.below(run.maxLines))
+                                             : maker.edit(leftIds, run.longRuns);
+        Bytes leftImage = maker.image(leftIds);
+        Bytes rightImage = maker.image(rightIds);
+
+        settings = Settings{};
+        settings.ignoreCase = random.below(2);
+        settings.compressWhiteSpace = random.below(2);
+        settings.suppressEmptyLines = random.below(2);
+        settings.shortSyncScan = random.below(2);
+        settings.syncLines = random.below(10);
+        settings.hexMode = random.chance(10);
+        settings.encodingFlags = wide ? kFile1Utf16 | kFile2Utf16 : 0;
+        int32_t mode = settings.hexMode ? -static_cast<int32_t>(1 + random.below(16))
+                                        : (wide ? kMode16Bit : kMode8Bit);
+        SCOPED_TRACE(testing::Message()
+                     << "seed " << seed << " round " << round << ": " << leftIds.size() << "/"
+                     << rightIds.size() << " lines, vocabulary " << vocabulary << ", case "
+                     << settings.ignoreCase << " white " << settings.compressWhiteSpace << " empty "
+                     << settings.suppressEmptyLines << " short " << settings.shortSyncScan
+                     << " sync " << settings.syncLines << " hex " << settings.hexMode
+                     << (wide ? " UTF-16" : " 8-bit"));
+        Table left(leftImage, mode);
+        Table right(rightImage, mode);
+        expectSameAsLiteral(left, right);
+        if (testing::Test::HasFatalFailure()) return;
+    }
+}
+
+TEST_F(DiffListTest, FastRowsEqualLiteralRowsOnSmallRandomFiles) {
+    compareOnRandomFiles(101, {600, 60, false});
+}
+
+TEST_F(DiffListTest, FastRowsEqualLiteralRowsOnLongerRandomFiles) {
+    compareOnRandomFiles(202, {60, 400, false});
+}
+
+TEST_F(DiffListTest, FastRowsEqualLiteralRowsAcrossTheWindows) {
+    compareOnRandomFiles(303, {40, 1500, true});
+}
+
+} // namespace

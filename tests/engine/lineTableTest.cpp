@@ -1,0 +1,205 @@
+#include "engineFixture.h"
+
+#include "platform/build.h"
+#include "platform/charClass.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Line {
+    size_t offset; // bytes from the start of the image
+    uint32_t length;
+};
+
+std::vector<Line> linesOf(const Bytes& image, const Table& table) {
+    std::vector<Line> lines;
+    for (uint32_t i = 0; i < table.size(); ++i)
+        lines.push_back({static_cast<size_t>(table[i].text - image.data()), table[i].length});
+    return lines;
+}
+
+bool operator==(const Line& a, const Line& b) {
+    return a.offset == b.offset && a.length == b.length;
+}
+
+void PrintTo(const Line& line, std::ostream* out) {
+    *out << "{" << line.offset << ", " << line.length << "}";
+}
+
+using LineTableTest = EngineTest;
+
+TEST_F(LineTableTest, EightBitTextSplitsAtEveryKindOfLineEnd) {
+    struct Case {
+        std::string image;
+        std::vector<Line> lines;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"abc", {{0, 3}}},
+        {"abc\r\n", {{0, 3}}},
+        {"abc\r\n\r\n", {{0, 3}, {5, 0}}},
+        {"a\rb", {{0, 1}, {2, 1}}},
+        {"a\n\rb", {{0, 1}, {2, 0}, {3, 1}}},
+        {"\n", {{0, 0}}},
+        {std::string("a\0b\n", 4), {{0, 3}}},
+        {"a\r", {{0, 1}}},
+        {"\r\r\n\n", {{0, 0}, {1, 0}, {3, 0}}},
+        {"x\ty\f\v", {{0, 5}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.image));
+        Bytes image = bytesOf(c.image);
+        Table table(image, kMode8Bit);
+        EXPECT_EQ(linesOf(image, table), c.lines);
+    }
+}
+
+TEST_F(LineTableTest, TableBlockHoldsCountedLinesAndTerminator) {
+    Bytes image = bytesOf("one\ntwo\n");
+    Table table(image, kMode8Bit);
+    ASSERT_EQ(table.size(), 2u);
+    EXPECT_EQ(table[2].text, nullptr);
+    EXPECT_EQ(table[2].length, 0u);
+}
+
+#if QVD_WIDE
+TEST_F(LineTableTest, SixteenBitTextSplitsOnWholeUnits) {
+    struct Case {
+        Bytes image;
+        std::vector<Line> lines;
+    };
+    Bytes oddAfterEnd = bytesOf(u"a\n");
+    oddAfterEnd.push_back('z');
+    Bytes oddAfterText = bytesOf(u"ab");
+    oddAfterText.push_back('z');
+    // A CR LF whose LF is only half there is a lone CR followed by an odd byte.
+    Bytes halfLf = bytesOf(u"a\r");
+    halfLf.push_back('\n');
+    const Case cases[] = {
+        {{}, {}},
+        {bytesOf(u"abc"), {{0, 3}}},
+        {bytesOf(u"abc\r\n"), {{0, 3}}},
+        {bytesOf(u"abc\r\n\r\n"), {{0, 3}, {10, 0}}},
+        {bytesOf(u"a\rb"), {{0, 1}, {4, 1}}},
+        {bytesOf(u"a\n\rb"), {{0, 1}, {4, 0}, {6, 1}}},
+        {bytesOf(u"\u010A\u0D0A"), {{0, 2}}}, // bytes 0A and 0D inside units end nothing
+        {oddAfterEnd, {{0, 1}, {4, 0}}},
+        {oddAfterText, {{0, 2}}},
+        {halfLf, {{0, 1}, {4, 0}}},
+        {Bytes{'q'}, {{0, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.image));
+        Table table(c.image, kMode16Bit);
+        EXPECT_EQ(linesOf(c.image, table), c.lines);
+    }
+}
+#endif
+
+TEST_F(LineTableTest, HexRowsHoldWidthBytesButTheLast) {
+    struct Case {
+        size_t size;
+        int32_t mode;
+        std::vector<Line> lines;
+    };
+    const Case cases[] = {
+        {0, -16, {}},
+        {32, -16, {{0, 16}, {16, 16}}},
+        {33, -16, {{0, 16}, {16, 16}, {32, 1}}},
+        {5, -4, {{0, 4}, {4, 1}}},
+        // A width of 0 cuts one byte per row rather than dividing by zero or looping.
+        {3, 0, {{0, 1}, {1, 1}, {2, 1}}},
+        {3, INT32_MIN, {{0, 3}}},
+    };
+    settings.hexMode = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes, mode " << c.mode);
+        Bytes image(c.size, '\n'); // line ends mean nothing in hex rows
+        Table table(image, c.mode);
+        EXPECT_EQ(linesOf(image, table), c.lines);
+    }
+}
+
+TEST_F(LineTableTest, SuppressionDropsWhiteLinesAndRenumbers) {
+    settings.suppressEmptyLines = 1;
+    Bytes image = bytesOf(std::string("a\n  \t\n x\n\n\v\f\nb\n\xA0\n\x85\n"));
+    Table table(image, kMode8Bit);
+    std::vector<Line> expected = {{0, 1}, {6, 2}, {13, 1}, {15, 1}, {17, 1}};
+    EXPECT_EQ(linesOf(image, table), expected);
+}
+
+TEST_F(LineTableTest, SuppressionNeverAppliesToHexRows) {
+    settings.suppressEmptyLines = 1;
+    settings.hexMode = 1;
+    Bytes image(8, ' ');
+    Table table(image, -4);
+    EXPECT_EQ(table.size(), 2u);
+    // Text tables built while hex mode is on keep their white lines too.
+    Bytes text = bytesOf("a\n\nb\n");
+    EXPECT_EQ(Table(text, kMode8Bit).size(), 3u);
+}
+
+#if QVD_WIDE
+TEST_F(LineTableTest, SuppressionOfSixteenBitLinesUsesUnitClasses) {
+    settings.suppressEmptyLines = 1;
+    Bytes image = bytesOf(u"  \n\u2003\u3000\nx\n\u00A0\n\u0085\n");
+    Bytes odd = image;
+    odd.push_back('!'); // the empty line of a lone odd byte goes too
+    for (const Bytes* input : {&image, &odd}) {
+        Table table(*input, kMode16Bit);
+        std::vector<Line> expected = {{12, 1}, {16, 1}, {20, 1}};
+        EXPECT_EQ(linesOf(*input, table), expected);
+    }
+}
+#endif
+
+// Cuts lines one character at a time, as plainly as possible.
+std::vector<Line> plainCut(const Bytes& image, size_t unitBytes, bool suppress) {
+    auto unit = [&](size_t offset) -> uint32_t {
+        return unitBytes == 1 ? image[offset] : image[offset] | image[offset + 1] << 8;
+    };
+    auto white = [&](uint32_t c) {
+        return unitBytes == 1 ? isWhiteSpace8(static_cast<uint8_t>(c))
+                              : isWhiteSpace16(static_cast<char16_t>(c));
+    };
+    std::vector<Line> lines;
+    size_t offset = 0;
+    while (offset < image.size()) {
+        size_t end = offset;
+        bool allWhite = true;
+        while (end + unitBytes <= image.size() && unit(end) != '\n' && unit(end) != '\r') {
+            allWhite = allWhite && white(unit(end));
+            end += unitBytes;
+        }
+        uint32_t length = static_cast<uint32_t>((end - offset) / unitBytes);
+        if (!(suppress && allWhite)) lines.push_back({offset, length});
+        if (end + unitBytes > image.size()) break;
+        bool crLf = unit(end) == '\r' && end + 2 * unitBytes <= image.size() &&
+                    unit(end + unitBytes) == '\n';
+        offset = end + (crLf ? 2 : 1) * unitBytes;
+    }
+    return lines;
+}
+
+TEST_F(LineTableTest, RandomImagesCutAsPlainSplitting) {
+    Random random(7);
+    const uint8_t alphabet[] = {'a', 'b', ' ', '\t', '\r', '\n', 0, 0xA0};
+    for (int round = 0; round < 420; ++round) {
+        // Mostly short images; some long enough for every block and counter size in the cutter.
+        Bytes image(round < 400 ? random.below(60) : 4000 + random.below(8000));
+        for (uint8_t& byte : image) byte = alphabet[random.below(sizeof alphabet)];
+        bool suppress = random.chance(50);
+        settings.suppressEmptyLines = suppress;
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        EXPECT_EQ(linesOf(image, Table(image, kMode8Bit)), plainCut(image, 1, suppress));
+        if constexpr (kWideBuild) {
+            // Units with line-end bytes in either half, and odd sizes.
+            for (size_t i = 1; i < image.size(); i += 2)
+                if (random.chance(60)) image[i] = random.chance(20) ? '\n' : 0;
+            EXPECT_EQ(linesOf(image, Table(image, kMode16Bit)), plainCut(image, 2, suppress));
+        }
+    }
+}
+
+} // namespace

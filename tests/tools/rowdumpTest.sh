@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# rowdump end to end: options, decoding, table modes, exit codes and the exact output format.
+#   rowdumpTest.sh ROWDUMP
+set -uo pipefail
+rowdump="$1"
+work=$(mktemp -d "${TMPDIR:-/tmp}/rowdump-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# expect NAME EXIT EXPECTED-OUTPUT rowdump-arguments...
+expect() {
+    local name="$1" code="$2" expected="$3" output status
+    shift 3
+    output=$("$rowdump" "$@" 2>&1)
+    status=$?
+    if [ "$status" != "$code" ]; then
+        echo "FAIL $name: exit $status, expected $code; output:"$'\n'"$output"
+        failures=$((failures + 1))
+    elif [ -n "$expected" ] && [ "$output" != "$expected" ]; then
+        echo "FAIL $name: output"$'\n'"$output"$'\n'"expected"$'\n'"$expected"
+        failures=$((failures + 1))
+    else
+        echo "ok   $name"
+    fi
+}
+
+printf 'A\nB\nC\nD\nE\nF\n' >"$work/six"
+printf 'A\nC\nD\nE\nF\n' >"$work/five"
+expect "a left-only line" 0 "rows 6 flags 0x00 digits 1
+1 1 1
+2 0 0
+3 2 1
+4 3 1
+5 4 1
+6 5 1" "$work/six" "$work/five"
+
+expect "identical files still get their rows" 0 "rows 5 flags 0x00 digits 1
+1 1 1
+2 2 1
+3 3 1
+4 4 1
+5 5 1" "$work/five" "$work/five"
+
+printf 'first\r\nsecond\r\n' >"$work/crlf"
+printf 'first\nsecond\n' >"$work/lf"
+expect "CR LF against LF" 0 "rows 2 flags 0x00 digits 1
+1 1 1
+2 2 1" "$work/crlf" "$work/lf"
+
+# UTF-16 with its mark against 8-bit text: the 8-bit file is brought to UTF-16.
+printf '\xff\xfea\x00\n\x00b\x00\n\x00' >"$work/utf16"
+printf 'a\nc\n' >"$work/ansi"
+expect "UTF-16 against 8-bit text" 0 "rows 2 flags 0x41 digits 1
+1 1 1
+2 2 0" "$work/utf16" "$work/ansi"
+
+printf 'aaaaBBBBcc' >"$work/hex1"
+printf 'aaaabbbbccddddeeee' >"$work/hex2"
+expect "hex rows of 4 bytes" 0 "rows 5 flags 0x00 digits 2
+1 1 1
+2 2 0
+3 3 0
+0 4 0
+0 5 0" --row-bytes=4 -h "$work/hex1" "$work/hex2"
+expect "hex rows ignoring case" 0 "rows 5 flags 0x00 digits 2
+1 1 1
+2 2 1
+3 3 0
+0 4 0
+0 5 0" --row-bytes=4 -h -c "$work/hex1" "$work/hex2"
+expect "hex rows of the default 16 bytes" 0 "rows 2 flags 0x00 digits 2
+1 1 0
+0 2 0" -h "$work/hex1" "$work/hex2"
+
+printf 'a\n\n  \nb\n' >"$work/blank1"
+printf 'a\nb\n\t\n' >"$work/blank2"
+expect "suppressed white lines" 0 "rows 2 flags 0x00 digits 1
+1 1 1
+2 2 1" -e "$work/blank1" "$work/blank2"
+expect "white lines kept" 0 "" "$work/blank1" "$work/blank2"
+
+expect "unknown option" 2 "" -q "$work/six" "$work/five"
+expect "missing file" 2 "" "$work/six" "$work/none"
+expect "no file names" 2 ""
+expect "row width 0" 2 "" --row-bytes=0 -h "$work/six" "$work/five"
+expect "row width not a number" 2 "" --row-bytes=x "$work/six" "$work/five"
+
+[ "$failures" = 0 ] || { echo "$failures failed"; exit 1; }

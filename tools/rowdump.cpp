@@ -1,0 +1,200 @@
+// rowdump: the aligned list of two files as the view would build it, one line per row.
+//   rowdump [--row-bytes=N] [options] file1 [file2]
+// --row-bytes=N (first argument only, N >= 1, default 16) is the hex row width; everything else
+// is the program's own options and file names. Prints
+//   rows <rowCount> flags 0x<encodingFlags, two hex digits> digits <offsetDigits>
+//   <leftNumber> <rightNumber> <match>      (one line per row)
+// Exit codes: 2 for bad options or files (with the program's messages), 3 when a table or the
+// list cannot be built, else 0.
+
+#include "app/fileImage.h"
+#include "app/fileNames.h"
+#include "app/loading.h"
+#include "app/messages.h"
+#include "app/options.h"
+#include "app/settings.h"
+#include "engine/diffList.h"
+#include "engine/lineTable.h"
+#include "platform/pathText.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kExitBadInput = 2;
+constexpr int kExitOutOfMemory = 3;
+
+// Everything rowdump holds, freed on every way out.
+struct Dump {
+    FileImage image1{};
+    FileImage image2{};
+    LineRef* table1 = nullptr;
+    LineRef* table2 = nullptr;
+    DiffRow* rows = nullptr;
+    ~Dump() {
+        std::free(rows);
+        std::free(table1);
+        std::free(table2);
+        releaseFileImage(image1);
+        releaseFileImage(image2);
+    }
+};
+
+// The row width of --row-bytes=N, or 0 when the argument is not a valid one.
+int32_t parseRowBytes(const char* argument) {
+    const char* digits = argument + std::strlen("--row-bytes=");
+    if (*digits == 0) return 0;
+    int64_t value = 0;
+    for (const char* c = digits; *c; ++c) {
+        if (*c < '0' || *c > '9') return 0;
+        value = value * 10 + (*c - '0');
+        if (value > INT32_MAX) return 0;
+    }
+    return static_cast<int32_t>(value);
+}
+
+// Output through one buffer: a million rows are printed in a few milliseconds.
+class RowPrinter {
+  public:
+    ~RowPrinter() { flush(); }
+    void text(const char* s) { append(s, std::strlen(s)); }
+    void number(uint64_t value) {
+        // Digits are written from the end of a small scratch area, two at a time.
+        static const char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                     "25262728293031323334353637383940414243444546474849"
+                                     "50515253545556575859606162636465666768697071727374"
+                                     "75767778798081828384858687888990919293949596979899";
+        char digits[24];
+        char* start = digits + sizeof digits;
+        while (value >= 100) {
+            start -= 2;
+            std::memcpy(start, kPairs + 2 * (value % 100), 2);
+            value /= 100;
+        }
+        if (value >= 10) {
+            start -= 2;
+            std::memcpy(start, kPairs + 2 * value, 2);
+        } else {
+            *--start = static_cast<char>('0' + value);
+        }
+        append(start, static_cast<size_t>(digits + sizeof digits - start));
+    }
+    void character(char c) { append(&c, 1); }
+    void flush() {
+        if (used_ > 0) std::fwrite(buffer_, 1, used_, stdout);
+        used_ = 0;
+    }
+
+  private:
+    void append(const char* s, size_t size) {
+        if (used_ + size > sizeof buffer_) flush();
+        std::memcpy(buffer_ + used_, s, size);
+        used_ += size;
+    }
+    char buffer_[1 << 16];
+    size_t used_ = 0;
+};
+
+int run(int argumentCount, char** argumentVector) {
+    int32_t rowBytes = 16;
+    std::vector<char*> programArguments(argumentVector, argumentVector + argumentCount);
+    if (argumentCount > 1 && std::strncmp(argumentVector[1], "--row-bytes=", 12) == 0) {
+        rowBytes = parseRowBytes(argumentVector[1]);
+        if (rowBytes < 1) {
+            std::fprintf(stderr, "rowdump: --row-bytes needs a whole number from 1 up\n");
+            return kExitBadInput;
+        }
+        programArguments.erase(programArguments.begin() + 1);
+    }
+    int count = static_cast<int>(programArguments.size());
+    std::vector<TString> argumentTexts;
+    std::vector<const TChar*> arguments;
+    for (char* argument : programArguments) argumentTexts.push_back(argumentToText(argument));
+    for (const TString& text : argumentTexts) arguments.push_back(text.c_str());
+    arguments.push_back(nullptr);
+
+    parseOptions(count, arguments.data());
+    if (settings.badOption) {
+        printUsage();
+        return kExitBadInput;
+    }
+    PathBuffer path1;
+    PathBuffer path2;
+    switch (resolveFileNames(path1, path2, count, arguments.data())) {
+    case NameResult::resolved:
+        break;
+    case NameResult::tooLong:
+        return kExitBadInput;
+    case NameResult::missing:
+    case NameResult::tooMany:
+        printUsage();
+        return kExitBadInput;
+    }
+
+    Dump dump;
+    dump.image1.raw = loadFile(path1.text, dump.image1.rawSize);
+    if (!dump.image1.raw) {
+        printMessage("\nCan't load file 1 (%S)\n", toDisplayText(path1.text).c_str());
+        return kExitBadInput;
+    }
+    dump.image2.raw = loadFile(path2.text, dump.image2.rawSize);
+    if (!dump.image2.raw) {
+        printMessage("\nCan't load file 2 (%S)\n", toDisplayText(path2.text).c_str());
+        return kExitBadInput;
+    }
+    settings.offsetDigits = countOffsetDigits(dump.image1.rawSize, dump.image2.rawSize);
+    // Decoded as on the way into the view, identical files included.
+    if (!decodeTexts(dump.image1, dump.image2)) {
+        printMessage("\nOut of memory\n");
+        return kExitOutOfMemory;
+    }
+    // The tables the view builds: raw bytes in hex rows, else each text in its own width.
+    if (settings.hexMode) {
+        dump.table1 = buildLineTable(dump.image1.raw, dump.image1.rawSize, -rowBytes);
+        dump.table2 = buildLineTable(dump.image2.raw, dump.image2.rawSize, -rowBytes);
+    } else {
+        int32_t mode1 = settings.encodingFlags & 0x0F ? kMode16Bit : kMode8Bit;
+        int32_t mode2 = settings.encodingFlags & 0xF0 ? kMode16Bit : kMode8Bit;
+        dump.table1 = buildLineTable(dump.image1.text, dump.image1.textSize, mode1);
+        dump.table2 = buildLineTable(dump.image2.text, dump.image2.textSize, mode2);
+    }
+    uint32_t rowCount = 0;
+    if (dump.table1 && dump.table2) dump.rows = buildDiffList(dump.table1, dump.table2, rowCount);
+    if (!dump.rows) {
+        printMessage("\nOut of memory\n");
+        return kExitOutOfMemory;
+    }
+
+    RowPrinter out;
+    static const char kHex[] = "0123456789ABCDEF";
+    out.text("rows ");
+    out.number(rowCount);
+    out.text(" flags 0x");
+    out.character(kHex[settings.encodingFlags >> 4 & 0xF]);
+    out.character(kHex[settings.encodingFlags & 0xF]);
+    out.text(" digits ");
+    out.number(static_cast<uint64_t>(settings.offsetDigits));
+    out.character('\n');
+    for (uint32_t i = 0; i < rowCount; ++i) {
+        const DiffRow& row = dump.rows[i];
+        out.number(row.leftNumber);
+        out.character(' ');
+        out.number(row.rightNumber);
+        out.character(' ');
+        out.number(static_cast<uint64_t>(row.match));
+        out.character('\n');
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int code = run(argc, argv);
+    std::fflush(stdout);
+    return code;
+}
