@@ -83,7 +83,7 @@ helpPagesAndBackToTheView() {
     startShell
     startView
     press F1
-    waitForText '^  Page 0 ' || fail "F1 did not show page 0"
+    waitForText '^  Page 0$' || fail "F1 did not show page 0"
     screen | grep -q "Morvyn's File Compare 3.00h" || fail "no banner on page 0"
     screen | grep -q '^ ESC/ENTER/Q  exit with errorlevel 0' || fail "no key summary"
     local titles=("" "Specifying file names on the command line" "Command line examples"
@@ -91,15 +91,15 @@ helpPagesAndBackToTheView() {
     local page
     for page in 1 2 3 4 5 6; do
         press PageDown
-        waitForText "^  Page $page " || fail "PageDown did not show page $page"
+        waitForText "^  Page $page$" || fail "PageDown did not show page $page"
         screen | grep -q "^ \{19\}${titles[$page]} *\$" || fail "page $page has not its title"
     done
     press PageDown
     sleep 0.3
-    screen | grep -q '^  Page 6 ' || fail "PageDown went past the last page"
+    screen | grep -q '^  Page 6$' || fail "PageDown went past the last page"
     press Enter
     sleep 0.3
-    screen | grep -q '^  Page 6 ' || fail "ENTER left the help"
+    screen | grep -q '^  Page 6$' || fail "ENTER left the help"
     press Escape
     waitForText 'old line' || fail "ESC did not bring the view back"
     screen | grep -q 'Page 6' && fail "the help is still on the screen"
@@ -124,7 +124,7 @@ colourSetupSavesAndTheNextStartUsesIt() {
     [ "$(od -An -tx1 -j2 -N2 "$work/bin/qvd.ini" | tr -d ' ')" = 1c00 ] ||
         fail "frame entry is $(od -An -tx1 -j2 -N2 "$work/bin/qvd.ini")"
     startView
-    tm capture-pane -e -p -t "$pane" | head -1 | grep -Eq $'\e\\[(91|38;5;9)m\u250C' ||
+    tm capture-pane -e -p -t "$pane" | head -1 | grep -Eq $'\e\\[(91|38;5;9)m(\e\\[[0-9;]*m)*\xe2\x94\x8c' ||
         fail "the frames are not drawn in light red: $(tm capture-pane -e -p -t "$pane" | head -1 | od -c | head -3)"
     quitView
 }
