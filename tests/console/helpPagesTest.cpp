@@ -124,16 +124,6 @@ TEST(HelpPages, KeySummaryIsExact) {
     }
 }
 
-TEST(HelpPages, KeyDescriptionsStartInColumnNineAfterTheFirstKey) {
-    const std::vector<std::string> rows = rowsOf(mainHelpPages[0]);
-    EXPECT_EQ(rows[5].find("exit"), 14u);
-    for (std::size_t row = 6; row < rows.size(); ++row) {
-        SCOPED_TRACE(rows[row]);
-        EXPECT_EQ(rows[row][8], ' ');
-        EXPECT_NE(rows[row][9], ' ');
-    }
-}
-
 TEST(HelpPages, ExamplesUsePosixPathsInTheirFiveForms) {
     const std::string page(mainHelpPages[2]);
     for (const char* needle :
