@@ -10,6 +10,8 @@
 #include "console/screen.h"
 #include "platform/files.h"
 #include "platform/pathText.h"
+#include "platform/terminal.h"
+#include "viewer/viewerLoop.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -42,7 +44,10 @@ struct DriverState {
         path1.text[0] = 0;
         path2.text[0] = 0;
     }
+    ViewerTables tables; // what the view built last; freed with the images
+
     ~DriverState() {
+        freeViewerTables(tables);
         releaseFileImage(image1);
         releaseFileImage(image2);
     }
@@ -105,12 +110,18 @@ int loadAndCompare(DriverState& state) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
     }
-    // ---- Joins here with the viewer: state.viewerShown = true, then runViewer with both
-    // displayed paths, both images, the start-up size and resizePending; its result (1 on a
-    // quit key, 3 when the tables or the aligned list cannot be built) is the exit code.
-    // Until the view exists, differing files end as in batch mode.
-    printResult(state, false);
-    return kExitDifferent;
+    const ViewerFile left{state.shownPath1.c_str(), state.image1.raw, state.image1.rawSize,
+                          state.image1.text, state.image1.textSize};
+    const ViewerFile right{state.shownPath2.c_str(), state.image2.raw, state.image2.rawSize,
+                           state.image2.text, state.image2.textSize};
+    int exitCode = runViewer(left, right, state.startupSize, state.resizePending, state.tables);
+    state.viewerShown = state.tables.viewerShown;
+    if (exitCode == kViewerOutOfMemory) {
+        // Said on the user's own screen: printed while the view is up it would go with it.
+        releaseTerminal();
+        printMessage("\nOut of memory\n");
+    }
+    return exitCode;
 }
 
 } // namespace

@@ -54,3 +54,6 @@ compare "Identical files of 100 MB" 0 9 -b "$work/one" "$work/two" -- -s "$work/
 
 # Section 2: the comparison engine against GNU diff (its own script, with its own inputs).
 "$(dirname "$0")/engine.sh" "$buildDir"
+
+# Section 3: the view (first screen, rebuilds, one-row scroll), also against GNU diff.
+"$(dirname "$0")/viewer.sh" "$buildDir"

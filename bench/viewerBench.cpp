@@ -1,0 +1,96 @@
+// Runs the view as the program does, on the in-memory terminal, for the speed comparisons of
+// viewer.sh: load and decode two files, then the view with a key script ending in q.
+//   viewerBench WIDTH HEIGHT KEYS LEFT RIGHT [changed]
+// KEYS are characters as typed; 'v' stands for Down (a one-row scroll), '^' for Up. Prints on
+// standard error the CPU time the view took, in milliseconds; with "changed", also how many
+// screen cells the last key changed (the view is run a second time without it to tell).
+
+#include "app/loading.h"
+#include "app/settings.h"
+#include "console/keyReader.h"
+#include "platform/memoryTerminal.h"
+#include "viewer/viewerLoop.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace {
+
+double cpuMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+std::basic_string<TChar> toText(const char* bytes) {
+    std::string s(bytes);
+    return std::basic_string<TChar>(s.begin(), s.end());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: viewerBench WIDTH HEIGHT KEYS LEFT RIGHT [changed]\n");
+        return 2;
+    }
+    int width = std::atoi(argv[1]);
+    int height = std::atoi(argv[2]);
+    std::string keys = argv[3];
+    auto leftPath = toText(argv[4]);
+    auto rightPath = toText(argv[5]);
+
+    settings = Settings{};
+    settings.horizontalSplit = 1;
+    settings.tabWidth = 4;
+    FileImage left{};
+    FileImage right{};
+    left.raw = loadFile(leftPath.c_str(), left.rawSize);
+    right.raw = loadFile(rightPath.c_str(), right.rawSize);
+    if (!left.raw || !right.raw) return 2;
+    settings.offsetDigits = countOffsetDigits(left.rawSize, right.rawSize);
+    if (!decodeTexts(left, right)) return 3;
+
+    const ViewerFile leftFile{leftPath.c_str(), left.raw, left.rawSize, left.text, left.textSize};
+    const ViewerFile rightFile{rightPath.c_str(), right.raw, right.rawSize, right.text,
+                               right.textSize};
+    const Settings start = settings;
+    auto view = [&](size_t keyCount, double& cpu) {
+        settings = start;
+        resetMemoryTerminal(width, height);
+        for (size_t i = 0; i < keyCount; ++i) {
+            char key = keys[i];
+            queueKeyCode(key == 'v' ? kKeyDown : key == '^' ? kKeyUp : static_cast<uint8_t>(key));
+        }
+        queueKeyCode('q');
+        ViewerTables tables;
+        ScreenSize size{static_cast<int16_t>(width), static_cast<int16_t>(height)};
+        double begin = cpuMilliseconds();
+        int code = runViewer(leftFile, rightFile, size, false, tables);
+        cpu = cpuMilliseconds() - begin;
+        freeViewerTables(tables);
+        return code;
+    };
+    double cpu = 0;
+    int code = view(keys.size(), cpu);
+    ScreenDump after = dumpScreen();
+    std::fprintf(stderr, "view cpu %.3f ms\n", cpu);
+    if (!keys.empty() && argc == 7 && std::string(argv[6]) == "changed") {
+        double ignored = 0;
+        view(keys.size() - 1, ignored);
+        ScreenDump before = dumpScreen();
+        long changed = 0;
+        for (int row = 0; row < after.height && row < before.height; ++row)
+            for (int column = 0; column < after.width && column < before.width; ++column)
+                changed += after.cells[size_t(row)][size_t(column)] !=
+                               before.cells[size_t(row)][size_t(column)] ||
+                           after.attributes[size_t(row)][size_t(column)] !=
+                               before.attributes[size_t(row)][size_t(column)];
+        std::fprintf(stderr, "cells changed by the last key %ld\n", changed);
+    }
+    releaseFileImage(left);
+    releaseFileImage(right);
+    return code;
+}

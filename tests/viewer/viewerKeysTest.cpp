@@ -1,0 +1,289 @@
+// The key table of the view, driven through the real loop on the in-memory terminal. The
+// positions below are those of an 80 x 25 screen with the panes one above the other: the upper
+// pane's rows are screen rows 1 to 9 (number column 1-5, text from column 6), the lower pane's
+// rows 12 to 20, its bottom border (with the scroll bar) row 21, the menu rows 22 to 24.
+#include "viewerTestSupport.h"
+
+#include "console/screen.h"
+
+namespace {
+
+constexpr int kTopLeftRow = 1;
+
+// Thirty lines; rows 10-12 and 21-23 (from 0) differ, the rest match.
+std::string blockLeft() {
+    return makeLines(30, [](int i) { return "line " + std::to_string(i); });
+}
+std::string blockRight() {
+    return makeLines(30, [](int i) {
+        bool differs = (i >= 10 && i <= 12) || (i >= 21 && i <= 23);
+        return (differs ? "changed " : "line ") + std::to_string(i);
+    });
+}
+
+// The number shown in the first row of the upper pane: the top row + 1 while every row pairs.
+int topNumber(const ScreenDump& screen) {
+    return std::stoi(screen.text(kTopLeftRow, 1, 5));
+}
+
+using ViewerKeys = ViewerScreenTest;
+
+TEST_F(ViewerKeys, BlockJumpsAndRowMoves) {
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        int topRow;
+    };
+    const std::vector<Case> cases = {
+        {"first screen", {}, 0},
+        {"space goes to the first differing block", {' '}, 10},
+        {"plus works as space", {'+'}, 10},
+        {"space again to the next block", {' ', ' '}, 21},
+        {"space in the last block stops at maxTopRow", {' ', ' ', ' ', ' '}, 25},
+        {"minus from 21 goes to the last row of the earlier block", {' ', ' ', '-'}, 12},
+        {"space from 12 goes to 21", {' ', ' ', '-', ' '}, 21},
+        {"minus from the first block goes to row 0", {' ', '-'}, 0},
+        {"down and up", {kKeyDown, kKeyDown, kKeyDown, kKeyUp}, 2},
+        {"up at the top does nothing", {kKeyUp}, 0},
+        {"end goes to maxTopRow (rows - 5)", {kKeyEnd}, 25},
+        {"down stops at maxTopRow", join({kKeyEnd}, {kKeyDown}), 25},
+        {"page down moves paneHeight - 3 = 8", {kKeyPageDown}, 8},
+        {"page down stops at maxTopRow",
+         {kKeyPageDown, kKeyPageDown, kKeyPageDown, kKeyPageDown},
+         25},
+        {"page up from 5 goes to 0", join(repeat(kKeyDown, 5), {kKeyPageUp}), 0},
+        {"page up from 20 moves 8", join(repeat(kKeyDown, 20), {kKeyPageUp}), 12},
+        {"home goes to row 0", {kKeyEnd, kKeyHome}, 0},
+        {"shift, ctrl and alt arrows are ignored",
+         {kKeyDown + 512, kKeyDown + 2048, kKeyDown + 1024, kKeyEnd + 1024},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        EXPECT_EQ(run(blockLeft(), blockRight(), c.keys), kViewerQuit);
+        EXPECT_EQ(topNumber(screen), c.topRow + 1);
+    }
+}
+
+TEST_F(ViewerKeys, PageDownMovesPaneHeightMinusThree) {
+    // Side by side on 23 rows: the panes are 20 rows high, so a page is 17 rows.
+    reset(80, 23);
+    settings.horizontalSplit = 0;
+    std::string text = makeLines(100, [](int i) { return "row " + std::to_string(i); });
+    run(text, text + "extra\n", {kKeyPageDown}, {80, 23});
+    EXPECT_EQ(topNumber(screen), 18);
+    EXPECT_EQ(screen.text(1, 41, 4), "  18");
+}
+
+TEST_F(ViewerKeys, QuitKeysEndWithOne) {
+    for (int key : {kKeyEnter, kKeyEscape, int{'Q'}, int{'q'}}) {
+        SCOPED_TRACE(key);
+        reset(80, 25);
+        queueKeyCode(key);
+        leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
+        rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
+        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerQuit);
+        EXPECT_TRUE(tables.viewerShown);
+        EXPECT_EQ(pendingScriptEntries(), 0);
+        freeViewerTables(tables);
+    }
+}
+
+TEST_F(ViewerKeys, CtrlCEndsWith130) {
+    queueKeyCode(2048 + 3);
+    leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
+    rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
+    EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerInterrupted);
+    freeViewerTables(tables);
+}
+
+TEST_F(ViewerKeys, HomeFirstScrollsBackThenGoesToTheTop) {
+    std::string text = makeLines(40, [](int i) { return "abcdefgh" + std::to_string(i); });
+    std::string other = text + "tail\n";
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        int topRow;
+        std::string text; // start of the top text row
+    };
+    const std::vector<Case> cases = {
+        {"right scrolls by two", {kKeyRight, kKeyRight, kKeyRight}, 0, "gh0 "},
+        {"left by two, never below 0", {kKeyRight, kKeyLeft, kKeyLeft}, 0, "abcd"},
+        {"home with the view scrolled keeps the row",
+         {kKeyDown, kKeyDown, kKeyRight, kKeyHome},
+         2,
+         "abcd"},
+        {"a second home goes to row 0",
+         {kKeyDown, kKeyDown, kKeyRight, kKeyHome, kKeyHome},
+         0,
+         "abcd"},
+        {"scrolled past the end of the line: blank", repeat(kKeyRight, 6), 0, "    "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        run(text, other, c.keys);
+        EXPECT_EQ(topNumber(screen), c.topRow + 1);
+        EXPECT_EQ(screen.text(kTopLeftRow, 6, 4), c.text);
+    }
+}
+
+TEST_F(ViewerKeys, RightStopsAt8192) {
+    std::string longLine = std::string(8192, 'x') + "END" + std::string(100, 'y');
+    std::string left = longLine + "\nsecond\n";
+    run(left, longLine + "\nother\n", repeat(kKeyRight, 4100));
+    EXPECT_EQ(screen.text(kTopLeftRow, 6, 6), "ENDyyy");
+}
+
+TEST_F(ViewerKeys, DigitsSetTheTabWidth) {
+    std::string text = "a\tb\n";
+    struct Case {
+        int key;
+        std::string shown;
+    };
+    for (const Case& c : {Case{'2', "a b  "}, Case{'8', "a       b"}, Case{'0', "a   b"}}) {
+        SCOPED_TRACE(c.key);
+        reset(80, 25);
+        settings.tabWidth = 4;
+        run(text, "x\n", {c.key});
+        EXPECT_EQ(screen.text(kTopLeftRow, 6, static_cast<int>(c.shown.size())), c.shown);
+    }
+}
+
+TEST_F(ViewerKeys, LineNumbersToggleOutsideHexMode) {
+    run("alpha\n", "beta\n", {'l'});
+    EXPECT_EQ(screen.text(kTopLeftRow, 1, 5), "alpha");
+    reset(80, 25);
+    run("alpha\n", "beta\n", {'n', 'N'});
+    EXPECT_EQ(screen.text(kTopLeftRow, 1, 11), "   1 alpha ");
+}
+
+TEST_F(ViewerKeys, TallToggleAndSizeKeys) {
+    struct Case {
+        const char* name;
+        ScreenSize startup;
+        std::vector<int> keys;
+        int height;
+        int width;
+    };
+    const std::vector<Case> cases = {
+        {"T from 25 with a start-up height of 25 gives 50", {80, 25}, {'t'}, 50, 80},
+        {"and back to 25", {80, 25}, {'t', 'T'}, 25, 80},
+        {"start-up height 43: 43 -> 25", {80, 43}, {'t'}, 25, 80},
+        {"start-up height 43: 25 -> 43", {80, 43}, {'t', 't'}, 43, 80},
+        {"Alt-F9 from 25 gives 50", {80, 25}, {kKeyAltF9}, 50, 80},
+        {"Alt-F9 steps by 10 up to the terminal's height",
+         {80, 25},
+         {kKeyAltF9, kKeyAltF9},
+         60,
+         80},
+        {"Alt-F9 at the largest height goes back to 25",
+         {80, 25},
+         {kKeyAltF9, kKeyAltF9, kKeyAltF9},
+         25,
+         80},
+        {"Alt-F8 steps by 20", {80, 25}, {kKeyAltF8}, 25, 100},
+        {"Alt-F8 stops at the terminal's width",
+         {80, 25},
+         {kKeyAltF8, kKeyAltF8, kKeyAltF8},
+         25,
+         130},
+        {"Alt-F8 at the largest width goes back to 80",
+         {80, 25},
+         {kKeyAltF8, kKeyAltF8, kKeyAltF8, kKeyAltF8},
+         25,
+         80},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(130, 60);
+        run("a\n", "b\n", c.keys, c.startup);
+        ASSERT_EQ(screen.height, c.height);
+        ASSERT_EQ(screen.width, c.width);
+        // The frames and the menu follow the new size.
+        EXPECT_EQ(screen.text(c.height - 4, 0, 1), "└");
+        EXPECT_EQ(screen.text(c.height - 4, c.width - 1, 1), "┘");
+        EXPECT_EQ(screen.text(c.height - 1, 2, 5), "SPACE");
+    }
+}
+
+TEST_F(ViewerKeys, TerminalResizeLaysTheViewOutAnew) {
+    queueTerminalResize(100, 30);
+    run("a\n", "b\n", {});
+    ASSERT_EQ(screen.width, 100);
+    ASSERT_EQ(screen.height, 30);
+    EXPECT_EQ(screen.text(26, 0, 1), "└");
+    EXPECT_EQ(screen.text(26, 99, 1), "┘");
+    EXPECT_EQ(screen.text(13, 0, 1), "├"); // rows 27: the lower pane starts at row 13
+    EXPECT_EQ(screen.text(14, 1, 11), "   1 b     ");
+}
+
+TEST_F(ViewerKeys, MenuKeyHidesAndRestoresTheMenu) {
+    run("a\n", "b\n", {'m'});
+    EXPECT_EQ(screen.text(24, 0, 1), "└") << "the bottom border moves to the last row";
+    EXPECT_EQ(screen.text(24, 1, 3), "═══") << "the scroll bar moves with it";
+    EXPECT_EQ(screen.text(12, 0, 1), "├") << "the border between the panes stays";
+    EXPECT_EQ(screen.text(12, 1, 7), "new.txt");
+    EXPECT_EQ(screen.text(13, 1, 5), "   1 ");
+
+    reset(80, 25);
+    run("a\n", "b\n", {'c', 'm', 'M'});
+    EXPECT_EQ(screen.text(22, 1, 7), "TOGGLES");
+    EXPECT_EQ(screen.text(23, 10, 4), "Case");
+    EXPECT_EQ(screen.attribute(23, 10), kTestScheme.differing) << "the toggle state comes back";
+    EXPECT_EQ(screen.text(21, 0, 1), "└");
+}
+
+TEST_F(ViewerKeys, ToggleLettersFollowTheSettings) {
+    // Column of each key letter in the middle menu line.
+    struct Letter {
+        char letter;
+        int column;
+    };
+    const Letter letters[] = {{'C', 10}, {'W', 26}, {'E', 51}, {'O', 64}, {'D', 69}};
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        std::string on; // letters shown in the differing colour
+    };
+    const std::vector<Case> cases = {
+        {"start: only OEM is on", {}, "O"},
+        {"C", {'c'}, "CO"},
+        {"W", {'W'}, "WO"},
+        {"E", {'e'}, "EO"},
+        {"O switches to ANSI", {'o'}, ""},
+        {"O twice", {'o', 'O'}, "O"},
+        {"D", {'d'}, "OD"},
+        {"all five", {'c', 'w', 'e', 'o', 'd'}, "CWED"},
+        {"C twice", {'c', 'c'}, "O"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        run("a\n", "b\n", c.keys);
+        for (const Letter& l : letters) {
+            SCOPED_TRACE(l.letter);
+            ASSERT_EQ(screen.text(23, l.column, 1), std::string(1, l.letter));
+            bool on = c.on.find(l.letter) != std::string::npos;
+            EXPECT_EQ(screen.attribute(23, l.column),
+                      on ? kTestScheme.differing : kTestScheme.identical);
+            EXPECT_EQ(screen.attribute(23, l.column + 1), kTestScheme.frame);
+        }
+        // The key letters of the other lines never change.
+        EXPECT_EQ(screen.attribute(22, 10), kTestScheme.identical);
+        EXPECT_EQ(screen.attribute(24, 2), kTestScheme.identical);
+    }
+}
+
+TEST_F(ViewerKeys, IgnoredKeysDrawNothing) {
+    // Keys without an action leave every cell as it was, so nothing reaches the terminal.
+    run(blockLeft(), blockRight(), {});
+    ScreenDump before = screen;
+    reset(80, 25);
+    run(blockLeft(), blockRight(),
+        {'0', 'x', 'Z', '!', kKeyDown + 512, 2048 + 'A' - 64, kKeyF1 + 1024, 256 + 0x2D});
+    EXPECT_EQ(screen.toString(), before.toString());
+}
+
+} // namespace

@@ -1,0 +1,329 @@
+// What the view draws: frames, names, number columns, text and hex rows, colours and bars.
+// Positions as in viewerKeysTest.cpp: 80 x 25, upper pane rows 1-9, lower pane rows 12-20.
+#include "viewerTestSupport.h"
+
+#include "console/paneFrames.h"
+#include "console/screen.h"
+
+namespace {
+
+using ViewerRender = ViewerScreenTest;
+
+TEST_F(ViewerRender, FirstScreenFramesNumbersAndColours) {
+    run("same\nold line\nsame 2\n", "same\nnew line\nsame 2\n", {});
+    EXPECT_EQ(screen.text(0, 0, 9), "┌old.txt─");
+    EXPECT_EQ(screen.text(0, 79, 1), "┐");
+    EXPECT_EQ(screen.text(11, 0, 9), "├new.txt─");
+    EXPECT_EQ(screen.text(11, 79, 1), "┤");
+    EXPECT_EQ(screen.text(5, 0, 1), "│");
+    EXPECT_TRUE(screen.hasAttribute(0, 0, 80, kTestScheme.frame));
+    EXPECT_FALSE(screen.cursorVisible);
+
+    EXPECT_EQ(screen.text(1, 1, 12), "   1 same   ");
+    EXPECT_EQ(screen.text(2, 1, 13), "   2 old line");
+    EXPECT_EQ(screen.text(13, 1, 13), "   2 new line");
+    EXPECT_TRUE(screen.hasAttribute(1, 1, 5, kTestScheme.lineNumbers));
+    EXPECT_TRUE(screen.hasAttribute(1, 6, 73, kTestScheme.identical));
+    EXPECT_TRUE(screen.hasAttribute(2, 6, 73, kTestScheme.differing));
+    EXPECT_TRUE(screen.hasAttribute(13, 6, 73, kTestScheme.differing));
+    EXPECT_EQ(screen.attribute(1, 79), kTestScheme.frame) << "the text stops before the border";
+
+    // Past the end of the list: blank numbers and blank text.
+    EXPECT_EQ(screen.text(4, 1, 78), std::string(78, ' '));
+    EXPECT_TRUE(screen.hasAttribute(4, 1, 5, kTestScheme.lineNumbers));
+    EXPECT_TRUE(screen.hasAttribute(4, 6, 73, kTestScheme.identical));
+
+    // Three rows: the scroll bar is one full thumb, only under the lower pane.
+    EXPECT_EQ(screen.text(21, 0, 4), "└═══");
+    EXPECT_EQ(screen.text(21, 77, 3), "══┘");
+    EXPECT_TRUE(screen.hasAttribute(21, 1, 78, kTestScheme.frame));
+    EXPECT_EQ(screen.text(10, 1, 3), "   ") << "no bar between stacked panes";
+}
+
+TEST_F(ViewerRender, ScrollBarThumbFollowsTheTopRow) {
+    std::string text = makeLines(100, [](int i) { return std::to_string(i); });
+    run(text, text + "x\n", {kKeyEnd});
+    // 96 top rows, a page of 11: the thumb is 8 cells from cell 69 (the top is held at 85).
+    EXPECT_EQ(screen.text(21, 69, 10), "─════════─");
+    reset(80, 25);
+    settings.horizontalSplit = 0;
+    run(text, text + "x\n", {});
+    EXPECT_EQ(screen.text(21, 1, 1), "═") << "side by side: a bar under the left pane";
+    EXPECT_EQ(screen.text(21, 38, 1), "─");
+    EXPECT_EQ(screen.text(21, 40, 2), "┴═");
+}
+
+TEST_F(ViewerRender, HighlightedCharactersSameColourInBothPanes) {
+    settings.highlightDiffChars = 1;
+    run("keep\nabcdef\nkeep\n", "keep\nabXdeY\nkeep\n", {});
+    const uint16_t m = kTestScheme.matching, d = kTestScheme.differing;
+    const uint16_t expected[] = {m, m, d, m, m, d, m};
+    for (int j = 0; j < 7; ++j) {
+        SCOPED_TRACE(j);
+        EXPECT_EQ(screen.attribute(2, 6 + j), expected[j]);
+        EXPECT_EQ(screen.attribute(13, 6 + j), expected[j]);
+    }
+    EXPECT_TRUE(screen.hasAttribute(1, 6, 73, kTestScheme.identical)) << "equal rows stay plain";
+}
+
+TEST_F(ViewerRender, HighlightingIgnoresCaseWhenCaseIsIgnored) {
+    settings.highlightDiffChars = 1;
+    settings.ignoreCase = 1;
+    run("keep\nABC\n", "keep\nabd\n", {});
+    EXPECT_EQ(screen.attribute(2, 6), kTestScheme.matching);
+    EXPECT_EQ(screen.attribute(2, 7), kTestScheme.matching);
+    EXPECT_EQ(screen.attribute(2, 8), kTestScheme.differing);
+}
+
+TEST_F(ViewerRender, OneSidedRowMarkerAndColours) {
+    const std::string left = "A\nxy z\nB\nC\nD\nE\n";
+    const std::string right = "A\nB\nC\nD\nE\n";
+    struct Case {
+        const char* name;
+        int highlight;
+    };
+    for (const Case& c : {Case{"plain", 0}, Case{"highlighted", 1}}) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        settings.highlightDiffChars = c.highlight;
+        run(left, right, {});
+        EXPECT_EQ(screen.text(2, 1, 9), "   2 xy z");
+        EXPECT_EQ(screen.text(13, 1, 9), "  -      ") << "the missing side's marker";
+        EXPECT_TRUE(screen.hasAttribute(13, 1, 5, kTestScheme.lineNumbers));
+        EXPECT_EQ(screen.text(14, 1, 6), "   2 B") << "the next row pairs again";
+        if (!c.highlight) {
+            EXPECT_TRUE(screen.hasAttribute(2, 6, 73, kTestScheme.differing));
+            EXPECT_TRUE(screen.hasAttribute(13, 6, 73, kTestScheme.differing));
+            continue;
+        }
+        const uint16_t m = kTestScheme.matching, d = kTestScheme.differing;
+        const uint16_t expected[] = {d, d, m, d, m};
+        for (int j = 0; j < 5; ++j) {
+            SCOPED_TRACE(j);
+            EXPECT_EQ(screen.attribute(2, 6 + j), expected[j]);
+            EXPECT_EQ(screen.attribute(13, 6 + j), expected[j]);
+        }
+    }
+}
+
+TEST_F(ViewerRender, LongLineNumbersAreCutToTheColumn) {
+    struct Case {
+        int lines;
+        std::string top; // number column and first text cell of the top row after End
+    };
+    // With the extra right line there are lines + 1 rows: End puts line (lines - 3) on top.
+    for (const Case& c : {Case{100002, "99999a"}, Case{123459, "12345a"}}) {
+        SCOPED_TRACE(c.lines);
+        reset(80, 25);
+        std::string text = makeLines(c.lines, [](int) { return "a"; });
+        run(text, text + "b\n", {kKeyEnd});
+        EXPECT_EQ(screen.text(1, 1, 6), c.top);
+        EXPECT_EQ(screen.text(12, 1, 6), c.top);
+    }
+}
+
+TEST_F(ViewerRender, LongNameIsShortenedInTheFrame) {
+    std::u16string digits;
+    for (int i = 0; i < 200; ++i) digits += static_cast<char16_t>('0' + i % 10);
+    std::basic_string<TChar> name(digits.begin(), digits.end());
+    reset(140, 25);
+    run("a\n", "b\n", {}, {140, 25}, name.c_str());
+    std::string expected(digits.begin(), digits.begin() + 33);
+    expected += "...";
+    expected += std::string(digits.end() - 95, digits.end());
+    EXPECT_EQ(screen.text(0, 1, 131), expected);
+    EXPECT_EQ(screen.text(0, 132, 1), "─");
+}
+
+TEST_F(ViewerRender, ShortenFileNameFields) {
+    struct Case {
+        const char* name;
+        const TChar* input;
+        int maxLength;
+        std::basic_string<TChar> expected;
+    };
+    const std::vector<Case> cases = {
+        {"a field under five cells shows nothing", QVD_T("abcdef"), 4, QVD_T("")},
+        {"a name shorter than the field", QVD_T("abcd"), 5, QVD_T("abcd")},
+        {"a name as long as the field is shortened", QVD_T("abcde"), 5, QVD_T("a...")},
+        {"eight cells", QVD_T("abcdefghij"), 8, QVD_T("ab...ij")},
+        {"a field wider than the limit is held to it", QVD_T("ab"), 500, QVD_T("ab")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TChar out[kShortNameCapacity];
+        int written = shortenFileName(out, c.input, c.maxLength);
+        EXPECT_EQ(std::basic_string<TChar>(out), c.expected);
+        EXPECT_EQ(written, static_cast<int>(c.expected.size()));
+    }
+}
+
+TEST_F(ViewerRender, CharacterSetKeyChangesTheDisplayedBytes) {
+    // 0x82 is an e with acute accent in the OEM code page and a low quotation mark in ANSI,
+    // which the OEM code page (and so moxaw's ANSI display) does not have.
+    run("x\x82y\n", "z\n", {});
+    EXPECT_EQ(screen.text(1, 6, 3), "xéy");
+    reset(80, 25);
+    run("x\x82y\n", "z\n", {'o'});
+    EXPECT_EQ(screen.text(1, 6, 3), kWideBuild ? "x‚y" : "x?y");
+}
+
+std::string hexFile(int lines) {
+    return makeLines(lines, [](int) { return std::string(40, 'x'); });
+}
+
+TEST_F(ViewerRender, HexToggleMapsTheTopLine) {
+    // 41-byte lines: line 101 starts 4100 bytes in, on hex row 4100 / 16 = 256.
+    std::string left = hexFile(300);
+    std::string right = left + "y\n";
+    run(left, right, join(repeat(kKeyDown, 100), {'h'}));
+    EXPECT_EQ(screen.text(1, 1, 5), "1000 ");
+    EXPECT_EQ(screen.text(1, 6, 6), "78 78 ");
+    EXPECT_TRUE(screen.hasAttribute(1, 1, 5, kTestScheme.lineNumbers));
+    // 16 bytes shown, two pairs blank, the characters from cell 55.
+    EXPECT_EQ(screen.text(1, 6 + 45, 10), "78        ");
+    // Bytes 4096 to 4111: the line end at 4099 shows as itself (the terminal shows a stand-in).
+    EXPECT_EQ(screen.text(1, 6 + 55, 16), "xxx\nxxxxxxxxxxxx");
+
+    reset(80, 25);
+    run(left, right, join(repeat(kKeyDown, 100), {'h', 'H'}));
+    EXPECT_EQ(screen.text(1, 1, 4), " 101") << "back on the saved text row";
+}
+
+TEST_F(ViewerRender, HexModeKeepsItsOwnScrollRules) {
+    std::string text = makeLines(20, [](int i) { return "abcdefgh" + std::to_string(i); });
+    std::string other = text + "z\n";
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        int row;
+        int column;
+        std::string shown;
+    };
+    const std::vector<Case> cases = {
+        {"right does nothing in hex mode", {'h', kKeyRight}, 1, 6, "61 62 "},
+        {"left lowers the text position by 1, leaving clears the low bit",
+         {kKeyRight, kKeyRight, kKeyRight, 'h', kKeyLeft, 'h'},
+         1,
+         6,
+         "efgh"},
+        {"L in hex mode changes nothing", {'h', 'l'}, 1, 1, "0000 61"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        run(text, other, c.keys);
+        EXPECT_EQ(screen.text(c.row, c.column, static_cast<int>(c.shown.size())), c.shown);
+    }
+}
+
+TEST_F(ViewerRender, SplitKeyInHexModeHalvesAndDoublesTheTopRow) {
+    settings.hexMode = 1;
+    settings.horizontalSplit = 0;
+    std::string left(2000, 'a');
+    std::string right(2000, 'b');
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        std::string offset; // offset column of the top row
+        std::string rightPaneTop;
+    };
+    // Side by side (40 columns) rows hold 8 bytes, one above the other (80 columns) 16.
+    const std::vector<Case> cases = {
+        {"side by side at row 41", repeat(kKeyDown, 41), "0148 ", "0148 "},
+        {"one above the other: row 20", join(repeat(kKeyDown, 41), {'s'}), "0140 ", ""},
+        {"side by side again: row 40", join(repeat(kKeyDown, 41), {'s', 'S'}), "0140 ", "0140 "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        settings.hexMode = 1;
+        settings.horizontalSplit = 0;
+        run(left, right, c.keys);
+        EXPECT_EQ(screen.text(1, 1, 5), c.offset);
+        if (!c.rightPaneTop.empty())
+            EXPECT_EQ(screen.text(1, 41, 5), c.rightPaneTop);
+        else
+            EXPECT_EQ(screen.text(12, 1, 5), c.offset) << "the lower pane starts level";
+    }
+    // The side-by-side hex row: 8 pairs, then the characters.
+    EXPECT_EQ(screen.text(1, 6, 3), "61 ");
+    EXPECT_EQ(screen.text(1, 6 + 3 * 8, 2), " a");
+}
+
+TEST_F(ViewerRender, HexTextExactlyFourCellsPerByteGetsOneMoreColumn) {
+    // Five offset digits on a 40-column pane: 32 text cells would hold exactly 8 bytes, so the
+    // offset column gives one cell to the text: four digits and a blank.
+    settings.hexMode = 1;
+    settings.horizontalSplit = 0;
+    settings.offsetDigits = 5;
+    run(std::string(100, 'a'), std::string(100, 'b'), {kKeyDown});
+    EXPECT_EQ(screen.text(1, 1, 6), "0008 6");
+    EXPECT_EQ(screen.text(1, 41, 6), "0008 6");
+}
+
+TEST_F(ViewerRender, HexPaneTooNarrowForFourBytesShowsFewer) {
+    // 20 columns leave room for three bytes a row: rows of three instead of a row width of 0.
+    reset(20, 25);
+    settings.hexMode = 1;
+    run("abcdefgh", "abcdefgX", {}, {20, 25});
+    EXPECT_EQ(screen.text(1, 1, 18), "0000 61 62 63  abc");
+    EXPECT_EQ(screen.text(2, 1, 18), "0003 64 65 66  def");
+    EXPECT_EQ(screen.text(3, 1, 18), "0006 67 68     gh ");
+    EXPECT_EQ(screen.text(14, 1, 18), "0006 67 58     gX ");
+}
+
+TEST_F(ViewerRender, TinyAndHugeScreensDrawWithinTheScreen) {
+    std::string left = makeLines(50, [](int i) { return std::string(400, char('a' + i % 26)); });
+    std::string right = left + "end\n";
+    const std::vector<int> keys = {'h', kKeyDown, kKeyPageDown, 's', 'h', ' ', '-', kKeyRight,
+                                   'm', kKeyEnd,  kKeyPageUp,   'm', 'h', 's', 'l', kKeyHome};
+    struct Case {
+        int width, height;
+    };
+    for (const Case& c : {Case{1, 1}, Case{2, 2}, Case{5, 3}, Case{10, 5}, Case{20, 12},
+                          Case{23, 14}, Case{300, 40}, Case{600, 30}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        for (int hex = 0; hex < 2; ++hex) {
+            reset(c.width, c.height);
+            settings.hexMode = hex;
+            settings.horizontalSplit = 1;
+            settings.hideMenu = 0;
+            settings.hideLineNumbers = 0;
+            EXPECT_EQ(run(left, right, keys,
+                          {static_cast<int16_t>(c.width), static_cast<int16_t>(c.height)}),
+                      kViewerQuit);
+        }
+    }
+    // A screen far wider than 255 columns: the text reaches the last column before the border.
+    reset(300, 40);
+    settings.hexMode = 0;
+    settings.hideLineNumbers = 0;
+    run(left, right, {}, {300, 40});
+    EXPECT_EQ(screen.text(1, 298, 2), "a│");
+    EXPECT_EQ(screen.text(36, 0, 2), "└═");
+    EXPECT_EQ(screen.text(36, 298, 2), "─┘");
+}
+
+#if QVD_WIDE
+TEST_F(ViewerRender, Utf16TextAndHexRows) {
+    // Both files UTF-16: text rows show the units, hex rows four digits per unit in file order.
+    const std::u16string leftUnits = u"A\u00E9\u20AC\nsame\n";
+    const std::u16string rightUnits = u"B\u00E9\u20AC\nsame\n";
+    std::string left(reinterpret_cast<const char*>(leftUnits.data()), leftUnits.size() * 2);
+    std::string right(reinterpret_cast<const char*>(rightUnits.data()), rightUnits.size() * 2);
+    settings.encodingFlags = kFile1Utf16 | kFile2Utf16;
+    run(left, right, {});
+    EXPECT_EQ(screen.text(1, 6, 3), "Aé€");
+    EXPECT_EQ(screen.text(12, 6, 3), "Bé€");
+    EXPECT_EQ(screen.text(2, 6, 4), "same");
+    reset(80, 25);
+    settings.encodingFlags = kFile1Utf16 | kFile2Utf16;
+    run(left, right, {'h'});
+    EXPECT_EQ(screen.text(1, 6, 15), "4100 E900 AC20 ");
+    // 24 bytes per row on 80 columns: 12 groups, the units from cell 5 * 12 + 1.
+    EXPECT_EQ(screen.text(1, 6 + 61, 3), "Aé€");
+}
+#endif
+
+} // namespace

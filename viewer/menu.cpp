@@ -1,0 +1,85 @@
+#include "viewer/menu.h"
+
+#include "app/settings.h"
+#include "console/colourScheme.h"
+#include "console/screen.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+constexpr const TChar* kMenuLine1 =
+    QVD_T("%1 TOGGLES  %2S%1plitting  %2L%1ine numbers  %2H%1ex mode  %2T%1all display  "
+          "%2M%1enu  %21..9%1 tab width ");
+constexpr const TChar* kMenuLine2 =
+    QVD_T("%1          %2C%1ase sensitive  %2W%1hite space compression  %2E%1mpty lines  "
+          "%2O%1EM  %2D%1iff chars ");
+constexpr const TChar* kMenuLine3 =
+    QVD_T("%1  %2SPACE%1 next difference   %2+/-%1 next/prev difference    %2F1%1 help    "
+          "%2ESC/ENTER%1 quit ");
+
+// Visible width of the menu lines.
+constexpr int kMenuWidth = 80;
+
+// Where the middle menu line was drawn; the toggle letters are found there again by reading it.
+int toggleLineRow = -1;
+// Cells of that line that lie on the screen: the line is read back only as far as it is shown.
+int toggleLineCells = 0;
+
+struct ToggleWord {
+    const TChar* word;
+    int length;
+    bool highlighted; // shown in the differing colour
+};
+
+int findWord(const TChar* line, int count, const TChar* word, int length) {
+    for (int start = 0; start + length <= count; ++start)
+        if (std::equal(word, word + length, line + start)) return start;
+    return -1;
+}
+
+} // namespace
+
+PaneLayout drawLayoutAndMenu(int width, int height, int horizontalSplit, const TChar* name1,
+                             const TChar* name2) {
+    PaneLayout layout = drawPaneFrames(width, height, horizontalSplit, name1, name2);
+    if (settings.hideMenu) return layout;
+    if (height < 3 || width < 1) {
+        toggleLineRow = -1; // no room for the menu: nothing to read back
+        return layout;
+    }
+    // On a screen narrower than the menu each line runs on into the next row, which the next
+    // line then overwrites, so every row shows the start of its own line.
+    writeEscaped(kMenuLine1, height - 3, 0);
+    writeEscaped(kMenuLine2, height - 2, 0);
+    writeEscaped(kMenuLine3, height - 1, 0);
+    toggleLineRow = height - 2;
+    toggleLineCells = std::min(width, kMenuWidth);
+    highlightToggleStates();
+    return layout;
+}
+
+void highlightToggleStates() {
+    if (settings.hideMenu || toggleLineRow < 0) return;
+    TChar characters[kMenuWidth];
+    uint16_t attributes[kMenuWidth];
+    int count = toggleLineCells;
+    readCharacters(characters, count, toggleLineRow, 0);
+    readAttributes(attributes, count, toggleLineRow, 0);
+    const ToggleWord words[] = {
+        {QVD_T("Diff"), 4, settings.highlightDiffChars != 0},
+        {QVD_T("Empty"), 5, settings.suppressEmptyLines != 0},
+        {QVD_T("OEM"), 3, settings.ansiCharset == 0},
+        {QVD_T("White"), 5, settings.compressWhiteSpace != 0},
+        {QVD_T("Case"), 4, settings.ignoreCase != 0},
+    };
+    for (const ToggleWord& toggle : words) {
+        int at = findWord(characters, count, toggle.word, toggle.length);
+        if (at < 0) continue;
+        attributes[at] = toggle.highlighted ? colourScheme.differing : colourScheme.identical;
+    }
+    // The console layer writes attributes together with their characters: the characters read
+    // are written back unchanged.
+    writeCells(characters, attributes, count, toggleLineRow, 0);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The screen layout of the view: pane frames, then the three menu lines below them, with the
+// state of the five toggles shown by the colour of their key letters.
+
+#include "console/paneFrames.h"
+#include "platform/build.h"
+
+// Clears the screen, draws frames and names, and (unless settings.hideMenu is set) the menu
+// lines with the current toggle states. Returns the pane layout.
+PaneLayout drawLayoutAndMenu(int width, int height, int horizontalSplit, const TChar* name1,
+                             const TChar* name2);
+
+// Recolours the key letters C, W, E, O and D of the middle menu line from the settings, by
+// reading that line back from the screen. Does nothing while the menu is hidden.
+void highlightToggleStates();

@@ -1,0 +1,121 @@
+#include "viewer/rowFormat.h"
+
+#include "app/settings.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+template <typename Cell>
+Cell* expandRow(Cell* out, int width, const Cell* text, int64_t length, int tabWidth,
+                bool compress) {
+    auto isBlankOrTab = [](Cell c) { return c == Cell(' ') || c == Cell('\t'); };
+    // A tab width of 0 would never reach a tab stop; the keys only set 1..9.
+    tabWidth = std::max(tabWidth, 1);
+    int o = 0;
+    for (int64_t i = 0; o < width; ++i) {
+        if (i >= length) {
+            out[o++] = Cell(' ');
+        } else if (compress && i > 0 && isBlankOrTab(text[i]) && isBlankOrTab(text[i - 1])) {
+            continue;
+        } else if (text[i] == Cell('\t')) {
+            out[o++] = Cell(' ');
+            while (o % tabWidth != 0 && o < width) out[o++] = Cell(' ');
+        } else {
+            out[o++] = text[i];
+        }
+    }
+    return out;
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+} // namespace
+
+uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t length, int tabWidth,
+                       bool compress) {
+    return expandRow(out, width, text, length, tabWidth, compress);
+}
+
+char16_t* expandTextRow(char16_t* out, int width, const char16_t* text, int64_t length,
+                        int tabWidth, bool compress) {
+    return expandRow(out, width, text, length, tabWidth, compress);
+}
+
+uint8_t* formatHexRow(uint8_t* out, int width, const uint8_t* data, uint32_t count) {
+    if (width <= 0) return out;
+    std::memset(out, ' ', static_cast<size_t>(width));
+    uint32_t pairs = static_cast<uint32_t>(width - 1) / 4;
+    for (uint32_t j = 0; j < pairs && j < count; ++j) {
+        out[3 * j] = kHexDigits[data[j] >> 4];
+        out[3 * j + 1] = kHexDigits[data[j] & 15];
+        out[3 * pairs + 1 + j] = data[j];
+    }
+    return out;
+}
+
+char16_t* formatHexRowWide(char16_t* out, int width, const uint8_t* units, uint32_t count) {
+    if (width <= 0) return out;
+    std::fill(out, out + width, u' ');
+    uint32_t groups = static_cast<uint32_t>(width - 1) / 6;
+    for (uint32_t j = 0; j < groups && j < count; ++j) {
+        // Read byte by byte: the image is little-endian and need not be 2-aligned here.
+        uint8_t low = units[2 * j];
+        uint8_t high = units[2 * j + 1];
+        out[5 * j] = kHexDigits[low >> 4];
+        out[5 * j + 1] = kHexDigits[low & 15];
+        out[5 * j + 2] = kHexDigits[high >> 4];
+        out[5 * j + 3] = kHexDigits[high & 15];
+        out[5 * groups + 1 + j] = static_cast<char16_t>(low | high << 8);
+    }
+    return out;
+}
+
+ScrollThumb scrollThumb(uint32_t length, uint32_t total, uint32_t page, uint32_t top) {
+    total = std::max(total, 1u);
+    page = std::min(page, static_cast<uint32_t>(4ull * total / 5));
+    if (page == 0) page = 1;
+    top = std::min(top, total - page);
+    // 64-bit products: length times a top row of a large file overflows 32 bits.
+    auto start = static_cast<uint32_t>(uint64_t{length} * top / total);
+    auto thumb = static_cast<uint32_t>(uint64_t{length} * page / total);
+    thumb = std::min(std::max(thumb, 1u), length);
+    start = std::min(start, length - thumb);
+    return ScrollThumb{start, thumb};
+}
+
+uint32_t computeHexRowBytes(int paneWidth, int offsetDigits, uint32_t encodingFlags) {
+    bool bothUtf16 =
+        (encodingFlags & kFile1Utf16) != 0 && (encodingFlags & kFile2Utf16) != 0 && kWideBuild;
+    bool anyUtf16 = (encodingFlags & (kFile1Utf16 | kFile2Utf16)) != 0 && kWideBuild;
+    int room = std::max(paneWidth - offsetDigits - 3, 0);
+    int raw = room / (bothUtf16 ? 3 : 4);
+    int step = paneWidth < 80 ? 4 : 8;
+    int bytes = raw - raw % step;
+    if (bytes == 0) {
+        // Too narrow for a whole step: as many bytes as fit, whole 16-bit units for UTF-16.
+        int unit = anyUtf16 ? 2 : 1;
+        bytes = std::max(raw - raw % unit, unit);
+    }
+    return static_cast<uint32_t>(bytes);
+}
+
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes) {
+    int numberWidth;
+    if (settings.hexMode)
+        numberWidth = settings.offsetDigits + 1;
+    else
+        numberWidth = settings.hideLineNumbers ? 0 : 5;
+    int textWidth = paneWidth - numberWidth - 2;
+    if (settings.hexMode && textWidth >= 0 && static_cast<uint32_t>(textWidth) == 4 * hexRowBytes) {
+        ++textWidth;
+        --numberWidth;
+    }
+    if (textWidth < 0) {
+        // A pane too narrow for its number column: the numbers take what there is, no text.
+        numberWidth = std::max(paneWidth - 2, 0);
+        textWidth = 0;
+    }
+    return PaneColumns{numberWidth, textWidth};
+}

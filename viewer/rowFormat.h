@@ -1,0 +1,47 @@
+#pragma once
+// The pure parts of drawing a pane row: text expansion with tabs and white space compression,
+// the two hex dump row formats, the scroll bar picture and the column split of a pane. None of
+// them touches the console, so each can be checked on its own.
+
+#include "platform/build.h"
+
+#include <cstdint>
+
+// One text row of exactly width cells (no terminator) from text[0..length): tabs expand to the
+// next multiple of tabWidth counted from the first cell of the row; with compress set a run of
+// blanks and tabs shows as its first character only. A length of 0 or below gives blanks.
+// Returns out.
+uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t length, int tabWidth,
+                       bool compress);
+char16_t* expandTextRow(char16_t* out, int width, const char16_t* text, int64_t length,
+                        int tabWidth, bool compress);
+
+// One hex row of width cells from count bytes: N = (width - 1) / 4 pairs of upper-case digits,
+// each followed by a blank, one more blank, then the N bytes themselves. Cells past count stay
+// blank, so a short last row keeps the character column in place. Returns out.
+uint8_t* formatHexRow(uint8_t* out, int width, const uint8_t* data, uint32_t count);
+
+// The same for 16-bit units: N = (width - 1) / 6 groups of four digits in file byte order (low
+// byte first), each followed by a blank, one more blank, then the N units. Returns out.
+char16_t* formatHexRowWide(char16_t* out, int width, const uint8_t* units, uint32_t count);
+
+// Where the thumb of a scroll bar of length cells lies: the view shows page of total positions
+// starting at top. An empty range (total 0) gives a thumb over the whole bar.
+struct ScrollThumb {
+    uint32_t start;
+    uint32_t length;
+};
+ScrollThumb scrollThumb(uint32_t length, uint32_t total, uint32_t page, uint32_t top);
+
+// Bytes per hex row for a pane of paneWidth columns: a multiple of 4 (panes under 80 columns)
+// or 8 that fits beside the offset column. Panes too narrow for four bytes still get at least
+// one byte per row (two when a side is UTF-16), so the row width is never 0.
+uint32_t computeHexRowBytes(int paneWidth, int offsetDigits, uint32_t encodingFlags);
+
+// The split of a pane into its number (or offset) column and its text area.
+struct PaneColumns {
+    int numberWidth; // numW: 0 when line numbers are hidden in text mode
+    int textWidth;   // textW: never negative
+};
+// Reads settings.hexMode, settings.hideLineNumbers and settings.offsetDigits.
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes);
