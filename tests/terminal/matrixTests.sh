@@ -29,7 +29,16 @@ bash "$work/command.sh"
 echo \$? > "$work/status"
 stty -g > "$work/after"
 SCRIPT
-    type "clear; echo marker-before-run; sh $work/run.sh"
+    # The last case's screen is gone before this one's is looked at.
+    type "clear"
+    press Enter
+    local cleared=
+    for _ in $(seq 100); do
+        [ "$(screen | grep -c .)" = 1 ] && cleared=1 && break
+        sleep 0.1
+    done
+    [ -n "$cleared" ] || fail "the screen was not cleared before: $1"
+    type "echo marker-before-run; sh $work/run.sh"
     press Enter
 }
 
@@ -121,6 +130,51 @@ badInputWithoutView() {
     expectCase 2 "Can't load file 1 \(\?\]0;owned" $'\e]0;owned\a\e[2J.txtx' a.txt
 }
 
+# expectView TEXT ARGUMENTS...: the view opens for differing files, shows TEXT, and q ends it
+# with status 1 and the terminal as it was.
+expectView() {
+    local text=$1
+    shift
+    runCommand "cd $(printf '%q' "$work/files") && $(programWith "$@")"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view for: $*"
+    [ -z "$text" ] || waitForText "$text" || fail "'$text' not shown for: $*"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
+# Differing files of every kind in the view.
+badInputInTheView() {
+    makeFiles
+    cd "$work/files" || exit 1
+    local name
+    for name in binary nul utf16odd badutf8 cr; do
+        cp "$name" "$name.changed"
+        printf 'changed' >>"$name.changed"
+    done
+    head -c 10485760 /dev/zero | tr '\0' x >longline
+    { cat longline; echo y; } >longline.changed
+    head -c 10000000 /dev/zero | tr '\0' '\n' >emptylines
+    { cat emptylines; echo x; } >emptylines.changed
+    cd - >/dev/null || exit 1
+    startShell 80 25
+    for name in binary nul utf16odd badutf8 cr longline emptylines; do
+        expectView "$name" "$name" "$name.changed"
+    done
+    expectView 'mark' mark b.txt
+    expectView 'null' /dev/null a.txt
+    expectView 'with space.txt' 'with space.txt' b.txt
+    expectView "quote\"'.txt" "quote\"'.txt" b.txt
+    expectView '' $'new\nline.txt' b.txt
+    expectView '' $'n\xe9\xff.txt' b.txt
+    expectView '' ./-dash.txt b.txt
+    expectView '' $'\e]0;owned\a\e[2J.txt' b.txt
+    mkfifo "$work/files/fifo"
+    (printf 'one\nfour\n' >"$work/files/fifo") &
+    expectView 'four' fifo b.txt
+    wait
+}
+
 # A named pipe with a writer, in either place, and read from the terminal's program.
 namedPipe() {
     makeFiles
@@ -159,6 +213,7 @@ damagedColourFiles() {
         before=$(colourFileState)
         expectCase 0 "a.txt and same.txt are identical" a.txt same.txt
         expectCase 2 "Can't load file 1 \(missing\)" missing a.txt
+        expectView 'three' a.txt b.txt
         [ "$(colourFileState)" = "$before" ] ||
             fail "colour files changed ($state): $before -> $(colourFileState)"
     done

@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# The view on real terminals, with every byte the program writes to its terminal captured
+# (script(1) between tmux and the program) and checked by terminalBytesCheck: only the program's
+# own drawing sequences and its title, never a control from a file or a name, every character
+# one column, no cursor address outside the screen. After every key the frames must still span
+# the screen's width exactly: the grid never shifts.
+#
+#   safetyTests.sh CASE PROGRAM CHECKER [TERM] [COLUMNSxROWS]
+#
+# The helpers (tmux server per case, waitForText, expectStatus...) come from tmuxTests.sh.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+# tmuxTests.sh runs the case named by its first argument: ':' runs nothing.
+# shellcheck source=tmuxTests.sh
+source "$here/tmuxTests.sh" : "$2"
+testCase=$1
+program=$(realpath "$2")
+checker=$(realpath "$3")
+wantedTerminal=${4:-tmux-256color}
+size=${5:-80x25}
+columns=${size%x*}
+rows=${size#*x}
+trap 'tm kill-server >/dev/null 2>&1; sleep 0.3; rm -rf "$work"' EXIT
+export LC_ALL=C.UTF-8 # ${#line} counts characters
+
+infocmp "$wantedTerminal" >/dev/null 2>&1 || { echo "SKIP: terminfo has no $wantedTerminal"; exit 0; }
+terminalType=$wantedTerminal
+
+# Bytes of UTF-16 LE for code units given in hex.
+utf16() {
+    local unit
+    for unit in "$@"; do printf "\\x${unit:2:2}\\x${unit:0:2}"; done
+}
+
+# The hostile line: sequences that would set the title, the clipboard, ask the terminal to
+# answer, clear the screen or start a device control string; every C0 and C1 control; invalid
+# UTF-8; wide, combining and zero-width characters.
+hostileUtf8() {
+    printf 'esc \e]0;owned\a osc52 \e]52;c;ZWNobyBvd25lZA==\a dsr \e[6n title \e[21t clear \e[2J\e[H'
+    printf ' dcs \eP1$qm\e\\ apc \e_x\e\\ mouse \e[?9h'
+    printf ' c0 \x01\x02\x03\x04\x05\x06\x07\x08\x0b\x0c\x0e\x0f\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1c\x1d\x1e\x1f\x7f'
+    printf ' c1 \xc2\x80\xc2\x85\xc2\x8d\xc2\x90\xc2\x9b[31m\xc2\x9d0;x\xc2\x9c raw \x9b[31m \x9d0;y\x07'
+    printf ' bad \xc3( \xa0\xa1 \xed\xa0\x80 \xf4\x90\x80\x80 \xff\xfe'
+    printf ' wide \xe6\xbc\xa2\xe5\xad\x97\xef\xbc\xa1 emoji \xf0\x9f\x98\x80\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9'
+    printf ' comb e\xcc\x81a\xcc\x8a\xcc\x8a zw a\xe2\x80\x8bb\xe2\x80\x8cc\xe2\x80\x8dd\xef\xbb\xbfe bidi \xe2\x80\xaeevil\xe2\x80\xac tab\tend\n'
+}
+
+makeHostileFiles() {
+    mkdir -p "$work/files"
+    cd "$work/files" || exit 1
+    local line
+    line=$(hostileUtf8; echo x)
+    line=${line%x}
+    {
+        printf '\xef\xbb\xbfplain line\n'
+        printf '%s' "$line"
+        printf 'a%s' "$line"
+        printf 'plain end\n'
+    } >utf8.txt
+    { printf 'plain line\n%s' "$line"; printf 'plain end\n'; } >utf8other.txt
+    { printf 'plain line\n%s' "$line"; printf 'b%s' "$line"; } >eight.txt
+    { printf 'plain line\n%s' "$line"; } >eightother.txt
+    {
+        utf16 FEFF 0070 000A
+        utf16 001B 005D 0030 003B 006F 0077 006E 0065 0064 0007 0020 009B 0033 0031 006D 0085
+        utf16 D800 0020 DC00 0020 FFFF 0020 200B 0020 4E00 4E01 0020 0065 0301 0020 D83D DE00
+        utf16 0020 0009 0078 000A
+    } >utf16.txt
+    { utf16 FEFF 0070 000A 0071 000A; } >utf16other.txt
+    cp utf8other.txt $'\e]0;name\a\e[6n.txt'
+    cd - >/dev/null || exit 1
+}
+
+# Every row that begins with a frame glyph spans the same width, at most the screen's: one
+# character that took two columns, or none, would shift the rest of its row. (Alt-F8 may make
+# the console narrower than the terminal; before it, the frames span the terminal exactly.)
+expectGrid() {
+    local width=$1 line frameWidth=
+    while IFS= read -r line; do
+        case $line in
+        [┌│└├╞╘╒╔║╚]*)
+            frameWidth=${frameWidth:-${#line}}
+            [ "${#line}" = "$frameWidth" ] && [ "${#line}" -le "$width" ] ||
+                fail "a row of ${#line} columns among rows of $frameWidth (screen $width) after $2: '$line'"
+            ;;
+        esac
+    done < <(screen)
+    [ -z "${exactWidth:-}" ] || [ "$frameWidth" = "$width" ] ||
+        fail "frames span $frameWidth columns, not the screen's $width, after $2"
+}
+
+# Starts the program under script(1) with the arguments (in the files directory).
+startCaptured() {
+    rm -f "$work/status" "$work/after" "$work/before" "$work/typescript"
+    local line="cd $(printf '%q' "$work/files") && SHELL=/bin/bash exec script -q -e -c $(printf '%q' "$(printf '%q ' "$program" "$@")") $(printf '%q' "$work/typescript")"
+    printf '%s\n' "$line" >"$work/command.sh"
+    cat >"$work/run.sh" <<SCRIPT
+stty -g > "$work/before"
+bash "$work/command.sh"
+echo \$? > "$work/status"
+stty -g > "$work/after"
+SCRIPT
+    type "clear; echo marker-before-run; sh $work/run.sh"
+    press Enter
+    waitForText 'ESC/ENTER quit|Case sensitive|TOGGLES' || fail "the view was not drawn for: $*"
+}
+
+# Presses a key, waits a moment for the drawing, and checks the grid.
+step() {
+    press "$@"
+    sleep "${pause:-0.15}"
+    expectGrid "$currentColumns" "$*"
+}
+
+expectCleanBytes() {
+    local report
+    report=$("$checker" "$work/typescript" --size "$1") || fail "terminal bytes: $report"
+}
+
+hostileContentAndNamesNeverReachTheTerminal() {
+    makeHostileFiles
+    startShell "$columns" "$rows"
+    currentColumns=$columns
+    local title pair
+    title=$(tm display -p -t "$pane" '#{pane_title}')
+    for pair in "utf8.txt utf8other.txt" "eight.txt eightother.txt" "utf16.txt utf16other.txt" \
+        $'utf8.txt \e]0;name\a\e[6n.txt'; do
+        # shellcheck disable=SC2086
+        startCaptured ${pair% *} "${pair#* }"
+        # Every scroll position up to past the end of the longest line (two columns a step).
+        local position
+        for position in $(seq 150); do pause=0.03 step Right; done
+        step Home
+        step o
+        for position in $(seq 150); do pause=0.03 step Right; done
+        step o
+        step d
+        step h
+        step Right
+        step s
+        step PPage
+        step h
+        step s
+        step q
+        expectStatus 1
+        expectModesRestored
+        expectCleanBytes "${columns}x${rows}"
+    done
+    [ "$(tm display -p -t "$pane" '#{pane_title}')" = "$title" ] || fail "the user's title not back"
+}
+
+longTail() {
+    local number
+    for number in $(seq 50); do
+        printf 'tail %d with a line longer than the widest screen of the tests:%0300d\n' "$number" 0
+    done
+}
+
+# Differing files with equal lines around: row 4 of the screen differs, row 2 is equal.
+makeViewFiles() {
+    mkdir -p "$work/files"
+    {
+        printf 'same 1\nsame 2\nchanged in old\n'
+        seq -f 'line %g' 300
+        printf 'only old\n'
+        longTail
+    } >"$work/files/old.txt"
+    {
+        printf 'same 1\nsame 2\nchanged in new\n'
+        seq -f 'line %g' 300
+        longTail
+    } >"$work/files/new.txt"
+}
+
+colours() { tm capture-pane -e -p -t "$pane" | sed -n "$1p" | grep -o $'\e\\[[0-9;]*m' | tr -d '\n'; }
+
+# Every key of the view, a resize, and F1 and Alt-F10 in and out, on one terminal type and size.
+everyKeyOnThisTerminal() {
+    makeViewFiles
+    startShell "$columns" "$rows"
+    currentColumns=$columns
+    startCaptured old.txt new.txt
+    local smallColumns=$((columns - 10)) smallRows=$((rows - 2))
+    # Differing text stands out from equal text, also with eight colours.
+    if [ "$rows" -ge 12 ]; then
+        [ -n "$(colours 4)" ] || fail "no colours on $terminalType"
+        [ "$(colours 2)" != "$(colours 4)" ] || fail "a differing line looks like an equal one on $terminalType"
+    fi
+    local key
+    exactWidth=1
+    for key in Space Space + - 1 5 9 4 c c d d e e w w l l n n m m o o t t PPage NPage End Home \
+        Down Down Up Right Right Left Home Space s s h Space Down Right Left h; do
+        step "$key"
+    done
+    exactWidth=
+    step M-F8
+    step M-F9
+    tm resize-window -t qvd -x "$smallColumns" -y "$smallRows"
+    currentColumns=$smallColumns
+    sleep 0.5
+    step Space
+    step s
+    tm resize-window -t qvd -x "$columns" -y "$rows"
+    currentColumns=$columns
+    sleep 0.5
+    step s
+    press F1
+    sleep 0.3
+    press Escape
+    sleep 0.3
+    step Down
+    press M-F10
+    sleep 0.3
+    press Escape
+    sleep 0.3
+    step Up
+    press q
+    expectStatus 1
+    expectModesRestored
+    # Without an alternate screen the program leaves the screen blank instead.
+    if infocmp -1 "$terminalType" | grep -q smcup; then expectShellScreen; fi
+    expectCleanBytes "${columns}x${rows}"
+}
+
+"$testCase"
