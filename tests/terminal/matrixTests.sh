@@ -219,4 +219,60 @@ damagedColourFiles() {
     done
 }
 
+# As user nobody (root reads and writes anything): an unreadable file, and a program directory
+# that cannot be written, so that saving the colours from the setup fails; the view goes on with
+# the new colours and nothing is written.
+asNobody() {
+    makeFiles
+    mkdir -p "$work/bin"
+    cp "$program" "$work/bin/"
+    printf 'one\ntwo\n' >"$work/files/secret"
+    chmod 0 "$work/files/secret"
+    chmod 0555 "$work/bin"
+    chmod 0755 "$work" "$work/files"
+    startShell 80 25
+    # The program opens the pane's terminal itself.
+    chmod o+rw "$(tm display -p -t "$pane" '#{pane_tty}')"
+    program="setpriv --reuid=nobody --regid=nogroup --clear-groups $work/bin/$(basename "$program")"
+    runCommand "cd $(printf '%q' "$work/files") && exec $program secret a.txt"
+    expectStatus 2
+    expectModesRestored
+    waitForText "Can't load file 1 \(secret\)" || fail "no message for an unreadable file"
+    runCommand "cd $(printf '%q' "$work/files") && exec $program a.txt b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view as nobody"
+    press M-F10
+    sleep 0.5
+    press Right
+    press Enter
+    sleep 0.5
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "the view did not come back after a failed save"
+    press q
+    expectStatus 1
+    expectModesRestored
+    [ -z "$(ls -A "$work/bin" | grep -v "^$(basename "${program##* }")\$")" ] ||
+        fail "something was written beside the program: $(ls -A "$work/bin")"
+}
+
+# The program's directory removed while the view is open: the colours cannot be saved, and the
+# view goes on.
+missingProgramDirectory() {
+    makeFiles
+    mkdir -p "$work/bin"
+    cp "$program" "$work/bin/"
+    startShell 80 25
+    runCommand "cd $(printf '%q' "$work/files") && exec $work/bin/$(basename "$program") a.txt b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view"
+    rm -rf "$work/bin"
+    press M-F10
+    sleep 0.5
+    press Right
+    press Enter
+    sleep 0.5
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "the view did not come back after a failed save"
+    press q
+    expectStatus 1
+    expectModesRestored
+    [ ! -e "$work/bin" ] || fail "the program made its directory again"
+}
+
 "$testCase"
