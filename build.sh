@@ -32,15 +32,21 @@ ensureDependencies() {
     fi
 }
 
-build() { # preset
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1"
+build() { # preset [target...]
+    local preset=$1
+    shift
+    cmake --preset "$preset" >/dev/null
+    if [ $# -gt 0 ]; then
+        cmake --build --preset "$preset" --target "$@"
+    else
+        cmake --build --preset "$preset"
+    fi
 }
 
 case "${1:-}" in
 demo)
     ensureDependencies
-    build release
+    build release moxa
     exec build/release/app/moxa examples/old.txt examples/new.txt
     ;;
 test)

@@ -1,6 +1,10 @@
 #include "viewer/viewerLoop.h"
 
 #include "app/settings.h"
+#include "console/colourScheme.h"
+#include "console/colourSetup.h"
+#include "console/helpPager.h"
+#include "console/helpPages.h"
 #include "console/keyReader.h"
 #include "viewer/menu.h"
 #include "viewer/renderer.h"
@@ -304,8 +308,11 @@ int Viewer::act(int code) {
         }
         break;
     case kKeyF1:
-        // TODO(help pager): showHelp(mainHelpPages, wantedSize.height) once console/helpPager.h
-        // is on main; until then F1 does nothing.
+        showHelp(mainHelpPages, wantedSize.height);
+        // The help and the colour setup read their own keys, a terminal resize among them: lay
+        // the view out for the size the console has now.
+        wantedSize = getScreenSize(false);
+        layoutPending = true;
         break;
     case kKeyAltF8:
         wantedSize.width = nextScreenWidth(wantedSize.width);
@@ -317,8 +324,13 @@ int Viewer::act(int code) {
         resizePending = true;
         break;
     case kKeyAltF10:
-        // TODO(colour setup): r = runColourSetup(); if r != 0, saveColourScheme(r); then
-        // layoutPending, once console/colourSetup.h is on main; until then Alt-F10 does nothing.
+        // 2 writes qvd.ini, 1 deletes it. Where the directory cannot be written the colours
+        // last for this run only; the setup's help says so.
+        if (const int result = runColourSetup(); result != kColourSetupAborted) {
+            (void)saveColourScheme(result);
+        }
+        wantedSize = getScreenSize(false);
+        layoutPending = true;
         break;
     case kKeyScreenResized:
         // The console already has the terminal's new size: lay the view out for it.

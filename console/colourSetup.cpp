@@ -1,0 +1,104 @@
+#include "console/colourSetup.h"
+
+#include "app/settings.h"
+#include "console/colourScheme.h"
+#include "console/helpPager.h"
+#include "console/helpPages.h"
+#include "console/keyReader.h"
+#include "console/paneFrames.h"
+#include "console/screen.h"
+
+#include <iterator>
+
+namespace {
+
+// The picture is always 80 x 25, whatever the console's size: the rest of a larger screen stays
+// blank in the frame colour.
+constexpr int kPictureWidth = 80;
+constexpr int kPictureHeight = 25;
+constexpr int kFirstBlankSampleRow = 6;
+constexpr int kLastSampleRow = 20;
+
+// Sample rows 1 to 5; the left strings are one cell wider to reach the divider.
+const TChar* const kLeftSamples[] = {
+    QVD_T("%6   1 %2Identical line                   %1 "),
+    QVD_T("%6   2 %4Line with %5some%4 differences       %1 "),
+    QVD_T("%6   3 %5Totally dif%4f%5ering line%4           %1 "),
+    QVD_T("%6   4 %2                                 %1 "),
+    QVD_T("%6   5 %2**** Colour setup screen ****    %1 "),
+};
+const TChar* const kRightSamples[] = {
+    QVD_T("%6   1 %2Identical line                   %1"),
+    QVD_T("%6   2 %4Line with %5few %4 differences       %1"),
+    QVD_T("%6   3 %5Empty line %4f%5ollows    %4           %1"),
+    QVD_T("%6   4 %2                                 %1"),
+    QVD_T("%6   5 %2**** Colour setup screen ****    %1"),
+};
+const TChar* const kLeftBlankSample = QVD_T("%6     %2                                 %1 ");
+const TChar* const kRightBlankSample = QVD_T("%6     %2                                 %1");
+
+const TChar* const kMenuLines[] = {
+    QVD_T("%1 COLOUR   %2F%1rame and menu   %2I%1dentical lines   %2L%1ine numbers   "
+          "%2R%1estore defaults    "),
+    QVD_T("%1 SETUP    %2M%1atching chars   %2D%1iffering chars in differing line   "
+          "%2K%1ill qvd.ini     "),
+    QVD_T("%1 Uppercase: foreground  Lowercase: background   %2F1%1 help   %2ENTER%1 save  "
+          "%2ESC%1 abort "),
+};
+constexpr int kFirstMenuRow = 22;
+
+void drawColourSetup() {
+    // The sample panes always leave the three menu rows free, whatever the user's menu setting.
+    const int32_t savedHideMenu = settings.hideMenu;
+    settings.hideMenu = 0;
+    const PaneLayout layout = drawPaneFrames(kPictureWidth, kPictureHeight, 0, QVD_T("colour1.txt"),
+                                             QVD_T("colour2.txt"));
+    settings.hideMenu = savedHideMenu;
+
+    int row = 1;
+    for (int sample = 0; sample < static_cast<int>(std::size(kLeftSamples)); ++sample, ++row) {
+        (void)writeEscaped(kLeftSamples[sample], row, layout.leftX + 1);
+        (void)writeEscaped(kRightSamples[sample], row, layout.rightX + 1);
+    }
+    for (row = kFirstBlankSampleRow; row <= kLastSampleRow; ++row) {
+        (void)writeEscaped(kLeftBlankSample, row, layout.leftX + 1);
+        (void)writeEscaped(kRightBlankSample, row, layout.rightX + 1);
+    }
+    for (int line = 0; line < static_cast<int>(std::size(kMenuLines)); ++line) {
+        (void)writeEscaped(kMenuLines[line], kFirstMenuRow + line, 0);
+    }
+}
+
+} // namespace
+
+int runColourSetup() {
+    clearScreen(colourScheme.frame);
+    bool killRequested = false;
+    for (;;) {
+        drawColourSetup();
+        const int key = readKey();
+        if (stepColourForKey(colourScheme, key)) {
+            continue;
+        }
+        switch (key) {
+        case 'R':
+        case 'r':
+            (void)loadColourScheme(true);
+            break;
+        case 'k': // only the lowercase letter, although the menu shows 'K'
+            (void)loadColourScheme(false);
+            killRequested = true;
+            break;
+        case kKeyF1:
+            showHelp(colourHelpPages, kPictureHeight);
+            break;
+        case kKeyEnter:
+            return kColourSetupSave;
+        case kKeyEscape:
+            (void)loadColourScheme(false);
+            return killRequested ? kColourSetupKill : kColourSetupAborted;
+        default:
+            break;
+        }
+    }
+}

@@ -1,0 +1,229 @@
+#include "console/helpPages.h"
+
+#include <cstddef>
+
+namespace {
+
+// A page assembled at compile time, so that the rows can be written here as readable lines
+// while the pager still gets the flat 80-column text it indexes by row.
+template <std::size_t Rows>
+struct HelpPage {
+    char text[Rows * kHelpRowWidth + 1];
+};
+
+// Pads every row with blanks to 80 columns, the last one only to lastRowWidth (the key summary
+// ends one column short). A row longer than its width stops the compilation.
+template <std::size_t Rows>
+consteval HelpPage<Rows> layOut(const char* const (&rows)[Rows], int lastRowWidth = kHelpRowWidth) {
+    HelpPage<Rows> page{};
+    std::size_t at = 0;
+    for (std::size_t row = 0; row < Rows; ++row) {
+        const int width = row + 1 == Rows ? lastRowWidth : kHelpRowWidth;
+        int column = 0;
+        for (const char* c = rows[row]; *c != '\0'; ++c, ++column) {
+            if (column == width) {
+                throw "help row wider than the page";
+            }
+            page.text[at++] = *c;
+        }
+        for (; column < width; ++column) {
+            page.text[at++] = ' ';
+        }
+    }
+    page.text[at] = '\0';
+    return page;
+}
+
+// The key summary: the banner, blank rows, then one row per key of the view.
+constexpr auto keySummary = layOut(
+    {
+        "                   Morvyn's File Compare 3.00h",
+        "",
+        "",
+        " KEY    DESCRIPTION",
+        " ---    -----------",
+        " ESC/ENTER/Q  exit with errorlevel 0",
+        " ARROWS  scroll up, down, left, right, etc",
+        " SPACE   scroll down to next difference",
+        " +       scroll down to next difference",
+        " -       scroll up to previous difference",
+        " C       case sensitivity on/off",
+        " D       toggle highlighting of differing chars within differing lines on/off",
+        " E       toggle suppression of empty lines",
+        " H       toggle between ASCII and hex mode",
+        " L       toggle line numbers on/off (does not work in hex mode)",
+        " O       toggle OEM/ANSI character set (OEM is ASCII)",
+        " S       toggle vertical/horizontal split screen",
+        " T       tall screen toggle (25/50 line mode)",
+        " W       white space compression on/off",
+        " 1..9    set tab width to 1..9 blanks (default: 4)",
+        " Alt-F10 colour setup utility",
+    },
+    kHelpRowWidth - 1);
+
+constexpr auto fileNames = layOut({
+    "                   Specifying file names on the command line",
+    "",
+    " The command line is:  qvd [options] file1 [file2]",
+    "",
+    " file1 may be any valid file name, with or without a path. A name that holds",
+    " blanks goes in double quotes: qvd \"old notes.txt\". No wild cards ('*', '?')",
+    " in file1.",
+    "",
+    " file2 may be a file name, a directory, or it may be omitted:",
+    " - omitted: file1's name with its extension changed to '.bak' is used;",
+    " - a directory (with or without a trailing slash '/'): the name and extension",
+    "   of file1, without its directory, are appended to it;",
+    " - an asterisk in place of file2's name and/or extension takes the",
+    "   corresponding part of file1; '?' is not supported. Quote the asterisk",
+    "   ('*.old') when a file in the current directory matches it, or the shell",
+    "   replaces it by the names it matches.",
+});
+
+constexpr auto examples = layOut({
+    "                   Command line examples",
+    "",
+    " This command line                   compares file      to file",
+    " -----------------                   -------------      -------",
+    " qvd /etc/config.sys                 /etc/config.sys    /etc/config.bak",
+    " qvd /etc/config.sys  /backup        /etc/config.sys    /backup (if a file)",
+    "                                                        or /backup/config.sys",
+    " qvd /etc/config.sys  *.old          /etc/config.sys    config.old",
+    " qvd /etc/config.sys  /srv/aaa/*.old /etc/config.sys    /srv/aaa/config.old",
+    " qvd autoexec.bat   4start.*         autoexec.bat       4start.bat",
+});
+
+constexpr auto interactiveUsage = layOut({
+    "                   Interactive usage",
+    "",
+    " By default the two files are shown on a horizontally split screen, one above",
+    " the other. The colours come from qvd.ini, or else from Kalrit's KQW.INI, when",
+    " it is found in the directory where the moxa or moxaw executable lives (not the",
+    " current directory); otherwise the default colours are used. A colour setup",
+    " utility is built in (Alt-F10).",
+    "",
+    " When the files are identical the program says so, waits for a key (not in",
+    " batch mode, -b) and exits.",
+    "",
+    " The cursor keys, PageUp, PageDown and End navigate as usual, except for Home",
+    " (Pos1): when the view is scrolled to the right it goes to the start of the",
+    " lines first, and to the start of the files on a second press.",
+    "",
+    " '+' and '-' jump to the next and the previous block of different lines, or to",
+    " the end and the beginning of the files when there is none. The space bar",
+    " works like '+'.",
+    "",
+    "                                                        (continued on next page)",
+});
+
+constexpr auto interactiveUsage2 = layOut({
+    "                   Interactive usage II",
+    "",
+    " 'c'  Case-sensitive compare (the default) or case-insensitive compare.",
+    "",
+    " 'd'  Highlighting of differing characters within a line on or off. It may",
+    "      slow the display down, and it may confuse more than help when the lines",
+    "      are totally different.",
+    "",
+    " 'e'  Empty-line suppression on or off: lines that hold nothing but blanks and",
+    "      tabs are hidden and take no part in the compare.",
+    "",
+    " 'h'  Hex or ASCII mode; it affects both the compare and the display. In hex",
+    "      mode a row holds 8, 12, 16, 24, 32, 40 and so on characters, depending",
+    "      on the width of the panes, and the line numbers become hexadecimal file",
+    "      offsets.",
+    "",
+    " The options -c, -d, -e and -h switch these toggles on when the program",
+    " starts.",
+    "",
+    "                                                        (continued on next page)",
+});
+
+constexpr auto interactiveUsage3 = layOut({
+    "                   Interactive usage III",
+    "",
+    " 'l'  Line numbers on or off. The file offsets of hex mode always stay.",
+    "",
+    " 'o'  OEM or ANSI character set for 8-bit text: OEM (code page 437) for files",
+    "      written by DOS programs, ANSI (Windows-1252) for files written by Windows",
+    "      programs.",
+    "",
+    " 's'  Horizontal or vertical split: the panes one above the other, or side by",
+    "      side.",
+    "",
+    " 't'  25 lines or x lines, x being 50 when the program started with 25 lines,",
+    "      else the number of lines at the start. The view never takes more lines",
+    "      than the terminal window has, and the terminal is left as it was found.",
+    "",
+    " 'w'  White space compression on or off: every run of blanks and tabs counts",
+    "      as one blank, in the compare and in the display.",
+    "",
+    " The options -l, -o, -v (side by side) and -w set these toggles at the start.",
+    "",
+    "                                                        (continued on next page)",
+});
+
+constexpr auto interactiveUsage4 = layOut({
+    "                   Interactive usage IV",
+    "",
+    " '1'..'9'  Display width of tab characters (default 4); no effect on the",
+    "           compare.",
+    " 'm'       Menu lines on or off.",
+    " Alt-F8    Cycles the width of the view through 80, 100, 120 and so on, up to",
+    "           the width of the terminal window.",
+    " Alt-F9    Cycles the height of the view through 25, 50, 60, 70 and so on, up",
+    "           to the height of the terminal window.",
+    " Alt-F10   Opens the colour setup, which has its own help pages under F1.",
+    "",
+    " ESC, ENTER and 'q' leave the program. In this help, PageUp, PageDown and the",
+    " arrow keys turn the pages, Home goes back to the first page and ESC returns",
+    " to the comparison.",
+});
+
+constexpr auto colourSetup = layOut({
+    "                   Colour Setup",
+    "",
+    " The colour setup customizes the colour scheme. The scheme is stored in the",
+    " file qvd.ini in the directory of the moxa or moxaw executable, which may",
+    " differ from the current directory; both programs share it.",
+    "",
+    " The screen shows two sample files drawn with every colour of the scheme. In",
+    " real use 'Diff chars' (the key D) must be on to see the colour of differing",
+    " characters within a differing line.",
+    "",
+    " Uppercase letters (SHIFT-F, SHIFT-I, ...) change a foreground colour, the",
+    " letters themselves ('f', 'i', ...) a background colour:",
+    "    F, f   frame, menu and background",
+    "    I, i   identical lines",
+    "    L, l   line numbers",
+    "    M, m   matching characters of lines that differ",
+    "    D, d   differing characters of lines that differ",
+    " 'r' restores the built-in default scheme.",
+    "                                                        (continued on next page)",
+});
+
+constexpr auto colourSetup2 = layOut({
+    "                   Colour Setup II",
+    "",
+    " 'k' deletes qvd.ini (once the screen is left with ESC): from the next start",
+    " on the program goes back to Kalrit's colour scheme when Kalrit's KQW.INI is",
+    " in the same directory, otherwise to its default scheme.",
+    "",
+    " ESC discards all changes except the deletion of qvd.ini. ENTER writes the",
+    " current scheme to qvd.ini, however it came about (inherited from Kalrit,",
+    " restored, and so on).",
+    "",
+    " To inherit Kalrit's scheme every time, first 'k'ill qvd.ini and then press",
+    " ESC, not ENTER, which would write a new qvd.ini overriding Kalrit's settings.",
+    "",
+    " Where that directory is not writable, the new colours last until the exit.",
+});
+
+} // namespace
+
+const char* const mainHelpPages[] = {
+    keySummary.text,        fileNames.text,         examples.text,          interactiveUsage.text,
+    interactiveUsage2.text, interactiveUsage3.text, interactiveUsage4.text, nullptr,
+};
+
+const char* const colourHelpPages[] = {colourSetup.text, colourSetup2.text, nullptr};

@@ -1,0 +1,21 @@
+#include "keyWaitScreens.h"
+
+#include "console/screen.h"
+
+std::vector<ScreenDump> screensAtKeyWaits;
+bool wipeAfterEachWait = false;
+
+// The names the linker gives the wrapped function and the original (see the header).
+extern "C" int __real__Z7readKeyv();
+
+extern "C" int __wrap__Z7readKeyv() {
+    screensAtKeyWaits.push_back(dumpScreen());
+    if (wipeAfterEachWait) {
+        clearScreen(0);
+    }
+    return __real__Z7readKeyv();
+}
+
+bool sameScreen(const ScreenDump& a, const ScreenDump& b) {
+    return a.cells == b.cells && a.attributes == b.attributes;
+}
