@@ -5,6 +5,8 @@
 #include "platform/pathText.h"
 
 #include <cstdio>
+#include <type_traits>
+#include <unistd.h>
 
 namespace {
 
@@ -46,6 +48,23 @@ int writeOut(const std::string& text) {
     return static_cast<int>(text.size());
 }
 
+// A control character in a name would reach a terminal as part of an escape sequence (a colour,
+// a title, worse); there it is shown as '?'. Output to a file or a pipe keeps the name's bytes.
+TString withoutControls(const TChar* text) {
+    TString shown(text);
+    for (auto& unit : shown) {
+        auto code = static_cast<uint32_t>(static_cast<std::make_unsigned_t<TChar>>(unit));
+        bool control = code < 0x20 || code == 0x7F;
+        if constexpr (kWideBuild) {
+            // C1 controls, also as the escaped bytes of a name that is not UTF-8.
+            control =
+                control || (code >= 0x80 && code <= 0x9F) || (code >= 0xDC80 && code <= 0xDC9F);
+        }
+        if (control) unit = TChar('?');
+    }
+    return shown;
+}
+
 } // namespace
 
 std::string formatMessage(const char* format, va_list arguments) {
@@ -63,7 +82,7 @@ std::string formatMessage(const char* format, va_list arguments) {
         }
         case 'S': {
             const TChar* text = va_arg(arguments, const TChar*);
-            if (text) out += pathToBytes(text);
+            if (text) out += pathToBytes(isatty(STDOUT_FILENO) ? withoutControls(text) : text);
             break;
         }
         case 'd':
