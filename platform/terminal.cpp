@@ -62,6 +62,8 @@ struct TerminalState {
     uint64_t shownChangeCount = ~0ull;
     short pairs[256] = {}; // colour pair of each foreground/background byte, 0 = none yet
     short nextPair = 1;
+    bool pairsRanOut = false; // a colour was drawn with a pair that is not its own
+    bool pairsRenewing = false;
 
     KeyParser parser;
     bool resizeUnreported = false; // the console follows a new size the key wait has not told
@@ -376,7 +378,10 @@ short colourPair(int foreground, int background) {
     if (foreground < 0) return 0;
     int index = background << 4 | foreground;
     if (terminal.pairs[index] != 0) return terminal.pairs[index];
-    if (terminal.nextPair >= COLOR_PAIRS) return 1; // only on terminals with very few pairs
+    if (terminal.nextPair >= COLOR_PAIRS) { // only on terminals with very few pairs
+        terminal.pairsRanOut = true;
+        return 1;
+    }
     short pair = terminal.nextPair++;
     init_pair(pair, static_cast<short>(foreground), static_cast<short>(background));
     terminal.pairs[index] = pair;
@@ -444,6 +449,18 @@ void drawScreen() {
     }
     refresh();
     showTitle();
+    // Pairs are handed out as colours first appear and the run may see more colours than the
+    // terminal has pairs (64 on the Linux console). Then the pairs start afresh for the colours on
+    // the screen now, and the whole screen is drawn again with them.
+    if (terminal.pairsRanOut && !terminal.pairsRenewing) {
+        terminal.pairsRanOut = false;
+        std::fill(std::begin(terminal.pairs), std::end(terminal.pairs), 0);
+        terminal.nextPair = 1;
+        terminal.shownWidth = 0;
+        terminal.pairsRenewing = true;
+        drawScreen();
+        terminal.pairsRenewing = false;
+    }
 }
 
 void endScreen() {
