@@ -396,15 +396,25 @@ int commonBackground() {
                             std::begin(counts));
 }
 
-void drawCell(int row, int column, char16_t unit, uint16_t attribute, int background) {
+// How an attribute is drawn: ncurses attributes and colour pair.
+struct DrawnLook {
+    attr_t attributes;
+    short pair;
+};
+
+DrawnLook drawnLook(uint16_t attribute, int background) {
     CellLook look = cellLook(attribute, terminal.colours, background);
     attr_t attributes = A_NORMAL;
     if (look.bold) attributes |= A_BOLD;
     if (look.reverse) attributes |= A_REVERSE;
     if (look.underline) attributes |= A_UNDERLINE;
+    return {attributes, colourPair(look.foreground, look.background)};
+}
+
+void drawCell(int row, int column, char16_t unit, DrawnLook look) {
     wchar_t text[2] = {static_cast<wchar_t>(displayCharacter(unit, terminal.unicodeTerminal)), 0};
     cchar_t cell;
-    setcchar(&cell, text, attributes, colourPair(look.foreground, look.background), nullptr);
+    setcchar(&cell, text, look.attributes, look.pair, nullptr);
     mvadd_wch(row, column, &cell); // the bottom right cell reports an error, but is drawn
 }
 
@@ -423,6 +433,8 @@ void drawScreen() {
     }
     int rows = std::min(buffer.height, LINES);
     int columns = std::min(buffer.width, COLS);
+    int lookAttribute = -1; // the attribute whose look is in look
+    DrawnLook look{};
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
             size_t index = static_cast<size_t>(row) * buffer.width + column;
@@ -431,7 +443,12 @@ void drawScreen() {
             if (!whole && unit == terminal.shownCharacters[index] &&
                 attribute == terminal.shownAttributes[index])
                 continue;
-            drawCell(row, column, unit, attribute, background);
+            // Neighbouring cells mostly share their attribute: its look is worked out once.
+            if (attribute != lookAttribute) {
+                look = drawnLook(attribute, background);
+                lookAttribute = attribute;
+            }
+            drawCell(row, column, unit, look);
             terminal.shownCharacters[index] = unit;
             terminal.shownAttributes[index] = attribute;
         }
