@@ -188,14 +188,15 @@ bool FileNameMatcher::searchForGivenName() {
 bool FileNameMatcher::match(TStringView argument) {
     if (!pathFits(argument)) return false;
     found = false;
-    bool fullPath = !argument.empty() && argument[0] == kSeparator;
+    // Every name is first looked up as it stands, a relative one from the current directory: only
+    // the pattern search would take another file whose name merely reads alike.
     workingPath = TString(argument);
     describeWorkingPath();
 
 #if QVD_WIDE
     {
         // The name as given; most names are found here.
-        if (fullPath && searchWorkingPath() && noWildcard) return true;
+        if (searchWorkingPath() && noWildcard) return true;
         // The name as it reads in the ANSI code page: what a file manager working in 8-bit text
         // would have looked up.
         std::string ansiPath;
@@ -214,6 +215,6 @@ bool FileNameMatcher::match(TStringView argument) {
 #else
     givenName = std::string(argument.substr(namePart));
 #endif
-    if (fullPath && searchWorkingPath() && noWildcard) return true;
+    if (searchWorkingPath() && noWildcard) return true;
     return searchForGivenName();
 }

@@ -50,8 +50,8 @@ enum class NameResult {
 // Host mode's look-up of one name. A file manager may hand over names that went through the
 // wrong code page; when the name does not exist as given, the directory is searched for the entry
 // of the same length and dot positions whose name, read in the ANSI or the OEM code page, equals
-// what was passed, and its true name is used. A full path begins with '/'; a name without any
-// '/' is looked up in the current directory.
+// what was passed, and its true name is used. A full path begins with '/'; a relative name is
+// looked up from the current directory, as given first, like a full one.
 class FileNameMatcher {
   public:
     // True when a path was found; resultPath() then holds it.

@@ -48,24 +48,26 @@ int writeOut(const std::string& text) {
     return static_cast<int>(text.size());
 }
 
-// A name as a terminal may see it: every control character (C0, DEL, C1, and in moxa the raw
-// bytes 0x80-0x9F that a terminal in 8-bit mode reads as C1) becomes '?', as ls shows such
-// names, so that a file name cannot move the cursor, retitle the window or set the clipboard.
+// A control character in a name would reach a terminal as part of an escape sequence (a colour,
+// a title, worse); there it is shown as '?'. Output to a file or a pipe keeps the name's bytes.
 TString withoutControls(const TChar* text) {
-    TString out(text);
-    for (auto& unit : out) {
-        auto value = static_cast<uint32_t>(static_cast<std::make_unsigned_t<TChar>>(unit));
-        bool control = value < 0x20 || value == 0x7F;
+    TString shown(text);
+    for (auto& unit : shown) {
+        auto code = static_cast<uint32_t>(static_cast<std::make_unsigned_t<TChar>>(unit));
+        bool control = code < 0x20 || code == 0x7F;
         if constexpr (kWideBuild) {
-            control = control || (value >= 0x80 && value <= 0x9F) ||
-                      (value >= 0xDC80 && value <= 0xDC9F); // escaped raw bytes 0x80-0x9F
+            // C1 controls, also as the escaped bytes of a name that is not UTF-8.
+            control =
+                control || (code >= 0x80 && code <= 0x9F) || (code >= 0xDC80 && code <= 0xDC9F);
         }
         if (control) unit = TChar('?');
     }
-    return out;
+    return shown;
 }
 
-std::string formatWith(const char* format, va_list arguments, bool forTerminal) {
+} // namespace
+
+std::string formatMessage(const char* format, va_list arguments) {
     std::string out;
     for (const char* at = format; *at; ++at) {
         if (*at != '%' || at[1] == '\0') {
@@ -80,7 +82,7 @@ std::string formatWith(const char* format, va_list arguments, bool forTerminal) 
         }
         case 'S': {
             const TChar* text = va_arg(arguments, const TChar*);
-            if (text) out += pathToBytes(forTerminal ? withoutControls(text) : TString(text));
+            if (text) out += pathToBytes(isatty(STDOUT_FILENO) ? withoutControls(text) : text);
             break;
         }
         case 'd':
@@ -97,23 +99,11 @@ std::string formatWith(const char* format, va_list arguments, bool forTerminal) 
     return out;
 }
 
-// Names reach a terminal only through '?' stand-ins; a pipe or a file gets them as they are.
-bool stdoutIsTerminal() {
-    static const bool terminal = isatty(STDOUT_FILENO) == 1;
-    return terminal;
-}
-
-} // namespace
-
-std::string formatMessage(const char* format, va_list arguments) {
-    return formatWith(format, arguments, false);
-}
-
 int printMessage(const char* format, ...) {
     if (settings.hostMode) return 0;
     va_list arguments;
     va_start(arguments, format);
-    std::string text = formatWith(format, arguments, stdoutIsTerminal());
+    std::string text = formatMessage(format, arguments);
     va_end(arguments);
     return writeOut(text);
 }
@@ -121,7 +111,7 @@ int printMessage(const char* format, ...) {
 int printAlways(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    std::string text = formatWith(format, arguments, stdoutIsTerminal());
+    std::string text = formatMessage(format, arguments);
     va_end(arguments);
     return writeOut(text);
 }

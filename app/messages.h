@@ -2,7 +2,8 @@
 // The program's lines on standard output. Formats are 8-bit and understand:
 //   %s  an 8-bit string (const char*)
 //   %S  a path or argument in the build's text (const TChar*): moxa writes its UTF-8, with
-//       surrogate-escaped units turned back into the bytes they came from
+//       surrogate-escaped units turned back into the bytes they came from; on a terminal its
+//       control characters show as '?'
 //   %d  an int, %u an unsigned, %% a percent sign.
 // moxaw's messages are 8-bit text of the OEM code page (437) and are converted to UTF-8 on the
 // way out, as the console would have shown them.

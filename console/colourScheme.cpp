@@ -14,8 +14,16 @@ namespace {
 constexpr size_t kSchemeFileSize = 14; // seven little-endian words, nothing else
 constexpr size_t kHostFileBytes = 38;  // of the host's settings only bytes 32, 33, 37 are used
 
-uint16_t* entries() {
-    return &colourScheme.base;
+// The seven entries in file and escape order, as members rather than by pointer arithmetic over
+// the record.
+constexpr uint16_t ColourScheme::*kEntries[7] = {
+    &ColourScheme::base,        &ColourScheme::frame,    &ColourScheme::identical,
+    &ColourScheme::reserved,    &ColourScheme::matching, &ColourScheme::differing,
+    &ColourScheme::lineNumbers,
+};
+
+uint16_t& entry(int index) {
+    return colourScheme.*kEntries[index];
 }
 
 // Reads up to count bytes from the start of a file; the number read, or -1 when it cannot be
@@ -52,7 +60,7 @@ void setDefaults() {
 
 uint16_t colourEntry(int index) {
     if (index < 0 || index > 6) return colourScheme.base;
-    return entries()[index];
+    return entry(index);
 }
 
 void findExeDirectory(const char* argument0) {
@@ -75,7 +83,7 @@ int loadColourScheme(bool restoreDefaults) {
         if (readHead(exeDirectory + "qvd.ini", scheme, sizeof scheme) ==
             static_cast<long>(sizeof scheme)) {
             for (size_t index = 0; index < 7; ++index)
-                entries()[index] =
+                entry(index) =
                     static_cast<uint16_t>(scheme[2 * index] | scheme[2 * index + 1] << 8);
             return 1;
         }
@@ -104,8 +112,8 @@ bool saveColourScheme(int request) {
     }
     unsigned char bytes[kSchemeFileSize];
     for (size_t index = 0; index < 7; ++index) {
-        bytes[2 * index] = static_cast<unsigned char>(entries()[index] & 0xFF);
-        bytes[2 * index + 1] = static_cast<unsigned char>(entries()[index] >> 8);
+        bytes[2 * index] = static_cast<unsigned char>(entry(index) & 0xFF);
+        bytes[2 * index + 1] = static_cast<unsigned char>(entry(index) >> 8);
     }
     // The new file is written beside the old one and renamed over it, so a failure at any point
     // leaves the old qvd.ini as it was.

@@ -1,5 +1,7 @@
 #include "platform/cellStyle.h"
 
+#include <algorithm>
+#include <array>
 #include <clocale>
 #include <cwchar>
 #include <locale.h>
@@ -17,13 +19,26 @@ constexpr char16_t kControlGlyphs[32] = {
 constexpr char32_t kStandIn = U'\uFFFD';
 
 // Column count of a character under C.UTF-8, whatever locale the user runs: the width must not
-// depend on the locale, only on the character.
-int columnsOf(char32_t character) {
+// depend on the locale, only on the character. Switching the locale for wcwidth costs more than
+// drawing the cell, and the answer for a unit never changes, so each is asked once.
+int columnsOf(char16_t unit) {
+    static constexpr int8_t kNotAsked = -2;
+    static std::array<int8_t, 65536> known = [] {
+        std::array<int8_t, 65536> table;
+        table.fill(kNotAsked);
+        return table;
+    }();
+    int8_t& columns = known[unit];
+    if (columns != kNotAsked) return columns;
     static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    if (utf8 == static_cast<locale_t>(nullptr)) return character < 0x7F ? 1 : -1;
-    locale_t previous = uselocale(utf8);
-    int columns = wcwidth(static_cast<wchar_t>(character));
-    uselocale(previous);
+    if (utf8 == static_cast<locale_t>(nullptr)) {
+        columns = unit < 0x7F ? 1 : -1;
+    } else {
+        locale_t previous = uselocale(utf8);
+        columns =
+            static_cast<int8_t>(std::max(-1, std::min(2, wcwidth(static_cast<wchar_t>(unit)))));
+        uselocale(previous);
+    }
     return columns;
 }
 

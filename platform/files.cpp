@@ -72,7 +72,9 @@ uint8_t* readWholeFile(const char* path, uint32_t& size) {
     if (file.fd < 0) return nullptr;
     struct stat status;
     if (fstat(file.fd, &status) != 0 || S_ISDIR(status.st_mode)) return nullptr;
-    if (!S_ISREG(status.st_mode)) return readToEnd(file.fd, size);
+    // Files of /proc and the like claim a length of 0 and have contents all the same; a truly
+    // empty file reads to its end at once, so it loses nothing by the same path.
+    if (!S_ISREG(status.st_mode) || status.st_size == 0) return readToEnd(file.fd, size);
 
     uint64_t length = static_cast<uint64_t>(status.st_size);
     if (length > kLargestFileSize) return nullptr;
@@ -108,7 +110,8 @@ class ChunkReader {
         struct stat status;
         failed = file.fd < 0 || fstat(file.fd, &status) != 0 || S_ISDIR(status.st_mode);
         if (failed) return;
-        regular = S_ISREG(status.st_mode);
+        // A length of 0 is what /proc files claim: like a pipe, they are read to their end.
+        regular = S_ISREG(status.st_mode) && status.st_size != 0;
         if (regular) {
             remaining = static_cast<uint64_t>(status.st_size);
             failed = remaining > kLargestFileSize;

@@ -365,8 +365,12 @@ Result decodeAt(const KeyParser& parser, std::string_view bytes, size_t pos, boo
     if (!allowAltPrefix || escapeRun) return complete(1, controlKey(kEsc));
     Result inner = decodeAt(parser, bytes, pos + 1, timedOut, false);
     if (inner.state == Decoded::incomplete) return inner;
+    // Esc before a bare Esc is two presses of Esc that arrived together, not Alt-Esc: Esc leaves
+    // every screen and must not get lost.
+    if (next == kEsc && inner.state == Decoded::complete && inner.length == 1)
+        return complete(1, controlKey(kEsc));
     if (inner.state == Decoded::ignored) {
-        inner.length += 1;
+        inner.length += 1; // keeps unfinished: the rest of a dropped sequence goes too
         return inner;
     }
     return complete(inner.length + 1, withModifiers(inner.event, kModifierAlt));

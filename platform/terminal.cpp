@@ -62,6 +62,8 @@ struct TerminalState {
     uint64_t shownChangeCount = ~0ull;
     short pairs[256] = {}; // colour pair of each foreground/background byte, 0 = none yet
     short nextPair = 1;
+    bool pairsRanOut = false; // a colour was drawn with a pair that is not its own
+    bool pairsRenewing = false;
 
     KeyParser parser;
     bool resizeUnreported = false; // the console follows a new size the key wait has not told
@@ -376,7 +378,10 @@ short colourPair(int foreground, int background) {
     if (foreground < 0) return 0;
     int index = background << 4 | foreground;
     if (terminal.pairs[index] != 0) return terminal.pairs[index];
-    if (terminal.nextPair >= COLOR_PAIRS) return 1; // only on terminals with very few pairs
+    if (terminal.nextPair >= COLOR_PAIRS) { // only on terminals with very few pairs
+        terminal.pairsRanOut = true;
+        return 1;
+    }
     short pair = terminal.nextPair++;
     init_pair(pair, static_cast<short>(foreground), static_cast<short>(background));
     terminal.pairs[index] = pair;
@@ -391,15 +396,25 @@ int commonBackground() {
                             std::begin(counts));
 }
 
-void drawCell(int row, int column, char16_t unit, uint16_t attribute, int background) {
+// How an attribute is drawn: ncurses attributes and colour pair.
+struct DrawnLook {
+    attr_t attributes;
+    short pair;
+};
+
+DrawnLook drawnLook(uint16_t attribute, int background) {
     CellLook look = cellLook(attribute, terminal.colours, background);
     attr_t attributes = A_NORMAL;
     if (look.bold) attributes |= A_BOLD;
     if (look.reverse) attributes |= A_REVERSE;
     if (look.underline) attributes |= A_UNDERLINE;
+    return {attributes, colourPair(look.foreground, look.background)};
+}
+
+void drawCell(int row, int column, char16_t unit, DrawnLook look) {
     wchar_t text[2] = {static_cast<wchar_t>(displayCharacter(unit, terminal.unicodeTerminal)), 0};
     cchar_t cell;
-    setcchar(&cell, text, attributes, colourPair(look.foreground, look.background), nullptr);
+    setcchar(&cell, text, look.attributes, look.pair, nullptr);
     mvadd_wch(row, column, &cell); // the bottom right cell reports an error, but is drawn
 }
 
@@ -418,6 +433,8 @@ void drawScreen() {
     }
     int rows = std::min(buffer.height, LINES);
     int columns = std::min(buffer.width, COLS);
+    int lookAttribute = -1; // the attribute whose look is in look
+    DrawnLook look{};
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
             size_t index = static_cast<size_t>(row) * buffer.width + column;
@@ -426,7 +443,12 @@ void drawScreen() {
             if (!whole && unit == terminal.shownCharacters[index] &&
                 attribute == terminal.shownAttributes[index])
                 continue;
-            drawCell(row, column, unit, attribute, background);
+            // Neighbouring cells mostly share their attribute: its look is worked out once.
+            if (attribute != lookAttribute) {
+                look = drawnLook(attribute, background);
+                lookAttribute = attribute;
+            }
+            drawCell(row, column, unit, look);
             terminal.shownCharacters[index] = unit;
             terminal.shownAttributes[index] = attribute;
         }
@@ -444,6 +466,18 @@ void drawScreen() {
     }
     refresh();
     showTitle();
+    // Pairs are handed out as colours first appear and the run may see more colours than the
+    // terminal has pairs (64 on the Linux console). Then the pairs start afresh for the colours on
+    // the screen now, and the whole screen is drawn again with them.
+    if (terminal.pairsRanOut && !terminal.pairsRenewing) {
+        terminal.pairsRanOut = false;
+        std::fill(std::begin(terminal.pairs), std::end(terminal.pairs), 0);
+        terminal.nextPair = 1;
+        terminal.shownWidth = 0;
+        terminal.pairsRenewing = true;
+        drawScreen();
+        terminal.pairsRenewing = false;
+    }
 }
 
 void endScreen() {

@@ -74,7 +74,18 @@ const TChar* buildSideText(int side, const uint8_t* text, uint32_t length, uint3
     bool fileUtf16 = (settings.encodingFlags & (side == 0 ? kFile1Utf16 : kFile2Utf16)) != 0;
     if (settings.hexMode) {
 #if QVD_WIDE
-        if (fileUtf16) return formatHexRowWide(wideRow[side], width, text, length / 2);
+        if (fileUtf16) {
+            char16_t* row = formatHexRowWide(wideRow[side], width, text, length / 2);
+            // A UTF-16 file of odd size ends in a byte that is no whole unit: its two digits
+            // still show, so no byte of the file is hidden from the hex view.
+            uint32_t lone = length / 2;
+            if ((length & 1) != 0 && width > 0 && lone < static_cast<uint32_t>(width - 1) / 6) {
+                static constexpr char kDigits[] = "0123456789ABCDEF";
+                row[5 * lone] = static_cast<char16_t>(kDigits[text[length - 1] >> 4]);
+                row[5 * lone + 1] = static_cast<char16_t>(kDigits[text[length - 1] & 15]);
+            }
+            return row;
+        }
 #endif
         formatHexRow(narrow, width, text, length);
     } else {

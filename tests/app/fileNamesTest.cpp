@@ -1,12 +1,14 @@
 #include "app/fileNames.h"
 
 #include "app/settings.h"
+#include "platform/codePages.h"
 #include "support/tempDirectory.h"
 #include "testArguments.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -225,6 +227,47 @@ TEST_F(FileNameMatcherTest, NameWithoutSlashIsLookedUpInTheCurrentDirectory) {
     ASSERT_EQ(chdir(saved), 0);
     EXPECT_EQ(found, "here.txt");
     EXPECT_EQ(missing, "-");
+}
+
+TEST_F(FileNameMatcherTest, NameThatExistsAsGivenIsTakenBeforeOneThatOnlyReadsAlike) {
+    // Each pair: a name, and another whose OEM form reads as the first name's ANSI form. Given
+    // the first, the pattern search would accept either; the one that exists as given is meant.
+    const uint8_t pairs[][2] = {{0x8E, 0xC4}, {0x8F, 0xC5}, {0x92, 0xC6}, {0x80, 0xC7},
+                                {0xA5, 0xD1}, {0x99, 0xD6}, {0x9A, 0xDC}, {0x85, 0xE0}};
+    // An 8-bit name as the file system holds it: UTF-8 for moxa, the ANSI bytes for moxaw.
+    auto fileName = [](uint8_t ansi) {
+        std::string name;
+        if constexpr (kWideBuild) {
+            appendUtf8(name, ansiToUnicode(ansi));
+        } else {
+            name += static_cast<char>(ansi);
+        }
+        return name + ".txt";
+    };
+    std::vector<std::string> meant;
+    for (const auto& pair : pairs) {
+        meant.push_back(fileName(pair[0]));
+        dir.write(meant.back(), "meant");
+        dir.write(fileName(pair[1]), "alike");
+    }
+    if constexpr (kWideBuild) {
+        // Neither has an ANSI form: both read as "?.txt".
+        for (const char* name : {"\xE4\xB8\xAD.txt", "\xE6\x96\x87.txt"}) {
+            dir.write(name, name);
+            meant.push_back(name);
+        }
+    }
+    char saved[4096];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    std::vector<std::string> found;
+    for (const auto& name : meant) found.push_back(matchOf(name));
+    ASSERT_EQ(chdir(saved), 0);
+    for (size_t i = 0; i < meant.size(); ++i) {
+        SCOPED_TRACE(meant[i]);
+        EXPECT_EQ(found[i], meant[i]);
+        EXPECT_EQ(matchOf(dir / meant[i]), dir / meant[i]); // a full path already was
+    }
 }
 
 } // namespace

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace {
 
 std::string format(const char* text, ...) {
@@ -44,6 +49,51 @@ TEST(PrintMessage, NarrowBuildShowsOemBytesAsUtf8) {
         EXPECT_EQ(pathToBytes(shown), "\x82?");
         EXPECT_EQ(out, "\xC3\xA9?");
     }
+}
+
+// What printMessage writes when standard output is a terminal (a pseudo-terminal here, raw).
+std::string printedOnTerminal(const char* format, const TChar* text) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "no pty";
+    int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    termios modes{};
+    tcgetattr(slave, &modes);
+    cfmakeraw(&modes);
+    tcsetattr(slave, TCSANOW, &modes);
+    fflush(stdout);
+    int saved = dup(STDOUT_FILENO);
+    dup2(slave, STDOUT_FILENO);
+    printMessage(format, text);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    close(slave);
+    std::string out;
+    char buffer[256];
+    pollfd ready{master, POLLIN, 0};
+    while (poll(&ready, 1, 200) > 0 && (ready.revents & POLLIN)) {
+        ssize_t got = read(master, buffer, sizeof buffer);
+        if (got <= 0) break;
+        out.append(buffer, static_cast<size_t>(got));
+    }
+    close(master);
+    return out;
+}
+
+TEST(PrintMessage, NamesCannotSendControlSequencesToATerminal) {
+    // A file may be called so; printed as it is, it would recolour or retitle the user's terminal.
+    TString name = argumentToText("a\x1B]0;owned\x07\x1B[31mb\x7F.txt");
+    EXPECT_EQ(printedOnTerminal("\n(%S)\n", name.c_str()), "\n(a?]0;owned??[31mb?.txt)\n");
+    if constexpr (kWideBuild) {
+        // C1 controls, as characters and as bytes that are not UTF-8.
+        TString c1 = argumentToText("c\xC2\x9B"
+                                    "1m\x9B"
+                                    "2m");
+        EXPECT_EQ(printedOnTerminal("%S", c1.c_str()), "c?1m?2m");
+    }
+    // A script reading the output gets the name's own bytes.
+    testing::internal::CaptureStdout();
+    printMessage("%S", name.c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "a\x1B]0;owned\x07\x1B[31mb\x7F.txt");
 }
 
 TEST(PrintUsage, BannerThenTheUsageLines) {

@@ -129,4 +129,30 @@ colourSetupSavesAndTheNextStartUsesIt() {
     quitView
 }
 
+# The Linux console has 8 colours and 64 colour pairs. Stepping the frame through every
+# foreground on every background uses more colour pairs than that over the run; the colours shown
+# afterwards must still be the ones asked for.
+colourSetupColoursStayRightWhenPairsRunOut() {
+    terminalType=linux
+    startShell
+    startView
+    type $'\e[21;3~'
+    waitForText 'COLOUR   Frame and menu' || fail "Alt-F10 did not open the colour setup"
+    local background
+    for background in 1 2 3 4 5 6 7 8; do
+        type FFFFFFFFFFFFFFFFf
+    done
+    # Frame 0x1B again; seven f and fifteen F make it 0x8A: bright green (bold green on 8
+    # colours) on dark grey (black on 8 colours).
+    type fffffffFFFFFFFFFFFFFFF
+    sleep 1
+    local corner
+    corner=$(tm capture-pane -e -p -t "$pane" | head -1 | sed 's/\xe2\x94\x8c.*//')
+    [[ $corner == *32m* && $corner == *40m* ]] ||
+        fail "the frame is not green on black: $(printf '%s' "$corner" | od -c | head -2)"
+    press Escape
+    waitForText 'old line' || fail "ESC did not bring the view back"
+    quitView
+}
+
 "$testCase"

@@ -140,3 +140,24 @@ TEST(CompareFiles, GivesTheLoadersVerdictWithFile1JudgedFirst) {
 }
 
 } // namespace
+
+// Files of /proc say they are empty and still have contents; the tools a Linux user compares
+// them with read them to their end, and so must the loader and the batch comparison.
+TEST(ReadWholeFile, FileThatClaimsNoLengthIsReadToItsEnd) {
+    const char* procFile = "/proc/version";
+    struct stat status {};
+    if (stat(procFile, &status) != 0 || status.st_size != 0) GTEST_SKIP() << "no /proc here";
+    uint32_t size = 0;
+    Block block(readWholeFile(procFile, size));
+    ASSERT_NE(block, nullptr);
+    ASSERT_GT(size, 0u);
+
+    TempDirectory dir;
+    std::string copy = dir.write("copy", std::string(reinterpret_cast<char*>(block.get()), size));
+    std::string empty = dir.write("empty", "");
+    uint32_t size1 = 0, size2 = 0;
+    EXPECT_EQ(compareFiles(procFile, copy.c_str(), size1, size2), FileComparison::identical);
+    EXPECT_EQ(size1, size);
+    EXPECT_EQ(compareFiles(empty.c_str(), procFile, size1, size2), FileComparison::different);
+    EXPECT_EQ(size2, size);
+}

@@ -121,12 +121,32 @@ TEST(KeyParser, DecodesEveryListedSequenceWholeAndSplit) {
         {"\x1b\r", {0x0D, 0x0D, kAlt}},
         {"\x1b\xc3\xa4", {0, 0xE4, kAlt}},
         {"\x1b", {0x1B, 0x1B, 0}},
-        {"\x1b\x1b", {0x1B, 0x1B, kAlt}},
     };
     for (const Case& entry : cases) {
         SCOPED_TRACE(describe({entry.event}) + "from " + testing::PrintToString(entry.bytes));
         EXPECT_EQ(decodeAll(entry.bytes), std::vector<KeyEvent>{entry.event});
         EXPECT_EQ(decodeByteByByte(entry.bytes), std::vector<KeyEvent>{entry.event});
+    }
+}
+
+// Esc pressed twice before the program reads (a busy redraw, a slow link) must not vanish as one
+// Alt-Esc: Esc leaves every screen, and Alt-Esc is no key of this program. Alt before a whole
+// sequence stays Alt.
+TEST(KeyParser, EscPressedTwiceGivesTwoEscKeys) {
+    const KeyEvent escape{0x1B, 0x1B, 0};
+    const struct {
+        const char* bytes;
+        std::vector<KeyEvent> events;
+    } cases[] = {
+        {"\x1b\x1b", {escape, escape}},
+        {"\x1b\x1b\x1b", {escape, escape, escape}},
+        {"\x1b\x1bq", {escape, {'Q', 'q', kAlt}}},
+        {"\x1b\x1b\x1b[A", {escape, {0x26, 0, kAlt}}},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(testing::PrintToString(entry.bytes));
+        EXPECT_EQ(describe(decodeAll(entry.bytes)), describe(entry.events));
+        EXPECT_EQ(describe(decodeByteByByte(entry.bytes)), describe(entry.events));
     }
 }
 

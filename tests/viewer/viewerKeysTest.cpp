@@ -276,6 +276,19 @@ TEST_F(ViewerKeys, ToggleLettersFollowTheSettings) {
     }
 }
 
+TEST_F(ViewerKeys, HelpAndColourSetupGiveTheViewBack) {
+    // Each screen is left with Esc; the view is then laid out and drawn anew where it was.
+    for (int key : {kKeyF1, kKeyAltF10}) {
+        SCOPED_TRACE(key);
+        reset(80, 25);
+        run(blockLeft(), blockRight(), {' ', key, kKeyEscape});
+        EXPECT_EQ(screen.text(0, 0, 8), "┌old.txt");
+        EXPECT_EQ(topNumber(screen), 11);
+        EXPECT_EQ(screen.text(23, 10, 4), "Case");
+        EXPECT_FALSE(screen.cursorVisible);
+    }
+}
+
 TEST_F(ViewerKeys, IgnoredKeysDrawNothing) {
     // Keys without an action leave every cell as it was, so nothing reaches the terminal.
     run(blockLeft(), blockRight(), {});

@@ -324,6 +324,16 @@ TEST_F(ViewerRender, Utf16TextAndHexRows) {
     // 24 bytes per row on 80 columns: 12 groups, the units from cell 5 * 12 + 1.
     EXPECT_EQ(screen.text(1, 6 + 61, 3), "Aé€");
 }
+
+TEST_F(ViewerRender, Utf16HexRowShowsAnOddLastByte) {
+    // A UTF-16 file of odd size: its last byte is no whole unit, yet the hex view shows it, or
+    // two files that differ only there would stand in a differing row that looks the same.
+    settings.encodingFlags = kFile1Utf16 | kFile2Utf16;
+    settings.hexMode = 1;
+    run(std::string("A\0B", 3), std::string("A\0C", 3), {});
+    EXPECT_EQ(screen.text(1, 6, 11), "4100 42    ");
+    EXPECT_EQ(screen.text(12, 6, 11), "4100 43    ");
+}
 #endif
 
 } // namespace

@@ -74,4 +74,22 @@ viewerCtrlCEndsWith130() {
     expectShellScreen
 }
 
+viewerCtrlZSuspendsAndRedraws() {
+    makeDifferingFiles
+    startShell 80 25
+    type "echo marker-before-run; $program $work/old.txt $work/new.txt"
+    press Enter
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    press Down
+    waitForRow 2 '^│   2 =====' || fail "Down did not scroll"
+    press C-z
+    waitForText 'Stopped' || fail "Ctrl-Z did not suspend"
+    type "fg"
+    press Enter
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn again after fg"
+    waitForRow 2 '^│   2 =====' || fail "the view did not come back where it was"
+    press q
+    waitForText 'marker-before-run' || fail "the shell's screen did not come back"
+}
+
 source "$(dirname "$0")/../terminal/tmuxTests.sh" "$@"
