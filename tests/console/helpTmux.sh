@@ -1,66 +1,17 @@
 #!/usr/bin/env bash
-# The help pages and the colour setup screen on a real terminal, driven through tmux.
+# The help pages and the colour setup screen on a real terminal, driven through tmux with the
+# helpers of tests/terminal/tmuxTests.sh (its cases run by name, so the cases below are defined
+# first and the helpers sourced after).
 #
 #   helpTmux.sh CASE PROGRAM
 #
-# The program is copied into a directory of its own first: qvd.ini is written beside the
+# Each case runs a copy of the program in a directory of its own: qvd.ini is written beside the
 # executable, never beside the build's programs or into the source tree.
-set -u
 
-testCase=$1
-work=$(mktemp -d "${TMPDIR:-/tmp}/qvdHelp.XXXXXX")
-mkdir "$work/bin"
-cp "$2" "$work/bin/" || exit 1
-program="$work/bin/$(basename "$2")"
-socket="qvd-help-$testCase-$$"
-pane=qvd:0.0
-
-tm() { tmux -L "$socket" -f /dev/null "$@"; }
-
-cleanup() {
-    tm kill-server >/dev/null 2>&1
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-screen() { tm capture-pane -p -t "$pane"; }
-
-fail() {
-    echo "FAIL ($testCase): $*"
-    echo "--- the pane shows:"
-    screen 2>/dev/null
-    exit 1
-}
-
-terminalType=tmux-256color
-infocmp "$terminalType" >/dev/null 2>&1 || terminalType=screen
-
-startShell() {
-    tm new-session -d -s qvd -x 80 -y 25 \
-        "env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=$work TERM=$terminalType LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile -i" ||
-        fail "tmux did not start"
-    tm set -s escape-time 10
-    tm set -g remain-on-exit on
-    waitForText '\$' || fail "no shell prompt"
-}
-
-type() { tm send-keys -t "$pane" -l "$1"; }
-press() { tm send-keys -t "$pane" "$@"; }
-
-waitForText() {
-    for _ in $(seq 100); do
-        screen | grep -Eq -- "$1" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-waitForFile() {
-    for _ in $(seq 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
+useCopyOfProgram() {
+    mkdir -p "$work/bin"
+    cp "$program" "$work/bin/" || fail "cannot copy $program"
+    program="$work/bin/$(basename "$program")"
 }
 
 # Two files that differ, and the program started on them; the status lands in $work/status.
@@ -80,7 +31,8 @@ quitView() {
 }
 
 helpPagesAndBackToTheView() {
-    startShell
+    useCopyOfProgram
+    startShell 80 25
     startView
     press F1
     waitForText '^  Page 0$' || fail "F1 did not show page 0"
@@ -109,7 +61,8 @@ helpPagesAndBackToTheView() {
 # Alt-F10 as xterm sends it; F steps the frame's foreground once; ENTER keeps it and the view
 # writes qvd.ini beside the program.
 colourSetupSavesAndTheNextStartUsesIt() {
-    startShell
+    useCopyOfProgram
+    startShell 80 25
     startView
     type $'\e[21;3~'
     waitForText 'COLOUR   Frame and menu' || fail "Alt-F10 did not open the colour setup"
@@ -133,8 +86,9 @@ colourSetupSavesAndTheNextStartUsesIt() {
 # foreground on every background uses more colour pairs than that over the run; the colours shown
 # afterwards must still be the ones asked for.
 colourSetupColoursStayRightWhenPairsRunOut() {
+    useCopyOfProgram
     terminalType=linux
-    startShell
+    startShell 80 25
     startView
     type $'\e[21;3~'
     waitForText 'COLOUR   Frame and menu' || fail "Alt-F10 did not open the colour setup"
@@ -155,4 +109,4 @@ colourSetupColoursStayRightWhenPairsRunOut() {
     quitView
 }
 
-"$testCase"
+source "$(dirname "$0")/../terminal/tmuxTests.sh" "$@"

@@ -92,4 +92,498 @@ viewerCtrlZSuspendsAndRedraws() {
     waitForText 'marker-before-run' || fail "the shell's screen did not come back"
 }
 
+# --- every key of the view, at 80x25 and at 200x60 -----------------------------------------------
+#
+# The cases below build one pair of files row by row and so know the aligned list the view must
+# show: for every row, the text each side shows and its line number (0: that side has no line).
+# The expected screen rows are computed from the layout rules rather than written out, so that the
+# same case runs at both sizes.
+
+# Strings are measured in characters, not bytes: the frame and Σ take several bytes each.
+export LC_ALL=C.UTF-8
+
+# The built-in colour scheme (no qvd.ini lies beside the built programs) as the terminal shows
+# it, foreground;background.
+identicalColour='93;44'
+differingColour='93;41'
+matchingColour='97;41'
+
+leftShown=() leftNumber=() rightShown=() rightNumber=()
+leftLines=0
+rightLines=0
+
+# A line both files have, and how it shows when that is not its bytes.
+same() {
+    changed "$1" "$1" "${2-$1}" "${2-$1}"
+}
+
+changed() { # left bytes, right bytes [, left shown, right shown]
+    printf '%s\n' "$1" >>"$work/old.txt"
+    printf '%s\n' "$2" >>"$work/new.txt"
+    leftLines=$((leftLines + 1))
+    rightLines=$((rightLines + 1))
+    leftShown+=("${3-$1}")
+    leftNumber+=("$leftLines")
+    rightShown+=("${4-$2}")
+    rightNumber+=("$rightLines")
+}
+
+leftOnly() {
+    printf '%s\n' "$1" >>"$work/old.txt"
+    leftLines=$((leftLines + 1))
+    leftShown+=("$1")
+    leftNumber+=("$leftLines")
+    rightShown+=("")
+    rightNumber+=(0)
+}
+
+# Equal lines, each one different from every other, until the list has n rows.
+sameUpTo() {
+    while [ ${#leftShown[@]} -lt "$1" ]; do same "row ${#leftShown[@]}"; done
+}
+
+# Blocks of differences at rows 10, 20, 30, 40, 50 to 52 and 100 of 120 rows: a changed digit, a
+# change of case only, a change of white space only, an empty line only the first file has, three
+# changed lines, one more changed line. Before them a line with a tab, one with the byte 0xE4 and
+# one of 260 characters, all equal.
+makeKeyFiles() {
+    : >"$work/old.txt"
+    : >"$work/new.txt"
+    same title
+    same $'tab\there' 'tab here'
+    same $'umlaut \xe4 here' 'umlaut Σ here'
+    sameUpTo 6
+    longLine=$(printf 'w%03d' $(seq 0 64))
+    same "$longLine"
+    sameUpTo 10
+    changed 'value 1234' 'value 1294'
+    sameUpTo 20
+    changed 'Case Only Here' 'case only here'
+    sameUpTo 30
+    changed $'white  space\there' 'white space here' 'white  space    here'
+    sameUpTo 40
+    leftOnly ''
+    sameUpTo 50
+    changed 'alpha 1' 'beta 1'
+    changed 'alpha 2' 'beta 2'
+    changed 'alpha 3' 'beta 3'
+    sameUpTo 100
+    changed 'last change old' 'last change new'
+    sameUpTo 120
+    rowCount=${#leftShown[@]}
+    maxTopRow=$((rowCount - 5))
+}
+
+# The layout with the panes one above the other: the screen rows (1-based) of the first text row
+# of each pane and of the bottom border, the text rows and text width of a pane.
+stackedLayout() { # width height [menu shown: 1]
+    local rows=$2
+    [ "${3:-1}" = 1 ] && rows=$(($2 - 3))
+    width=$1
+    height=$2
+    paneHeight=$(((rows + 1) / 2))
+    textRows=$((paneHeight - 2))
+    leftRow=2
+    rightRow=$((rows / 2 + 2))
+    bottomRow=$rows
+    textWidth=$((width - 7))
+}
+
+# One pane row as the screen shows it: frame, number field, text cut to the width, frame.
+paneCells() { # number field, text, text width
+    local text=${2:0:$3}
+    printf '│%s%s%*s│' "$1" "$text" $(($3 - ${#text})) ''
+}
+
+numberField() {
+    if [ "$1" = 0 ]; then printf '  -  '; else printf '%4d ' "$1"; fi
+}
+
+# Row r of the list in the left or right pane of the stacked layout; past the end a blank row.
+paneLine() { # left|right, row [, hScroll [, line numbers hidden: 1 [, text width]]]
+    local field='     ' text='' width=${5:-$textWidth}
+    if [ "$2" -lt "$rowCount" ]; then
+        if [ "$1" = left ]; then
+            field=$(numberField "${leftNumber[$2]}")
+            text=${leftShown[$2]}
+        else
+            field=$(numberField "${rightNumber[$2]}")
+            text=${rightShown[$2]}
+        fi
+    fi
+    if [ "${4:-0}" = 1 ]; then
+        field=''
+        width=$((width + 5))
+    fi
+    paneCells "$field" "${text:${3:-0}}" "$width"
+}
+
+# Row r of the list with the panes side by side on a screen w columns wide: the left pane leaves
+# a blank column before the divider, which is the right pane's left frame.
+sideBySideLine() { # r, w
+    local half=$(($2 / 2)) left
+    left=$(paneLine left "$1" 0 0 $((half - 7)))
+    printf '%s %s' "${left%│}" "$(paneLine right "$1" 0 0 $(($2 - half - 7)))"
+}
+
+# Waits up to 10 s for a test that reads the screen on its standard input to pass.
+waitForScreen() {
+    for _ in $(seq 100); do
+        screen | eval "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to 10 s for screen row n (1-based) to be exactly the given text, or to begin with it.
+waitForLine() {
+    local seen
+    for _ in $(seq 100); do
+        seen=$(screen | sed -n "$1p")
+        [ "$seen" = "$2" ] && return 0
+        sleep 0.1
+    done
+    printf 'row %s expected: [%s]\n       seen:     [%s]\n' "$1" "$2" "$seen"
+    return 1
+}
+
+waitForLineStart() {
+    local seen
+    for _ in $(seq 100); do
+        seen=$(screen | sed -n "$1p")
+        [[ $seen == "$2"* ]] && return 0
+        sleep 0.1
+    done
+    printf 'row %s expected to begin: [%s]\n       seen:              [%s]\n' "$1" "$2" "$seen"
+    return 1
+}
+
+# The view starts at list row t (scrolled right by h): the first and last text rows of the upper
+# pane and the first of the lower one show the rows they must.
+expectTop() { # t [, h [, line numbers hidden]]
+    waitForLine "$leftRow" "$(paneLine left "$1" "${2:-0}" "${3:-0}")" &&
+        waitForLine $((leftRow + textRows - 1)) \
+            "$(paneLine left $(($1 + textRows - 1)) "${2:-0}" "${3:-0}")" &&
+        waitForLine "$rightRow" "$(paneLine right "$1" "${2:-0}" "${3:-0}")"
+}
+
+# The colour of every cell of screen row n (1-based), as foreground;background, into the array
+# cellColours. capture-pane -e writes only the changes, carried on from one row to the next.
+readCellColours() {
+    local n=0 line text codes code fg=39 bg=49 i
+    cellColours=()
+    while IFS= read -r line; do
+        n=$((n + 1))
+        while [ -n "$line" ]; do
+            if [[ $line == $'\e['* ]]; then
+                codes=${line%%m*}
+                codes=${codes:2}
+                line=${line#*m}
+                for code in ${codes//;/ }; do
+                    case $code in
+                    0) fg=39 bg=49 ;;
+                    3[0-7] | 39 | 9[0-7]) fg=$code ;;
+                    4[0-7] | 49 | 10[0-7]) bg=$code ;;
+                    esac
+                done
+                [ -z "$codes" ] && fg=39 bg=49
+            else
+                text=${line%%$'\e'*}
+                line=${line:${#text}}
+                if [ "$n" = "$1" ]; then
+                    for ((i = 0; i < ${#text}; i++)); do cellColours+=("$fg;$bg"); done
+                fi
+            fi
+        done
+        [ "$n" = "$1" ] && return 0
+    done < <(tm capture-pane -e -p -t "$pane")
+}
+
+# Waits up to 10 s for the cell at screen row n (1-based), column c (0-based) to take a colour.
+waitForColour() {
+    for _ in $(seq 100); do
+        readCellColours "$1"
+        [ "${cellColours[$2]-}" = "$3" ] && return 0
+        sleep 0.1
+    done
+    echo "row $1, column $2: colour ${cellColours[$2]-none}, expected $3"
+    return 1
+}
+
+# The key letter of a toggle word in the middle menu line: its colour shows the toggle's state.
+waitForToggle() { # word, colour
+    local line prefix
+    waitForRow $((height - 1)) "$1" || {
+        echo "no $1 in the menu line"
+        return 1
+    }
+    line=$(screen | sed -n "$((height - 1))p")
+    prefix=${line%%"$1"*}
+    waitForColour $((height - 1)) ${#prefix} "$2"
+}
+
+startKeyView() { # width height
+    makeKeyFiles
+    stackedLayout "$1" "$2"
+    startShell "$1" "$2"
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    expectTop 0 || fail "the first screen does not show the first rows"
+}
+
+# Every quit key ends the view with 1, the files differ.
+quitKeyView() { # key
+    press "$1"
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
+}
+
+viewerMovesThroughTheRows() { # width height
+    startKeyView "$1" "$2"
+    # Shift, Ctrl or Alt with a moving key, the digit 0 and a letter without a command do nothing.
+    press S-Down C-Down M-Down S-PageDown C-End M-Home S-Right
+    type 0x
+    press Down
+    expectTop 1 || fail "a modified moving key, 0 or x moved the view, or Down did not go one row down"
+    press Up
+    expectTop 0 || fail "Up did not go one row up"
+    local page=$((paneHeight - 3)) step key top column
+    press PageDown
+    expectTop $page || fail "Page Down did not go $page rows down"
+    press PageDown
+    expectTop $((2 * page)) || fail "a second Page Down did not go $page rows further"
+    press PageUp
+    expectTop $page || fail "Page Up did not go $page rows up"
+    press PageUp
+    expectTop 0 || fail "Page Up did not go back to the first row"
+    # Space and + go to the first row of the next block of differences, and to the last top row
+    # after the last block; - goes to the last row of the previous block, and to row 0.
+    for step in Space:10 +:20 Space:30 +:40 Space:50 +:100 Space:$maxTopRow \
+        -:100 -:52 -:40 -:30 -:20 -:10 -:0; do
+        key=${step%:*}
+        top=${step#*:}
+        if [ "$key" = Space ]; then press Space; else type "$key"; fi
+        expectTop "$top" || fail "$key did not go to row $top"
+    done
+    # At the first row - does nothing, at the last top row neither Space nor Down does.
+    type -
+    press Down
+    expectTop 1 || fail "- went on from row 0"
+    press End
+    expectTop $maxTopRow || fail "End did not go to row $maxTopRow"
+    press Space
+    press Down
+    press Up
+    expectTop $((maxTopRow - 1)) || fail "Space or Down went past row $maxTopRow"
+    press Home
+    expectTop 0 || fail "Home did not go to the first row"
+    # Right and Left move the text two columns a press, never left of its start; the numbers stay.
+    press Down Down Down
+    expectTop 3 || fail "Down did not go three rows down"
+    local long=$((leftRow + 3))
+    for step in Right:2 Right:4 Left:2 Left:0 Left:0 Right:2 Right:4; do
+        key=${step%:*}
+        column=${step#*:}
+        press "$key"
+        expectTop 3 "$column" && waitForLine $long "$(paneLine left 6 "$column")" ||
+            fail "$key did not show the text from column $column"
+    done
+    # Home first goes back to column 0 on the same rows, then to the first row.
+    press Home
+    expectTop 3 0 || fail "Home did not go back to column 0 on the same rows"
+    press Home
+    expectTop 0 || fail "a second Home did not go to the first row"
+    quitKeyView q
+}
+
+viewerTogglesTheComparison() { # width height
+    startKeyView "$1" "$2"
+    local text=6 column
+    press Space
+    expectTop 10 || fail "Space did not go to the first difference"
+    waitForColour $leftRow $text "$differingColour" || fail "a changed line is not in differing"
+    waitForToggle Diff "$identicalColour" || fail "D lit up before d"
+    # "value 1234" against "value 1294": with d only the third-last character differs, the
+    # rest of the row (blanks against blanks too) agrees, and both panes are coloured alike.
+    press d
+    waitForToggle Diff "$differingColour" || fail "d did not light up the D in the menu"
+    for column in 6 7 12 13 15 16 40 $((width - 2)); do
+        waitForColour $leftRow $column "$matchingColour" &&
+            waitForColour $rightRow $column "$matchingColour" ||
+            fail "d: column $column of the changed line is not in matching"
+    done
+    waitForColour $leftRow 14 "$differingColour" && waitForColour $rightRow 14 "$differingColour" ||
+        fail "d: the differing character is not in differing"
+    waitForColour $((leftRow + 1)) $text "$identicalColour" || fail "d coloured an equal line"
+    type D
+    waitForToggle Diff "$identicalColour" || fail "D did not put out the D in the menu"
+    waitForColour $leftRow 7 "$differingColour" || fail "D did not end the highlighting"
+    # c: the line that differs only in case becomes equal; the view stays on it.
+    press Space
+    expectTop 20 || fail "Space did not go to the change of case"
+    waitForColour $leftRow $text "$differingColour" || fail "a change of case is not a difference"
+    waitForToggle Case "$identicalColour" || fail "C lit up before c"
+    press c
+    waitForColour $leftRow $text "$identicalColour" &&
+        waitForColour $rightRow $text "$identicalColour" || fail "c: the case still makes a difference"
+    waitForToggle Case "$differingColour" || fail "c did not light up the C in the menu"
+    expectTop 20 || fail "c moved the view"
+    # w: the line that differs only in blanks and a tab becomes equal, and shows compressed.
+    press Space
+    expectTop 30 || fail "Space did not go to the change of white space"
+    waitForColour $leftRow $text "$differingColour" || fail "a change of white space is not a difference"
+    waitForToggle White "$identicalColour" || fail "W lit up before w"
+    press w
+    waitForColour $leftRow $text "$identicalColour" &&
+        waitForColour $rightRow $text "$identicalColour" || fail "w: white space still makes a difference"
+    waitForToggle White "$differingColour" || fail "w did not light up the W in the menu"
+    waitForLine $leftRow "$(paneCells '  31 ' 'white space here' $textWidth)" ||
+        fail "w: the run of white space is not shown as one blank"
+    # e: the empty line that only the first file has disappears, the rows behind it move up and
+    # the first file's lines are numbered without it.
+    press Space
+    expectTop 40 || fail "Space did not go to the empty line"
+    waitForToggle Empty "$identicalColour" || fail "E lit up before e"
+    press e
+    waitForLine $leftRow "$(paneCells '  41 ' 'row 41' $textWidth)" &&
+        waitForLine $rightRow "$(paneCells '  41 ' 'row 41' $textWidth)" &&
+        waitForLine $((leftRow + 1)) "$(paneCells '  42 ' 'row 42' $textWidth)" ||
+        fail "e: the empty line is still there, or the numbers do not follow"
+    waitForColour $leftRow $text "$identicalColour" || fail "e: the rows behind the empty line differ"
+    waitForToggle Empty "$differingColour" || fail "e did not light up the E in the menu"
+    quitKeyView Q
+}
+
+# The hex row of list row r in the pane of one file: offset and hex pairs (the character column
+# behind them is left out).
+hexRowStart() { # file, row, bytes per row, offset digits
+    local offset=$(($2 * $3)) bytes
+    bytes=$(od -An -v -tx1 -j "$offset" -N "$3" "$1" | tr -d '\n' | tr a-f A-F)
+    printf '│%0*X %s ' "$4" "$offset" "${bytes# }"
+}
+
+viewerTogglesTheDisplay() { # width height
+    startKeyView "$1" "$2"
+    # s: side by side, each pane half the width and the full height; S: stacked again. The upper-case
+    # letters toggle as the lower-case ones do.
+    local half=$(($1 / 2)) rows=$(($2 - 3))
+    press s
+    waitForRow 1 "^┌.*old\.txt─*┬.*new\.txt─*┐$" || fail "s did not put the panes side by side"
+    waitForRow 1 "^.{$half}┬" || fail "s: the divider is not at column $half"
+    waitForLine 2 "$(sideBySideLine 0 "$1")" && waitForLine $((rows - 1)) "$(sideBySideLine $((rows - 3)) "$1")" ||
+        fail "s: the panes do not stand side by side over $((rows - 2)) rows"
+    waitForRow "$rows" '^└═+─*┴═+─*┘$' || fail "s: no bottom border with two scroll bars"
+    type S
+    expectTop 0 || fail "S did not stack the panes"
+    waitForRow $((rightRow - 1)) '^├.*new\.txt─*┤$' || fail "S did not bring the middle border"
+    # l: the text starts right after the frame; N (as L and n): the numbers are back.
+    press l
+    expectTop 0 0 1 || fail "l did not hide the line numbers"
+    type N
+    expectTop 0 || fail "N did not show the line numbers"
+    # o: the byte 0xE4 is Σ in the OEM code page and ä in the ANSI one; the O of the menu is lit
+    # while the OEM code page is in use.
+    waitForToggle OEM "$differingColour" || fail "O not lit at the start"
+    press o
+    waitForLine $((leftRow + 2)) "$(paneCells '   3 ' 'umlaut ä here' $textWidth)" ||
+        fail "o: the byte 0xE4 is not shown as ä"
+    waitForToggle OEM "$identicalColour" || fail "o did not put out the O in the menu"
+    # m: the menu goes, the panes take its three rows; M brings it back as it was.
+    press m
+    stackedLayout "$1" "$2" 0
+    waitForRow "$2" '^└═+─*┘$' || fail "m: the bottom border did not move to the last row"
+    expectTop 0 || fail "m: the panes did not grow by the menu's rows"
+    waitForScreen "! grep -q TOGGLES" || fail "m: the menu is still shown"
+    type M
+    stackedLayout "$1" "$2"
+    waitForRow "$bottomRow" '^└═+─*┘$' || fail "M did not put the bottom border back"
+    expectTop 0 || fail "M did not give the menu its rows back"
+    waitForRow $(($2 - 2)) 'TOGGLES' || fail "M did not bring back the menu"
+    waitForToggle OEM "$identicalColour" || fail "the menu came back without the state of O"
+    type O
+    waitForLine $((leftRow + 2)) "$(paneCells '   3 ' 'umlaut Σ here' $textWidth)" ||
+        fail "O did not show the byte 0xE4 as Σ again"
+    waitForToggle OEM "$differingColour" || fail "O did not light up the O in the menu"
+    # 1 to 9: the tab after "tab" reaches the next multiple of the tab width.
+    local n stop
+    for n in 1 2 3 4 5 6 7 8 9; do
+        type $n
+        stop=$(((3 / n + 1) * n))
+        waitForLine $((leftRow + 1)) "$(paneCells '   2 ' "tab$(printf '%*s' $((stop - 3)) '')here" $textWidth)" ||
+            fail "tab width $n does not put the text after the tab at column $stop"
+    done
+    type 4
+    # h: hex rows of the raw bytes, the view starting at the row that holds the top line; H: back
+    # to the text, on the same line.
+    local size digits bytes top
+    press Space
+    expectTop 10 || fail "Space did not go to the first difference"
+    size=$(stat -c %s "$work/old.txt")
+    [ "$(stat -c %s "$work/new.txt")" -gt "$size" ] && size=$(stat -c %s "$work/new.txt")
+    digits=$(printf %X "$size")
+    digits=${#digits}
+    bytes=$((($1 - digits - 3) / 4))
+    bytes=$((bytes - bytes % ($1 < 80 ? 4 : 8)))
+    top=$(($(head -n 10 "$work/old.txt" | wc -c) / bytes))
+    press h
+    waitForLineStart $leftRow "$(hexRowStart "$work/old.txt" $top $bytes $digits)" &&
+        waitForLineStart $rightRow "$(hexRowStart "$work/new.txt" $top $bytes $digits)" ||
+        fail "h: no hex rows of $bytes bytes from the row of the top line"
+    type H
+    expectTop 10 || fail "H did not go back to the text on the same line"
+    quitKeyView Enter
+}
+
+viewerStepsTheScreenSize() { # width height
+    startKeyView "$1" "$2"
+    if [ "$1" = 80 ]; then
+        # The terminal is the largest screen: t, Alt-F9 and Alt-F8 step to sizes it cannot show
+        # or to the size it has, so the view keeps 80 x 25.
+        for key in t M-F9 M-F8; do
+            press "$key"
+            press Down
+            expectTop 1 && waitForRow 25 'ESC/ENTER quit' && waitForRow 1 '^┌.{78}┐$' ||
+                fail "$key changed the size of the view"
+            press Up
+            expectTop 0 || fail "the view did not go on after $key"
+        done
+        quitKeyView Escape
+        return
+    fi
+    # From the start height of 60, t gives 25 rows, and t again the start height.
+    press t
+    waitForRow 25 'ESC/ENTER quit' && waitForRow 22 '^└═+─*┘$' || fail "t did not make the view 25 rows"
+    waitForScreen "! sed -n 26,60p | grep -q '[^ ]'" || fail "t left rows below the view"
+    press t
+    waitForRow 60 'ESC/ENTER quit' && waitForRow 57 '^└═+─*┘$' ||
+        fail "a second t did not give back the start height"
+    # Alt-F9 from the largest height goes to 25, from 25 to 50, and from 50 on by 10.
+    press M-F9
+    waitForRow 25 'ESC/ENTER quit' || fail "Alt-F9 from 60 rows did not go to 25"
+    press M-F9
+    waitForRow 50 'ESC/ENTER quit' && waitForRow 47 '^└═+─*┘$' ||
+        fail "Alt-F9 from 25 rows did not go to 50"
+    press M-F9
+    waitForRow 60 'ESC/ENTER quit' || fail "Alt-F9 from 50 rows did not go to 60"
+    # Alt-F8 from the largest width goes to 80, and from there on by 20.
+    press M-F8
+    stackedLayout 80 60
+    expectTop 0 || fail "Alt-F8 from the largest width did not lay out 80 columns"
+    waitForRow 1 '^┌.{78}┐$' || fail "Alt-F8: the top border is not 80 columns"
+    press M-F8
+    stackedLayout 100 60
+    expectTop 0 || fail "a second Alt-F8 did not lay out 100 columns"
+    quitKeyView Escape
+}
+
+viewerMovesThroughTheRowsAt80x25() { viewerMovesThroughTheRows 80 25; }
+viewerMovesThroughTheRowsAt200x60() { viewerMovesThroughTheRows 200 60; }
+viewerTogglesTheComparisonAt80x25() { viewerTogglesTheComparison 80 25; }
+viewerTogglesTheComparisonAt200x60() { viewerTogglesTheComparison 200 60; }
+viewerTogglesTheDisplayAt80x25() { viewerTogglesTheDisplay 80 25; }
+viewerTogglesTheDisplayAt200x60() { viewerTogglesTheDisplay 200 60; }
+viewerStepsTheScreenSizeAt80x25() { viewerStepsTheScreenSize 80 25; }
+viewerStepsTheScreenSizeAt200x60() { viewerStepsTheScreenSize 200 60; }
+
 source "$(dirname "$0")/../terminal/tmuxTests.sh" "$@"
