@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 ColourScheme colourScheme{};
@@ -115,20 +117,30 @@ bool saveColourScheme(int request) {
         bytes[2 * index] = static_cast<unsigned char>(entry(index) & 0xFF);
         bytes[2 * index + 1] = static_cast<unsigned char>(entry(index) >> 8);
     }
+    // A qvd.ini that is a link to a file kept elsewhere stays a link: the file it leads to is the
+    // one replaced.
+    std::string target = path;
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        free(resolved);
+    }
+    std::string folder = target.substr(0, target.rfind('/') + 1);
     // The new file is written beside the old one and renamed over it, so a failure at any point
-    // leaves the old qvd.ini as it was.
+    // leaves the old qvd.ini as it was. It gets the old one's permissions.
+    struct stat old {};
+    bool replacing = stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary =
-            exeDirectory + ".qvd.ini." + std::to_string(getpid()) + "." + std::to_string(attempt);
+        temporary = folder + ".qvd.ini." + std::to_string(getpid()) + "." + std::to_string(attempt);
         fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) return false;
     }
     if (fd < 0) return false;
-    bool written = writeAll(fd, bytes, sizeof bytes) && fsync(fd) == 0;
+    bool written = (!replacing || fchmod(fd, old.st_mode & 07777) == 0) &&
+                   writeAll(fd, bytes, sizeof bytes) && fsync(fd) == 0;
     written = close(fd) == 0 && written;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
     }

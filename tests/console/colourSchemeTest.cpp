@@ -202,6 +202,33 @@ TEST_F(ColourFiles, FailedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(files().size(), 1u);
 }
 
+// A qvd.ini kept elsewhere through a link stays a link, and a saved file keeps the permissions
+// its owner gave it.
+TEST_F(ColourFiles, SaveWritesThroughALinkAndKeepsPermissions) {
+    mkdir((directory + "kept").c_str(), 0777);
+    write("kept/colours", Bytes(14, 0x11));
+    ASSERT_EQ(chmod((directory + "kept/colours").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("kept/colours", (directory + "qvd.ini").c_str()), 0);
+    colourScheme = {0x1B, 0x1C, 0x1D, 0x00, 0x4E, 0x4F, 0x30};
+    ASSERT_TRUE(saveColourScheme(2));
+
+    struct stat link {};
+    ASSERT_EQ(lstat((directory + "qvd.ini").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    Bytes saved = read("kept/colours");
+    EXPECT_EQ(saved, (Bytes{0x1B, 0, 0x1C, 0, 0x1D, 0, 0, 0, 0x4E, 0, 0x4F, 0, 0x30, 0}));
+    struct stat file {};
+    ASSERT_EQ(stat((directory + "kept/colours").c_str(), &file), 0);
+    EXPECT_EQ(file.st_mode & 07777, 0640u);
+    EXPECT_EQ(files().size(), 2u) << "a temporary file was left behind";
+
+    colourScheme = {};
+    EXPECT_EQ(loadColourScheme(false), 1);
+    EXPECT_EQ(colourScheme.frame, 0x1C);
+    unlink((directory + "kept/colours").c_str());
+    rmdir((directory + "kept").c_str());
+}
+
 TEST_F(ColourFiles, SaveIntoAMissingDirectoryFails) {
     exeDirectory = directory + "missing/";
     EXPECT_FALSE(saveColourScheme(2));
