@@ -2,13 +2,12 @@
 // and checks what a script sees: standard output, the exit code, and that nothing on disk moved.
 
 #include "platform/build.h"
+#include "support/programRunner.h"
 #include "support/tempDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -18,55 +17,17 @@
 
 namespace {
 
-struct Outcome {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
+using Outcome = ProgramOutcome;
 
-std::string readAll(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, got);
-    close(fd);
-    return text;
-}
-
-// Runs the program in directory with the arguments; keepOpen is a descriptor the child inherits
-// (for /dev/fd/N), or -1. The child has no terminal: standard input is /dev/null and it runs in a
-// session of its own, so nothing can wait for a key.
-// asNobody drops root's rights in the child, so that permission bits count.
+// Runs the program in directory with the arguments, without a terminal (nothing can wait for a
+// key); keepOpen is a descriptor the child inherits (for /dev/fd/N), or -1; asNobody drops root's
+// rights in the child, so that permission bits count.
 Outcome run(const std::string& directory, const std::vector<std::string>& arguments,
             int keepOpen = -1, bool asNobody = false) {
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return {-1, "", "pipe"};
-    pid_t child = fork();
-    if (child == 0) {
-        setsid();
-        int null = open("/dev/null", O_RDONLY);
-        dup2(null, 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        close(out[0]);
-        close(err[0]);
-        if (keepOpen >= 0) fcntl(keepOpen, F_SETFD, 0);
-        if (asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
-            _exit(125);
-        }
-        if (chdir(directory.c_str()) != 0) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(QVD_PROGRAM_PATH)};
-        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execv(QVD_PROGRAM_PATH, argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    Outcome outcome{-1, readAll(out[0]), readAll(err[0])};
-    int status = 0;
-    waitpid(child, &status, 0);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return outcome;
+    ProgramRun program(QVD_PROGRAM_PATH, directory, arguments);
+    program.keepOpen = keepOpen;
+    program.asNobody = asNobody;
+    return runProgram(program);
 }
 
 std::string verdict(const std::string& path1, const std::string& path2, bool identical) {
