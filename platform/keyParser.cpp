@@ -46,8 +46,8 @@ Result ignored(size_t length) {
 }
 // A sequence longer than any key's: dropped, however much of it has arrived, so that the keys
 // never depend on where a read ended.
-Result overlong(size_t length, bool finished) {
-    return {Decoded::ignored, length, {}, !finished};
+Result overlong(size_t length) {
+    return {Decoded::ignored, length, {}, true};
 }
 
 KeyEvent functionKey(uint16_t virtualKey, uint8_t modifiers = 0) {
@@ -237,7 +237,7 @@ Result decodeCsi(std::string_view bytes, size_t pos) {
     while (at < bytes.size() && static_cast<uint8_t>(bytes[at]) >= 0x20 &&
            static_cast<uint8_t>(bytes[at]) <= 0x2F)
         ++at;
-    if (at - pos > kLongestSequence) return overlong(at - pos, false);
+    if (at - pos > kLongestSequence) return overlong(at - pos);
     if (at >= bytes.size()) return incomplete();
     uint8_t final = static_cast<uint8_t>(bytes[at]);
     size_t length = at + 1 - pos;
@@ -267,7 +267,7 @@ Result decodeCsi(std::string_view bytes, size_t pos) {
 Result decodeSs3(std::string_view bytes, size_t pos) {
     size_t at = pos + 2;
     while (at < bytes.size() && ((bytes[at] >= '0' && bytes[at] <= '9') || bytes[at] == ';')) ++at;
-    if (at - pos > kLongestSequence) return overlong(at - pos, false);
+    if (at - pos > kLongestSequence) return overlong(at - pos);
     if (at >= bytes.size()) return incomplete();
     uint8_t final = static_cast<uint8_t>(bytes[at]);
     size_t length = at + 1 - pos;
