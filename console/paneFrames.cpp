@@ -27,12 +27,7 @@ constexpr BoxCharacters kBox = {'\xC4', '\xB3', '\xDA', '\xBF', '\xC0',
 TChar frameRow[kRowCapacity];
 
 void writeFrameText(const TChar* text, int count, int row, int column) {
-    if (count <= 0) return;
-#if QVD_WIDE
-    writeText(text, count, row, column, colourScheme.frame);
-#else
-    writeNarrowText(text, count, row, column, colourScheme.frame);
-#endif
+    if (count > 0) writeBuildText(text, count, row, column, colourScheme.frame);
 }
 
 // Fills frameRow with left, fill..., right over width cells; with a divider at dividerColumn

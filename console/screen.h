@@ -33,6 +33,17 @@ void writeText(const char16_t* characters, int count, int row, int column, uint1
 // count 8-bit characters of the OEM code page from (row, column), all in one attribute.
 void writeNarrowText(const char* characters, int count, int row, int column, uint16_t attribute);
 
+// count characters of the build's own text (UTF-16 in the wide build, the OEM code page in the
+// narrow one) from (row, column), all in one attribute.
+inline void writeBuildText(const TChar* characters, int count, int row, int column,
+                           uint16_t attribute) {
+#if QVD_WIDE
+    writeText(characters, count, row, column, attribute);
+#else
+    writeNarrowText(characters, count, row, column, attribute);
+#endif
+}
+
 // The colour-escape writer. Returns 0 when written, 1 (and writes nothing) when the string holds
 // more than cellBufferCapacity visible characters.
 int writeEscaped(const TChar* text, int row, int column);

@@ -58,14 +58,6 @@ const char* blankCells() {
     return reinterpret_cast<const char*>(blankRow);
 }
 
-void writeOneColour(const TChar* cells, int count, int row, int column, uint16_t attribute) {
-#if QVD_WIDE
-    writeText(cells, count, row, column, attribute);
-#else
-    writeNarrowText(cells, count, row, column, attribute);
-#endif
-}
-
 // Builds one side's displayed text row of width cells and returns it.
 const TChar* buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t hScroll,
                            int width) {
@@ -198,8 +190,8 @@ void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll
         int rightColumn = paneX[1] + numberWidth + 1;
         if (!settings.highlightDiffChars || row.match == 1) {
             uint16_t attribute = row.match == 1 ? colourScheme.identical : colourScheme.differing;
-            writeOneColour(left, textWidth, paneY[0] + 1 + i, leftColumn, attribute);
-            writeOneColour(right, textWidth, paneY[1] + 1 + i, rightColumn, attribute);
+            writeBuildText(left, textWidth, paneY[0] + 1 + i, leftColumn, attribute);
+            writeBuildText(right, textWidth, paneY[1] + 1 + i, rightColumn, attribute);
             continue;
         }
         for (int j = 0; j < textWidth; ++j)
@@ -223,6 +215,6 @@ void drawScrollIndicator(uint32_t x, uint32_t y, uint32_t length, uint32_t colou
     ScrollThumb thumb = scrollThumb(length, total, page, top);
     std::fill(bar, bar + length, kLine);
     std::fill(bar + thumb.start, bar + thumb.start + thumb.length, kThumb);
-    writeOneColour(bar, static_cast<int>(length), static_cast<int>(y), static_cast<int>(x),
+    writeBuildText(bar, static_cast<int>(length), static_cast<int>(y), static_cast<int>(x),
                    colourEntry(static_cast<int>(colourIndex)));
 }

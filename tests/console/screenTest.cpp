@@ -11,15 +11,6 @@ namespace {
 
 using TString = std::basic_string<TChar>;
 
-// Plain text in one attribute, with the writer each build has.
-void put(const TChar* text, int count, int row, int column, uint16_t attribute) {
-#if QVD_WIDE
-    writeText(text, count, row, column, attribute);
-#else
-    writeNarrowText(text, count, row, column, attribute);
-#endif
-}
-
 class Screen : public testing::Test {
   protected:
     void SetUp() override {
@@ -78,10 +69,10 @@ TEST_F(Screen, EscapeLimitIs7998VisibleCellsWhateverTheMarkers) {
 }
 
 TEST_F(Screen, WritesRunOnIntoTheNextRowAndDropWhatFallsOffTheBuffer) {
-    put(QVD_T("abcd"), 4, 0, 78, 0x1E);
-    put(QVD_T("wxyz"), 4, 24, 78, 0x4E); // last row: "yz" has nowhere to go
-    put(QVD_T("gone"), 4, 25, 0, 0x4E);  // below the buffer
-    put(QVD_T("gone"), 4, 3, 80, 0x4E);  // right of it
+    writeBuildText(QVD_T("abcd"), 4, 0, 78, 0x1E);
+    writeBuildText(QVD_T("wxyz"), 4, 24, 78, 0x4E); // last row: "yz" has nowhere to go
+    writeBuildText(QVD_T("gone"), 4, 25, 0, 0x4E);  // below the buffer
+    writeBuildText(QVD_T("gone"), 4, 3, 80, 0x4E);  // right of it
     ScreenDump screen = dumpScreen();
     EXPECT_EQ(screen.text(0, 78, 4), "abcd");
     EXPECT_EQ(screen.attribute(1, 1), 0x1E);
@@ -137,7 +128,7 @@ TEST_F(Screen, NarrowTextLongerThanOneSliceStaysInOrder) {
 TEST_F(Screen, ClearBlanksTheWholeBufferAndShowsTheCursorAtTheTop) {
     resetMemoryTerminal(132, 60);
     ASSERT_EQ(setScreenSize({132, 60}), (ScreenSize{132, 60}));
-    put(QVD_T("x"), 1, 59, 131, 0x4E);
+    writeBuildText(QVD_T("x"), 1, 59, 131, 0x4E);
     setCursorVisible(false);
     clearScreen(7);
     ScreenDump screen = dumpScreen();
@@ -181,8 +172,8 @@ TEST_F(Screen, SetScreenSizeIsCutToTheTerminalAndReportsWhatItGot) {
 }
 
 TEST_F(Screen, ShrinkingKeepsTheCellsThatStay) {
-    put(QVD_T("keep"), 4, 1, 2, 0x1E);
-    put(QVD_T("lost"), 4, 20, 70, 0x1E);
+    writeBuildText(QVD_T("keep"), 4, 1, 2, 0x1E);
+    writeBuildText(QVD_T("lost"), 4, 20, 70, 0x1E);
     EXPECT_EQ(setScreenSize({40, 10}), (ScreenSize{40, 10}));
     EXPECT_EQ(setScreenSize({80, 25}), (ScreenSize{80, 25}));
     ScreenDump screen = dumpScreen();
