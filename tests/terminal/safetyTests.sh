@@ -92,15 +92,8 @@ expectGrid() {
 
 # Starts the program under script(1) with the arguments (in the files directory).
 startCaptured() {
-    rm -f "$work/status" "$work/after" "$work/before" "$work/typescript"
-    local line="cd $(printf '%q' "$work/files") && SHELL=/bin/bash exec script -q -e -c $(printf '%q' "$(printf '%q ' "$program" "$@")") $(printf '%q' "$work/typescript")"
-    printf '%s\n' "$line" >"$work/command.sh"
-    cat >"$work/run.sh" <<SCRIPT
-stty -g > "$work/before"
-bash "$work/command.sh"
-echo \$? > "$work/status"
-stty -g > "$work/after"
-SCRIPT
+    rm -f "$work/typescript"
+    recordCommandLine "cd $(printf '%q' "$work/files") && SHELL=/bin/bash exec script -q -e -c $(printf '%q' "$(printf '%q ' "$program" "$@")") $(printf '%q' "$work/typescript")"
     type "clear; echo marker-before-run; sh $work/run.sh"
     press Enter
     waitForText 'ESC/ENTER quit|Case sensitive|TOGGLES' || fail "the view was not drawn for: $*"

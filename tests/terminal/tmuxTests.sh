@@ -85,6 +85,19 @@ SCRIPT
     press Enter
 }
 
+# Writes run.sh for a bash command line with quoting of its own (runRecorded's sh -c would take it
+# apart): the modes are recorded before and after, and the exit status.
+recordCommandLine() {
+    rm -f "$work/status" "$work/after" "$work/before"
+    printf '%s\n' "$1" >"$work/command.sh"
+    cat >"$work/run.sh" <<SCRIPT
+stty -g > "$work/before"
+bash "$work/command.sh"
+echo \$? > "$work/status"
+stty -g > "$work/after"
+SCRIPT
+}
+
 expectStatus() {
     waitForFile "$work/status" || fail "the program did not end"
     waitForFile "$work/after" || fail "no terminal modes recorded after the run"
