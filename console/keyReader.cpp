@@ -13,11 +13,11 @@ int keyCodeFor(const KeyEvent& event) {
         char16_t unit = event.character > 0xFFFF ? u'?' : static_cast<char16_t>(event.character);
         code = unicodeToOemOrQuestion(unit);
     } else {
-        code = 256 + (event.virtualKey & 0xFF);
-        if (event.modifiers & kModifierShift) code += 512;
+        code = kKeyVirtual + (event.virtualKey & 0xFF);
+        if (event.modifiers & kModifierShift) code += kKeyShift;
     }
-    if (event.modifiers & kModifierCtrl) code += 2048;
-    if (event.modifiers & kModifierAlt) code += 1024;
+    if (event.modifiers & kModifierCtrl) code += kKeyCtrl;
+    if (event.modifiers & kModifierAlt) code += kKeyAlt;
     return code;
 }
 

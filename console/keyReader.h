@@ -3,28 +3,36 @@
 // key 256 + its virtual-key code; 1024 is added while Alt is down, 2048 while Ctrl is down, and
 // 512 while Shift is down for keys without a character.
 
+#include "platform/virtualKeys.h"
+
 #include <cstdint>
+
+inline constexpr int kKeyVirtual = 256; // + the virtual-key code of a key without a character
+inline constexpr int kKeyShift = 512;   // Shift, on keys without a character only
+inline constexpr int kKeyAlt = 1024;
+inline constexpr int kKeyCtrl = 2048;
 
 inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyEscape = 27;
-inline constexpr int kKeyPageUp = 256 + 0x21;
-inline constexpr int kKeyPageDown = 256 + 0x22;
-inline constexpr int kKeyEnd = 256 + 0x23;
-inline constexpr int kKeyHome = 256 + 0x24;
-inline constexpr int kKeyLeft = 256 + 0x25;
-inline constexpr int kKeyUp = 256 + 0x26;
-inline constexpr int kKeyRight = 256 + 0x27;
-inline constexpr int kKeyDown = 256 + 0x28;
-inline constexpr int kKeyF1 = 256 + 0x70;
-inline constexpr int kKeyAltF8 = 1024 + 256 + 0x77;
-inline constexpr int kKeyAltF9 = 1024 + 256 + 0x78;
-inline constexpr int kKeyAltF10 = 1024 + 256 + 0x79;
+inline constexpr int kKeyCtrlC = kKeyCtrl + 3; // Ctrl with a letter: its control character
+inline constexpr int kKeyPageUp = kKeyVirtual + kVkPrior;
+inline constexpr int kKeyPageDown = kKeyVirtual + kVkNext;
+inline constexpr int kKeyEnd = kKeyVirtual + kVkEnd;
+inline constexpr int kKeyHome = kKeyVirtual + kVkHome;
+inline constexpr int kKeyLeft = kKeyVirtual + kVkLeft;
+inline constexpr int kKeyUp = kKeyVirtual + kVkUp;
+inline constexpr int kKeyRight = kKeyVirtual + kVkRight;
+inline constexpr int kKeyDown = kKeyVirtual + kVkDown;
+inline constexpr int kKeyF1 = kKeyVirtual + kVkF1;
+inline constexpr int kKeyAltF8 = kKeyAlt + kKeyVirtual + kVkF8;
+inline constexpr int kKeyAltF9 = kKeyAlt + kKeyVirtual + kVkF9;
+inline constexpr int kKeyAltF10 = kKeyAlt + kKeyVirtual + kVkF10;
 
-// Not a key: the terminal changed its size while the program waited (virtual key 0xFF, which no
-// key has). Returned only while the program shows its full screen; the console buffer already has
+// Not a key: the terminal changed its size while the program waited (kVkResized, which no key
+// has). Returned only while the program shows its full screen; the console buffer already has
 // the terminal's new size (getScreenSize), and the view must be laid out anew for it. Screens that
 // ignore unknown keys need nothing more than a redraw.
-inline constexpr int kKeyScreenResized = 256 + 0xFF;
+inline constexpr int kKeyScreenResized = kKeyVirtual + kVkResized;
 
 // Draws the console on the terminal, then waits for the next key press and returns its code (-1
 // for a dead key, which terminals do not have). Esc when no key can come any more (the terminal

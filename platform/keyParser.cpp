@@ -1,30 +1,13 @@
 #include "platform/keyParser.h"
 
 #include "platform/codePages.h"
+#include "platform/virtualKeys.h"
 
 #include <algorithm>
 
 namespace {
 
 constexpr uint8_t kEsc = 0x1B;
-
-constexpr uint16_t kVkBack = 0x08;
-constexpr uint16_t kVkTab = 0x09;
-constexpr uint16_t kVkClear = 0x0C;
-constexpr uint16_t kVkReturn = 0x0D;
-constexpr uint16_t kVkEscape = 0x1B;
-constexpr uint16_t kVkSpace = 0x20;
-constexpr uint16_t kVkPrior = 0x21;
-constexpr uint16_t kVkNext = 0x22;
-constexpr uint16_t kVkEnd = 0x23;
-constexpr uint16_t kVkHome = 0x24;
-constexpr uint16_t kVkLeft = 0x25;
-constexpr uint16_t kVkUp = 0x26;
-constexpr uint16_t kVkRight = 0x27;
-constexpr uint16_t kVkDown = 0x28;
-constexpr uint16_t kVkInsert = 0x2D;
-constexpr uint16_t kVkDelete = 0x2E;
-constexpr uint16_t kVkF1 = 0x70;
 
 enum class Decoded { complete, incomplete, ignored };
 
@@ -86,13 +69,13 @@ KeyEvent controlKey(uint8_t byte) {
     case 0x1B:
         return {kVkEscape, 0x1B, 0};
     case 0x1C:
-        return {0xDC, 0x1C, kModifierCtrl};
+        return {kVkOemBackslash, 0x1C, kModifierCtrl};
     case 0x1D:
-        return {0xDD, 0x1D, kModifierCtrl};
+        return {kVkOemCloseBracket, 0x1D, kModifierCtrl};
     case 0x1E:
         return {'6', 0x1E, kModifierCtrl | kModifierShift};
     case 0x1F:
-        return {0xBD, 0x1F, kModifierCtrl | kModifierShift};
+        return {kVkOemMinus, 0x1F, kModifierCtrl | kModifierShift};
     default:
         return {static_cast<uint16_t>('@' + byte), byte, kModifierCtrl};
     }
@@ -392,9 +375,10 @@ KeyEvent keyEventForCharacter(char32_t character) {
         char shifted;
         uint16_t virtualKey;
     } kKeys[] = {
-        {'`', '~', 0xC0}, {'-', '_', 0xBD},  {'=', '+', 0xBB}, {'[', '{', 0xDB},
-        {']', '}', 0xDD}, {'\\', '|', 0xDC}, {';', ':', 0xBA}, {'\'', '"', 0xDE},
-        {',', '<', 0xBC}, {'.', '>', 0xBE},  {'/', '?', 0xBF},
+        {'`', '~', kVkOemGrave},       {'-', '_', kVkOemMinus},        {'=', '+', kVkOemEquals},
+        {'[', '{', kVkOemOpenBracket}, {']', '}', kVkOemCloseBracket}, {'\\', '|', kVkOemBackslash},
+        {';', ':', kVkOemSemicolon},   {'\'', '"', kVkOemQuote},       {',', '<', kVkOemComma},
+        {'.', '>', kVkOemPeriod},      {'/', '?', kVkOemSlash},
     };
     for (const auto& key : kKeys) {
         if (character == static_cast<char32_t>(key.plain)) return {key.virtualKey, character, 0};

@@ -5,6 +5,7 @@
 #include "platform/cellStyle.h"
 #include "platform/codePages.h"
 #include "platform/consoleBuffer.h"
+#include "platform/virtualKeys.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -188,18 +189,25 @@ void seedKeyStrings() {
         uint16_t virtualKey;
         uint8_t modifiers;
     } kKeys[] = {
-        {"kcuu1", 0x26, 0}, {"kcud1", 0x28, 0}, {"kcub1", 0x25, 0}, {"kcuf1", 0x27, 0},
-        {"khome", 0x24, 0}, {"kend", 0x23, 0},  {"kpp", 0x21, 0},   {"knp", 0x22, 0},
-        {"kich1", 0x2D, 0}, {"kdch1", 0x2E, 0}, {"ka1", 0x24, 0},   {"kc1", 0x23, 0},
-        {"ka3", 0x21, 0},   {"kc3", 0x22, 0},   {"kb2", 0x0C, 0},   {"kf1", 0x70, 0},
-        {"kf2", 0x71, 0},   {"kf3", 0x72, 0},   {"kf4", 0x73, 0},   {"kf5", 0x74, 0},
-        {"kf6", 0x75, 0},   {"kf7", 0x76, 0},   {"kf8", 0x77, 0},   {"kf9", 0x78, 0},
-        {"kf10", 0x79, 0},  {"kf11", 0x7A, 0},  {"kf12", 0x7B, 0},  {"kcbt", 0x09, kModifierShift},
+        {"kcuu1", kVkUp, 0},     {"kcud1", kVkDown, 0},
+        {"kcub1", kVkLeft, 0},   {"kcuf1", kVkRight, 0},
+        {"khome", kVkHome, 0},   {"kend", kVkEnd, 0},
+        {"kpp", kVkPrior, 0},    {"knp", kVkNext, 0},
+        {"kich1", kVkInsert, 0}, {"kdch1", kVkDelete, 0},
+        {"ka1", kVkHome, 0},     {"kc1", kVkEnd, 0},
+        {"ka3", kVkPrior, 0},    {"kc3", kVkNext, 0},
+        {"kb2", kVkClear, 0},    {"kf1", kVkF1, 0},
+        {"kf2", kVkF2, 0},       {"kf3", kVkF3, 0},
+        {"kf4", kVkF4, 0},       {"kf5", kVkF5, 0},
+        {"kf6", kVkF6, 0},       {"kf7", kVkF7, 0},
+        {"kf8", kVkF8, 0},       {"kf9", kVkF9, 0},
+        {"kf10", kVkF10, 0},     {"kf11", kVkF11, 0},
+        {"kf12", kVkF12, 0},     {"kcbt", kVkTab, kModifierShift},
     };
     for (const auto& key : kKeys) {
         char* value = tigetstr(key.name);
         if (value == nullptr || value == reinterpret_cast<char*>(-1)) continue;
-        char32_t character = key.virtualKey == 0x09 ? U'\t' : 0;
+        char32_t character = key.virtualKey == kVkTab ? U'\t' : 0;
         addKeyString(terminal.parser, value, {key.virtualKey, character, key.modifiers});
     }
 }
