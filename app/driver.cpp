@@ -4,10 +4,10 @@
 #include "app/loading.h"
 #include "app/messages.h"
 #include "app/options.h"
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
 #include "console/screen.h"
+#include "console/settings.h"
 #include "platform/files.h"
 #include "platform/pathText.h"
 #include "platform/terminal.h"
@@ -33,8 +33,8 @@ struct DriverState {
     // How the paths are shown in messages, the title and the frames: in moxaw the OEM forms.
     TString shownPath1;
     TString shownPath2;
-    FileImage image1{};
-    FileImage image2{};
+    FileImage image1;
+    FileImage image2;
     bool viewerShown = false;   // set once the view has been entered
     bool terminalThere = false; // a terminal to show the view on and to read keys from
     ScreenSize startupSize{};   // the console size at start, -a sizes in place; set again at exit
@@ -44,13 +44,7 @@ struct DriverState {
         path1.text[0] = 0;
         path2.text[0] = 0;
     }
-    ViewerTables tables; // what the view built last; freed with the images
-
-    ~DriverState() {
-        freeViewerTables(tables);
-        releaseFileImage(image1);
-        releaseFileImage(image2);
-    }
+    ViewerTables tables; // what the view built last, on the images above
 };
 
 void printResult(const DriverState& state, bool identical) {
@@ -110,9 +104,9 @@ int loadAndCompare(DriverState& state) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
     }
-    const ViewerFile left{state.shownPath1.c_str(), state.image1.raw, state.image1.rawSize,
+    const ViewerFile left{state.shownPath1.c_str(), state.image1.raw.get(), state.image1.rawSize,
                           state.image1.text, state.image1.textSize};
-    const ViewerFile right{state.shownPath2.c_str(), state.image2.raw, state.image2.rawSize,
+    const ViewerFile right{state.shownPath2.c_str(), state.image2.raw.get(), state.image2.rawSize,
                            state.image2.text, state.image2.textSize};
     int exitCode = runViewer(left, right, state.startupSize, state.resizePending, state.tables);
     state.viewerShown = state.tables.viewerShown;

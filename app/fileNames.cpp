@@ -2,7 +2,7 @@
 
 #include "app/messages.h"
 #include "app/options.h"
-#include "app/settings.h"
+#include "console/settings.h"
 #include "platform/codePages.h"
 #include "platform/directorySearch.h"
 #include "platform/files.h"

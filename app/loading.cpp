@@ -1,6 +1,6 @@
 #include "app/loading.h"
 
-#include "app/settings.h"
+#include "console/settings.h"
 #include "platform/codePages.h"
 #include "platform/files.h"
 #include "platform/pathText.h"
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-uint8_t* loadFile(const TChar* path, uint32_t& rawSize) {
-    return readWholeFile(pathToBytes(path).c_str(), rawSize);
+HeapBlock<uint8_t> loadFile(const TChar* path, uint32_t& rawSize) {
+    return HeapBlock<uint8_t>(readWholeFile(pathToBytes(path).c_str(), rawSize));
 }
 
 int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2) {
@@ -22,7 +22,7 @@ int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2) {
 
 bool filesIdentical(const FileImage& image1, const FileImage& image2) {
     return image1.rawSize == image2.rawSize &&
-           (image1.rawSize == 0 || memcmp(image1.raw, image2.raw, image1.rawSize) == 0);
+           (image1.rawSize == 0 || memcmp(image1.raw.get(), image2.raw.get(), image1.rawSize) == 0);
 }
 
 namespace {
@@ -30,31 +30,31 @@ namespace {
 // Gives the image a decoded UTF-16 buffer of units; false when it cannot be had.
 bool allocateDecoded(FileImage& image, uint64_t units) {
     if (units * 2 > 0xFFFFFFFFu) return false; // textSize is 32-bit
-    image.decoded = static_cast<char16_t*>(malloc(units > 0 ? units * 2 : 2));
+    image.decoded.reset(static_cast<char16_t*>(malloc(units > 0 ? units * 2 : 2)));
     return image.decoded != nullptr;
 }
 
 // Steps 1 and 2 for one file: the encoding bits of its nibble (shift 0 or 4), or 0 when it stays
 // 8-bit for now; -1 when no buffer could be allocated.
 int decodeOne(FileImage& image, int shift) {
-    image.text = image.raw;
+    const uint8_t* raw = image.raw.get();
+    image.text = raw;
     image.textSize = image.rawSize;
-    int tests = testUtf16Text(image.raw, image.rawSize);
+    int tests = testUtf16Text(raw, image.rawSize);
     if (tests != 0) {
         if (tests & kUtf16Signature) {
-            image.text = image.raw + 2;
+            image.text = raw + 2;
             image.textSize = image.rawSize - 2;
         }
         return kFile1Utf16 << shift;
     }
-    if (image.rawSize >= 3 && image.raw[0] == 0xEF && image.raw[1] == 0xBB &&
-        image.raw[2] == 0xBF) {
-        const uint8_t* bytes = image.raw + 3;
+    if (image.rawSize >= 3 && raw[0] == 0xEF && raw[1] == 0xBB && raw[2] == 0xBF) {
+        const uint8_t* bytes = raw + 3;
         uint32_t count = image.rawSize - 3;
         size_t units = utf8ToUtf16(bytes, count, nullptr);
         if (!allocateDecoded(image, units)) return -1;
-        size_t written = utf8ToUtf16(bytes, count, image.decoded);
-        image.text = reinterpret_cast<const uint8_t*>(image.decoded);
+        size_t written = utf8ToUtf16(bytes, count, image.decoded.get());
+        image.text = reinterpret_cast<const uint8_t*>(image.decoded.get());
         image.textSize = static_cast<uint32_t>(written * 2);
         return kFile1Utf8 << shift;
     }
@@ -65,15 +65,14 @@ int decodeOne(FileImage& image, int shift) {
 bool convertAnsi(FileImage& image) {
     if (!allocateDecoded(image, image.rawSize)) return false;
     for (uint32_t i = 0; i < image.rawSize; ++i) image.decoded[i] = ansiToUnicode(image.raw[i]);
-    image.text = reinterpret_cast<const uint8_t*>(image.decoded);
+    image.text = reinterpret_cast<const uint8_t*>(image.decoded.get());
     image.textSize = image.rawSize * 2;
     return true;
 }
 
 void dropDecoded(FileImage& image) {
-    free(image.decoded);
-    image.decoded = nullptr;
-    image.text = image.raw;
+    image.decoded.reset();
+    image.text = image.raw.get();
     image.textSize = image.rawSize;
 }
 
@@ -81,9 +80,9 @@ void dropDecoded(FileImage& image) {
 
 bool decodeTexts(FileImage& image1, FileImage& image2) {
     settings.encodingFlags = 0;
-    image1.text = image1.raw;
+    image1.text = image1.raw.get();
     image1.textSize = image1.rawSize;
-    image2.text = image2.raw;
+    image2.text = image2.raw.get();
     image2.textSize = image2.rawSize;
     if constexpr (!kWideBuild) return true;
 
@@ -108,10 +107,4 @@ bool decodeTexts(FileImage& image1, FileImage& image2) {
     }
     settings.encodingFlags = static_cast<uint32_t>(flags1 | flags2);
     return true;
-}
-
-void releaseFileImage(FileImage& image) {
-    free(image.raw);
-    free(image.decoded);
-    image = FileImage{};
 }

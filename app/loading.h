@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-// Reads the file at path whole. Returns the block (from malloc) and its size, or null when the
-// file cannot be loaded: missing, unreadable, a directory, 4 GiB or more, a short read, or no
-// memory. An empty file gives a valid block and size 0. Pipes are read to their end.
-[[nodiscard]] uint8_t* loadFile(const TChar* path, uint32_t& rawSize);
+// Reads the file at path whole. Returns the block and its size, or null when the file cannot be
+// loaded: missing, unreadable, a directory, 4 GiB or more, a short read, or no memory. An empty
+// file gives a valid block and size 0. Pipes are read to their end.
+[[nodiscard]] HeapBlock<uint8_t> loadFile(const TChar* path, uint32_t& rawSize);
 
 // Hex digits of the larger size, at least 1: the width of hex-mode offsets.
 int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2);
@@ -25,6 +25,3 @@ bool filesIdentical(const FileImage& image1, const FileImage& image2);
 // a conversion buffer cannot be allocated (or its size would pass 4 GiB); the images then hold
 // no decoded buffer and settings.encodingFlags is 0.
 [[nodiscard]] bool decodeTexts(FileImage& image1, FileImage& image2);
-
-// Frees the image's blocks and empties it.
-void releaseFileImage(FileImage& image);

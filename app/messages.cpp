@@ -1,6 +1,6 @@
 #include "app/messages.h"
 
-#include "app/settings.h"
+#include "console/settings.h"
 #include "platform/codePages.h"
 #include "platform/pathText.h"
 

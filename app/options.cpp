@@ -1,7 +1,7 @@
 #include "app/options.h"
 
 #include "app/messages.h"
-#include "app/settings.h"
+#include "console/settings.h"
 
 #include <cstring>
 

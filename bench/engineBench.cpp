@@ -2,7 +2,6 @@
 // aligned list for log-like files with scattered edits and for files with nothing in common,
 // with and without the case and white space rules.
 
-#include "app/settings.h"
 #include "engine/diffList.h"
 #include "engine/lineTable.h"
 
@@ -73,12 +72,11 @@ const uint8_t* bytes(const std::string& text) {
 
 void lineTable(benchmark::State& state) {
     Pair pair = makePair(static_cast<uint32_t>(state.range(0)), 1);
-    settings = Settings{};
+    const EngineRules rules;
     for (auto _ : state) {
-        LineRef* table =
-            buildLineTable(bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit);
-        benchmark::DoNotOptimize(table);
-        std::free(table);
+        OwnedLineTable table = buildLineTable(
+            bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit, rules);
+        benchmark::DoNotOptimize(table.get());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pair.left.size()));
 }
@@ -87,23 +85,20 @@ void lineTable(benchmark::State& state) {
 void diffList(benchmark::State& state) {
     Pair pair =
         makePair(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)));
-    settings = Settings{};
-    settings.ignoreCase = static_cast<int32_t>(state.range(2));
-    settings.compressWhiteSpace = static_cast<int32_t>(state.range(2));
-    LineRef* left =
-        buildLineTable(bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit);
-    LineRef* right =
-        buildLineTable(bytes(pair.right), static_cast<uint32_t>(pair.right.size()), kMode8Bit);
+    EngineRules rules;
+    rules.ignoreCase = state.range(2) != 0;
+    rules.compressWhiteSpace = state.range(2) != 0;
+    OwnedLineTable left =
+        buildLineTable(bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit, rules);
+    OwnedLineTable right = buildLineTable(
+        bytes(pair.right), static_cast<uint32_t>(pair.right.size()), kMode8Bit, rules);
     uint32_t rows = 0;
     for (auto _ : state) {
-        DiffRow* list = buildDiffList(left, right, rows);
-        benchmark::DoNotOptimize(list);
-        std::free(list);
+        OwnedDiffList list = buildDiffList(left.get(), right.get(), rules, rows);
+        benchmark::DoNotOptimize(list.get());
     }
     state.counters["rows"] = rows;
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
-    std::free(left);
-    std::free(right);
 }
 
 // Lines from a vocabulary of two, 5% of them changed: candidates abound, so the search must stop
@@ -117,19 +112,17 @@ void diffListRepetitive(benchmark::State& state) {
         left += line;
         right += random() % 20 ? line : (random() % 2 ? "c\n" : "a\n");
     }
-    settings = Settings{};
-    LineRef* leftTable = buildLineTable(bytes(left), static_cast<uint32_t>(left.size()), kMode8Bit);
-    LineRef* rightTable =
-        buildLineTable(bytes(right), static_cast<uint32_t>(right.size()), kMode8Bit);
+    const EngineRules rules;
+    OwnedLineTable leftTable =
+        buildLineTable(bytes(left), static_cast<uint32_t>(left.size()), kMode8Bit, rules);
+    OwnedLineTable rightTable =
+        buildLineTable(bytes(right), static_cast<uint32_t>(right.size()), kMode8Bit, rules);
     uint32_t rows = 0;
     for (auto _ : state) {
-        DiffRow* list = buildDiffList(leftTable, rightTable, rows);
-        benchmark::DoNotOptimize(list);
-        std::free(list);
+        OwnedDiffList list = buildDiffList(leftTable.get(), rightTable.get(), rules, rows);
+        benchmark::DoNotOptimize(list.get());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
-    std::free(leftTable);
-    std::free(rightTable);
 }
 
 BENCHMARK(lineTable)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -6,8 +6,8 @@
 // screen cells the last key changed (the view is run a second time without it to tell).
 
 #include "app/loading.h"
-#include "app/settings.h"
 #include "console/keyReader.h"
+#include "console/settings.h"
 #include "platform/memoryTerminal.h"
 #include "viewer/viewerLoop.h"
 
@@ -45,16 +45,17 @@ int main(int argc, char** argv) {
     settings = Settings{};
     settings.horizontalSplit = 1;
     settings.tabWidth = 4;
-    FileImage left{};
-    FileImage right{};
+    FileImage left;
+    FileImage right;
     left.raw = loadFile(leftPath.c_str(), left.rawSize);
     right.raw = loadFile(rightPath.c_str(), right.rawSize);
     if (!left.raw || !right.raw) return 2;
     settings.offsetDigits = countOffsetDigits(left.rawSize, right.rawSize);
     if (!decodeTexts(left, right)) return 3;
 
-    const ViewerFile leftFile{leftPath.c_str(), left.raw, left.rawSize, left.text, left.textSize};
-    const ViewerFile rightFile{rightPath.c_str(), right.raw, right.rawSize, right.text,
+    const ViewerFile leftFile{leftPath.c_str(), left.raw.get(), left.rawSize, left.text,
+                              left.textSize};
+    const ViewerFile rightFile{rightPath.c_str(), right.raw.get(), right.rawSize, right.text,
                                right.textSize};
     const Settings start = settings;
     auto view = [&](size_t keyCount, double& cpu) {
@@ -70,7 +71,6 @@ int main(int argc, char** argv) {
         double begin = cpuMilliseconds();
         int code = runViewer(leftFile, rightFile, size, false, tables);
         cpu = cpuMilliseconds() - begin;
-        freeViewerTables(tables);
         return code;
     };
     double cpu = 0;
@@ -90,7 +90,5 @@ int main(int argc, char** argv) {
                                before.attributes[size_t(row)][size_t(column)];
         std::fprintf(stderr, "cells changed by the last key %ld\n", changed);
     }
-    releaseFileImage(left);
-    releaseFileImage(right);
     return code;
 }

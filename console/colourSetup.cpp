@@ -1,12 +1,12 @@
 #include "console/colourSetup.h"
 
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/helpPager.h"
 #include "console/helpPages.h"
 #include "console/keyReader.h"
 #include "console/paneFrames.h"
 #include "console/screen.h"
+#include "console/settings.h"
 
 #include <iterator>
 

@@ -1,8 +1,8 @@
 #include "console/paneFrames.h"
 
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/screen.h"
+#include "console/settings.h"
 
 #include <algorithm>
 

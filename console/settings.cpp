@@ -1,3 +1,3 @@
-#include "app/settings.h"
+#include "console/settings.h"
 
 Settings settings{};

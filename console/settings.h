@@ -1,6 +1,7 @@
 #pragma once
 // Settings: the process-wide record of options and toggles. Written by the option parser, the
-// driver and the viewer's keys only; everything else reads it at the time of each call.
+// driver and the viewer's keys only; the view and the console read it at the time of each call.
+// The engine never does: each build hands it rules made from this record (viewer/comparison.h).
 
 #include <cstdint>
 

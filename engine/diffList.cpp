@@ -1,6 +1,5 @@
 #include "engine/diffList.h"
 
-#include "app/settings.h"
 #include "engine/lineCompare.h"
 #include "engine/resync.h"
 
@@ -45,10 +44,9 @@ class RowWriter {
 
 } // namespace
 
-DiffRow* buildDiffList(const LineRef* leftTable, const LineRef* rightTable, uint32_t& rowCount) {
+OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
+                            const EngineRules& engineRules, uint32_t& rowCount) {
     if (!leftTable || !rightTable) return nullptr;
-    const int32_t syncCount = settings.syncLines == 0 ? 4 : settings.syncLines;
-    const int32_t window = settings.shortSyncScan ? 100 : 600;
     const uint32_t leftCount = countLines(leftTable);
     const uint32_t rightCount = countLines(rightTable);
     // Every row uses up at least one line, so this is always enough.
@@ -61,12 +59,13 @@ DiffRow* buildDiffList(const LineRef* leftTable, const LineRef* rightTable, uint
         rowCount = 0;
         return nullptr;
     }
-    const CompareRules rules = currentCompareRules();
-    const bool hex = settings.hexMode != 0;
+    OwnedDiffList list(rows);
+    const CompareRules rules = compareRulesOf(engineRules);
+    const bool hex = engineRules.hexMode;
     // The index only speeds the search up; without it the plain search gives the same rows.
     ResyncIndex index;
     const bool indexed =
-        !hex && index.init(leftTable, leftCount, rightTable, rightCount, rules, syncCount, window);
+        !hex && index.init(leftTable, leftCount, rightTable, rightCount, engineRules);
 
     RowWriter writer(rows, leftTable, rightTable);
     uint32_t m = 0;
@@ -78,9 +77,8 @@ DiffRow* buildDiffList(const LineRef* leftTable, const LineRef* rightTable, uint
         if (!match && !hex) {
             uint32_t newLeft = m;
             uint32_t newRight = l;
-            match = indexed
-                        ? index.find(newLeft, newRight)
-                        : findResync(leftTable, rightTable, newLeft, newRight, syncCount, window);
+            match = indexed ? index.find(newLeft, newRight)
+                            : findResync(leftTable, rightTable, newLeft, newRight, engineRules);
             for (; m < newLeft; ++m) writer.leftOnly(m);
             for (; l < newRight; ++l) writer.rightOnly(l);
         }
@@ -90,5 +88,5 @@ DiffRow* buildDiffList(const LineRef* leftTable, const LineRef* rightTable, uint
     for (; m < leftCount; ++m) writer.leftOnly(m);
     for (; l < rightCount; ++l) writer.rightOnly(l);
     rowCount = writer.finish();
-    return rows;
+    return list;
 }

@@ -19,8 +19,11 @@ struct DiffRow {
 // The shared text of a missing side: one zero 16-bit unit, never written or freed.
 extern const uint8_t emptyText[2];
 
-// Aligns the two tables into rows ended by an all-zero row. rowCount receives the number of rows
-// before the terminator. Returns a block from malloc (free it with free), or null (a null table:
-// rowCount untouched; no memory: rowCount 0).
-[[nodiscard]] DiffRow* buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
-                                     uint32_t& rowCount);
+// A list is one block from malloc; its holder gives it back.
+using OwnedDiffList = HeapBlock<DiffRow>;
+
+// Aligns the two tables under rules into rows ended by an all-zero row: one block with room for a
+// row per line of both tables. rowCount receives the number of rows before the terminator.
+// Returns null for a null table (rowCount untouched) or when memory is short (rowCount 0).
+[[nodiscard]] OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
+                                          const EngineRules& rules, uint32_t& rowCount);

@@ -1,6 +1,5 @@
 #include "engine/lineCompare.h"
 
-#include "app/settings.h"
 #include "engine/unitText.h"
 #include "platform/charClass.h"
 
@@ -102,12 +101,6 @@ int32_t compareLines16(const uint8_t* textA, uint32_t lengthA, const uint8_t* te
 }
 #endif
 
-CompareRules currentCompareRules() {
-    bool hex = settings.hexMode != 0;
-    return {kWideBuild && !hex && settings.encodingFlags != 0, settings.ignoreCase != 0,
-            settings.compressWhiteSpace != 0 && !hex};
-}
-
 int32_t compareUnder(const CompareRules& rules, const LineRef& lineA, const LineRef& lineB) {
 #if QVD_WIDE
     if (rules.wideText)
@@ -116,8 +109,4 @@ int32_t compareUnder(const CompareRules& rules, const LineRef& lineA, const Line
 #endif
     return compareLines8(lineA.text, lineA.length, lineB.text, lineB.length, rules.ignoreCase,
                          rules.compressWhite);
-}
-
-int32_t linesEqual(const LineRef& lineA, const LineRef& lineB) {
-    return compareUnder(currentCompareRules(), lineA, lineB);
 }

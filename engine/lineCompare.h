@@ -1,6 +1,7 @@
 #pragma once
 // Whether two lines (or two hex rows) are equal under the current comparison rules.
 
+#include "engine/engineRules.h"
 #include "engine/lineTable.h"
 #include "platform/build.h"
 
@@ -21,19 +22,13 @@
                                      uint32_t lengthB, int32_t ignoreCase, int32_t compressWhite);
 #endif
 
-// The pair test of the engine, left line first: the routine and the flags come from settings at
-// the time of the call (hex rows always byte for byte and never with white space compression).
-[[nodiscard]] int32_t linesEqual(const LineRef& lineA, const LineRef& lineB);
-
-// The comparison rules of one build of the aligned list, read once from settings.
-struct CompareRules {
-    bool wideText; // compareLines16 (16-bit text); else compareLines8
-    bool ignoreCase;
-    bool compressWhite;
-};
-
-[[nodiscard]] CompareRules currentCompareRules();
-
 // compareLines8 or compareLines16 under the given rules.
 [[nodiscard]] int32_t compareUnder(const CompareRules& rules, const LineRef& lineA,
                                    const LineRef& lineB);
+
+// The pair test of the engine, left line first, under a build's rules (hex rows always byte for
+// byte and never with white space compression).
+[[nodiscard]] inline int32_t linesEqual(const EngineRules& rules, const LineRef& lineA,
+                                        const LineRef& lineB) {
+    return compareUnder(compareRulesOf(rules), lineA, lineB);
+}

@@ -1,6 +1,5 @@
 #include "engine/lineTable.h"
 
-#include "app/settings.h"
 #include "engine/unitText.h"
 #include "platform/build.h"
 #include "platform/charClass.h"
@@ -287,20 +286,21 @@ LineRef* buildTextLines(const uint8_t* image, uint32_t size, uint32_t unitBytes,
 
 } // namespace
 
-LineRef* buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_t mode) {
+OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_t mode,
+                              const EngineRules& rules) {
     if (!image) sizeInBytes = 0; // nothing can be read through a null image
-    bool suppress = settings.suppressEmptyLines != 0 && settings.hexMode == 0;
+    bool suppress = rules.suppressEmptyLines && !rules.hexMode;
     if (mode <= 0) {
         // A row width of 0 cannot cut anything: one byte per row is the narrowest real row, and
         // it keeps every byte on screen instead of looping or dividing by zero.
         uint32_t width = mode == 0 ? 1u : static_cast<uint32_t>(-static_cast<int64_t>(mode));
-        return buildHexRows(image, sizeInBytes, width, suppress);
+        return OwnedLineTable(buildHexRows(image, sizeInBytes, width, suppress));
     }
     if (kWideBuild && mode == kMode16Bit) {
-        return buildTextLines(
+        return OwnedLineTable(buildTextLines(
             image, sizeInBytes, 2, [&] { return Cutter16(image, sizeInBytes); }, allWhite16,
-            suppress);
+            suppress));
     }
-    return buildTextLines(
-        image, sizeInBytes, 1, [&] { return Cutter8(image, sizeInBytes); }, allWhite8, suppress);
+    return OwnedLineTable(buildTextLines(
+        image, sizeInBytes, 1, [&] { return Cutter8(image, sizeInBytes); }, allWhite8, suppress));
 }

@@ -2,6 +2,9 @@
 // Line tables: a file image cut into lines (text modes) or fixed-size rows (hex mode). Entries
 // point into the image and never copy text, so the image must outlive the table.
 
+#include "engine/engineRules.h"
+#include "platform/heapBlock.h"
+
 #include <cstdint>
 
 struct LineRef {
@@ -14,7 +17,11 @@ inline constexpr int32_t kMode8Bit = 1;  // 8-bit text split at line ends
 inline constexpr int32_t kMode16Bit = 3; // UTF-16 LE text split at line ends
 // A negative mode -W cuts hex rows of W bytes.
 
-// Cuts image into a table ended by the entry {nullptr, 0}. Reads settings.suppressEmptyLines and
-// settings.hexMode. Returns a block from malloc (free it with free), or null when it cannot be
-// allocated.
-[[nodiscard]] LineRef* buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_t mode);
+// A table is one block from malloc; its holder gives it back.
+using OwnedLineTable = HeapBlock<LineRef>;
+
+// Cuts image into a table ended by the entry {nullptr, 0}: one block, sized for every line before
+// suppression. Of the rules only suppressEmptyLines and hexMode matter. Returns null when the
+// block cannot be allocated.
+[[nodiscard]] OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes,
+                                            int32_t mode, const EngineRules& rules);

@@ -1,6 +1,5 @@
 #include "engine/resync.h"
 
-#include "app/settings.h"
 #include "engine/lineHash.h"
 
 #include <algorithm>
@@ -32,7 +31,7 @@ uint32_t roundUpToPowerOfTwo(uint32_t value) {
 } // namespace
 
 int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t& leftPos,
-                   uint32_t& rightPos, int32_t syncCount, int32_t window) {
+                   uint32_t& rightPos, const EngineRules& engineRules) {
     const uint32_t m = leftPos;
     const uint32_t l = rightPos;
     if (!leftTable[m].text) {
@@ -43,9 +42,11 @@ int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t
         while (leftTable[leftPos].text) ++leftPos;
         return 0;
     }
-    const CompareRules rules = currentCompareRules();
+    const CompareRules rules = compareRulesOf(engineRules);
+    const int32_t syncCount = engineRules.syncCount;
+    const int32_t window = engineRules.window;
     int32_t pair = compareUnder(rules, leftTable[m], rightTable[l]);
-    if (settings.hexMode || pair) return pair;
+    if (engineRules.hexMode || pair) return pair;
 
     int32_t best = -1;
     uint64_t bestLeft = m;
@@ -81,11 +82,12 @@ int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t
 }
 
 bool ResyncIndex::init(const LineRef* leftTable, uint32_t leftCount, const LineRef* rightTable,
-                       uint32_t rightCount, const CompareRules& rules, int32_t syncCount,
-                       int32_t window) {
+                       uint32_t rightCount, const EngineRules& rules) {
+    const int32_t syncCount = rules.syncCount;
+    const int32_t window = rules.window;
     // Beyond these limits the plain search serves.
     if (syncCount < 1 || syncCount > 4096 || window < 1 || window > (1 << 20)) return false;
-    rules_ = rules;
+    rules_ = compareRulesOf(rules);
     syncCount_ = static_cast<uint32_t>(syncCount);
     window_ = static_cast<uint32_t>(window);
     // A search reads the lines of window + syncCount - 1 positions on each side.

@@ -13,11 +13,10 @@
 // equal (result 1) or nothing scores better, or moves exactly one of them forward past the lines
 // that have no partner; returns the pair test of the lines the positions then stand on. A
 // candidate scores the number of equal pairs among its next syncCount pairs; the higher score
-// wins, then the shorter skip, then passing over right lines. Reads settings (hex rows never
-// move). Allocates nothing.
+// wins, then the shorter skip, then passing over right lines. syncCount and window come from
+// rules; hex rows never move. Allocates nothing.
 [[nodiscard]] int32_t findResync(const LineRef* leftTable, const LineRef* rightTable,
-                                 uint32_t& leftPos, uint32_t& rightPos, int32_t syncCount,
-                                 int32_t window);
+                                 uint32_t& leftPos, uint32_t& rightPos, const EngineRules& rules);
 
 // The same search for one build of the aligned list, made fast by an index of the lines inside the
 // look-ahead windows: every line there gets a class (equal lines, and only those, share one,
@@ -26,15 +25,14 @@
 // the index stays small whatever the size of the tables. Results are those of findResync.
 class ResyncIndex {
   public:
-    // Sets up for two tables of leftCount and rightCount lines under rules, syncCount and window
-    // fixed for the build. Returns false when memory is short or the limits are outside what the
-    // index serves (then use findResync).
+    // Sets up for two tables of leftCount and rightCount lines under the rules of the build.
+    // Returns false when memory is short or the limits are outside what the index serves (then
+    // use findResync).
     [[nodiscard]] bool init(const LineRef* leftTable, uint32_t leftCount, const LineRef* rightTable,
-                            uint32_t rightCount, const CompareRules& rules, int32_t syncCount,
-                            int32_t window);
+                            uint32_t rightCount, const EngineRules& rules);
 
-    // findResync at two positions that both have a line and whose lines differ (settings'
-    // hexMode clear). Positions may go back; the index then starts over.
+    // findResync at two positions that both have a line and whose lines differ (text lines, not
+    // hex rows). Positions may go back; the index then starts over.
     [[nodiscard]] int32_t find(uint32_t& leftPos, uint32_t& rightPos);
 
     // The pair test read from the classes when both lines are indexed (1 or 0), else -1.

@@ -12,10 +12,9 @@
 #include "app/loading.h"
 #include "app/messages.h"
 #include "app/options.h"
-#include "app/settings.h"
-#include "engine/diffList.h"
-#include "engine/lineTable.h"
+#include "console/settings.h"
 #include "platform/pathText.h"
+#include "viewer/comparison.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,20 +27,11 @@ namespace {
 constexpr int kExitBadInput = 2;
 constexpr int kExitOutOfMemory = 3;
 
-// Everything rowdump holds, freed on every way out.
+// Everything rowdump holds, freed on every way out; the comparison goes before the images.
 struct Dump {
-    FileImage image1{};
-    FileImage image2{};
-    LineRef* table1 = nullptr;
-    LineRef* table2 = nullptr;
-    DiffRow* rows = nullptr;
-    ~Dump() {
-        std::free(rows);
-        std::free(table1);
-        std::free(table2);
-        releaseFileImage(image1);
-        releaseFileImage(image2);
-    }
+    FileImage image1;
+    FileImage image2;
+    Comparison comparison;
 };
 
 // The row width of --row-bytes=N, or 0 when the argument is not a valid one.
@@ -152,22 +142,18 @@ int run(int argumentCount, char** argumentVector) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
     }
-    // The tables the view builds: raw bytes in hex rows, else each text in its own width.
-    if (settings.hexMode) {
-        dump.table1 = buildLineTable(dump.image1.raw, dump.image1.rawSize, -rowBytes);
-        dump.table2 = buildLineTable(dump.image2.raw, dump.image2.rawSize, -rowBytes);
-    } else {
-        int32_t mode1 = settings.encodingFlags & 0x0F ? kMode16Bit : kMode8Bit;
-        int32_t mode2 = settings.encodingFlags & 0xF0 ? kMode16Bit : kMode8Bit;
-        dump.table1 = buildLineTable(dump.image1.text, dump.image1.textSize, mode1);
-        dump.table2 = buildLineTable(dump.image2.text, dump.image2.textSize, mode2);
-    }
-    uint32_t rowCount = 0;
-    if (dump.table1 && dump.table2) dump.rows = buildDiffList(dump.table1, dump.table2, rowCount);
-    if (!dump.rows) {
+    // The tables and the list exactly as the view builds them.
+    const ViewerFile file1{nullptr, dump.image1.raw.get(), dump.image1.rawSize, dump.image1.text,
+                           dump.image1.textSize};
+    const ViewerFile file2{nullptr, dump.image2.raw.get(), dump.image2.rawSize, dump.image2.text,
+                           dump.image2.textSize};
+    const EngineRules rules = currentEngineRules();
+    if (!buildLineTables(dump.comparison, file1, file2, static_cast<uint32_t>(rowBytes), rules) ||
+        !buildRows(dump.comparison, rules)) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
     }
+    const uint32_t rowCount = dump.comparison.rowCount;
 
     RowPrinter out;
     static const char kHex[] = "0123456789ABCDEF";
@@ -180,7 +166,7 @@ int run(int argumentCount, char** argumentVector) {
     out.number(static_cast<uint64_t>(settings.offsetDigits));
     out.character('\n');
     for (uint32_t i = 0; i < rowCount; ++i) {
-        const DiffRow& row = dump.rows[i];
+        const DiffRow& row = dump.comparison.rows[i];
         out.number(row.leftNumber);
         out.character(' ');
         out.number(row.rightNumber);

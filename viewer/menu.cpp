@@ -1,11 +1,13 @@
 #include "viewer/menu.h"
 
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/screen.h"
+#include "console/settings.h"
+#include "viewer/viewKeys.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -26,12 +28,6 @@ constexpr int kMenuWidth = 80;
 int toggleLineRow = -1;
 // Cells of that line that lie on the screen: the line is read back only as far as it is shown.
 int toggleLineCells = 0;
-
-struct ToggleWord {
-    const TChar* word;
-    int length;
-    bool highlighted; // shown in the differing colour
-};
 
 int findWord(const TChar* line, int count, const TChar* word, int length) {
     for (int start = 0; start + length <= count; ++start)
@@ -67,17 +63,14 @@ void highlightToggleStates() {
     int count = toggleLineCells;
     readCharacters(characters, count, toggleLineRow, 0);
     readAttributes(attributes, count, toggleLineRow, 0);
-    const ToggleWord words[] = {
-        {QVD_T("Diff"), 4, settings.highlightDiffChars != 0},
-        {QVD_T("Empty"), 5, settings.suppressEmptyLines != 0},
-        {QVD_T("OEM"), 3, settings.ansiCharset == 0},
-        {QVD_T("White"), 5, settings.compressWhiteSpace != 0},
-        {QVD_T("Case"), 4, settings.ignoreCase != 0},
-    };
-    for (const ToggleWord& toggle : words) {
-        int at = findWord(characters, count, toggle.word, toggle.length);
+    // The toggles of the key table that the menu names, each lit while it is in force.
+    for (const ViewKey& key : viewKeys) {
+        if (!key.menuWord) continue;
+        int at = findWord(characters, count, key.menuWord,
+                          static_cast<int>(std::char_traits<TChar>::length(key.menuWord)));
         if (at < 0) continue;
-        attributes[at] = toggle.highlighted ? colourScheme.differing : colourScheme.identical;
+        bool lit = (settings.*key.toggle != 0) != key.litWhenClear;
+        attributes[at] = lit ? colourScheme.differing : colourScheme.identical;
     }
     // The console layer writes attributes together with their characters: the characters read
     // are written back unchanged.

@@ -10,6 +10,7 @@
 PaneLayout drawLayoutAndMenu(int width, int height, int horizontalSplit, const TChar* name1,
                              const TChar* name2);
 
-// Recolours the key letters C, W, E, O and D of the middle menu line from the settings, by
-// reading that line back from the screen. Does nothing while the menu is hidden.
+// Recolours the key letters of the toggles the key table shows in the middle menu line (C, W, E,
+// O and D) from the settings, by reading that line back from the screen. Does nothing while the
+// menu is hidden.
 void highlightToggleStates();

@@ -1,8 +1,8 @@
 #include "viewer/renderer.h"
 
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/screen.h"
+#include "console/settings.h"
 #include "platform/charClass.h"
 #include "platform/codePages.h"
 #include "viewer/menu.h"

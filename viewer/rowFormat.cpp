@@ -1,6 +1,6 @@
 #include "viewer/rowFormat.h"
 
-#include "app/settings.h"
+#include "console/settings.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,33 +1,30 @@
 #include "viewer/viewerLoop.h"
 
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/colourSetup.h"
 #include "console/helpPager.h"
 #include "console/helpPages.h"
 #include "console/keyReader.h"
+#include "console/settings.h"
 #include "viewer/menu.h"
 #include "viewer/renderer.h"
 #include "viewer/rowFormat.h"
+#include "viewer/viewKeys.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <iterator>
 
 namespace {
-
-// Bits of the rebuild flags.
-constexpr int kRebuildTables = 1;  // both line tables (and so the list)
-constexpr int kRebuildList = 2;    // the aligned list
-constexpr int kRebuildToggles = 4; // and the toggle letters of the menu afterwards
-
-// Key codes of Ctrl with a letter: the control character plus the Ctrl flag.
-constexpr int kKeyCtrlC = 2048 + 3;
 
 // A comparison of this many rows or fewer fits without scrolling.
 constexpr uint32_t kRowsWithoutScrolling = 5;
 
 // Largest horizontal scroll, in characters.
 constexpr uint32_t kMaxHScroll = 8192;
+
+constexpr int kRedrawRows = kRedrawNumbers | kRedrawText;
+
+} // namespace
 
 struct Viewer {
     const ViewerFile& left;
@@ -42,96 +39,34 @@ struct Viewer {
     uint32_t hexRowBytes = 1;
     uint32_t tableRowBytes = 0; // hexRowBytes the hex tables were cut with
     int rebuildFlags = kRebuildTables | kRebuildList;
-    int redrawLevel = kRedrawNumbers | kRedrawText;
+    int redrawLevel = kRedrawRows;
     uint32_t topRow = 0;
     uint32_t maxTopRow = 0;
     uint32_t hScroll = 0;
     uint32_t savedTextTopRow = 0;
+    int exitCode = 0; // set by a key that ends the view
 
     // One pass up to the wait for a key; false when the tables could not be built.
     [[nodiscard]] bool prepareScreen();
     [[nodiscard]] bool rebuild();
     void draw();
-    // Acts on one key; returns an exit code, or 0 to go on.
-    int act(int code);
+    // Acts on one key by the key table.
+    void act(int code);
 
-    void toggleHexMode();
+    const DiffRow* rows() const { return tables.comparison.rows.get(); }
+    // Puts row at the top; false when it is there already.
+    bool moveTop(uint32_t row) {
+        if (row == topRow) return false;
+        topRow = row;
+        return true;
+    }
     uint32_t pageStep() const {
         // A pane of fewer than four rows still pages by one row rather than by none or backwards.
         return static_cast<uint32_t>(std::max(layout.paneHeight - 3, 1));
     }
 };
 
-bool Viewer::prepareScreen() {
-    if (resizePending) {
-        wantedSize = setScreenSize(wantedSize);
-        resizePending = false;
-        layoutPending = true;
-    }
-    if (layoutPending) {
-        layout = drawLayoutAndMenu(wantedSize.width, wantedSize.height, settings.horizontalSplit,
-                                   left.name, right.name);
-        tables.viewerShown = true;
-        redrawLevel = kRedrawNumbers | kRedrawText;
-        layoutPending = false;
-        hexRowBytes =
-            computeHexRowBytes(layout.paneWidth, settings.offsetDigits, settings.encodingFlags);
-        // Any change of the pane width in hex mode (a size key, the split, a terminal resize)
-        // means rows of another width: the tables are cut anew.
-        if (settings.hexMode && hexRowBytes != tableRowBytes) rebuildFlags |= kRebuildTables;
-    }
-    if (rebuildFlags != 0 && !rebuild()) return false;
-    if (redrawLevel != 0) draw();
-    return true;
-}
-
-bool Viewer::rebuild() {
-    if (rebuildFlags & kRebuildTables) {
-        std::free(tables.leftTable);
-        std::free(tables.rightTable);
-        tables.leftTable = tables.rightTable = nullptr;
-        if (settings.hexMode) {
-            auto mode = -static_cast<int32_t>(hexRowBytes);
-            tables.leftTable = buildLineTable(left.raw, left.rawSize, mode);
-            if (tables.leftTable)
-                tables.rightTable = buildLineTable(right.raw, right.rawSize, mode);
-            tableRowBytes = hexRowBytes;
-        } else {
-            uint32_t flags = kWideBuild ? settings.encodingFlags : 0;
-            int32_t leftMode = (flags & 0x07) ? kMode16Bit : kMode8Bit;
-            int32_t rightMode = (flags & 0x70) ? kMode16Bit : kMode8Bit;
-            tables.leftTable = buildLineTable(left.text, left.textSize, leftMode);
-            if (tables.leftTable)
-                tables.rightTable = buildLineTable(right.text, right.textSize, rightMode);
-            tableRowBytes = 0;
-        }
-        if (!tables.leftTable || !tables.rightTable) return false;
-    }
-    std::free(tables.diffList);
-    uint32_t rowCount = 0;
-    tables.diffList = buildDiffList(tables.leftTable, tables.rightTable, rowCount);
-    if (!tables.diffList) return false;
-    maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
-    topRow = std::min(topRow, maxTopRow);
-    redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawNumbers | kRedrawText;
-    rebuildFlags = 0;
-    return true;
-}
-
-void Viewer::draw() {
-    renderPanes(layout, tables.diffList + topRow, hScroll, redrawLevel, hexRowBytes);
-    redrawLevel = 0;
-    if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
-    // The bars lie in the bottom border: the last row of the panes.
-    auto barRow = static_cast<uint32_t>(layout.rightY + layout.paneHeight - 1);
-    auto barLength = static_cast<uint32_t>(layout.paneWidth - 2);
-    auto page = static_cast<uint32_t>(layout.paneHeight);
-    if (!settings.horizontalSplit)
-        drawScrollIndicator(static_cast<uint32_t>(layout.leftX + 1), barRow, barLength, 1,
-                            maxTopRow, page, topRow);
-    drawScrollIndicator(static_cast<uint32_t>(layout.rightX + 1), barRow, barLength, 1, maxTopRow,
-                        page, topRow);
-}
+namespace {
 
 // The offset in the text image of the line at the top row, in bytes of the file: a text that
 // was converted to 16 bits from UTF-8 or ANSI counts each unit as about one byte.
@@ -146,204 +81,283 @@ uint32_t topLineOffset(const DiffRow& row, const ViewerFile& left, const ViewerF
     return (flags & (kFile2Utf8 | kFile2Ansi)) ? offset / 2 : offset;
 }
 
-void Viewer::toggleHexMode() {
+// The actions of the key table. Each returns false when its condition did not hold.
+
+bool quit(Viewer& viewer, const ViewKey&, int) {
+    viewer.exitCode = kViewerQuit;
+    return true;
+}
+
+bool interrupt(Viewer& viewer, const ViewKey&, int) {
+    viewer.exitCode = kViewerInterrupted;
+    return true;
+}
+
+bool flipSetting(Viewer&, const ViewKey& key, int) {
+    settings.*key.toggle ^= 1;
+    return true;
+}
+
+bool nextBlock(Viewer& viewer, const ViewKey&, int) {
+    return viewer.topRow < viewer.maxTopRow &&
+           viewer.moveTop(nextDifferenceBlock(viewer.rows(), viewer.topRow, viewer.maxTopRow));
+}
+
+bool previousBlock(Viewer& viewer, const ViewKey&, int) {
+    return viewer.topRow > 0 &&
+           viewer.moveTop(previousDifferenceBlock(viewer.rows(), viewer.topRow));
+}
+
+bool setTabWidth(Viewer&, const ViewKey&, int code) {
+    settings.tabWidth = code - '0';
+    return true;
+}
+
+bool toggleHexMode(Viewer& viewer, const ViewKey&, int) {
     settings.hexMode ^= 1;
     if (settings.hexMode) {
-        savedTextTopRow = topRow;
-        uint32_t offset = tables.diffList ? topLineOffset(tables.diffList[topRow], left, right) : 0;
-        topRow = offset / hexRowBytes; // hexRowBytes is never 0
-    } else if (savedTextTopRow < maxTopRow) {
-        topRow = savedTextTopRow;
+        viewer.savedTextTopRow = viewer.topRow;
+        uint32_t offset =
+            viewer.rows() ? topLineOffset(viewer.rows()[viewer.topRow], viewer.left, viewer.right)
+                          : 0;
+        viewer.topRow = offset / viewer.hexRowBytes; // hexRowBytes is never 0
+    } else if (viewer.savedTextTopRow < viewer.maxTopRow) {
+        viewer.topRow = viewer.savedTextTopRow;
     }
-    rebuildFlags = kRebuildTables | kRebuildList;
-    hScroll &= ~1u;
+    viewer.hScroll &= ~1u;
+    return true;
 }
 
-int Viewer::act(int code) {
-    switch (code) {
-    case kKeyEnter:
-    case kKeyEscape:
-    case 'Q':
-    case 'q':
-        return kViewerQuit;
-    case kKeyCtrlC:
-        return kViewerInterrupted;
-    case ' ':
-    case '+':
-        if (topRow < maxTopRow) {
-            topRow = nextDifferenceBlock(tables.diffList, topRow, maxTopRow);
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case '-':
-        if (topRow > 0) {
-            topRow = previousDifferenceBlock(tables.diffList, topRow);
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case '1':
-    case '2':
-    case '3':
-    case '4':
-    case '5':
-    case '6':
-    case '7':
-    case '8':
-    case '9':
-        settings.tabWidth = code - '0';
-        redrawLevel = kRedrawText;
-        break;
-    case 'C':
-    case 'c':
-        settings.ignoreCase ^= 1;
-        rebuildFlags = kRebuildList | kRebuildToggles;
-        break;
-    case 'D':
-    case 'd':
-        settings.highlightDiffChars ^= 1;
-        redrawLevel = kRedrawText | kRedrawToggles;
-        break;
-    case 'E':
-    case 'e':
-        settings.suppressEmptyLines ^= 1;
-        rebuildFlags = kRebuildTables | kRebuildList | kRebuildToggles;
-        break;
-    case 'H':
-    case 'h':
-        toggleHexMode();
-        break;
-    case 'L':
-    case 'N':
-    case 'l':
-    case 'n':
-        if (!settings.hexMode) {
-            settings.hideLineNumbers ^= 1;
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case 'M':
-    case 'm':
-        settings.hideMenu ^= 1;
-        resizePending = true;
-        break;
-    case 'O':
-    case 'o':
-        settings.ansiCharset ^= 1;
-        redrawLevel = kRedrawText | kRedrawToggles;
-        break;
-    case 'S':
-    case 's':
-        settings.horizontalSplit ^= 1;
-        if (settings.hexMode) {
-            // The hex row width about doubles when the panes come to stand one above the other.
-            topRow = settings.horizontalSplit ? topRow / 2 : topRow * 2;
-            rebuildFlags = kRebuildTables | kRebuildList;
-        }
-        layoutPending = true;
-        break;
-    case 'T':
-    case 't':
-        wantedSize.height = tallToggleHeight(wantedSize.height, startupHeight);
-        resizePending = true;
-        break;
-    case 'W':
-    case 'w':
-        settings.compressWhiteSpace ^= 1;
-        rebuildFlags = kRebuildList | kRebuildToggles;
-        break;
-    case kKeyPageUp:
-        if (topRow > 0) {
-            topRow -= std::min(topRow, pageStep());
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case kKeyPageDown:
-        if (topRow < maxTopRow) {
-            topRow =
-                static_cast<uint32_t>(std::min(uint64_t{topRow} + pageStep(), uint64_t{maxTopRow}));
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case kKeyEnd:
-        if (topRow < maxTopRow) {
-            topRow = maxTopRow;
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case kKeyHome:
-        if (hScroll > 0) {
-            hScroll = 0;
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        } else if (topRow > 0) {
-            topRow = 0;
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case kKeyLeft:
-        if (!settings.hexMode && hScroll > 1) {
-            hScroll -= 2;
-            redrawLevel = kRedrawText;
-        } else if (settings.hexMode && hScroll > 0) {
-            // Hex rows do not scroll; this only lowers the text view's remembered position.
-            hScroll -= 1;
-            redrawLevel = kRedrawText;
-        }
-        break;
-    case kKeyUp:
-        if (topRow > 0) {
-            topRow -= 1;
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case kKeyRight:
-        if (hScroll < kMaxHScroll && !settings.hexMode) {
-            hScroll += 2;
-            redrawLevel = kRedrawText;
-        }
-        break;
-    case kKeyDown:
-        if (topRow < maxTopRow) {
-            topRow += 1;
-            redrawLevel = kRedrawNumbers | kRedrawText;
-        }
-        break;
-    case kKeyF1:
-        showHelp(mainHelpPages, wantedSize.height);
-        // The help and the colour setup read their own keys, a terminal resize among them: lay
-        // the view out for the size the console has now.
-        wantedSize = getScreenSize(false);
-        layoutPending = true;
-        break;
-    case kKeyAltF8:
-        wantedSize.width = nextScreenWidth(wantedSize.width);
-        resizePending = true;
-        rebuildFlags = settings.hexMode ? kRebuildTables : kRebuildList;
-        break;
-    case kKeyAltF9:
-        wantedSize.height = nextScreenHeight(wantedSize.height);
-        resizePending = true;
-        break;
-    case kKeyAltF10:
-        // 2 writes qvd.ini, 1 deletes it. Where the directory cannot be written the colours
-        // last for this run only; the setup's help says so.
-        if (const int result = runColourSetup(); result != kColourSetupAborted) {
-            (void)saveColourScheme(result);
-        }
-        wantedSize = getScreenSize(false);
-        layoutPending = true;
-        break;
-    case kKeyScreenResized:
-        // The console already has the terminal's new size: lay the view out for it.
-        wantedSize = getScreenSize(false);
-        layoutPending = true;
-        break;
-    default:
-        break; // every other key is ignored and draws nothing
-    }
-    return 0;
+bool toggleLineNumbers(Viewer&, const ViewKey&, int) {
+    if (settings.hexMode) return false; // hex offsets are always shown
+    settings.hideLineNumbers ^= 1;
+    return true;
 }
+
+bool toggleSplit(Viewer& viewer, const ViewKey&, int) {
+    settings.horizontalSplit ^= 1;
+    if (settings.hexMode) {
+        // The hex row width about doubles when the panes come to stand one above the other.
+        viewer.topRow = settings.horizontalSplit ? viewer.topRow / 2 : viewer.topRow * 2;
+        viewer.rebuildFlags |= kRebuildTables | kRebuildList;
+    }
+    return true;
+}
+
+bool toggleTallDisplay(Viewer& viewer, const ViewKey&, int) {
+    viewer.wantedSize.height = tallToggleHeight(viewer.wantedSize.height, viewer.startupHeight);
+    return true;
+}
+
+bool pageUp(Viewer& viewer, const ViewKey&, int) {
+    return viewer.moveTop(viewer.topRow - std::min(viewer.topRow, viewer.pageStep()));
+}
+
+bool pageDown(Viewer& viewer, const ViewKey&, int) {
+    uint64_t row =
+        std::min(uint64_t{viewer.topRow} + viewer.pageStep(), uint64_t{viewer.maxTopRow});
+    return viewer.topRow < viewer.maxTopRow && viewer.moveTop(static_cast<uint32_t>(row));
+}
+
+bool goToEnd(Viewer& viewer, const ViewKey&, int) {
+    return viewer.topRow < viewer.maxTopRow && viewer.moveTop(viewer.maxTopRow);
+}
+
+bool goHome(Viewer& viewer, const ViewKey&, int) {
+    // The first Home goes back to column 0, the next to the first row.
+    if (viewer.hScroll > 0) {
+        viewer.hScroll = 0;
+        return true;
+    }
+    return viewer.moveTop(0);
+}
+
+bool rowUp(Viewer& viewer, const ViewKey&, int) {
+    return viewer.topRow > 0 && viewer.moveTop(viewer.topRow - 1);
+}
+
+bool rowDown(Viewer& viewer, const ViewKey&, int) {
+    return viewer.topRow < viewer.maxTopRow && viewer.moveTop(viewer.topRow + 1);
+}
+
+bool scrollLeft(Viewer& viewer, const ViewKey&, int) {
+    // Hex rows do not scroll; Left there only lowers the text view's remembered position.
+    uint32_t step = settings.hexMode ? 1 : 2;
+    if (viewer.hScroll < step) return false;
+    viewer.hScroll -= step;
+    return true;
+}
+
+bool scrollRight(Viewer& viewer, const ViewKey&, int) {
+    if (settings.hexMode || viewer.hScroll >= kMaxHScroll) return false;
+    viewer.hScroll += 2;
+    return true;
+}
+
+// The help and the colour setup read their own keys, a terminal resize among them: the view is
+// laid out afterwards for the size the console has then.
+bool openHelp(Viewer& viewer, const ViewKey&, int) {
+    showHelp(mainHelpPages, viewer.wantedSize.height);
+    viewer.wantedSize = getScreenSize(false);
+    return true;
+}
+
+bool openColourSetup(Viewer& viewer, const ViewKey&, int) {
+    // 2 writes qvd.ini, 1 deletes it. Where the directory cannot be written the colours last for
+    // this run only; the setup's help says so.
+    if (const int result = runColourSetup(); result != kColourSetupAborted)
+        (void)saveColourScheme(result);
+    viewer.wantedSize = getScreenSize(false);
+    return true;
+}
+
+bool stepWidth(Viewer& viewer, const ViewKey&, int) {
+    viewer.wantedSize.width = nextScreenWidth(viewer.wantedSize.width);
+    // Hex rows follow the pane width.
+    viewer.rebuildFlags |= settings.hexMode ? kRebuildTables : kRebuildList;
+    return true;
+}
+
+bool stepHeight(Viewer& viewer, const ViewKey&, int) {
+    viewer.wantedSize.height = nextScreenHeight(viewer.wantedSize.height);
+    return true;
+}
+
+bool followTerminalSize(Viewer& viewer, const ViewKey&, int) {
+    // The console already has the terminal's new size: the view is laid out for it.
+    viewer.wantedSize = getScreenSize(false);
+    return true;
+}
+
+const ViewKey kViewKeys[] = {
+    {.codes = {kKeyEnter, kKeyEscape, 'Q', 'q'}, .action = quit},
+    {.codes = {kKeyCtrlC}, .action = interrupt},
+    {.codes = {' ', '+'}, .action = nextBlock, .redraw = kRedrawRows},
+    {.codes = {'-'}, .action = previousBlock, .redraw = kRedrawRows},
+    {.codes = {'1', '2', '3', '4', '5', '6', '7', '8', '9'},
+     .action = setTabWidth,
+     .redraw = kRedrawText},
+    {.codes = {'C', 'c'},
+     .action = flipSetting,
+     .rebuild = kRebuildList | kRebuildToggles,
+     .toggle = &Settings::ignoreCase,
+     .menuWord = QVD_T("Case")},
+    {.codes = {'D', 'd'},
+     .action = flipSetting,
+     .redraw = kRedrawText | kRedrawToggles,
+     .toggle = &Settings::highlightDiffChars,
+     .menuWord = QVD_T("Diff")},
+    {.codes = {'E', 'e'},
+     .action = flipSetting,
+     .rebuild = kRebuildTables | kRebuildList | kRebuildToggles,
+     .toggle = &Settings::suppressEmptyLines,
+     .menuWord = QVD_T("Empty")},
+    {.codes = {'H', 'h'}, .action = toggleHexMode, .rebuild = kRebuildTables | kRebuildList},
+    {.codes = {'L', 'N', 'l', 'n'}, .action = toggleLineNumbers, .redraw = kRedrawRows},
+    {.codes = {'M', 'm'}, .action = flipSetting, .resize = true, .toggle = &Settings::hideMenu},
+    {.codes = {'O', 'o'},
+     .action = flipSetting,
+     .redraw = kRedrawText | kRedrawToggles,
+     .toggle = &Settings::ansiCharset,
+     .menuWord = QVD_T("OEM"),
+     .litWhenClear = true},
+    {.codes = {'S', 's'}, .action = toggleSplit, .layout = true},
+    {.codes = {'T', 't'}, .action = toggleTallDisplay, .resize = true},
+    {.codes = {'W', 'w'},
+     .action = flipSetting,
+     .rebuild = kRebuildList | kRebuildToggles,
+     .toggle = &Settings::compressWhiteSpace,
+     .menuWord = QVD_T("White")},
+    {.codes = {kKeyPageUp}, .action = pageUp, .redraw = kRedrawRows},
+    {.codes = {kKeyPageDown}, .action = pageDown, .redraw = kRedrawRows},
+    {.codes = {kKeyEnd}, .action = goToEnd, .redraw = kRedrawRows},
+    {.codes = {kKeyHome}, .action = goHome, .redraw = kRedrawRows},
+    {.codes = {kKeyLeft}, .action = scrollLeft, .redraw = kRedrawText},
+    {.codes = {kKeyUp}, .action = rowUp, .redraw = kRedrawRows},
+    {.codes = {kKeyRight}, .action = scrollRight, .redraw = kRedrawText},
+    {.codes = {kKeyDown}, .action = rowDown, .redraw = kRedrawRows},
+    {.codes = {kKeyF1}, .action = openHelp, .layout = true},
+    {.codes = {kKeyAltF8}, .action = stepWidth, .resize = true},
+    {.codes = {kKeyAltF9}, .action = stepHeight, .resize = true},
+    {.codes = {kKeyAltF10}, .action = openColourSetup, .layout = true},
+    {.codes = {kKeyScreenResized}, .action = followTerminalSize, .layout = true},
+};
 
 } // namespace
+
+const std::span<const ViewKey> viewKeys(kViewKeys);
+
+const ViewKey* findViewKey(int code) {
+    if (code == 0) return nullptr; // the padding of the code lists
+    for (const ViewKey& key : viewKeys)
+        if (std::find(std::begin(key.codes), std::end(key.codes), code) != std::end(key.codes))
+            return &key;
+    return nullptr;
+}
+
+bool Viewer::prepareScreen() {
+    if (resizePending) {
+        wantedSize = setScreenSize(wantedSize);
+        resizePending = false;
+        layoutPending = true;
+    }
+    if (layoutPending) {
+        layout = drawLayoutAndMenu(wantedSize.width, wantedSize.height, settings.horizontalSplit,
+                                   left.name, right.name);
+        tables.viewerShown = true;
+        redrawLevel = kRedrawRows;
+        layoutPending = false;
+        hexRowBytes =
+            computeHexRowBytes(layout.paneWidth, settings.offsetDigits, settings.encodingFlags);
+        // Any change of the pane width in hex mode (a size key, the split, a terminal resize)
+        // means rows of another width: the tables are cut anew.
+        if (settings.hexMode && hexRowBytes != tableRowBytes) rebuildFlags |= kRebuildTables;
+    }
+    if (rebuildFlags != 0 && !rebuild()) return false;
+    if (redrawLevel != 0) draw();
+    return true;
+}
+
+bool Viewer::rebuild() {
+    // The rules in force now: the keys have just changed the settings they come from.
+    const EngineRules rules = currentEngineRules();
+    Comparison& comparison = tables.comparison;
+    if (rebuildFlags & kRebuildTables) {
+        if (!buildLineTables(comparison, left, right, hexRowBytes, rules)) return false;
+        tableRowBytes = settings.hexMode ? hexRowBytes : 0;
+    }
+    if (!buildRows(comparison, rules)) return false;
+    uint32_t rowCount = comparison.rowCount;
+    maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
+    topRow = std::min(topRow, maxTopRow);
+    redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
+    rebuildFlags = 0;
+    return true;
+}
+
+void Viewer::draw() {
+    renderPanes(layout, rows() + topRow, hScroll, redrawLevel, hexRowBytes);
+    redrawLevel = 0;
+    if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
+    // The bars lie in the bottom border: the last row of the panes.
+    auto barRow = static_cast<uint32_t>(layout.rightY + layout.paneHeight - 1);
+    auto barLength = static_cast<uint32_t>(layout.paneWidth - 2);
+    auto page = static_cast<uint32_t>(layout.paneHeight);
+    if (!settings.horizontalSplit)
+        drawScrollIndicator(static_cast<uint32_t>(layout.leftX + 1), barRow, barLength, 1,
+                            maxTopRow, page, topRow);
+    drawScrollIndicator(static_cast<uint32_t>(layout.rightX + 1), barRow, barLength, 1, maxTopRow,
+                        page, topRow);
+}
+
+void Viewer::act(int code) {
+    const ViewKey* key = findViewKey(code);
+    if (!key || !key->action(*this, *key, code)) return; // nothing changed: nothing is drawn
+    rebuildFlags |= key->rebuild;
+    redrawLevel |= key->redraw;
+    resizePending = resizePending || key->resize;
+    layoutPending = layoutPending || key->layout;
+}
 
 uint32_t nextDifferenceBlock(const DiffRow* rows, uint32_t topRow, uint32_t maxTopRow) {
     if (topRow >= maxTopRow) return topRow;
@@ -367,15 +381,7 @@ int runViewer(const ViewerFile& left, const ViewerFile& right, ScreenSize reques
     Viewer viewer{left, right, tables, requestedSize, requestedSize.height, resizePending};
     for (;;) {
         if (!viewer.prepareScreen()) return kViewerOutOfMemory;
-        int exitCode = viewer.act(readKey() & 0xFFFF);
-        if (exitCode != 0) return exitCode;
+        viewer.act(readKey() & 0xFFFF);
+        if (viewer.exitCode != 0) return viewer.exitCode;
     }
-}
-
-void freeViewerTables(ViewerTables& tables) {
-    std::free(tables.leftTable);
-    std::free(tables.rightTable);
-    std::free(tables.diffList);
-    tables.leftTable = tables.rightTable = nullptr;
-    tables.diffList = nullptr;
 }

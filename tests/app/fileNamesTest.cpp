@@ -1,6 +1,6 @@
 #include "app/fileNames.h"
 
-#include "app/settings.h"
+#include "console/settings.h"
 #include "platform/codePages.h"
 #include "support/tempDirectory.h"
 #include "testArguments.h"

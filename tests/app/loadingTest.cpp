@@ -1,6 +1,6 @@
 #include "app/loading.h"
 
-#include "app/settings.h"
+#include "console/settings.h"
 #include "platform/pathText.h"
 #include "support/tempDirectory.h"
 
@@ -15,13 +15,12 @@ using namespace std::string_literals;
 
 // An image of the given bytes, as loadFile would hand it over.
 struct Image {
-    FileImage image{};
+    FileImage image;
     explicit Image(const std::string& bytes) {
-        image.raw = static_cast<uint8_t*>(malloc(bytes.size() + 1));
-        memcpy(image.raw, bytes.data(), bytes.size());
+        image.raw.reset(static_cast<uint8_t*>(malloc(bytes.size() + 1)));
+        memcpy(image.raw.get(), bytes.data(), bytes.size());
         image.rawSize = static_cast<uint32_t>(bytes.size());
     }
-    ~Image() { releaseFileImage(image); }
     std::u16string text16() const {
         std::u16string units(image.textSize / 2, u'\0');
         memcpy(units.data(), image.text, units.size() * 2);
@@ -65,10 +64,9 @@ TEST(LoadFile, PathsInTheBuildsTextReachTheFile) {
     TempDirectory dir;
     std::string name = dir.write("n\xE9 \xFF.txt", "content"); // not UTF-8
     uint32_t size = 0;
-    uint8_t* raw = loadFile(argumentToText(name).c_str(), size);
+    HeapBlock<uint8_t> raw = loadFile(argumentToText(name).c_str(), size);
     ASSERT_NE(raw, nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(raw), size), "content");
-    free(raw);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(raw.get()), size), "content");
     EXPECT_EQ(loadFile(argumentToText(dir.path()).c_str(), size), nullptr);
 }
 
@@ -85,7 +83,7 @@ TEST_F(DecodeTexts, NarrowBuildKeepsBothRawImages) {
              "a"s);
     ASSERT_TRUE(decodeTexts(utf16.image, utf8.image));
     EXPECT_EQ(settings.encodingFlags, 0u);
-    EXPECT_EQ(utf16.image.text, utf16.image.raw);
+    EXPECT_EQ(utf16.image.text, utf16.image.raw.get());
     EXPECT_EQ(utf16.image.textSize, 4u);
     EXPECT_EQ(utf8.image.decoded, nullptr);
     EXPECT_EQ(utf8.image.textSize, 4u);
@@ -141,7 +139,8 @@ TEST_F(DecodeTexts, EncodingOfEachFileAndTheBalancing) {
             EXPECT_EQ(two.text16(), c.text2);
         }
         // The raw images are never touched: hex mode shows the bytes as stored.
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(one.image.raw), one.image.rawSize), c.bytes1);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(one.image.raw.get()), one.image.rawSize),
+                  c.bytes1);
     }
 }
 
@@ -152,7 +151,7 @@ TEST_F(DecodeTexts, OddUtf16SizeKeepsTheLastByteInTheText) {
         other("x");
     ASSERT_TRUE(decodeTexts(odd.image, other.image));
     EXPECT_EQ(settings.encodingFlags, 0x41u);
-    EXPECT_EQ(odd.image.text, odd.image.raw + 2);
+    EXPECT_EQ(odd.image.text, odd.image.raw.get() + 2);
     EXPECT_EQ(odd.image.textSize, 3u);
 }
 

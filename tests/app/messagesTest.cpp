@@ -1,6 +1,6 @@
 #include "app/messages.h"
 
-#include "app/settings.h"
+#include "console/settings.h"
 
 #include <gtest/gtest.h>
 

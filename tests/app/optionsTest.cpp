@@ -1,6 +1,6 @@
 #include "app/options.h"
 
-#include "app/settings.h"
+#include "console/settings.h"
 #include "testArguments.h"
 
 #include <gtest/gtest.h>

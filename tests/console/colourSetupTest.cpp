@@ -1,7 +1,7 @@
 #include "console/colourSetup.h"
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
+#include "console/settings.h"
 #include "keyWaitScreens.h"
 #include "platform/build.h"
 #include "platform/memoryTerminal.h"

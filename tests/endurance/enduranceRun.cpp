@@ -9,9 +9,9 @@
 // always left again, and the view's quit keys come only at the end. Exit status 0 when the view
 // read every key, ended with the quit key's code and left no key unread.
 
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
+#include "console/settings.h"
 #include "platform/memoryTerminal.h"
 #include "viewer/viewerLoop.h"
 
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
 
     auto start = std::chrono::steady_clock::now();
     int code = runViewer(leftFile, rightFile, {80, 25}, false, tables);
-    freeViewerTables(tables);
+    tables = {};
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::filesystem::remove_all(scratch);

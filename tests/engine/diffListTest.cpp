@@ -24,7 +24,8 @@ std::vector<Row> shapeOf(const std::vector<DiffRow>& rows) {
 
 // Every row's sides are its table's lines, in order, each exactly once; missing sides are the
 // shared empty text; paired rows carry the pair test and one-sided rows 0.
-void expectReplays(const std::vector<DiffRow>& rows, const Table& left, const Table& right) {
+void expectReplays(const std::vector<DiffRow>& rows, const Table& left, const Table& right,
+                   const EngineRules& rules = {}) {
     uint32_t nextLeft = 0;
     uint32_t nextRight = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -50,7 +51,8 @@ void expectReplays(const std::vector<DiffRow>& rows, const Table& left, const Ta
             ASSERT_EQ(row.rightLength, 0u);
         }
         if (row.leftNumber && row.rightNumber)
-            ASSERT_EQ(row.match, linesEqual(left[row.leftNumber - 1], right[row.rightNumber - 1]));
+            ASSERT_EQ(row.match,
+                      linesEqual(rules, left[row.leftNumber - 1], right[row.rightNumber - 1]));
         else
             ASSERT_EQ(row.match, 0);
     }
@@ -95,26 +97,26 @@ TEST_F(DiffListTest, WorkedExamples) {
 }
 
 TEST_F(DiffListTest, HexRowsPairUpOneForOne) {
-    settings.hexMode = 1;
+    rules.hexMode = true;
     Bytes leftImage = bytesOf(std::string("aaaaBBBBcc"));
     Bytes rightImage = bytesOf(std::string("aaaabbbbccddddeeee"));
-    Table left(leftImage, -4);
-    Table right(rightImage, -4);
+    Table left(leftImage, -4, rules);
+    Table right(rightImage, -4, rules);
     std::vector<Row> expected = {{1, 1, 1}, {2, 2, 0}, {3, 3, 0}, {0, 4, 0}, {0, 5, 0}};
-    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get())), expected);
-    settings.ignoreCase = 1; // case still counts in hex rows; the short row still differs
+    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get(), rules)), expected);
+    rules.ignoreCase = true; // case still counts in hex rows; the short row still differs
     expected[1] = {2, 2, 1};
-    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get())), expected);
+    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get(), rules)), expected);
 }
 
 TEST_F(DiffListTest, SuppressedLinesAreNotNumbered) {
-    settings.suppressEmptyLines = 1;
+    rules.suppressEmptyLines = true;
     Bytes leftImage = bytesOf(std::string("a\n\n  \nb\n"));
     Bytes rightImage = bytesOf(std::string("a\nb\n\t\n"));
-    Table left(leftImage, kMode8Bit);
-    Table right(rightImage, kMode8Bit);
+    Table left(leftImage, kMode8Bit, rules);
+    Table right(rightImage, kMode8Bit, rules);
     std::vector<Row> expected = {{1, 1, 1}, {2, 2, 1}};
-    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get())), expected);
+    EXPECT_EQ(shapeOf(diffRows(left.get(), right.get(), rules)), expected);
 }
 
 TEST_F(DiffListTest, LineEndsDoNotCount) {
@@ -129,13 +131,13 @@ TEST_F(DiffListTest, LineEndsDoNotCount) {
         EXPECT_EQ(shapeOf(diffRows(left.get(), right.get())), expected);
     }
 #if QVD_WIDE
-    settings.encodingFlags = kFile1Utf16 | kFile2Utf8;
+    rules.wideText = true;
     Bytes wideCrLf = bytesOf(u"first\r\n\r\n  indented\r\nlast\r\n");
     Bytes wideLf = bytesOf(u"first\n\n  indented\nlast");
     Table wideLeft(wideCrLf, kMode16Bit);
     Table wideRight(wideLf, kMode16Bit);
     std::vector<Row> expected = {{1, 1, 1}, {2, 2, 1}, {3, 3, 1}, {4, 4, 1}};
-    EXPECT_EQ(shapeOf(diffRows(wideLeft.get(), wideRight.get())), expected);
+    EXPECT_EQ(shapeOf(diffRows(wideLeft.get(), wideRight.get(), rules)), expected);
 #endif
 }
 
@@ -143,8 +145,8 @@ TEST_F(DiffListTest, NullTableLeavesRowCountAlone) {
     Bytes image = letters("ab");
     Table table(image, kMode8Bit);
     uint32_t rowCount = 77;
-    EXPECT_EQ(buildDiffList(nullptr, table.get(), rowCount), nullptr);
-    EXPECT_EQ(buildDiffList(table.get(), nullptr, rowCount), nullptr);
+    EXPECT_EQ(buildDiffList(nullptr, table.get(), rules, rowCount), nullptr);
+    EXPECT_EQ(buildDiffList(table.get(), nullptr, rules, rowCount), nullptr);
     EXPECT_EQ(rowCount, 77u);
 }
 
@@ -159,12 +161,12 @@ TEST_F(DiffListTest, LongInsertionBeyondTheWindowPairsEverythingUp) {
     Bytes rightImage = bytesOf(joinLines(right));
     Table leftTable(leftImage, kMode8Bit);
     Table rightTable(rightImage, kMode8Bit);
-    settings.shortSyncScan = 1;
-    std::vector<DiffRow> rows = diffRows(leftTable.get(), rightTable.get());
+    rules.window = 100;
+    std::vector<DiffRow> rows = diffRows(leftTable.get(), rightTable.get(), rules);
     ASSERT_EQ(rows.size(), 200u);
     for (uint32_t i = 0; i < 50; ++i) EXPECT_EQ(shapeOf(rows)[i], Row(i + 1, i + 1, 0));
-    settings.shortSyncScan = 0;
-    rows = diffRows(leftTable.get(), rightTable.get());
+    rules.window = 600;
+    rows = diffRows(leftTable.get(), rightTable.get(), rules);
     ASSERT_EQ(rows.size(), 200u);
     EXPECT_EQ(shapeOf(rows)[149], Row(0, 150, 0));
     EXPECT_EQ(shapeOf(rows)[150], Row(1, 151, 1));
@@ -259,9 +261,9 @@ class FileMaker {
     bool wide_;
 };
 
-void expectSameAsLiteral(const Table& left, const Table& right) {
-    std::vector<DiffRow> fast = diffRows(left.get(), right.get());
-    std::vector<DiffRow> reference = literal::buildDiffList(left.get(), right.get());
+void expectSameAsLiteral(const Table& left, const Table& right, const EngineRules& rules) {
+    std::vector<DiffRow> fast = diffRows(left.get(), right.get(), rules);
+    std::vector<DiffRow> reference = literal::buildDiffList(rules, left.get(), right.get());
     ASSERT_EQ(fast.size(), reference.size());
     for (size_t i = 0; i < fast.size(); ++i) {
         const DiffRow& a = fast[i];
@@ -273,7 +275,7 @@ void expectSameAsLiteral(const Table& left, const Table& right) {
             << "row " << i << ": " << a.leftNumber << "," << a.rightNumber << "," << a.match
             << " against " << b.leftNumber << "," << b.rightNumber << "," << b.match;
     }
-    expectReplays(fast, left, right);
+    expectReplays(fast, left, right, rules);
 }
 
 struct RandomRun {
@@ -295,26 +297,27 @@ void compareOnRandomFiles(uint32_t seed, const RandomRun& run) {
         Bytes leftImage = maker.image(leftIds);
         Bytes rightImage = maker.image(rightIds);
 
-        settings = Settings{};
-        settings.ignoreCase = random.below(2);
-        settings.compressWhiteSpace = random.below(2);
-        settings.suppressEmptyLines = random.below(2);
-        settings.shortSyncScan = random.below(2);
-        settings.syncLines = random.below(10);
-        settings.hexMode = random.chance(10);
-        settings.encodingFlags = wide ? kFile1Utf16 | kFile2Utf16 : 0;
-        int32_t mode = settings.hexMode ? -static_cast<int32_t>(1 + random.below(16))
-                                        : (wide ? kMode16Bit : kMode8Bit);
+        EngineRules rules;
+        rules.ignoreCase = random.below(2) != 0;
+        rules.compressWhiteSpace = random.below(2) != 0;
+        rules.suppressEmptyLines = random.below(2) != 0;
+        rules.window = random.below(2) ? 100 : 600;
+        uint32_t syncLines = random.below(10); // 0 stands for the default of 4
+        rules.syncCount = syncLines == 0 ? 4 : static_cast<int32_t>(syncLines);
+        rules.hexMode = random.chance(10);
+        rules.wideText = wide;
+        int32_t mode = rules.hexMode ? -static_cast<int32_t>(1 + random.below(16))
+                                     : (wide ? kMode16Bit : kMode8Bit);
         SCOPED_TRACE(testing::Message()
                      << "seed " << seed << " round " << round << ": " << leftIds.size() << "/"
                      << rightIds.size() << " lines, vocabulary " << vocabulary << ", case "
-                     << settings.ignoreCase << " white " << settings.compressWhiteSpace << " empty "
-                     << settings.suppressEmptyLines << " short " << settings.shortSyncScan
-                     << " sync " << settings.syncLines << " hex " << settings.hexMode
+                     << rules.ignoreCase << " white " << rules.compressWhiteSpace << " empty "
+                     << rules.suppressEmptyLines << " window " << rules.window << " sync "
+                     << rules.syncCount << " hex " << rules.hexMode
                      << (wide ? " UTF-16" : " 8-bit"));
-        Table left(leftImage, mode);
-        Table right(rightImage, mode);
-        expectSameAsLiteral(left, right);
+        Table left(leftImage, mode, rules);
+        Table right(rightImage, mode, rules);
+        expectSameAsLiteral(left, right, rules);
         if (testing::Test::HasFatalFailure()) return;
     }
 }

@@ -1,29 +1,19 @@
 #pragma once
-// Shared helpers of the engine tests: images from text, owned tables and lists, settings that are
-// reset for every test and put back afterwards.
+// Shared helpers of the engine tests: images from text, owned tables and lists, and the rules each
+// test hands the engine (the defaults of a run without options).
 
-#include "app/settings.h"
 #include "engine/diffList.h"
 #include "engine/lineTable.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 class EngineTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        saved_ = settings;
-        settings = Settings{};
-        settings.tabWidth = 4;
-    }
-    void TearDown() override { settings = saved_; }
-
-  private:
-    Settings saved_{};
+    EngineRules rules;
 };
 
 using Bytes = std::vector<uint8_t>;
@@ -42,16 +32,13 @@ inline Bytes bytesOf(const std::u16string& text) {
     return bytes;
 }
 
-// A line table that frees itself.
+// A line table with its line count.
 class Table {
   public:
-    Table(const Bytes& image, int32_t mode)
-        : refs_(buildLineTable(image.data(), static_cast<uint32_t>(image.size()), mode)) {}
-    Table(const Table&) = delete;
-    Table& operator=(const Table&) = delete;
-    ~Table() { std::free(refs_); }
+    Table(const Bytes& image, int32_t mode, const EngineRules& rules = {})
+        : refs_(buildLineTable(image.data(), static_cast<uint32_t>(image.size()), mode, rules)) {}
 
-    const LineRef* get() const { return refs_; }
+    const LineRef* get() const { return refs_.get(); }
     uint32_t size() const {
         uint32_t count = 0;
         while (refs_[count].text) ++count;
@@ -60,21 +47,20 @@ class Table {
     const LineRef& operator[](size_t index) const { return refs_[index]; }
 
   private:
-    LineRef* refs_;
+    OwnedLineTable refs_;
 };
 
-// The rows of buildDiffList, the terminator checked and the block freed.
-inline std::vector<DiffRow> diffRows(const LineRef* left, const LineRef* right) {
+// The rows of buildDiffList under rules, the terminator checked.
+inline std::vector<DiffRow> diffRows(const LineRef* left, const LineRef* right,
+                                     const EngineRules& rules = {}) {
     uint32_t rowCount = 12345;
-    DiffRow* list = buildDiffList(left, right, rowCount);
+    OwnedDiffList list = buildDiffList(left, right, rules, rowCount);
     EXPECT_NE(list, nullptr);
     if (!list) return {};
     const DiffRow& end = list[rowCount];
     EXPECT_TRUE(!end.leftText && !end.rightText && end.leftLength == 0 && end.rightLength == 0 &&
                 end.leftNumber == 0 && end.rightNumber == 0 && end.match == 0);
-    std::vector<DiffRow> rows(list, list + rowCount);
-    std::free(list);
-    return rows;
+    return std::vector<DiffRow>(list.get(), list.get() + rowCount);
 }
 
 // Text joined with a line end after every line.

@@ -103,42 +103,42 @@ TEST_F(LineCompareTest, LatinBytesLowerAsTheBuildSays) {
     EXPECT_EQ(compareLines8(upper + 1, 1, lower + 1, 1, 1, 0), kWideBuild ? 0 : 1);
 }
 
-TEST_F(LineCompareTest, PairTestFollowsSettings) {
+TEST_F(LineCompareTest, PairTestFollowsTheRules) {
     Bytes a = bytesOf(std::string("A  b"));
     Bytes b = bytesOf(std::string("a b"));
     LineRef left{a.data(), 4};
     LineRef right{b.data(), 3};
-    EXPECT_EQ(linesEqual(left, right), 0);
-    settings.ignoreCase = 1;
-    settings.compressWhiteSpace = 1;
-    EXPECT_EQ(linesEqual(left, right), 1);
+    EXPECT_EQ(linesEqual(rules, left, right), 0);
+    rules.ignoreCase = true;
+    rules.compressWhiteSpace = true;
+    EXPECT_EQ(linesEqual(rules, left, right), 1);
     // Hex rows never compress white space, but case still counts.
-    settings.hexMode = 1;
-    EXPECT_EQ(linesEqual(left, right), 0);
+    rules.hexMode = true;
+    EXPECT_EQ(linesEqual(rules, left, right), 0);
     LineRef leftA{a.data(), 1};
     LineRef rightA{b.data(), 1};
-    EXPECT_EQ(linesEqual(leftA, rightA), 1);
+    EXPECT_EQ(linesEqual(rules, leftA, rightA), 1);
 }
 
 #if QVD_WIDE
-TEST_F(LineCompareTest, EncodingFlagsChooseUnitComparison) {
+TEST_F(LineCompareTest, WideTextChoosesUnitComparison) {
     // An em space is white space as a unit; its bytes 03 20 are not a run facing a blank.
     Bytes a = bytesOf(u"a\u2003b");
     Bytes b = bytesOf(u"a b");
-    settings.compressWhiteSpace = 1;
-    EXPECT_EQ(linesEqual({a.data(), 3}, {b.data(), 3}), 0);
-    settings.encodingFlags = kFile1Utf16 | kFile2Ansi;
-    EXPECT_EQ(linesEqual({a.data(), 3}, {b.data(), 3}), 1);
-    settings.compressWhiteSpace = 0;
+    rules.compressWhiteSpace = true;
+    EXPECT_EQ(linesEqual(rules, {a.data(), 3}, {b.data(), 3}), 0);
+    rules.wideText = true;
+    EXPECT_EQ(linesEqual(rules, {a.data(), 3}, {b.data(), 3}), 1);
+    rules.compressWhiteSpace = false;
     Bytes c = bytesOf(u"\u00C4");
     Bytes d = bytesOf(u"\u00E4");
-    settings.ignoreCase = 1;
-    EXPECT_EQ(linesEqual({c.data(), 1}, {d.data(), 1}), 1);
+    rules.ignoreCase = true;
+    EXPECT_EQ(linesEqual(rules, {c.data(), 1}, {d.data(), 1}), 1);
     // In hex mode the same bytes compare as bytes: length 2 rows.
-    settings.hexMode = 1;
-    EXPECT_EQ(linesEqual({c.data(), 2}, {d.data(), 2}), 1);
-    settings.compressWhiteSpace = 1;
-    EXPECT_EQ(linesEqual({a.data(), 6}, {b.data(), 6}), 0);
+    rules.hexMode = true;
+    EXPECT_EQ(linesEqual(rules, {c.data(), 2}, {d.data(), 2}), 1);
+    rules.compressWhiteSpace = true;
+    EXPECT_EQ(linesEqual(rules, {a.data(), 6}, {b.data(), 6}), 0);
 }
 #endif
 
@@ -219,11 +219,12 @@ TEST_F(LineCompareTest, BytesEqualUnderCaseHashAlike) {
             b[0] = b[20] = b[39] = static_cast<uint8_t>(y);
             if (!compareLines8(a, 1, b, 1, 1, 0)) continue;
             for (int compress = 0; compress < 2; ++compress) {
-                CompareRules rules{false, true, compress != 0};
+                CompareRules caseRules{false, true, compress != 0};
                 for (uint32_t length : {1u, 40u}) {
-                    ASSERT_EQ(hashLine(rules, {a, length}), hashLine(rules, {b, length}))
+                    ASSERT_EQ(hashLine(caseRules, {a, length}), hashLine(caseRules, {b, length}))
                         << x << " " << y << " " << length;
-                    ASSERT_EQ(hashLinePortable(rules, {a, length}), hashLine(rules, {a, length}));
+                    ASSERT_EQ(hashLinePortable(caseRules, {a, length}),
+                              hashLine(caseRules, {a, length}));
                 }
             }
         }
@@ -255,9 +256,9 @@ TEST_F(LineCompareTest, LongLinesHashAlikeWhateverTheirWhiteSpace) {
         auto* textB = reinterpret_cast<const uint8_t*>(b.data());
         auto lengthA = static_cast<uint32_t>(a.size());
         auto lengthB = static_cast<uint32_t>(b.size());
-        CompareRules rules{false, true, true};
+        CompareRules loose{false, true, true};
         ASSERT_EQ(compareLines8(textA, lengthA, textB, lengthB, 1, 1), 1);
-        ASSERT_EQ(hashLine(rules, {textA, lengthA}), hashLine(rules, {textB, lengthB}));
+        ASSERT_EQ(hashLine(loose, {textA, lengthA}), hashLine(loose, {textB, lengthB}));
         // Vector and byte-by-byte gathering give one hash.
         for (bool ignoreCase : {false, true})
             for (bool compress : {false, true})

@@ -112,42 +112,42 @@ TEST_F(LineTableTest, HexRowsHoldWidthBytesButTheLast) {
         {3, 0, {{0, 1}, {1, 1}, {2, 1}}},
         {3, INT32_MIN, {{0, 3}}},
     };
-    settings.hexMode = 1;
+    rules.hexMode = true;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.size << " bytes, mode " << c.mode);
         Bytes image(c.size, '\n'); // line ends mean nothing in hex rows
-        Table table(image, c.mode);
+        Table table(image, c.mode, rules);
         EXPECT_EQ(linesOf(image, table), c.lines);
     }
 }
 
 TEST_F(LineTableTest, SuppressionDropsWhiteLinesAndRenumbers) {
-    settings.suppressEmptyLines = 1;
+    rules.suppressEmptyLines = true;
     Bytes image = bytesOf(std::string("a\n  \t\n x\n\n\v\f\nb\n\xA0\n\x85\n"));
-    Table table(image, kMode8Bit);
+    Table table(image, kMode8Bit, rules);
     std::vector<Line> expected = {{0, 1}, {6, 2}, {13, 1}, {15, 1}, {17, 1}};
     EXPECT_EQ(linesOf(image, table), expected);
 }
 
 TEST_F(LineTableTest, SuppressionNeverAppliesToHexRows) {
-    settings.suppressEmptyLines = 1;
-    settings.hexMode = 1;
+    rules.suppressEmptyLines = true;
+    rules.hexMode = true;
     Bytes image(8, ' ');
-    Table table(image, -4);
+    Table table(image, -4, rules);
     EXPECT_EQ(table.size(), 2u);
     // Text tables built while hex mode is on keep their white lines too.
     Bytes text = bytesOf("a\n\nb\n");
-    EXPECT_EQ(Table(text, kMode8Bit).size(), 3u);
+    EXPECT_EQ(Table(text, kMode8Bit, rules).size(), 3u);
 }
 
 #if QVD_WIDE
 TEST_F(LineTableTest, SuppressionOfSixteenBitLinesUsesUnitClasses) {
-    settings.suppressEmptyLines = 1;
+    rules.suppressEmptyLines = true;
     Bytes image = bytesOf(u"  \n\u2003\u3000\nx\n\u00A0\n\u0085\n");
     Bytes odd = image;
     odd.push_back('!'); // the empty line of a lone odd byte goes too
     for (const Bytes* input : {&image, &odd}) {
-        Table table(*input, kMode16Bit);
+        Table table(*input, kMode16Bit, rules);
         std::vector<Line> expected = {{12, 1}, {16, 1}, {20, 1}};
         EXPECT_EQ(linesOf(*input, table), expected);
     }
@@ -190,14 +190,15 @@ TEST_F(LineTableTest, RandomImagesCutAsPlainSplitting) {
         Bytes image(round < 400 ? random.below(60) : 4000 + random.below(8000));
         for (uint8_t& byte : image) byte = alphabet[random.below(sizeof alphabet)];
         bool suppress = random.chance(50);
-        settings.suppressEmptyLines = suppress;
+        rules.suppressEmptyLines = suppress;
         SCOPED_TRACE(testing::Message() << "round " << round);
-        EXPECT_EQ(linesOf(image, Table(image, kMode8Bit)), plainCut(image, 1, suppress));
+        EXPECT_EQ(linesOf(image, Table(image, kMode8Bit, rules)), plainCut(image, 1, suppress));
         if constexpr (kWideBuild) {
             // Units with line-end bytes in either half, and odd sizes.
             for (size_t i = 1; i < image.size(); i += 2)
                 if (random.chance(60)) image[i] = random.chance(20) ? '\n' : 0;
-            EXPECT_EQ(linesOf(image, Table(image, kMode16Bit)), plainCut(image, 2, suppress));
+            EXPECT_EQ(linesOf(image, Table(image, kMode16Bit, rules)),
+                      plainCut(image, 2, suppress));
         }
     }
 }

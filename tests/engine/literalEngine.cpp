@@ -1,6 +1,5 @@
 #include "engine/literalEngine.h"
 
-#include "app/settings.h"
 #include "platform/build.h"
 #include "platform/charClass.h"
 
@@ -68,17 +67,21 @@ int32_t compareLines16(const uint8_t* textA, uint32_t lengthA, const uint8_t* te
         [textB](uint32_t i) { return unitAt(textB, i); }, isWhiteSpace16, lowerUnit);
 }
 
-int32_t linesEqual(const LineRef& lineA, const LineRef& lineB) {
-    int32_t compressWhite = settings.compressWhiteSpace && !settings.hexMode ? 1 : 0;
-    if (!kWideBuild || settings.hexMode || settings.encodingFlags == 0)
-        return compareLines8(lineA.text, lineA.length, lineB.text, lineB.length,
-                             settings.ignoreCase, compressWhite);
-    return compareLines16(lineA.text, lineA.length, lineB.text, lineB.length, settings.ignoreCase,
+int32_t linesEqual(const EngineRules& rules, const LineRef& lineA, const LineRef& lineB) {
+    int32_t ignoreCase = rules.ignoreCase ? 1 : 0;
+    int32_t compressWhite = rules.compressWhiteSpace && !rules.hexMode ? 1 : 0;
+    if (!kWideBuild || rules.hexMode || !rules.wideText)
+        return compareLines8(lineA.text, lineA.length, lineB.text, lineB.length, ignoreCase,
+                             compressWhite);
+    return compareLines16(lineA.text, lineA.length, lineB.text, lineB.length, ignoreCase,
                           compressWhite);
 }
 
-int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t& leftPos,
-                   uint32_t& rightPos, int32_t syncCount, int32_t window) {
+int32_t findResync(const EngineRules& rules, const LineRef* leftTable, const LineRef* rightTable,
+                   uint32_t& leftPos, uint32_t& rightPos, int32_t syncCount, int32_t window) {
+    auto linesEqual = [&rules](const LineRef& lineA, const LineRef& lineB) {
+        return literal::linesEqual(rules, lineA, lineB);
+    };
     const uint32_t m = leftPos;
     const uint32_t l = rightPos;
     if (!leftTable[m].text) {
@@ -89,7 +92,7 @@ int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t
         while (leftTable[leftPos].text) ++leftPos;
         return 0;
     }
-    if (settings.hexMode) return linesEqual(leftTable[m], rightTable[l]);
+    if (rules.hexMode) return linesEqual(leftTable[m], rightTable[l]);
     if (linesEqual(leftTable[m], rightTable[l])) return 1;
     auto score = [&](uint64_t p, uint64_t q) {
         int32_t sum = 0;
@@ -126,9 +129,10 @@ int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t
     return linesEqual(leftTable[leftPos], rightTable[rightPos]);
 }
 
-std::vector<DiffRow> buildDiffList(const LineRef* leftTable, const LineRef* rightTable) {
-    const int32_t syncCount = settings.syncLines == 0 ? 4 : settings.syncLines;
-    const int32_t window = settings.shortSyncScan ? 100 : 600;
+std::vector<DiffRow> buildDiffList(const EngineRules& rules, const LineRef* leftTable,
+                                   const LineRef* rightTable) {
+    const int32_t syncCount = rules.syncCount;
+    const int32_t window = rules.window;
     std::vector<DiffRow> rows;
     uint32_t m = 0;
     uint32_t l = 0;
@@ -136,7 +140,7 @@ std::vector<DiffRow> buildDiffList(const LineRef* leftTable, const LineRef* righ
         if (!leftTable[m].text && !rightTable[l].text) return rows;
         uint32_t newLeft = m;
         uint32_t newRight = l;
-        int32_t c = findResync(leftTable, rightTable, newLeft, newRight, syncCount, window);
+        int32_t c = findResync(rules, leftTable, rightTable, newLeft, newRight, syncCount, window);
         for (; m < newLeft; ++m)
             rows.push_back({leftTable[m].text, leftTable[m].length, m + 1, emptyText, 0, 0, 0});
         for (; l < newRight; ++l)

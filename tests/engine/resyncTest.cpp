@@ -37,22 +37,20 @@ struct Searches {
     Outcome reference;
 };
 
-Searches searchAll(const Table& left, const Table& right, uint32_t m, uint32_t l,
-                   int32_t syncCount = 4, int32_t window = 600) {
+Searches searchAll(const EngineRules& rules, const Table& left, const Table& right, uint32_t m,
+                   uint32_t l) {
     Searches s{};
     s.plain = {m, l, 0};
-    s.plain.result =
-        findResync(left.get(), right.get(), s.plain.leftPos, s.plain.rightPos, syncCount, window);
+    s.plain.result = findResync(left.get(), right.get(), s.plain.leftPos, s.plain.rightPos, rules);
     s.reference = {m, l, 0};
-    s.reference.result = literal::findResync(left.get(), right.get(), s.reference.leftPos,
-                                             s.reference.rightPos, syncCount, window);
+    s.reference.result = literal::findResync(rules, left.get(), right.get(), s.reference.leftPos,
+                                             s.reference.rightPos, rules.syncCount, rules.window);
     s.indexed = s.reference;
     // The index serves positions with a line on both sides that differ.
-    if (m < left.size() && l < right.size() && !settings.hexMode &&
-        !linesEqual(left[m], right[l])) {
+    if (m < left.size() && l < right.size() && !rules.hexMode &&
+        !linesEqual(rules, left[m], right[l])) {
         ResyncIndex index;
-        if (index.init(left.get(), left.size(), right.get(), right.size(), currentCompareRules(),
-                       syncCount, window)) {
+        if (index.init(left.get(), left.size(), right.get(), right.size(), rules)) {
             s.indexed = {m, l, 0};
             s.indexed.result = index.find(s.indexed.leftPos, s.indexed.rightPos);
         }
@@ -88,7 +86,7 @@ TEST_F(ResyncTest, WorkedExamples) {
         Bytes rightImage = letters(c.right);
         Table left(leftImage, kMode8Bit);
         Table right(rightImage, kMode8Bit);
-        Searches s = searchAll(left, right, c.m, c.l);
+        Searches s = searchAll(rules, left, right, c.m, c.l);
         EXPECT_EQ(s.reference, c.expected);
         EXPECT_EQ(s.plain, c.expected);
         EXPECT_EQ(s.indexed, c.expected);
@@ -96,12 +94,12 @@ TEST_F(ResyncTest, WorkedExamples) {
 }
 
 TEST_F(ResyncTest, HexRowsNeverMove) {
-    settings.hexMode = 1;
+    rules.hexMode = true;
     Bytes leftImage = bytesOf(std::string("0123456789"));
     Bytes rightImage = bytesOf(std::string("xx0123456789"));
-    Table left(leftImage, -2);
-    Table right(rightImage, -2);
-    Searches s = searchAll(left, right, 0, 0);
+    Table left(leftImage, -2, rules);
+    Table right(rightImage, -2, rules);
+    Searches s = searchAll(rules, left, right, 0, 0);
     EXPECT_EQ(s.plain, (Outcome{0, 0, 0}));
     EXPECT_EQ(s.reference, s.plain);
 }
@@ -116,7 +114,8 @@ TEST_F(ResyncTest, SkipsStopShortOfTheWindow) {
         Bytes rightImage = letters(right);
         Table leftTable(leftImage, kMode8Bit);
         Table rightTable(rightImage, kMode8Bit);
-        Searches s = searchAll(leftTable, rightTable, 0, 0, 4, window);
+        rules.window = window;
+        Searches s = searchAll(rules, leftTable, rightTable, 0, 0);
         Outcome expected = window == 100 ? Outcome{0, 0, 0} : Outcome{0, 100, 1};
         EXPECT_EQ(s.reference, expected);
         EXPECT_EQ(s.plain, expected);
@@ -141,12 +140,12 @@ TEST_F(ResyncTest, RandomPositionsMatchTheLiteralSearch) {
         Table right(rightImage, kMode8Bit);
         uint32_t m = random.below(left.size() + 1);
         uint32_t l = random.below(right.size() + 1);
-        int32_t syncCount = 1 + static_cast<int32_t>(random.below(9));
-        int32_t window = 1 + static_cast<int32_t>(random.below(30));
-        settings.hexMode = random.chance(10);
+        rules.syncCount = 1 + static_cast<int32_t>(random.below(9));
+        rules.window = 1 + static_cast<int32_t>(random.below(30));
+        rules.hexMode = random.chance(10);
         SCOPED_TRACE(testing::Message() << "round " << round << " at " << m << "," << l << " sync "
-                                        << syncCount << " window " << window);
-        Searches s = searchAll(left, right, m, l, syncCount, window);
+                                        << rules.syncCount << " window " << rules.window);
+        Searches s = searchAll(rules, left, right, m, l);
         ASSERT_EQ(s.plain, s.reference);
         ASSERT_EQ(s.indexed, s.reference);
     }
@@ -158,9 +157,9 @@ TEST_F(ResyncTest, IndexFollowsPositionsForwardAndBack) {
     Bytes rightImage = letters(randomLetters(random, 300, 4));
     Table left(leftImage, kMode8Bit);
     Table right(rightImage, kMode8Bit);
+    rules.window = 20;
     ResyncIndex index;
-    ASSERT_TRUE(index.init(left.get(), left.size(), right.get(), right.size(),
-                           currentCompareRules(), 4, 20));
+    ASSERT_TRUE(index.init(left.get(), left.size(), right.get(), right.size(), rules));
     uint32_t m = 0;
     uint32_t l = 0;
     for (int round = 0; round < 2000; ++round) {
@@ -172,12 +171,12 @@ TEST_F(ResyncTest, IndexFollowsPositionsForwardAndBack) {
             m = (m + random.below(3)) % left.size();
             l = (l + random.below(3)) % right.size();
         }
-        if (linesEqual(left[m], right[l])) continue;
+        if (linesEqual(rules, left[m], right[l])) continue;
         SCOPED_TRACE(testing::Message() << m << "," << l);
         Outcome got{m, l, 0};
         got.result = index.find(got.leftPos, got.rightPos);
         Outcome expected{m, l, 0};
-        expected.result = literal::findResync(left.get(), right.get(), expected.leftPos,
+        expected.result = literal::findResync(rules, left.get(), right.get(), expected.leftPos,
                                               expected.rightPos, 4, 20);
         ASSERT_EQ(got, expected);
     }

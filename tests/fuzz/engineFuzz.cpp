@@ -9,11 +9,12 @@
 
 #include "app/fileImage.h"
 #include "app/loading.h"
-#include "app/settings.h"
+#include "console/settings.h"
 #include "engine/diffList.h"
 #include "engine/lineCompare.h"
 #include "engine/lineTable.h"
 #include "engine/literalEngine.h"
+#include "viewer/comparison.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -68,11 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* file1 = data + 5;
     const uint8_t* file2 = file1 + size1;
 
-    FileImage image1{};
-    FileImage image2{};
-    image1.raw = copyOf(file1, size1);
+    FileImage image1;
+    FileImage image2;
+    image1.raw.reset(copyOf(file1, size1));
     image1.rawSize = static_cast<uint32_t>(size1);
-    image2.raw = copyOf(file2, rest - size1);
+    image2.raw.reset(copyOf(file2, rest - size1));
     image2.rawSize = static_cast<uint32_t>(rest - size1);
     settings.offsetDigits = countOffsetDigits(image1.rawSize, image2.rawSize);
     check(decodeTexts(image1, image2), "decoding failed on a small pair");
@@ -81,17 +82,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check((flags & 0x0F) != 0 == ((flags & 0xF0) != 0), "only one file brought to UTF-16");
     check(kWideBuild || flags == 0, "the narrow build decoded");
 
-    LineRef* table1;
-    LineRef* table2;
+    const EngineRules rules = currentEngineRules();
+    OwnedLineTable table1;
+    OwnedLineTable table2;
     uint32_t unit1 = 1;
     uint32_t unit2 = 1;
-    const uint8_t* base1 = image1.raw;
-    const uint8_t* base2 = image2.raw;
+    const uint8_t* base1 = image1.raw.get();
+    const uint8_t* base2 = image2.raw.get();
     uint32_t bytes1 = image1.rawSize;
     uint32_t bytes2 = image2.rawSize;
     if (settings.hexMode) {
-        table1 = buildLineTable(image1.raw, image1.rawSize, -rowBytes);
-        table2 = buildLineTable(image2.raw, image2.rawSize, -rowBytes);
+        table1 = buildLineTable(image1.raw.get(), image1.rawSize, -rowBytes, rules);
+        table2 = buildLineTable(image2.raw.get(), image2.rawSize, -rowBytes, rules);
     } else {
         int32_t mode1 = flags & 0x0F ? kMode16Bit : kMode8Bit;
         int32_t mode2 = flags & 0xF0 ? kMode16Bit : kMode8Bit;
@@ -99,19 +101,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         unit2 = mode2 == kMode16Bit ? 2 : 1;
         check(image1.textSize % unit1 == 0 || unit1 == 1 || (flags & 0x01),
               "a converted text of odd size");
-        table1 = buildLineTable(image1.text, image1.textSize, mode1);
-        table2 = buildLineTable(image2.text, image2.textSize, mode2);
+        table1 = buildLineTable(image1.text, image1.textSize, mode1, rules);
+        table2 = buildLineTable(image2.text, image2.textSize, mode2, rules);
         base1 = image1.text;
         base2 = image2.text;
         bytes1 = image1.textSize;
         bytes2 = image2.textSize;
     }
     check(table1 && table2, "no line table for a small file");
-    uint32_t count1 = checkTable(table1, base1, bytes1, unit1);
-    uint32_t count2 = checkTable(table2, base2, bytes2, unit2);
+    uint32_t count1 = checkTable(table1.get(), base1, bytes1, unit1);
+    uint32_t count2 = checkTable(table2.get(), base2, bytes2, unit2);
 
     uint32_t rowCount = 0;
-    DiffRow* rows = buildDiffList(table1, table2, rowCount);
+    OwnedDiffList rows = buildDiffList(table1.get(), table2.get(), rules, rowCount);
     check(rows != nullptr, "no aligned list for small tables");
     check(rowCount >= count1 && rowCount >= count2 && rowCount <= count1 + count2,
           "row count outside what the tables allow");
@@ -141,13 +143,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             check(row.rightText == emptyText && row.rightLength == 0,
                   "missing right side not empty");
         }
-        int32_t expected =
-            row.leftNumber && row.rightNumber ? linesEqual(table1[left - 1], table2[right - 1]) : 0;
+        int32_t expected = row.leftNumber && row.rightNumber
+                               ? linesEqual(rules, table1[left - 1], table2[right - 1])
+                               : 0;
         check(row.match == expected, "a row's match is not the pair test's");
     }
     check(left == count1 && right == count2, "the rows do not replay both files");
 
-    std::vector<DiffRow> reference = literal::buildDiffList(table1, table2);
+    std::vector<DiffRow> reference = literal::buildDiffList(rules, table1.get(), table2.get());
     check(reference.size() == rowCount, "row count differs from the literal engine");
     for (uint32_t index = 0; index < rowCount; ++index) {
         check(reference[index].leftNumber == rows[index].leftNumber &&
@@ -156,10 +159,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "a row differs from the literal engine");
     }
 
-    free(rows);
-    free(table1);
-    free(table2);
-    releaseFileImage(image1);
-    releaseFileImage(image2);
     return 0;
 }

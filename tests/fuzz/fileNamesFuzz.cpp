@@ -7,7 +7,7 @@
 // name gives a .bak path; too many names empty path 1; split and join give a path back.
 
 #include "app/fileNames.h"
-#include "app/settings.h"
+#include "console/settings.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 #include "viewer/rowFormat.h"
-#include "app/settings.h"
+#include "console/settings.h"
 
 #include <gtest/gtest.h>
 

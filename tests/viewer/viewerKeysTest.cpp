@@ -86,7 +86,7 @@ TEST_F(ViewerKeys, QuitKeysEndWithOne) {
         EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerQuit);
         EXPECT_TRUE(tables.viewerShown);
         EXPECT_EQ(pendingScriptEntries(), 0);
-        freeViewerTables(tables);
+        tables = {};
     }
 }
 
@@ -95,7 +95,7 @@ TEST_F(ViewerKeys, CtrlCEndsWith130) {
     leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
     rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
     EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerInterrupted);
-    freeViewerTables(tables);
+    tables = {};
 }
 
 TEST_F(ViewerKeys, HomeFirstScrollsBackThenGoesToTheTop) {

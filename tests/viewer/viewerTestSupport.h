@@ -1,9 +1,9 @@
 #pragma once
 // Runs the real view on the scripted in-memory terminal and keeps the screen it left.
 
-#include "app/settings.h"
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
+#include "console/settings.h"
 #include "platform/memoryTerminal.h"
 #include "viewer/viewerLoop.h"
 
@@ -59,7 +59,7 @@ class ViewerScreenTest : public ::testing::Test {
         ScreenSize current = getScreenSize(false);
         int code = runViewer(leftFile, rightFile, size, !(size == current), tables);
         screen = dumpScreen();
-        freeViewerTables(tables);
+        tables = {};
         EXPECT_EQ(scriptUnderruns(), 0) << "the view read more keys than the script held";
         return code;
     }

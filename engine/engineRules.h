@@ -1,0 +1,27 @@
+#pragma once
+// The rules one build of the comparison works under. The caller makes them from its settings at
+// the time of each build and hands them in; the engine reads nothing else.
+
+#include <cstdint>
+
+struct EngineRules {
+    bool wideText = false;           // both texts are 16-bit (their tables were cut in mode 3)
+    bool ignoreCase = false;         // letters compare without regard to case
+    bool compressWhiteSpace = false; // runs of white space compare equal (never in hex mode)
+    bool hexMode = false; // the tables hold hex rows: byte for byte, never resynchronised
+    bool suppressEmptyLines = false; // white-space-only lines get no entry (never in hex mode)
+    int32_t syncCount = 4;           // equal pairs in a row that count as back in step, 1..9
+    int32_t window = 600;            // candidates tried on each side of a search: 600, or 100
+};
+
+// How two lines compare under a build's rules: hex rows byte for byte, never with compression.
+struct CompareRules {
+    bool wideText; // compareLines16 (16-bit text); else compareLines8
+    bool ignoreCase;
+    bool compressWhite;
+};
+
+[[nodiscard]] inline CompareRules compareRulesOf(const EngineRules& rules) {
+    return {rules.wideText && !rules.hexMode, rules.ignoreCase,
+            rules.compressWhiteSpace && !rules.hexMode};
+}
