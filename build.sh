@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds, runs and tests Morvyn's File Compare from a clean clone.
 #   ./build.sh demo   build and open the bundled example pair with moxa
-#   ./build.sh test   build both programs (plain and sanitized) and run the whole test suite,
-#                     then each fuzz target for a short while
+#   ./build.sh test   build both programs (plain and sanitized) and run the whole test suite
+#                     (the terminal scenarios on the sanitized programs), then each fuzz target
+#                     for a short while, two at a time
 #   ./build.sh bench  build the release preset and run the speed comparisons in bench/
 set -euo pipefail
 cd "$(dirname "$0")"
