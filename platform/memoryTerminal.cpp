@@ -121,7 +121,11 @@ void presentConsole() {
 
 int nextKeyEvent(KeyEvent& out) {
     for (;;) {
-        if (takeKeyEvent(memory.parser, memory.clockMs, out)) return kInputKey;
+        // The script is all there is: once the clock passed the wait, nothing more follows.
+        const MoreBytes more = keyParserWaitMs(memory.parser, memory.clockMs) == 0
+                                   ? MoreBytes::none
+                                   : MoreBytes::possible;
+        if (takeKeyEvent(memory.parser, more, out)) return kInputKey;
         if (memory.script.empty()) {
             if (!memory.parser.pending.empty()) { // the script ends: a waiting Esc stands alone
                 memory.clockMs += kEscapeTimeoutMs;

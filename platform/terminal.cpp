@@ -587,7 +587,10 @@ int readTerminal(void*, uint8_t* buffer, int capacity, int timeoutMs) {
         pollfd watched[2] = {{terminal.ttyFd, POLLIN, 0}, {terminal.wakePipe[0], POLLIN, 0}};
         int ready = poll(watched, terminal.wakePipe[0] >= 0 ? 2 : 1, timeoutMs);
         if (ready < 0) {
-            if (errno == EINTR) return 0; // the caller works out the time left
+            // The caller works out the time left; a look without waiting (0 ms) is taken again,
+            // as its "nothing there" lets a pending Esc stand alone.
+            if (errno == EINTR && timeoutMs != 0) return 0;
+            if (errno == EINTR) continue;
             return kInputClosed;
         }
         if (ready == 0) return 0;

@@ -16,7 +16,9 @@ pane=qvd:0.0
 
 tm() { tmux -L "$socket" -f /dev/null "$@"; }
 
+busyPids=
 cleanup() {
+    [ -z "$busyPids" ] || kill $busyPids 2>/dev/null
     tm kill-server >/dev/null 2>&1
     rm -rf "$work"
 }
@@ -260,6 +262,43 @@ identicalFilesWithoutTerminalDoNotWait() {
     grep -q 'are identical' "$work/out" || fail "no verdict without a terminal"
     grep -q 'Press any key' "$work/out" && fail "asked for a key that cannot come"
     return 0
+}
+
+# --- a burst of keys on a busy machine ------------------------------------------------------------
+
+# Holding an arrow key on a busy machine: thousands of Up or Down keys arrive together while
+# both cores are taken. Reads end anywhere, right after an Esc too, while the keys before it take
+# long to draw; the rest of that Esc's sequence is already waiting, so the Esc must not be taken
+# for the Esc key, which would quit the view.
+burstOfArrowKeysUnderLoad() {
+    seq -f 'line %g' 300 >"$work/a.txt"
+    seq -f 'line %g' 300 | sed '0~10s/$/ changed/' >"$work/b.txt"
+    startShell 200 60
+    runRecorded "$program $work/a.txt $work/b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view"
+    local spin
+    for spin in 1 2; do
+        (while :; do :; done) &
+        busyPids+=" $!"
+    done
+    local round key top settled
+    for round in 1 2 3 4 5 6; do
+        if [ $((round % 2)) = 1 ]; then key=Down top=296; else key=Up top=1; fi
+        press -N 2000 "$key"
+        settled=
+        for _ in $(seq 600); do
+            [ -e "$work/status" ] && fail "the view ended during burst $round of $key (status $(cat "$work/status"))"
+            screen | sed -n 2p | grep -Eq "^.? *$top line $top( |\$)" && settled=1 && break
+            sleep 0.1
+        done
+        [ -n "$settled" ] || fail "burst $round of $key did not end at line $top"
+    done
+    kill $busyPids
+    busyPids=
+    press q
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
 }
 
 "$testCase"
