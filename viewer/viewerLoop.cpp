@@ -203,10 +203,11 @@ bool openHelp(Viewer& viewer, const ViewKey&, int) {
 }
 
 bool openColourSetup(Viewer& viewer, const ViewKey&, int) {
-    // 2 writes qvd.ini, 1 deletes it. Where the directory cannot be written the colours last for
-    // this run only; the setup's help says so.
-    if (const int result = runColourSetup(); result != kColourSetupAborted)
-        (void)saveColourScheme(result);
+    // 2 writes qvd.ini, 1 deletes it. When that cannot be done anywhere the user is told so
+    // before the view comes back: the colours then last for this run only.
+    if (const int result = runColourSetup();
+        result != kColourSetupAborted && !saveColourScheme(result))
+        showColourFileFailure(result);
     viewer.wantedSize = getScreenSize(false);
     return true;
 }
