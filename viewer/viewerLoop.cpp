@@ -277,10 +277,12 @@ const ViewKey kViewKeys[] = {
     {.codes = {kKeyUp}, .action = rowUp, .redraw = kRedrawRows},
     {.codes = {kKeyRight}, .action = scrollRight, .redraw = kRedrawText},
     {.codes = {kKeyDown}, .action = rowDown, .redraw = kRedrawRows},
-    {.codes = {kKeyF1}, .action = openHelp, .layout = true},
-    {.codes = {kKeyAltF8}, .action = stepWidth, .resize = true},
-    {.codes = {kKeyAltF9}, .action = stepHeight, .resize = true},
-    {.codes = {kKeyAltF10}, .action = openColourSetup, .layout = true},
+    // Desktops and terminals take F1, F10 and Alt with F8 to F10 for themselves (help, menu,
+    // window size, console switching): each of these commands has a second key that reaches it.
+    {.codes = {kKeyF1, '?'}, .action = openHelp, .layout = true},
+    {.codes = {kKeyAltF8, kKeyF8}, .action = stepWidth, .resize = true},
+    {.codes = {kKeyAltF9, kKeyF9}, .action = stepHeight, .resize = true},
+    {.codes = {kKeyAltF10, 'P', 'p'}, .action = openColourSetup, .layout = true},
     {.codes = {kKeyScreenResized}, .action = followTerminalSize, .layout = true},
 };
 

@@ -144,6 +144,30 @@ TEST(HelpPages, ExamplesUsePosixPathsInTheirFiveForms) {
     }
 }
 
+// F1, F10 and Alt-F8 to Alt-F10 are often taken by the desktop: the pages after the key summary
+// (which stays as it is) name the keys that stand in for them, and where the colours are kept.
+TEST(HelpPages, LaterPagesNameTheSecondKeysAndTheUsersColourFile) {
+    std::string mainText;
+    for (int index = 1; mainHelpPages[index] != nullptr; ++index) mainText += mainHelpPages[index];
+    const std::string colourText = std::string(colourHelpPages[0]) + colourHelpPages[1];
+    const struct {
+        const std::string& text;
+        const char* needle;
+    } cases[] = {
+        {mainText, "Alt-F8, F8 "},
+        {mainText, "Alt-F9, F9 "},
+        {mainText, "Alt-F10, 'p'"},
+        {mainText, "F1, '?'"},
+        {mainText, "~/.config/qvd/qvd.ini"},
+        {colourText, "~/.config/qvd/qvd.ini"},
+        {colourText, "$XDG_CONFIG_HOME/qvd/qvd.ini"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.needle);
+        EXPECT_NE(entry.text.find(entry.needle), std::string::npos);
+    }
+}
+
 // The steps run on whole attribute words as read from qvd.ini, high byte included.
 TEST(ColourSteps, EdgeValues) {
     struct Case {
