@@ -272,6 +272,22 @@ TEST_F(ColourSetup, SaveThatFailsEverywhereSaysSoAndWaitsForAKey) {
     EXPECT_EQ(colourFile(), bytesOf(kStored));
 }
 
+TEST_F(ColourSetup, DeletionThatFailsSaysSo) {
+    queueKeyCodes({'k', kKeyEscape});
+    ASSERT_EQ(runColourSetup(), kColourSetupKill);
+    exeDirectory = directory + "qvd.ini/"; // the file read now lies below a file: unlink fails
+    ASSERT_FALSE(saveColourScheme(kColourSetupKill));
+    queueKeyCodes({'x'});
+    showColourFileFailure(kColourSetupKill);
+    const ScreenDump& screen = screensAtKeyWaits.back();
+    EXPECT_EQ(screen.text(22, 0, 59),
+              " qvd.ini was not deleted: the next start reads it again.   ");
+    EXPECT_NE(screen.row(23).find("qvd.ini/qvd.ini: Not a directory"), std::string::npos);
+    EXPECT_EQ(screen.row(24), std::string(80, ' '));
+    EXPECT_EQ(pendingScriptEntries(), 0);
+    EXPECT_TRUE(hasColourFile());
+}
+
 // The colour help uses 25 rows even on a taller console, in the colours being edited, and the
 // picture comes back as it was once the help is left.
 TEST_F(ColourSetup, HelpUses25RowsAndThePictureIsDrawnAgainAfterIt) {

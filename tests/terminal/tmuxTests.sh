@@ -38,7 +38,9 @@ terminalType=tmux-256color
 infocmp "$terminalType" >/dev/null 2>&1 || terminalType=screen
 
 # Starts an interactive shell in a pane of width x height, with a clean environment in the
-# locale given as a third argument (C.UTF-8 when there is none).
+# locale given as a third argument (C.UTF-8 when there is none). HOME is the case's scratch
+# directory and XDG_CONFIG_HOME is unset, so the user's colour file the programs look for is
+# $work/.config/qvd/qvd.ini, never the real user's.
 startShell() {
     local locale=${3:-C.UTF-8}
     # A fresh server each time: one that was just killed may still hold its socket.
