@@ -287,35 +287,6 @@ TEST_F(ColourFiles, UserDirectoryComesFromTheEnvironment) {
     setenv("HOME", savedHome.c_str(), 1);
 }
 
-// The user's own qvd.ini comes first, then qvd.ini beside the program, then kqw.ini; a file that
-// is short counts as none.
-TEST_F(ColourFiles, UsersFileComesFirst) {
-    userColourDirectory = userDirectory;
-    const struct {
-        const char* name;
-        Bytes user; // empty: no file
-        bool programFile;
-        uint16_t frame;
-    } cases[] = {
-        {"user's file over the program's", Bytes(14, 0x11), true, 0x1111},
-        {"user's file alone", Bytes(14, 0x11), false, 0x1111},
-        {"a short user's file is passed over", Bytes(13, 0x11), true, 0x2222},
-        {"the program's file", {}, true, 0x2222},
-        {"the host file", {}, false, 0x30},
-    };
-    for (const auto& entry : cases) {
-        SCOPED_TRACE(entry.name);
-        std::filesystem::remove_all(userDirectory);
-        std::filesystem::create_directories(userDirectory);
-        unlink((directory + "qvd.ini").c_str());
-        if (!entry.user.empty()) writeFile(userDirectory + "qvd.ini", entry.user);
-        if (entry.programFile) write("qvd.ini", Bytes(14, 0x22));
-        write("kqw.ini", hostFile(0x1F, 0x30, 0x70));
-        EXPECT_EQ(loadColourScheme(false), 1);
-        EXPECT_EQ(colourScheme.frame, entry.frame);
-    }
-}
-
 // A save goes back to the qvd.ini the colours came from, else beside the program, else to the
 // user's file, whose directories are made for the user alone. The file it lands in is the one the
 // next start reads.
@@ -372,7 +343,8 @@ TEST_F(ColourFiles, SaveGoesWhereTheNextStartLooksFirst) {
     }
 }
 
-// 'k' deletes the file the colours came from, and only a qvd.ini: never the host's kqw.ini.
+// The user's own qvd.ini comes first, then qvd.ini beside the program, then kqw.ini: 'k' deletes
+// the file the colours came from, so each deletion uncovers the next, and never the host's kqw.ini.
 TEST_F(ColourFiles, DeleteTakesTheFileTheColoursCameFrom) {
     userColourDirectory = userDirectory;
     std::filesystem::create_directories(userDirectory);
