@@ -104,6 +104,12 @@ size_t asciiRunEnd(const uint8_t* bytes, size_t count, size_t at) {
     return at;
 }
 
+// The most common sequence of Latin, Greek and Cyrillic text, taken without the general case.
+bool isTwoByteSequence(const uint8_t* bytes, size_t count, size_t at) {
+    return bytes[at] >= 0xC2 && bytes[at] <= 0xDF && at + 1 < count &&
+           isContinuation(bytes[at + 1]);
+}
+
 template <typename Emit>
 void decodeUtf8(const uint8_t* bytes, size_t count, Emit emit) {
     size_t i = 0;
@@ -152,6 +158,11 @@ size_t utf8ToUtf16(const uint8_t* bytes, size_t count, char16_t* out) {
         units += asciiEnd - at;
         at = asciiEnd;
         if (at == count) break;
+        if (isTwoByteSequence(bytes, count, at)) {
+            put(static_cast<char16_t>((bytes[at] & 0x1F) << 6 | (bytes[at + 1] & 0x3F)));
+            at += 2;
+            continue;
+        }
         char32_t character = 0;
         int length = utf8Sequence(bytes + at, count - at, character);
         if (length < 0) {
@@ -178,6 +189,12 @@ size_t utf8TextUnits(const uint8_t* bytes, size_t count) {
         units += asciiEnd - at;
         at = asciiEnd;
         if (at == count) break;
+        if (isTwoByteSequence(bytes, count, at)) {
+            beyondAscii = true;
+            ++units;
+            at += 2;
+            continue;
+        }
         char32_t character = 0;
         int length = utf8Sequence(bytes + at, count - at, character);
         if (length < 0) {
