@@ -175,6 +175,7 @@ std::string utf8Of(const char16_t* units, int count) {
 } // namespace
 
 ScreenDump dumpScreen() {
+    allocateConsoleCells();
     const ConsoleBuffer& buffer = consoleBuffer;
     ScreenDump dump;
     dump.width = buffer.width;
