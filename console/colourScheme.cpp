@@ -1,5 +1,7 @@
 #include "console/colourScheme.h"
 
+#include "platform/temporaryFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -133,7 +135,7 @@ bool saveColourScheme(int request) {
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = folder + ".qvd.ini." + std::to_string(getpid()) + "." + std::to_string(attempt);
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = createTemporaryFile(temporary.c_str());
         if (fd < 0 && errno != EEXIST) return false;
     }
     if (fd < 0) return false;
@@ -142,7 +144,9 @@ bool saveColourScheme(int request) {
     written = close(fd) == 0 && written;
     if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
         unlink(temporary.c_str());
+        forgetTemporaryFile();
         return false;
     }
+    forgetTemporaryFile();
     return true;
 }
