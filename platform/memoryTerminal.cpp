@@ -158,7 +158,13 @@ int nextKeyEvent(KeyEvent& out) {
     }
 }
 
+bool startFullScreen() {
+    return memory.present;
+}
+
 void releaseTerminal() {}
+
+void abandonTerminal() {}
 
 namespace {
 
