@@ -141,10 +141,11 @@ class PtySession {
         } while (now() < deadline);
     }
 
-    // Waits up to timeoutMs for text to appear in the output. True when it did.
-    bool waitForOutput(std::string_view text, int timeoutMs) {
+    // Waits up to timeoutMs for text to appear in the output (from the offset from on: what came
+    // after output.size() at some moment). True when it did.
+    bool waitForOutput(std::string_view text, int timeoutMs, size_t from = 0) {
         auto deadline = now() + timeoutMs;
-        while (output.find(text) == std::string::npos) {
+        while (output.find(text, from) == std::string::npos) {
             if (now() >= deadline || (reaped && !outputOpen)) return false;
             collect(10);
         }
