@@ -10,12 +10,14 @@
 #include "console/settings.h"
 #include "platform/files.h"
 #include "platform/pathText.h"
+#include "platform/temporaryFile.h"
 #include "platform/terminal.h"
 #include "viewer/viewerLoop.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -66,6 +68,9 @@ int compareInBatch(DriverState& state) {
     case FileComparison::file2Failed:
         printMessage("\nCan't load file 2 (%S)\n", state.shownPath2.c_str());
         return kExitBadInput;
+    case FileComparison::outOfMemory:
+        printMessage("\nOut of memory\n");
+        return kExitOutOfMemory;
     case FileComparison::identical:
     case FileComparison::different:
         break;
@@ -104,6 +109,13 @@ int loadAndCompare(DriverState& state) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
     }
+    if (!startFullScreen()) {
+        // The terminal cannot show the view (ncurses could not start: too few file descriptors,
+        // no memory) and is as the user had it: the answer comes as without a terminal.
+        printMessage("\nThe view could not be started on this terminal\n");
+        printResult(state, false);
+        return kExitDifferent;
+    }
     const ViewerFile left{state.shownPath1.c_str(), state.image1.raw.get(), state.image1.rawSize,
                           state.image1.text, state.image1.textSize};
     const ViewerFile right{state.shownPath2.c_str(), state.image2.raw.get(), state.image2.rawSize,
@@ -119,6 +131,15 @@ int loadAndCompare(DriverState& state) {
 }
 
 } // namespace
+
+void endOutOfMemory() {
+    static constexpr char kMessage[] = "\nOut of memory\n";
+    removeTemporaryFile();
+    abandonTerminal();
+    fflush(stdout); // what was printed before comes first
+    if (!settings.hostMode) (void)!write(STDOUT_FILENO, kMessage, sizeof kMessage - 1);
+    _exit(kExitOutOfMemory);
+}
 
 int runProgram(int argumentCount, char** argumentVector) {
     // The arguments in the build's text: moxa decodes them as UTF-8 with surrogate escape, so a

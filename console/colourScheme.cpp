@@ -1,5 +1,7 @@
 #include "console/colourScheme.h"
 
+#include "platform/temporaryFile.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -134,7 +136,7 @@ bool writeSchemeFile(const std::string& path, const unsigned char* bytes, size_t
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = folder + ".qvd.ini." + std::to_string(getpid()) + "." + std::to_string(attempt);
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = createTemporaryFile(temporary.c_str());
         if (fd < 0 && errno != EEXIST) return fail(path, errno);
     }
     if (fd < 0) return fail(path, EEXIST);
@@ -151,8 +153,10 @@ bool writeSchemeFile(const std::string& path, const unsigned char* bytes, size_t
     }
     if (!written) {
         unlink(temporary.c_str());
+        forgetTemporaryFile();
         return fail(path, error);
     }
+    forgetTemporaryFile();
     return true;
 }
 

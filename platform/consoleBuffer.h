@@ -16,8 +16,11 @@
 struct ConsoleBuffer {
     int width = 80;
     int height = 25;
-    std::vector<CellText> characters; // width * height, row by row
-    std::vector<uint16_t> attributes; // width * height, console attribute words
+    // width * height cells, row by row, made at the first write or read (allocateConsoleCells):
+    // until the program draws, its console is only a size, so batch mode, the usage text and
+    // the messages never allocate a screen. Empty means blanks in attribute 7.
+    std::vector<CellText> characters;
+    std::vector<uint16_t> attributes; // console attribute words
     int cursorRow = 0;
     int cursorColumn = 0;
     bool cursorVisible = true;
@@ -33,11 +36,16 @@ extern ConsoleBuffer consoleBuffer;
 // Largest buffer side; the console reports sizes as signed 16-bit numbers.
 inline constexpr int kConsoleSideLimit = 32767;
 
+// Makes the cells of the current size (blanks in attribute 7) if they are not there yet. The cell
+// writes and reads do it themselves; whoever reads characters or attributes directly calls it.
+void allocateConsoleCells();
+
 // Makes the buffer width x height (each cut to 1..kConsoleSideLimit). Cells inside both the old
 // and the new size keep their contents; new cells are blanks in attribute 7.
 void resizeConsoleBuffer(int width, int height);
 
-// Forgets everything: 80 x 25 blanks, cursor visible at (0, 0), attribute 7, no title, not drawn.
+// Forgets everything (and gives the cells back): 80 x 25 blanks, cursor visible at (0, 0),
+// attribute 7, no title, not drawn.
 void resetConsoleBuffer(int width = 80, int height = 25);
 
 // Cell writes from (row, column). A run that passes the right edge goes on at the start of the

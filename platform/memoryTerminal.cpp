@@ -164,7 +164,13 @@ int nextKeyEvent(KeyEvent& out) {
     }
 }
 
+bool startFullScreen() {
+    return memory.present;
+}
+
 void releaseTerminal() {}
+
+void abandonTerminal() {}
 
 namespace {
 
@@ -208,6 +214,7 @@ std::string utf8Of(const std::vector<CellText>& row, int column) {
 } // namespace
 
 ScreenDump dumpScreen() {
+    allocateConsoleCells();
     const ConsoleBuffer& buffer = consoleBuffer;
     ScreenDump dump;
     dump.width = buffer.width;

@@ -123,8 +123,9 @@ inline ProgramOutcome runProgram(const ProgramRun& run) {
 }
 
 // Runs with standard input, output and error on a pseudo-terminal that is not the child's
-// controlling terminal: isatty() holds for the descriptors, yet /dev/tty cannot be opened, so
-// the program answers as in batch mode. out receives every byte written to the terminal.
+// controlling terminal: isatty() holds for the descriptors, yet /dev/tty cannot be opened (the
+// program would show its view on standard input and output: give it -b or other work that needs
+// no keys). out receives every byte written to the terminal.
 inline ProgramOutcome runOnPseudoTerminal(const ProgramRun& run) {
     int master = -1;
     int slave = -1;

@@ -303,4 +303,49 @@ burstOfArrowKeysUnderLoad() {
     expectShellScreen
 }
 
+# --- the view on terminals that are out of the ordinary ------------------------------------------
+
+makeFilesThatDiffer() {
+    printf 'one\ntwo\nthree\n' >"$work/a.txt"
+    printf 'one\nTWO\nthree\n' >"$work/b.txt"
+}
+
+# Waits up to 10 s for the top row of the screen to be width columns wide.
+waitForTopRowWidth() {
+    for _ in $(seq 100); do
+        [ "$(screen | head -1 | sed 's/ *$//' | wc -m)" -eq $(($1 + 1)) ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# A TERM this machine has no terminfo entry for (a newer terminal's, over SSH): the view on a
+# built-in description, and the terminal back as it was.
+viewForTypeWithoutTerminfoEntry() {
+    makeFilesThatDiffer
+    startShell 80 25
+    runRecorded "env TERM=qvd-no-such-terminal $program $work/a.txt $work/b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view for a type without an entry"
+    waitForTopRowWidth 80 || fail "the view does not fill the terminal"
+    press q
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
+}
+
+# No controlling terminal (a new session, as su -c makes), standard input and output on the
+# terminal: the view uses them, and follows a new size without SIGWINCH.
+viewWithoutControllingTerminal() {
+    makeFilesThatDiffer
+    startShell 80 25
+    runRecorded "setsid -w $program $work/a.txt $work/b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view without a controlling terminal"
+    tm resize-window -t qvd -x 100 -y 30
+    waitForTopRowWidth 100 || fail "the view did not follow the new size"
+    press q
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
+}
+
 "$testCase"
