@@ -101,12 +101,17 @@ uint32_t computeHexRowBytes(int paneWidth, int offsetDigits, uint32_t encodingFl
     return static_cast<uint32_t>(bytes);
 }
 
-PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes) {
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber) {
     int numberWidth;
-    if (settings.hexMode)
+    if (settings.hexMode) {
         numberWidth = settings.offsetDigits + 1;
-    else
-        numberWidth = settings.hideLineNumbers ? 0 : 5;
+    } else if (settings.hideLineNumbers) {
+        numberWidth = 0;
+    } else {
+        int digits = 1;
+        for (uint32_t rest = largestNumber; rest >= 10; rest /= 10) ++digits;
+        numberWidth = digits > 5 ? digits + 1 : 5;
+    }
     int textWidth = paneWidth - numberWidth - 2;
     if (settings.hexMode && textWidth >= 0 && static_cast<uint32_t>(textWidth) == 4 * hexRowBytes) {
         ++textWidth;

@@ -43,5 +43,8 @@ struct PaneColumns {
     int numberWidth; // numW: 0 when line numbers are hidden in text mode
     int textWidth;   // textW: never negative
 };
-// Reads settings.hexMode, settings.hideLineNumbers and settings.offsetDigits.
-PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes);
+// Line numbers take five columns, four digits and a blank (a fifth digit takes the blank), unless
+// largestNumber, the largest line number of the list, has more than five digits: then the column
+// holds all of them and a blank, so that no number is cut or runs into the text. Reads
+// settings.hexMode, settings.hideLineNumbers and settings.offsetDigits.
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber = 0);

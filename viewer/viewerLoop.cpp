@@ -19,7 +19,7 @@ namespace {
 // A comparison of this many rows or fewer fits without scrolling.
 constexpr uint32_t kRowsWithoutScrolling = 5;
 
-// Largest horizontal scroll, in characters.
+// Largest horizontal scroll, in characters, unless a line of the list is wider.
 constexpr uint32_t kMaxHScroll = 8192;
 
 constexpr int kRedrawRows = kRedrawNumbers | kRedrawText;
@@ -43,6 +43,8 @@ struct Viewer {
     uint32_t topRow = 0;
     uint32_t maxTopRow = 0;
     uint32_t hScroll = 0;
+    uint32_t maxHScroll = kMaxHScroll; // the widest line of the list, at least kMaxHScroll
+    uint32_t largestNumber = 0;        // the largest line number of the list (number column)
     uint32_t savedTextTopRow = 0;
     int exitCode = 0; // set by a key that ends the view
 
@@ -189,7 +191,7 @@ bool scrollLeft(Viewer& viewer, const ViewKey&, int) {
 }
 
 bool scrollRight(Viewer& viewer, const ViewKey&, int) {
-    if (settings.hexMode || viewer.hScroll >= kMaxHScroll) return false;
+    if (settings.hexMode || viewer.hScroll >= viewer.maxHScroll) return false;
     viewer.hScroll += 2;
     return true;
 }
@@ -330,13 +332,22 @@ bool Viewer::rebuild() {
     uint32_t rowCount = comparison.rowCount;
     maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
     topRow = std::min(topRow, maxTopRow);
+    // The number column holds the largest number whole; Right reaches the end of the widest line.
+    largestNumber = 0;
+    uint32_t widest = 0;
+    for (uint32_t i = 0; i < rowCount; ++i) {
+        const DiffRow& row = rows()[i];
+        largestNumber = std::max({largestNumber, row.leftNumber, row.rightNumber});
+        widest = std::max({widest, row.leftLength, row.rightLength});
+    }
+    maxHScroll = std::max(kMaxHScroll, widest);
     redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
     rebuildFlags = 0;
     return true;
 }
 
 void Viewer::draw() {
-    renderPanes(layout, rows() + topRow, hScroll, redrawLevel, hexRowBytes);
+    renderPanes(layout, rows() + topRow, hScroll, redrawLevel, hexRowBytes, largestNumber);
     redrawLevel = 0;
     if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
     // The bars lie in the bottom border: the last row of the panes.

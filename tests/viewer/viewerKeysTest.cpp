@@ -129,11 +129,27 @@ TEST_F(ViewerKeys, HomeFirstScrollsBackThenGoesToTheTop) {
     }
 }
 
-TEST_F(ViewerKeys, RightStopsAt8192) {
-    std::string longLine = std::string(8192, 'x') + "END" + std::string(100, 'y');
-    std::string left = longLine + "\nsecond\n";
-    run(left, longLine + "\nother\n", repeat(kKeyRight, 4100));
-    EXPECT_EQ(screen.text(kTopLeftRow, 6, 6), "ENDyyy");
+TEST_F(ViewerKeys, RightReachesTheEndOfTheWidestLineAndAtLeast8192) {
+    struct Case {
+        const char* name;
+        int width; // of the widest line, which ends in "ENDEND"
+        std::vector<int> keys;
+    };
+    // Each key list scrolls so that the widest line's end shows first in the row; had Right
+    // stopped anywhere else, the row would start with x or blanks.
+    const std::vector<Case> cases = {
+        {"a line of 15000 columns: Right stops at its end", 15000,
+         join(repeat(kKeyRight, 7510), repeat(kKeyLeft, 3))},
+        {"a line of 8000 columns: Right still goes to 8192", 8000,
+         join(repeat(kKeyRight, 4200), repeat(kKeyLeft, 99))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        std::string longLine = std::string(static_cast<size_t>(c.width - 6), 'x') + "ENDEND";
+        run(longLine + "\nsecond\n", longLine + "\nother\n", c.keys);
+        EXPECT_EQ(screen.text(kTopLeftRow, 6, 7), "ENDEND ");
+    }
 }
 
 TEST_F(ViewerKeys, DigitsSetTheTabWidth) {
