@@ -152,6 +152,156 @@ TEST_F(ViewerKeys, RightReachesTheEndOfTheWidestLineAndAtLeast8192) {
     }
 }
 
+// Key codes that type text.
+std::vector<int> typed(const std::string& text) {
+    std::vector<int> codes;
+    for (char c : text) codes.push_back(static_cast<unsigned char>(c));
+    return codes;
+}
+
+// Sixty rows, all paired: left line i (from 1) is "row i" but for line 21 ("the needle") and line
+// 6 (a tab); the right file differs in lines 46 ("Needle Twice") and 59 ("needle at the end").
+std::string searchLeft() {
+    return makeLines(60, [](int i) {
+        if (i == 20) return std::string("the needle");
+        if (i == 5) return std::string("tab\there");
+        return "row " + std::to_string(i + 1);
+    });
+}
+std::string searchRight() {
+    return makeLines(60, [](int i) {
+        if (i == 20) return std::string("the needle");
+        if (i == 5) return std::string("tab\there");
+        if (i == 45) return std::string("Needle Twice");
+        if (i == 58) return std::string("needle at the end");
+        return "row " + std::to_string(i + 1);
+    });
+}
+
+TEST_F(ViewerKeys, SearchAndGoToALine) {
+    const std::string menu = "  SPACE next difference";
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        int topRow;          // the top row's left line
+        std::string lastRow; // the start of the last screen row
+    };
+    const std::vector<int> find = join(typed("/needle"), {kKeyEnter});
+    const std::vector<int> again = {'/', kKeyEnter};
+    const std::vector<Case> cases = {
+        {"/needle brings its row to the top", find, 21, menu},
+        // Row 58 cannot come to the top (55 is the last top row); the next search goes on from it.
+        {"a second search finds the next row", join(find, again), 56, menu},
+        {"F3 too, and both go round the end", join(find, {kKeyF3, kKeyF3}), 21, menu},
+        {"Shift-F3 goes back, round the start", join(find, {kKeyShiftF3}), 56, menu},
+        {"with C on, case is ignored", join({'c'}, join(find, {kKeyF3})), 46, menu},
+        {"the right file's text is found", join(typed("/Twice"), {kKeyEnter}), 46, menu},
+        {"tabs as the view expands them", join(typed("/tab here"), {kKeyEnter}), 6, menu},
+        {"not found: the place is kept", join(typed("/zzz"), {kKeyEnter}), 1, "Not found: zzz"},
+        {"the message goes with the next key, which acts",
+         join(typed("/zzz"), {kKeyEnter, kKeyDown}), 2, menu},
+        {"Esc cancels", join(typed("/needle"), {kKeyEscape}), 1, menu},
+        {"Backspace edits", join(typed("/needlx"), {kKeyBackspace, 'e', kKeyEnter}), 21, menu},
+        {"Backspace on an empty prompt closes it", {'/', kKeyBackspace, kKeyDown}, 2, menu},
+        {"keys other than text are ignored while typing",
+         join(typed("/nee"), {kKeyDown, kKeyF1, 'd', 'l', 'e', kKeyEnter}), 21, menu},
+        {"F3 before any search does nothing", {kKeyF3, kKeyShiftF3}, 1, menu},
+        {"an empty search before any search does nothing", again, 1, menu},
+        {":42 goes to left line 42", join(typed(":42"), {kKeyEnter}), 42, menu},
+        {"a line beyond the end: the last rows", join(typed(":999"), {kKeyEnter}), 56, menu},
+        {":0 is the first line", join({kKeyDown}, join(typed(":0"), {kKeyEnter})), 1, menu},
+        {"only digits are taken", join(typed(":4x2"), {kKeyEnter}), 42, menu},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        EXPECT_EQ(run(searchLeft(), searchRight(), c.keys), kViewerQuit);
+        EXPECT_EQ(topNumber(screen), c.topRow);
+        EXPECT_EQ(screen.text(24, 0, static_cast<int>(c.lastRow.size())), c.lastRow);
+    }
+}
+
+TEST_F(ViewerKeys, PromptsShowTheirTextWithTheCursorAtItsEnd) {
+    struct Case {
+        std::vector<int> keys;
+        int column;        // where the shown text starts to be checked
+        std::string shown; // from there on
+        int cursorColumn;
+    };
+    const std::vector<Case> cases = {
+        {typed("/ab"), 0, "/ab ", 3},
+        {typed(":17"), 0, ":17 ", 3},
+        {typed(":x"), 0, ":  ", 1},
+        // Wider than the screen: the end of the text, where the typing goes on.
+        {join(typed("/" + std::string(100, 'a')), {'b'}), 77, "ab", 79},
+    };
+    leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
+    rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        reset(80, 25);
+        // Ctrl-C ends the program from the prompt too; the screen is then as the prompt left it.
+        for (int key : c.keys) queueKeyCode(key);
+        queueKeyCode(kKeyCtrlC);
+        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerInterrupted);
+        tables = {};
+        ScreenDump shown = dumpScreen();
+        EXPECT_EQ(shown.text(24, c.column, static_cast<int>(c.shown.size())), c.shown);
+        EXPECT_EQ(shown.attribute(24, c.column), kTestScheme.frame);
+        EXPECT_TRUE(shown.cursorVisible);
+        EXPECT_EQ(shown.cursorRow, 24);
+        EXPECT_EQ(shown.cursorColumn, c.cursorColumn);
+    }
+}
+
+TEST_F(ViewerKeys, SearchReadsTextAsTheViewShowsIt) {
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        int topRow;
+    };
+    // Line 3 holds the byte E4: Σ in the OEM code page, ä in the ANSI one.
+    const std::vector<Case> cases = {
+        {"OEM: Σ is found", {'/', 0xE4, kKeyEnter}, 3},
+        {"OEM: ä is not", {'/', 0x84, kKeyEnter}, 1},
+        {"ANSI: ä is found", {'o', '/', 0x84, kKeyEnter}, 3},
+        {"white space as compressed", {'w', '/', 'a', ' ', 'b', kKeyEnter}, 2},
+        {"or not", {'/', 'a', ' ', 'b', kKeyEnter}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        const std::string pad = makeLines(10, [](int i) { return "pad " + std::to_string(i); });
+        run("x\na  \t b\n\xE4\ny\n" + pad, "x\nc\nd\ny\n" + pad, c.keys);
+        EXPECT_EQ(topNumber(screen), c.topRow);
+    }
+}
+
+TEST_F(ViewerKeys, HexModeSearchesTheCharacterColumnAndGoesToOffsets) {
+    // Rows of 16 bytes; "needle" starts in the row at offset 0x30 and ends in the next one.
+    std::string bytes(128, '.');
+    bytes.replace(0x3E, 6, "needle");
+    std::string other(128, ',');
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        std::string offset; // of the top row
+    };
+    const std::vector<Case> cases = {
+        {"a match across two rows is found in the first", join(typed("/needle"), {kKeyEnter}),
+         "0030"},
+        {"with C on, in any case", join({'c'}, join(typed("/NEEDLE"), {kKeyEnter})), "0030"},
+        {":offset takes hex digits", join(typed(":2a"), {kKeyEnter}), "0020"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        settings.hexMode = 1;
+        run(bytes, other, c.keys);
+        EXPECT_EQ(screen.text(kTopLeftRow, 1, 4), c.offset);
+    }
+}
+
 TEST_F(ViewerKeys, DigitsSetTheTabWidth) {
     std::string text = "a\tb\n";
     struct Case {
