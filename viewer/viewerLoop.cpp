@@ -41,9 +41,10 @@ enum class Prompt {
 };
 
 struct Viewer {
-    const ViewerFile& left;
-    const ViewerFile& right;
+    ViewerFile left; // replaced by a reload
+    ViewerFile right;
     ViewerTables& tables;
+    const ReloadFiles& reload;
 
     ScreenSize wantedSize;
     int16_t startupHeight;
@@ -72,6 +73,10 @@ struct Viewer {
     // the view stands there (a row near the end of the list never comes to the top).
     int64_t foundRow = -1;
     uint32_t foundTopRow = 0;
+    // After a reload, the line (side 0 left, 1 right, and its number) that goes to the top again.
+    bool anchorPending = false;
+    int anchorSide = 0;
+    uint32_t anchorNumber = 0;
 
     // One pass up to the wait for a key; false when the tables could not be built.
     [[nodiscard]] bool prepareScreen();
@@ -278,6 +283,53 @@ bool searchAgain(Viewer& viewer, const ViewKey&, int code) {
     return true;
 }
 
+// The file names as the frames show them, for messages.
+std::u16string shownName(const TChar* name) {
+    std::u16string text;
+    for (const TChar* at = name; *at != 0; ++at) {
+        if constexpr (kWideBuild)
+            text += static_cast<char16_t>(*at);
+        else
+            text += oemToUnicode(static_cast<uint8_t>(*at));
+    }
+    return text;
+}
+
+bool reloadFiles(Viewer& viewer, const ViewKey&, int) {
+    if (!viewer.reload) return false;
+    // The line at the top now goes to the top again once the files are read.
+    if (viewer.rows() && viewer.topRow < viewer.tables.comparison.rowCount) {
+        const DiffRow& top = viewer.rows()[viewer.topRow];
+        viewer.anchorSide = top.leftNumber != 0 ? 0 : 1;
+        viewer.anchorNumber = top.leftNumber != 0 ? top.leftNumber : top.rightNumber;
+        viewer.anchorPending = true;
+    }
+    const int result = viewer.reload(viewer.left, viewer.right);
+    if (result != 0) {
+        viewer.anchorPending = false;
+        if (result == kViewerOutOfMemory) {
+            viewer.showMessage(u"Out of memory", colourScheme.differing);
+        } else {
+            const TChar* name = result == 1 ? viewer.left.name : viewer.right.name;
+            viewer.showMessage(u"Can't load file " + std::u16string(1, u'0' + result) + u" (" +
+                                   shownName(name) + u")",
+                               colourScheme.differing);
+        }
+        return false;
+    }
+    // The comparison points into the images the reload gave back: it must not be read again.
+    viewer.tables.comparison = Comparison{};
+    viewer.foundRow = -1;
+    return true;
+}
+
+bool toggleLongRuns(Viewer& viewer, const ViewKey&, int) {
+    settings.longRuns ^= 1;
+    // The menu has no letter for it: the last row says what the key did.
+    viewer.showMessage(settings.longRuns ? u"Long runs on" : u"Long runs off", colourScheme.frame);
+    return true;
+}
+
 bool followTerminalSize(Viewer& viewer, const ViewKey&, int) {
     // The console already has the terminal's new size: the view is laid out for it.
     viewer.wantedSize = getScreenSize(false);
@@ -339,6 +391,12 @@ const ViewKey kViewKeys[] = {
     {.codes = {'/'}, .action = openSearchPrompt},
     {.codes = {':'}, .action = openLinePrompt},
     {.codes = {kKeyF3, kKeyShiftF3}, .action = searchAgain},
+    // Both files are read anew: the layout too, since offsets and encodings may have changed.
+    {.codes = {'R', 'r'},
+     .action = reloadFiles,
+     .rebuild = kRebuildTables | kRebuildList,
+     .layout = true},
+    {.codes = {'A', 'a'}, .action = toggleLongRuns, .rebuild = kRebuildList},
 };
 
 } // namespace
@@ -388,6 +446,8 @@ bool Viewer::rebuild() {
     if (!buildRows(comparison, rules)) return false;
     uint32_t rowCount = comparison.rowCount;
     maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
+    if (anchorPending) topRow = rowOfLine(anchorSide, anchorNumber);
+    anchorPending = false;
     topRow = std::min(topRow, maxTopRow);
     foundRow = -1;
     // The number column holds the largest number whole; Right reaches the end of the widest line.
@@ -589,8 +649,8 @@ uint32_t previousDifferenceBlock(const DiffRow* rows, uint32_t topRow) {
 }
 
 int runViewer(const ViewerFile& left, const ViewerFile& right, ScreenSize requestedSize,
-              bool resizePending, ViewerTables& tables) {
-    Viewer viewer{left, right, tables, requestedSize, requestedSize.height, resizePending};
+              bool resizePending, ViewerTables& tables, const ReloadFiles& reload) {
+    Viewer viewer{left, right, tables, reload, requestedSize, requestedSize.height, resizePending};
     for (;;) {
         if (!viewer.prepareScreen()) return kViewerOutOfMemory;
         viewer.act(readKey() & 0xFFFF);

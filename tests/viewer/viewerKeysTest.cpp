@@ -302,6 +302,78 @@ TEST_F(ViewerKeys, HexModeSearchesTheCharacterColumnAndGoesToOffsets) {
     }
 }
 
+TEST_F(ViewerKeys, ReloadReadsTheFilesAgainAndKeepsTheTopLine) {
+    std::string left = blockLeft();
+    std::string right = blockRight();
+    // The reloaded left file has two new lines at its start.
+    std::string newLeft = "new 1\nnew 2\n" + blockLeft();
+    int reloads = 0;
+    int failWith = 0;
+    const ReloadFiles reload = [&](ViewerFile& l, ViewerFile& r) {
+        ++reloads;
+        if (failWith != 0) return failWith;
+        l = {l.name, bytes(newLeft), size32(newLeft), bytes(newLeft), size32(newLeft)};
+        r = {r.name, bytes(right), size32(right), bytes(right), size32(right)};
+        return 0;
+    };
+    leftFile = {QVD_T("old.txt"), bytes(left), size32(left), bytes(left), size32(left)};
+    rightFile = {QVD_T("new.txt"), bytes(right), size32(right), bytes(right), size32(right)};
+
+    // Line 6 of the left file stays at the top; its text is now the old line 4.
+    queueKeyCodes({kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, 'r', 'q'});
+    EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload), kViewerQuit);
+    screen = dumpScreen();
+    tables = {};
+    EXPECT_EQ(reloads, 1);
+    EXPECT_EQ(screen.text(kTopLeftRow, 1, 11), "   6 line 3");
+
+    // A file that cannot be loaded: the view stays, the message until the next key.
+    for (int file : {1, 2}) {
+        SCOPED_TRACE(file);
+        reset(80, 25);
+        failWith = file;
+        queueKeyCodes({kKeyDown, 'R', kKeyCtrlC});
+        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload),
+                  kViewerInterrupted);
+        screen = dumpScreen();
+        tables = {};
+        EXPECT_EQ(screen.text(kTopLeftRow, 1, 11), "   2 line 1");
+        const std::string message =
+            file == 1 ? "Can't load file 1 (old.txt) " : "Can't load file 2 (new.txt) ";
+        EXPECT_EQ(screen.text(24, 0, static_cast<int>(message.size())), message);
+        EXPECT_EQ(screen.attribute(24, 0), kTestScheme.differing);
+    }
+    reset(80, 25);
+    queueKeyCodes({'r', kKeyDown, 'q'});
+    EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload), kViewerQuit);
+    screen = dumpScreen();
+    tables = {};
+    EXPECT_EQ(topNumber(screen), 2) << "the key after the message acts";
+    EXPECT_EQ(screen.text(24, 2, 5), "SPACE");
+}
+
+TEST_F(ViewerKeys, LongRunsKeyRealignsAnInsertionBeyondTheWindow) {
+    // 650 lines inserted after line 1000 of 3000.
+    std::string left = makeLines(3000, [](int i) { return std::to_string(i + 1); });
+    std::string right = makeLines(1000, [](int i) { return std::to_string(i + 1); }) +
+                        makeLines(650, [](int i) { return "new " + std::to_string(i + 1); }) +
+                        makeLines(2000, [](int i) { return std::to_string(i + 1001); });
+    // The last row of the list is the fifth row of each pane after End: left line 3000 stands
+    // opposite right line 3650.
+    run(left, right, {'a', kKeyEnd});
+    EXPECT_EQ(screen.text(kTopLeftRow + 4, 1, 10), "3000 3000 ");
+    EXPECT_EQ(screen.text(12 + 4, 1, 10), "3650 3000 ");
+    EXPECT_EQ(screen.attribute(kTopLeftRow + 4, 6), kTestScheme.identical);
+    // Off again: the window alone leaves right line 3650 without a partner. The key says what
+    // it did on the last row, until the next key.
+    reset(80, 25);
+    run(left, right, {kKeyEnd, 'a', 'A'});
+    EXPECT_EQ(screen.text(12 + 4, 1, 10), "3650 3000 ");
+    EXPECT_EQ(screen.attribute(12 + 4, 6), kTestScheme.differing);
+    EXPECT_EQ(screen.text(kTopLeftRow + 4, 1, 5), "  -  ");
+    EXPECT_EQ(screen.text(24, 0, 14), "Long runs off ");
+}
+
 TEST_F(ViewerKeys, DigitsSetTheTabWidth) {
     std::string text = "a\tb\n";
     struct Case {
