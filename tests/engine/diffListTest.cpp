@@ -151,6 +151,22 @@ TEST_F(DiffListTest, NullTableLeavesRowCountAlone) {
     EXPECT_EQ(rowCount, 77u);
 }
 
+TEST_F(DiffListTest, LongRunsWithoutTheirIndexAreRefusedRatherThanSlow) {
+    // A sync count beyond what the index serves stands for an index that could not be had: the
+    // window alone falls back to the plain search, long runs give up as out of memory.
+    Bytes leftImage = letters("abc");
+    Bytes rightImage = letters("abd");
+    Table left(leftImage, kMode8Bit);
+    Table right(rightImage, kMode8Bit);
+    rules.syncCount = 5000;
+    uint32_t rowCount = 77;
+    EXPECT_NE(buildDiffList(left.get(), right.get(), rules, rowCount), nullptr);
+    EXPECT_EQ(rowCount, 3u);
+    rules.longRuns = true;
+    EXPECT_EQ(buildDiffList(left.get(), right.get(), rules, rowCount), nullptr);
+    EXPECT_EQ(rowCount, 0u);
+}
+
 TEST_F(DiffListTest, LongInsertionBeyondTheWindowPairsEverythingUp) {
     // 150 inserted lines cannot be passed over with -s: the offset stays and the rest differs.
     std::vector<std::string> left;
