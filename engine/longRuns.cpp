@@ -42,6 +42,7 @@ bool LongRunIndex::init(const LineRef* leftTable, uint32_t leftCount, const Line
         const size_t mask = slotCount - 1;
         std::vector<Slot> slots(slotCount, Slot{0, kNone});
         std::vector<ClassEntry> classes;
+        classes.reserve(total); // every line may be a class of its own: no growing by copies
         std::vector<uint64_t> hashes;
         for (int side = 0; side < 2; ++side) {
             const LineRef* table = tables[side];
