@@ -311,13 +311,14 @@ bool reloadFiles(Viewer& viewer, const ViewKey&, int) {
             viewer.showMessage(u"Out of memory", colourScheme.differing);
         } else {
             const TChar* name = result == 1 ? viewer.left.name : viewer.right.name;
-            viewer.showMessage(u"Can't load file " + std::u16string(1, u'0' + result) + u" (" +
+            const auto digit = static_cast<char16_t>(u'0' + result);
+            viewer.showMessage(u"Can't load file " + std::u16string(1, digit) + u" (" +
                                    shownName(name) + u")",
                                colourScheme.differing);
         }
         return false;
     }
-    // The comparison points into the images the reload gave back: it must not be read again.
+    // The comparison points into the old images, which the reload has freed: it goes unread.
     viewer.tables.comparison = Comparison{};
     viewer.foundRow = -1;
     return true;
