@@ -444,6 +444,17 @@ int waitKeyEvent(KeyParser& parser, const KeyInput& input, KeyEvent& out) {
     uint8_t buffer[256];
     for (;;) {
         int64_t now = input.now(input.context);
+        if (!parser.pending.empty() && keyParserWaitMs(parser, now) == 0) {
+            // The time for an Esc to stand alone has passed, but while the program was busy the
+            // rest of its sequence may have come: a read split "ESC [ C" after the Esc. Bytes
+            // already waiting are taken in before the Esc counts as a key of its own.
+            int count = input.read(input.context, buffer, sizeof buffer, 0);
+            if (count < 0) return count;
+            if (count > 0) {
+                now = input.now(input.context);
+                feedKeyParser(parser, buffer, static_cast<size_t>(count), now);
+            }
+        }
         if (takeKeyEvent(parser, now, out)) return kInputKey;
         int waitMs = keyParserWaitMs(parser, now);
         int count = input.read(input.context, buffer, sizeof buffer, waitMs);

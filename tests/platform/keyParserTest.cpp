@@ -306,6 +306,26 @@ TEST(KeyParser, WaitKeyEventUsesTheSourceAndItsClock) {
     EXPECT_EQ(waitKeyEvent(parser, input, event), kInputClosed);
 }
 
+// A burst of arrow keys read 256 bytes at a time can end a read on the Esc of a sequence. When
+// the program takes longer than the Esc timeout over the keys before it, the rest of the sequence
+// is waiting by then: it is read before the Esc could count as a key (which quits the view).
+TEST(KeyParser, EscapeEndingABusyReadWaitsForTheBytesAlreadyThere) {
+    Script script;
+    std::string burst;
+    for (int key = 0; key < 85; ++key) burst += "\x1b[C";
+    script.chunks = {{0, burst + "\x1b", 0}, {1, "[C", 0}};
+    KeyInput input{Script::read, Script::clock, &script};
+    KeyParser parser;
+    KeyEvent event{};
+    for (int key = 0; key < 86; ++key) {
+        SCOPED_TRACE(key);
+        ASSERT_EQ(waitKeyEvent(parser, input, event), kInputKey);
+        EXPECT_EQ(event, (KeyEvent{0x27, 0, 0}));
+        script.now += 10; // each key takes the program 10 ms to act on
+    }
+    EXPECT_EQ(waitKeyEvent(parser, input, event), kInputClosed);
+}
+
 // Whatever the bytes, and however they are split, the parser gives the same keys.
 TEST(KeyParser, SplittingNeverChangesTheKeys) {
     const std::string pieces[] = {"\x1b", "[",  "O",    "1",    ";",    "5",    "~",    "A",
