@@ -1,6 +1,7 @@
 #include "platform/consoleBuffer.h"
 
 #include <algorithm>
+#include <cstring>
 
 ConsoleBuffer consoleBuffer = [] {
     ConsoleBuffer buffer;
@@ -34,7 +35,7 @@ void resizeConsoleBuffer(int width, int height) {
     height = std::clamp(height, 1, kConsoleSideLimit);
     ConsoleBuffer& buffer = consoleBuffer;
     if (width == buffer.width && height == buffer.height) return;
-    std::vector<char16_t> characters(static_cast<size_t>(width) * height, u' ');
+    std::vector<CellText> characters(static_cast<size_t>(width) * height, u' ');
     std::vector<uint16_t> attributes(characters.size(), 7);
     int keepRows = std::min(height, buffer.height);
     int keepColumns = std::min(width, buffer.width);
@@ -65,12 +66,31 @@ void resetConsoleBuffer(int width, int height) {
     buffer.textAttribute = 7;
     buffer.title.clear();
     buffer.drawn = false;
+    buffer.wideCells = false;
     ++buffer.changeCount;
 }
 
 void writeConsoleCharacters(const char16_t* characters, int count, int row, int column) {
     CellRange range = rangeOf(count, row, column);
-    std::copy_n(characters, range.length, consoleBuffer.characters.begin() + range.first);
+    CellText* to = consoleBuffer.characters.data() + range.first;
+    for (size_t index = 0; index < range.length; ++index) {
+        // A whole cell of one unit, stored as words rather than field by field.
+        std::memset(static_cast<void*>(&to[index]), 0, sizeof to[index]);
+        to[index].units[0] = characters[index];
+    }
+    consoleBuffer.drawn = true;
+    ++consoleBuffer.changeCount;
+}
+
+void writeConsoleCells(const CellText* cells, int count, int row, int column) {
+    CellRange range = rangeOf(count, row, column);
+    CellText* to = consoleBuffer.characters.data() + range.first;
+    bool wide = false;
+    for (size_t index = 0; index < range.length; ++index) {
+        to[index] = cells[index];
+        wide = wide || cells[index].part != CellPart::whole;
+    }
+    consoleBuffer.wideCells = consoleBuffer.wideCells || wide;
     consoleBuffer.drawn = true;
     ++consoleBuffer.changeCount;
 }
@@ -99,7 +119,8 @@ void fillConsoleAttribute(uint16_t attribute, int count, int row, int column) {
 void readConsoleCharacters(char16_t* out, int count, int row, int column) {
     if (count <= 0) return;
     CellRange range = rangeOf(count, row, column);
-    std::copy_n(consoleBuffer.characters.begin() + range.first, range.length, out);
+    for (size_t index = 0; index < range.length; ++index)
+        out[index] = consoleBuffer.characters[range.first + index].units[0];
     std::fill(out + range.length, out + count, u' ');
 }
 

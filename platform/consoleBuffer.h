@@ -1,8 +1,13 @@
 #pragma once
-// The emulated console: one screen buffer of cells (a UTF-16 unit and a 16-bit attribute each),
-// the cursor, the text attribute and the title. The console layer writes here and never to the
-// terminal; the presenter shows the buffer on the terminal before each wait for a key. The window
-// is always the whole buffer, so there is only one size.
+// The emulated console: one screen buffer of cells (a character and a 16-bit attribute each),
+// the cursor, the text attribute and the title. A cell's character is what a terminal shows in
+// that column (platform/textCells.h): one UTF-16 unit for most cells; a character beyond U+FFFF
+// with both its units, a letter with the combining marks that join it, or one half of a
+// character two columns wide. The console layer writes here and never to the terminal; the
+// presenter shows the buffer on the terminal before each wait for a key. The window is always
+// the whole buffer, so there is only one size.
+
+#include "platform/textCells.h"
 
 #include <cstdint>
 #include <string>
@@ -11,7 +16,7 @@
 struct ConsoleBuffer {
     int width = 80;
     int height = 25;
-    std::vector<char16_t> characters; // width * height, row by row
+    std::vector<CellText> characters; // width * height, row by row
     std::vector<uint16_t> attributes; // width * height, console attribute words
     int cursorRow = 0;
     int cursorColumn = 0;
@@ -19,6 +24,7 @@ struct ConsoleBuffer {
     uint16_t textAttribute = 7;
     std::u16string title;
     bool drawn = false;       // cells were written: the program shows its full screen
+    bool wideCells = false;   // a half of a wide character was written since the last reset
     uint64_t changeCount = 0; // grows with every change, so a presenter can skip idle redraws
 };
 
@@ -35,13 +41,15 @@ void resizeConsoleBuffer(int width, int height);
 void resetConsoleBuffer(int width = 80, int height = 25);
 
 // Cell writes from (row, column). A run that passes the right edge goes on at the start of the
-// next row; cells past the last row, and positions outside the buffer, are dropped.
+// next row; cells past the last row, and positions outside the buffer, are dropped. The writes
+// of characters put one unit in each cell; writeConsoleCells puts text laid out in cells.
 void writeConsoleCharacters(const char16_t* characters, int count, int row, int column);
+void writeConsoleCells(const CellText* cells, int count, int row, int column);
 void writeConsoleAttributes(const uint16_t* attributes, int count, int row, int column);
 void fillConsoleCharacter(char16_t character, int count, int row, int column);
 void fillConsoleAttribute(uint16_t attribute, int count, int row, int column);
 
 // Reads count cells from (row, column), running on like the writes. Cells outside the buffer
-// read as blanks in attribute 0.
+// read as blanks in attribute 0; a cell reads as the first unit of its character.
 void readConsoleCharacters(char16_t* out, int count, int row, int column);
 void readConsoleAttributes(uint16_t* out, int count, int row, int column);

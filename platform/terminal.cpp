@@ -55,13 +55,14 @@ struct TerminalState {
     bool titlePushed = false;
     std::u16string shownTitle;
 
-    std::vector<char16_t> shownCharacters; // what the terminal shows, to draw changed cells only
+    std::vector<CellText> shownCharacters; // what the terminal shows, to draw changed cells only
     std::vector<uint16_t> shownAttributes;
     int shownWidth = 0;
     int shownHeight = 0;
     int shownBackground = -1;
     uint64_t shownChangeCount = ~0ull;
-    short pairs[256] = {}; // colour pair of each foreground/background byte, 0 = none yet
+    bool shownWideCells = false; // halves of wide characters were drawn since the last erase
+    short pairs[256] = {};       // colour pair of each foreground/background byte, 0 = none yet
     short nextPair = 1;
     bool pairsRanOut = false; // a colour was drawn with a pair that is not its own
     bool pairsRenewing = false;
@@ -419,11 +420,21 @@ DrawnLook drawnLook(uint16_t attribute, int background) {
     return {attributes, colourPair(look.foreground, look.background)};
 }
 
-void drawCell(int row, int column, char16_t unit, DrawnLook look) {
-    wchar_t text[2] = {static_cast<wchar_t>(displayCharacter(unit, terminal.unicodeTerminal)), 0};
+void drawCell(int row, int column, const CellGlyph& glyph, DrawnLook look) {
+    wchar_t text[kCellMarks + 2] = {};
+    for (size_t index = 0; index < std::size(text) && glyph.characters[index] != 0; ++index)
+        text[index] = static_cast<wchar_t>(glyph.characters[index]);
+    if (text[0] == 0) text[0] = L' '; // U+0000 is drawn as a blank
     cchar_t cell;
     setcchar(&cell, text, look.attributes, look.pair, nullptr);
     mvadd_wch(row, column, &cell); // the bottom right cell reports an error, but is drawn
+}
+
+// Whether a row of cells holds a part of a character two columns wide.
+bool holdsWideParts(const CellText* cells, int count) {
+    for (int column = 0; column < count; ++column)
+        if (cells[column].part != CellPart::whole) return true;
+    return false;
 }
 
 void drawScreen() {
@@ -436,29 +447,49 @@ void drawScreen() {
     if (!whole && terminal.shownChangeCount == buffer.changeCount) return;
     if (whole) {
         erase();
-        terminal.shownCharacters.assign(buffer.characters.size(), 0);
+        terminal.shownCharacters.assign(buffer.characters.size(), u' ');
         terminal.shownAttributes.assign(buffer.attributes.size(), 0xFFFF);
+        terminal.shownWideCells = false;
     }
+    // Rows are searched for halves of wide characters only where there may be some.
+    bool wideCells = buffer.wideCells || terminal.shownWideCells;
+    terminal.shownWideCells = wideCells;
     int rows = std::min(buffer.height, LINES);
     int columns = std::min(buffer.width, COLS);
     int lookAttribute = -1; // the attribute whose look is in look
     DrawnLook look{};
     for (int row = 0; row < rows; ++row) {
-        for (int column = 0; column < columns; ++column) {
-            size_t index = static_cast<size_t>(row) * buffer.width + column;
-            char16_t unit = buffer.characters[index];
-            uint16_t attribute = buffer.attributes[index];
-            if (!whole && unit == terminal.shownCharacters[index] &&
-                attribute == terminal.shownAttributes[index])
+        size_t first = static_cast<size_t>(row) * buffer.width;
+        const CellText* cells = buffer.characters.data() + first;
+        const uint16_t* attributes = buffer.attributes.data() + first;
+        CellText* shownCells = terminal.shownCharacters.data() + first;
+        uint16_t* shownAttributes = terminal.shownAttributes.data() + first;
+        int changed = 0;
+        while (changed < columns && !whole && cells[changed] == shownCells[changed] &&
+               attributes[changed] == shownAttributes[changed])
+            ++changed;
+        if (changed == columns) continue;
+        // A character two columns wide is drawn from its left cell over the right one, and a
+        // change to either half changes both: a row that holds such halves, now or as shown, is
+        // drawn again from its start.
+        bool everyCell =
+            whole ||
+            (wideCells && (holdsWideParts(cells, columns) || holdsWideParts(shownCells, columns)));
+        for (int column = everyCell ? 0 : changed; column < columns; ++column) {
+            uint16_t attribute = attributes[column];
+            if (!everyCell && cells[column] == shownCells[column] &&
+                attribute == shownAttributes[column])
                 continue;
+            shownCells[column] = cells[column];
+            shownAttributes[column] = attribute;
+            CellGlyph glyph = cellGlyph(cells, column, columns, terminal.unicodeTerminal);
+            if (glyph.columns == 0) continue; // the left half drew it
             // Neighbouring cells mostly share their attribute: its look is worked out once.
             if (attribute != lookAttribute) {
                 look = drawnLook(attribute, background);
                 lookAttribute = attribute;
             }
-            drawCell(row, column, unit, look);
-            terminal.shownCharacters[index] = unit;
-            terminal.shownAttributes[index] = attribute;
+            drawCell(row, column, glyph, look);
         }
     }
     terminal.shownWidth = buffer.width;
@@ -587,7 +618,10 @@ int readTerminal(void*, uint8_t* buffer, int capacity, int timeoutMs) {
         pollfd watched[2] = {{terminal.ttyFd, POLLIN, 0}, {terminal.wakePipe[0], POLLIN, 0}};
         int ready = poll(watched, terminal.wakePipe[0] >= 0 ? 2 : 1, timeoutMs);
         if (ready < 0) {
-            if (errno == EINTR) return 0; // the caller works out the time left
+            // The caller works out the time left; a look without waiting (0 ms) is taken again,
+            // as its "nothing there" lets a pending Esc stand alone.
+            if (errno == EINTR && timeoutMs != 0) return 0;
+            if (errno == EINTR) continue;
             return kInputClosed;
         }
         if (ready == 0) return 0;

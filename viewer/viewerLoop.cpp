@@ -245,10 +245,11 @@ bool openHelp(Viewer& viewer, const ViewKey&, int) {
 }
 
 bool openColourSetup(Viewer& viewer, const ViewKey&, int) {
-    // 2 writes qvd.ini, 1 deletes it. Where the directory cannot be written the colours last for
-    // this run only; the setup's help says so.
-    if (const int result = runColourSetup(); result != kColourSetupAborted)
-        (void)saveColourScheme(result);
+    // 2 writes qvd.ini, 1 deletes it. When that cannot be done anywhere the user is told so
+    // before the view comes back: the colours then last for this run only.
+    if (const int result = runColourSetup();
+        result != kColourSetupAborted && !saveColourScheme(result))
+        showColourFileFailure(result);
     viewer.wantedSize = getScreenSize(false);
     return true;
 }
@@ -384,10 +385,12 @@ const ViewKey kViewKeys[] = {
     {.codes = {kKeyUp}, .action = rowUp, .redraw = kRedrawRows},
     {.codes = {kKeyRight}, .action = scrollRight, .redraw = kRedrawText},
     {.codes = {kKeyDown}, .action = rowDown, .redraw = kRedrawRows},
-    {.codes = {kKeyF1}, .action = openHelp, .layout = true},
-    {.codes = {kKeyAltF8}, .action = stepWidth, .resize = true},
-    {.codes = {kKeyAltF9}, .action = stepHeight, .resize = true},
-    {.codes = {kKeyAltF10}, .action = openColourSetup, .layout = true},
+    // Desktops and terminals take F1, F10 and Alt with F8 to F10 for themselves (help, menu,
+    // window size, console switching): each of these commands has a second key that reaches it.
+    {.codes = {kKeyF1, '?'}, .action = openHelp, .layout = true},
+    {.codes = {kKeyAltF8, kKeyF8}, .action = stepWidth, .resize = true},
+    {.codes = {kKeyAltF9, kKeyF9}, .action = stepHeight, .resize = true},
+    {.codes = {kKeyAltF10, 'P', 'p'}, .action = openColourSetup, .layout = true},
     {.codes = {kKeyScreenResized}, .action = followTerminalSize, .layout = true},
     {.codes = {'/'}, .action = openSearchPrompt},
     {.codes = {':'}, .action = openLinePrompt},

@@ -527,6 +527,43 @@ TEST_F(ViewerKeys, HelpAndColourSetupGiveTheViewBack) {
     }
 }
 
+// Desktops and terminals take F1, F10 and Alt-F8 to Alt-F10: '?', 'p', F8 and F9 do the same.
+// Each script runs the key, then keys that the help or the colour setup would read: the outcome
+// (screen, keys left, colours) must be the first key's, and differ from an ignored key's.
+TEST_F(ViewerKeys, SecondKeysDoWhatTheKeysDesktopsTakeDo) {
+    const std::string savedExeDirectory = exeDirectory;
+    exeDirectory = "/nonexistent/"; // ESC in the colour setup reloads: no file, the defaults
+    userColourDirectory.clear();
+    struct Outcome {
+        std::string screen;
+        int keysLeft;
+        uint16_t frame;
+        bool operator==(const Outcome&) const = default;
+    };
+    auto outcome = [&](int key) {
+        reset(130, 60);
+        colourScheme = kTestScheme;
+        run(blockLeft(), blockRight(), {key, kKeyPageDown, 'F', kKeyEscape});
+        return Outcome{screen.toString(), pendingScriptEntries(), colourScheme.frame};
+    };
+    const Outcome ignored = outcome('!');
+    const struct {
+        int first;
+        int second;
+    } pairs[] = {{kKeyF1, '?'},
+                 {kKeyAltF10, 'p'},
+                 {kKeyAltF10, 'P'},
+                 {kKeyAltF8, kKeyF8},
+                 {kKeyAltF9, kKeyF9}};
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.second);
+        const Outcome first = outcome(pair.first);
+        EXPECT_FALSE(first == ignored) << "the first key did nothing";
+        EXPECT_TRUE(outcome(pair.second) == first);
+    }
+    exeDirectory = savedExeDirectory;
+}
+
 TEST_F(ViewerKeys, IgnoredKeysDrawNothing) {
     // Keys without an action leave every cell as it was, so nothing reaches the terminal.
     run(blockLeft(), blockRight(), {});

@@ -697,6 +697,96 @@ viewerStepsTheScreenSize() { # width height
     quitKeyView Escape
 }
 
+# --- Linux text: UTF-8 without a signature ------------------------------------------------------
+
+# Every row of the screen that begins with a frame glyph spans the width of the screen in the
+# terminal's columns (a wide character counts two) and ends in the frame.
+expectWholeFrames() { # width, after what
+    local line columns
+    while IFS= read -r line; do
+        case $line in
+        [┌│└├]*)
+            columns=$(wc -L <<<"$line")
+            [ "$columns" = "$1" ] || fail "a frame row of $columns columns, not $1, $2: '$line'"
+            case $line in
+            *[│┐┘┤]) ;;
+            *) fail "a frame row that does not end in the frame $2: '$line'" ;;
+            esac
+            ;;
+        esac
+    done < <(screen)
+}
+
+# moxa reads UTF-8 text without a signature as text and shows each character in its columns:
+# stacked, side by side, scrolled sideways; hex mode shows the bytes, as for a signed file.
+# moxaw, the 8-bit program, shows the bytes through code page 437 as before.
+linuxTextShowsItsCharacters() {
+    printf 'title\ncafé au lait\nx中文 wide\nemoji 😀 here\ne\xcc\x81tude\nend\n' >"$work/old.txt"
+    printf 'title\ncafe au lait\nx中文 narrow\nemoji 😃 here\ne\xcc\x80tude\nend\n' >"$work/new.txt"
+    startShell 80 25
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    if [[ $program == *moxaw ]]; then
+        waitForRow 3 '^│   2 caf├⌐ au lait +│$' || fail "moxaw does not show the bytes of café"
+        waitForRow 4 '^│   3 xΣ╕¡µûç wide +│$' || fail "moxaw does not show the bytes of 中文"
+        expectWholeFrames 80 "in moxaw"
+        quitKeyView q
+        return
+    fi
+    waitForLine 3 "$(printf '│   2 café au lait%*s│' 61 '')" &&
+        waitForLine 4 "$(printf '│   3 x中文 wide%*s│' 63 '')" &&
+        waitForLine 5 "$(printf '│   4 emoji 😀 here%*s│' 60 '')" &&
+        waitForLine 6 "$(printf '│   5 e\xcc\x81tude%*s│' 68 '')" &&
+        waitForLine 15 "$(printf '│   3 x中文 narrow%*s│' 61 '')" ||
+        fail "the characters are not on the screen as such"
+    expectWholeFrames 80 "stacked"
+    press s
+    waitForRow 3 '^│   2 café au lait +│   2 cafe au lait +│$' &&
+        waitForRow 4 '^│   3 x中文 wide +│   3 x中文 narrow +│$' &&
+        waitForRow 5 '^│   4 emoji 😀 here +│   4 emoji 😃 here +│$' ||
+        fail "side by side, the characters are not on the screen as such"
+    expectWholeFrames 80 "side by side"
+    # Each step is two columns: the first cuts 中 in half (a one-column stand-in), the second
+    # 文, the third passes both; the emoji comes to the first column whole.
+    press Right
+    waitForRow 4 '^│   3 �文 wide +│   3 �文 narrow +│$' || fail "a cut wide character is not a stand-in"
+    expectWholeFrames 80 "scrolled by one step"
+    press Right
+    waitForRow 4 '^│   3 � wide +│   3 � narrow +│$' &&
+        waitForRow 5 '^│   4 i 😀 here +│   4 i 😃 here +│$' || fail "the second step did not cut 文"
+    expectWholeFrames 80 "scrolled by two steps"
+    press Right
+    waitForRow 4 '^│   3 wide +│   3 narrow +│$' &&
+        waitForRow 5 '^│   4 😀 here +│   4 😃 here +│$' || fail "the third step did not pass 文 whole"
+    expectWholeFrames 80 "scrolled by three steps"
+    press h
+    waitForText '66 C3 A9 20' || fail "hex mode does not show the bytes of café"
+    expectWholeFrames 80 "in hex mode"
+    press s
+    waitForText '66 C3 A9 20 61' || fail "stacked hex mode does not show the bytes of café"
+    expectWholeFrames 80 "in stacked hex mode"
+    quitKeyView q
+}
+
+# On a terminal without UTF-8 (the C locale) the same files show ASCII stand-ins: a '?' for each
+# column of a character beyond ASCII, a mark dropped with its letter kept, the frames in ASCII.
+linuxTextOnTerminalWithoutUtf8() {
+    printf 'title\ncafé au lait\nx中文 wide\nemoji 😀 here\ne\xcc\x81tude\nend\n' >"$work/old.txt"
+    printf 'title\ncafe au lait\nx中文 narrow\nemoji 😃 here\ne\xcc\x80tude\nend\n' >"$work/new.txt"
+    startShell 80 25 C
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    waitForRow 1 '^[+]/tmp/.*old\.txt-+[+]$' || fail "the frame is not drawn in ASCII"
+    waitForLine 3 "$(printf '|   2 caf? au lait%*s|' 61 '')" &&
+        waitForLine 4 "$(printf '|   3 x???? wide%*s|' 63 '')" &&
+        waitForLine 5 "$(printf '|   4 emoji ?? here%*s|' 60 '')" &&
+        waitForLine 6 "$(printf '|   5 etude%*s|' 68 '')" ||
+        fail "characters beyond ASCII are not a '?' a column"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
 viewerMovesThroughTheRowsAt80x25() { viewerMovesThroughTheRows 80 25; }
 viewerMovesThroughTheRowsAt200x60() { viewerMovesThroughTheRows 200 60; }
 viewerTogglesTheComparisonAt80x25() { viewerTogglesTheComparison 80 25; }
