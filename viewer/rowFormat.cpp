@@ -78,6 +78,16 @@ CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t 
     return out;
 }
 
+uint64_t scrollColumns(const char16_t* text, size_t length) {
+    uint64_t columns = 0;
+    for (size_t at = 0; at < length;) {
+        TextCluster cluster = readCluster(text, length, at);
+        at += static_cast<size_t>(cluster.units);
+        columns += static_cast<uint64_t>(cluster.columns);
+    }
+    return columns;
+}
+
 uint8_t* formatHexRow(uint8_t* out, int width, const uint8_t* data, uint32_t count) {
     if (width <= 0) return out;
     std::memset(out, ' ', static_cast<size_t>(width));

@@ -4,6 +4,7 @@
 #include "platform/build.h"
 #include "platform/charClass.h"
 #include "platform/codePages.h"
+#include "platform/textCells.h"
 
 #include <algorithm>
 #include <array>
@@ -55,23 +56,40 @@ class RowMatcher {
             size_t at = cells_.find(needle_);
             return at != std::u16string::npos && at < own;
         }
-        // The whole line from its first column, as the panes expand it.
+        // The whole line from its first column, as the panes expand it: tab stops count columns,
+        // which in UTF-16 text are those the characters take (a mark none, a wide character two).
         const bool wide = kWideBuild && settings.encodingFlags != 0;
-        const auto tabWidth = static_cast<size_t>(std::max(settings.tabWidth, 1));
+        const auto tabWidth = static_cast<uint64_t>(std::max(settings.tabWidth, 1));
         const bool compress = settings.compressWhiteSpace != 0;
         auto blankOrTab = [](char16_t unit) { return unit == u' ' || unit == u'\t'; };
-        char16_t previous = 0;
-        for (uint32_t i = 0; i < length; ++i) {
-            const char16_t unit = wide ? unitAt(text, i) : text[i];
-            const bool skip = compress && i > 0 && blankOrTab(unit) && blankOrTab(previous);
-            previous = unit;
-            if (skip) continue;
-            if (unit == u'\t') {
-                do cells_ += u' ';
-                while (cells_.size() % tabWidth != 0);
-            } else {
-                add(wide ? unit : shownByte_[unit]);
+        const auto* units = reinterpret_cast<const char16_t*>(text);
+        uint64_t column = 0;
+        bool previousBlank = false;
+        for (uint32_t at = 0; at < length;) {
+            int count = 1;
+            int columns = 1;
+            if (wide) {
+                const TextCluster cluster = readCluster(units, length, at);
+                count = cluster.units;
+                columns = cluster.columns;
             }
+            const char16_t first = wide ? units[at] : text[at];
+            const bool blank = count == 1 && blankOrTab(first);
+            const bool dropped = compress && blank && previousBlank;
+            previousBlank = blank;
+            if (dropped) {
+                at += static_cast<uint32_t>(count);
+                continue;
+            }
+            if (count == 1 && first == u'\t') {
+                do cells_ += u' ';
+                while (++column % tabWidth != 0);
+            } else {
+                for (int unit = 0; unit < count; ++unit)
+                    add(wide ? units[at + static_cast<uint32_t>(unit)] : shownByte_[first]);
+                column += static_cast<uint64_t>(columns);
+            }
+            at += static_cast<uint32_t>(count);
         }
         return cells_.find(needle_) != std::u16string::npos;
     }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -94,6 +95,8 @@ struct Viewer {
     void goToLine(const std::u16string& digits);
     // The first row holding a line of side `side` numbered `number` or more; maxTopRow if none.
     uint32_t rowOfLine(int side, uint32_t number) const;
+    // How far Right scrolls: to the end of the widest line of the list, at least kMaxHScroll.
+    uint32_t widestLine() const;
 
     const DiffRow* rows() const { return tables.comparison.rows.get(); }
     // Puts row at the top; false when it is there already.
@@ -456,13 +459,9 @@ bool Viewer::rebuild() {
     foundRow = -1;
     // The number column holds the largest number whole; Right reaches the end of the widest line.
     largestNumber = 0;
-    uint32_t widest = 0;
-    for (uint32_t i = 0; i < rowCount; ++i) {
-        const DiffRow& row = rows()[i];
-        largestNumber = std::max({largestNumber, row.leftNumber, row.rightNumber});
-        widest = std::max({widest, row.leftLength, row.rightLength});
-    }
-    maxHScroll = std::max(kMaxHScroll, widest);
+    for (uint32_t i = 0; i < rowCount; ++i)
+        largestNumber = std::max({largestNumber, rows()[i].leftNumber, rows()[i].rightNumber});
+    maxHScroll = widestLine();
     redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
     rebuildFlags = 0;
     return true;
@@ -615,6 +614,28 @@ uint32_t Viewer::rowOfLine(int side, uint32_t number) const {
         if ((side == 0 ? row.leftNumber : row.rightNumber) >= number) return std::min(i, maxTopRow);
     }
     return maxTopRow; // beyond the end of the file: the last rows
+}
+
+uint32_t Viewer::widestLine() const {
+    const uint32_t rowCount = tables.comparison.rowCount;
+    uint32_t widest = kMaxHScroll;
+    const bool columns = kWideBuild && settings.encodingFlags != 0 && !settings.hexMode;
+    for (uint32_t i = 0; i < rowCount; ++i) {
+        const DiffRow& row = rows()[i];
+        for (auto [text, length] :
+             {std::pair{row.leftText, row.leftLength}, std::pair{row.rightText, row.rightLength}}) {
+            // 8-bit text scrolls by bytes; UTF-16 text by columns, at most two a unit, so only
+            // lines that could pass the widest so far are measured.
+            if (!columns) {
+                widest = std::max(widest, length);
+            } else if (uint64_t{length} * 2 > widest) {
+                const auto* units = reinterpret_cast<const char16_t*>(text);
+                uint64_t width = std::min<uint64_t>(scrollColumns(units, length), UINT32_MAX);
+                widest = std::max(widest, static_cast<uint32_t>(width));
+            }
+        }
+    }
+    return widest;
 }
 
 void Viewer::act(int code) {

@@ -152,6 +152,50 @@ TEST_F(ViewerKeys, RightReachesTheEndOfTheWidestLineAndAtLeast8192) {
     }
 }
 
+#if QVD_WIDE
+// The bytes of a UTF-16 image.
+std::string utf16Bytes(const std::u16string& units) {
+    return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+}
+
+TEST_F(ViewerKeys, Utf16TextScrollsAndIsSearchedByTheColumnsItTakes) {
+    // Line 1: 5000 characters two columns wide, 10,000 columns, ending in 一二三. Line 2: a tab
+    // after one of them reaches column 4 with two blanks. moxa types € (no OEM byte) whole.
+    std::u16string wide(4997, u'中');
+    wide += u"一二三";
+    const std::u16string pad = u"a\nb\nc\nd\ne\nf\n";
+    const std::string left = utf16Bytes(wide + u"\n中\tX\nprice 5€\n" + pad);
+    const std::string right = utf16Bytes(wide + u"\nother\nother\n" + pad);
+    struct Case {
+        const char* name;
+        std::string typed; // as the terminal sends it, before the keys
+        std::vector<int> keys;
+        int topRow;        // the top row's left line
+        std::string shown; // from the first text column of the top row
+    };
+    const std::vector<Case> cases = {
+        {"Right reaches the end of 10,000 columns", "",
+         join(repeat(kKeyRight, 5010), repeat(kKeyLeft, 3)), 1, "一二三 "},
+        {"a tab after a wide character: two blanks", "/中  X", {kKeyEnter}, 2, "中  X "},
+        {"not three", "/中   X", {kKeyEnter}, 1, "中中中"},
+        // Its key code is '?'; the character comes beside it.
+        {"a character outside the OEM code page", "/€", {kKeyEnter}, 3, "price 5€"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        settings.encodingFlags = kFile1Utf16 | kFile2Utf16;
+        if (!c.typed.empty()) queueTerminalBytes(c.typed);
+        run(left, right, c.keys);
+        EXPECT_EQ(topNumber(screen), c.topRow);
+        // A character two columns wide reads as itself in its first cell, as nothing in its
+        // second.
+        std::string shown = screen.text(kTopLeftRow, 6, 12);
+        EXPECT_EQ(shown.substr(0, c.shown.size()), c.shown);
+    }
+}
+#endif
+
 // Key codes that type text.
 std::vector<int> typed(const std::string& text) {
     std::vector<int> codes;
