@@ -81,6 +81,30 @@ int compareInBatch(DriverState& state) {
     return identical ? kExitIdentical : kExitDifferent;
 }
 
+// The key R of the view: both files read and decoded again by the same rules. The new images take
+// the old ones' place only when both loaded and decoded; then left and right show them.
+int reloadFiles(DriverState& state, ViewerFile& left, ViewerFile& right) {
+    FileImage image1;
+    FileImage image2;
+    image1.raw = loadFile(state.path1.text, image1.rawSize);
+    if (!image1.raw) return 1;
+    image2.raw = loadFile(state.path2.text, image2.rawSize);
+    if (!image2.raw) return 2;
+    const uint32_t encodingFlags = settings.encodingFlags;
+    if (!decodeTexts(image1, image2)) {
+        settings.encodingFlags = encodingFlags; // the view goes on with the old texts
+        return kViewerOutOfMemory;
+    }
+    settings.offsetDigits = countOffsetDigits(image1.rawSize, image2.rawSize);
+    state.image1 = std::move(image1);
+    state.image2 = std::move(image2);
+    left = {left.name, state.image1.raw.get(), state.image1.rawSize, state.image1.text,
+            state.image1.textSize};
+    right = {right.name, state.image2.raw.get(), state.image2.rawSize, state.image2.text,
+             state.image2.textSize};
+    return 0;
+}
+
 // Loads both files, tests identity, and reports or shows them. Returns the exit code.
 int loadAndCompare(DriverState& state) {
     // Without a terminal no key could ever come: the program answers as in batch mode.
@@ -120,7 +144,11 @@ int loadAndCompare(DriverState& state) {
                           state.image1.text, state.image1.textSize};
     const ViewerFile right{state.shownPath2.c_str(), state.image2.raw.get(), state.image2.rawSize,
                            state.image2.text, state.image2.textSize};
-    int exitCode = runViewer(left, right, state.startupSize, state.resizePending, state.tables);
+    const ReloadFiles reload = [&state](ViewerFile& newLeft, ViewerFile& newRight) {
+        return reloadFiles(state, newLeft, newRight);
+    };
+    int exitCode =
+        runViewer(left, right, state.startupSize, state.resizePending, state.tables, reload);
     state.viewerShown = state.tables.viewerShown;
     if (exitCode == kViewerOutOfMemory) {
         // Said on the user's own screen: printed while the view is up it would go with it.

@@ -7,6 +7,17 @@
 
 namespace {
 
+// The one long option: the letters after a single '-' are the program's original options.
+constexpr const TChar* kLongRunsOption = QVD_T("--long-runs");
+
+bool sameText(const TChar* a, const TChar* b) {
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
 bool isDigit(TChar unit) {
     return unit >= TChar('0') && unit <= TChar('9');
 }
@@ -46,8 +57,8 @@ void readScreenSize(const TChar* text) {
 } // namespace
 
 void parseOptions(int argumentCount, const TChar* const* arguments) {
-    // The option block runs from batchMode to hideMenu; encodingFlags and offsetDigits follow it.
-    static_assert(offsetof(Settings, hideMenu) + sizeof(int32_t) ==
+    // The option block runs from batchMode to longRuns; encodingFlags and offsetDigits follow it.
+    static_assert(offsetof(Settings, longRuns) + sizeof(int32_t) ==
                   offsetof(Settings, encodingFlags));
     memset(&settings, 0, offsetof(Settings, encodingFlags));
     settings.horizontalSplit = 1;
@@ -55,6 +66,10 @@ void parseOptions(int argumentCount, const TChar* const* arguments) {
     for (int i = 1; i < argumentCount; ++i) {
         const TChar* argument = arguments[i];
         if (!isOptionArgument(argument)) continue;
+        if (sameText(argument, kLongRunsOption)) {
+            settings.longRuns = 1;
+            continue;
+        }
         TChar letter = argument[1];
         if (letter >= TChar('A') && letter <= TChar('Z')) letter = letter - TChar('A') + TChar('a');
         switch (letter) {

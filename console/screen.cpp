@@ -140,6 +140,12 @@ void setCursorVisible(bool visible) {
     ++consoleBuffer.changeCount;
 }
 
+void setCursorPosition(int row, int column) {
+    consoleBuffer.cursorRow = row;
+    consoleBuffer.cursorColumn = column;
+    ++consoleBuffer.changeCount;
+}
+
 void setConsoleTitle(const TChar* title) {
     std::u16string units;
     for (const TChar* at = title; *at != 0; ++at) {

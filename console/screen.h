@@ -60,6 +60,9 @@ void readAttributes(uint16_t* out, int count, int row, int column);
 
 void setCursorVisible(bool visible);
 
+// Puts the cursor at (row, column); it shows there while it is visible.
+void setCursorPosition(int row, int column);
+
 // The console title (moxaw: OEM text). The terminal shows it, cleaned of control characters,
 // only where it has a title that can be given back at exit.
 void setConsoleTitle(const TChar* title);

@@ -24,6 +24,7 @@ struct Settings {
     int32_t screenRows;         // requested console height; 0 = keep (-aYY)
     int32_t screenColumns;      // requested console width; 0 = keep (-aYY,XX)
     int32_t hideMenu;           // 1: the three menu lines are not shown (-m, key M)
+    int32_t longRuns;           // 1: runs longer than the window are passed over (--long-runs, A)
     // Set by the driver after loading.
     uint32_t encodingFlags; // how each file's text was decoded, one nibble per file
     int32_t offsetDigits;   // hex digits of the larger file size, at least 1

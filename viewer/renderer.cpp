@@ -131,12 +131,13 @@ void writeNumberColumn(uint32_t number, int right, int numberWidth, uint32_t hex
     } else if (settings.hexMode) {
         std::snprintf(formatted, sizeof formatted, "%0*X ", numberWidth - 1,
                       (number - 1) * hexRowBytes);
-    } else if (right) {
+    } else if (right && numberWidth <= 5) {
         std::snprintf(formatted, sizeof formatted, "%4u ", number);
     } else {
         std::snprintf(formatted, sizeof formatted, "%*u ", numberWidth - 1, number);
     }
-    // Exactly numberWidth cells: a longer number loses its tail (123456 shows as 12345).
+    // Exactly numberWidth cells: a longer number loses its tail (a column too narrow for the
+    // pane's numbers; a five-digit number loses its blank).
     int available = static_cast<int>(std::strlen(cells));
     int count = std::min(numberWidth, available);
     writeNarrowText(cells, count, row, column, colourScheme.lineNumbers);
@@ -209,10 +210,10 @@ void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width,
 } // namespace
 
 void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
-                 uint32_t hexRowBytes) {
+                 uint32_t hexRowBytes, uint32_t largestNumber) {
     if (redrawLevel & kRedrawToggles) highlightToggleStates();
     const char* blanks = blankCells();
-    PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes);
+    PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes, largestNumber);
     int numberWidth = columns.numberWidth;
     int textWidth = std::min(columns.textWidth, kRowCapacity);
     bool numbers = (redrawLevel & kRedrawNumbers) && numberWidth > 0;

@@ -78,6 +78,16 @@ CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t 
     return out;
 }
 
+uint64_t scrollColumns(const char16_t* text, size_t length) {
+    uint64_t columns = 0;
+    for (size_t at = 0; at < length;) {
+        TextCluster cluster = readCluster(text, length, at);
+        at += static_cast<size_t>(cluster.units);
+        columns += static_cast<uint64_t>(cluster.columns);
+    }
+    return columns;
+}
+
 uint8_t* formatHexRow(uint8_t* out, int width, const uint8_t* data, uint32_t count) {
     if (width <= 0) return out;
     std::memset(out, ' ', static_cast<size_t>(width));
@@ -136,12 +146,17 @@ uint32_t computeHexRowBytes(int paneWidth, int offsetDigits, uint32_t encodingFl
     return static_cast<uint32_t>(bytes);
 }
 
-PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes) {
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber) {
     int numberWidth;
-    if (settings.hexMode)
+    if (settings.hexMode) {
         numberWidth = settings.offsetDigits + 1;
-    else
-        numberWidth = settings.hideLineNumbers ? 0 : 5;
+    } else if (settings.hideLineNumbers) {
+        numberWidth = 0;
+    } else {
+        int digits = 1;
+        for (uint32_t rest = largestNumber; rest >= 10; rest /= 10) ++digits;
+        numberWidth = digits > 5 ? digits + 1 : 5;
+    }
     int textWidth = paneWidth - numberWidth - 2;
     if (settings.hexMode && textWidth >= 0 && static_cast<uint32_t>(textWidth) == 4 * hexRowBytes) {
         ++textWidth;

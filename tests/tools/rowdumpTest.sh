@@ -114,7 +114,25 @@ expect "suppressed white lines" 0 "rows 2 flags 0x00 digits 1
 2 2 1" -e "$work/blank1" "$work/blank2"
 expect "white lines kept" 0 "" "$work/blank1" "$work/blank2"
 
+# 650 lines inserted after line 1000 of 3000: beyond the window, so without --long-runs every later
+# line pairs up with the wrong one; with it the 650 new lines are the only unmatched rows.
+unmatched() { "$rowdump" "$@" | awk 'NR > 1 && $3 == 0' | wc -l; }
+seq 3000 >"$work/numbers"
+{ seq 1000; seq 650 | sed 's/^/new /'; seq 1001 3000; } >"$work/inserted"
+for run in "2650:" "650:--long-runs" "650:-s --long-runs" "650:--long-runs -1"; do
+    options=${run#*:}
+    # shellcheck disable=SC2086 # the options are meant to split
+    count=$(unmatched $options "$work/numbers" "$work/inserted")
+    if [ "$count" = "${run%%:*}" ]; then
+        echo "ok   long insertion, options '$options': $count unmatched rows"
+    else
+        echo "FAIL long insertion, options '$options': $count unmatched rows, expected ${run%%:*}"
+        failures=$((failures + 1))
+    fi
+done
+
 expect "unknown option" 2 "" -q "$work/six" "$work/five"
+expect "a long option other than --long-runs" 2 "" --long "$work/six" "$work/five"
 expect "missing file" 2 "" "$work/six" "$work/none"
 expect "no file names" 2 ""
 expect "row width 0" 2 "" --row-bytes=0 -h "$work/six" "$work/five"

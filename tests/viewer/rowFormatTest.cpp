@@ -229,15 +229,20 @@ TEST(ComputePaneColumns, NumberAndTextWidths) {
         const char* name;
         int hexMode, hideLineNumbers, offsetDigits, paneWidth;
         uint32_t hexRowBytes;
+        uint32_t largestNumber;
         int numberWidth, textWidth;
     };
     const std::vector<Case> cases = {
-        {"text with numbers", 0, 0, 4, 80, 0, 5, 73},
-        {"text without numbers", 0, 1, 4, 80, 0, 0, 78},
-        {"hex, offsets always shown", 1, 1, 4, 80, 16, 5, 73},
-        {"hex text exactly four columns per byte gains one", 1, 0, 5, 40, 8, 5, 33},
-        {"pane narrower than its number column", 0, 0, 4, 3, 0, 1, 0},
-        {"pane of no width", 1, 0, 4, 0, 1, 0, 0},
+        {"text with numbers", 0, 0, 4, 80, 0, 30, 5, 73},
+        {"five-digit numbers keep the column", 0, 0, 4, 80, 0, 99999, 5, 73},
+        {"six digits and a blank", 0, 0, 4, 80, 0, 100000, 7, 71},
+        {"ten digits and a blank", 0, 0, 4, 80, 0, 4294967295u, 11, 67},
+        {"text without numbers", 0, 1, 4, 80, 0, 123456, 0, 78},
+        {"hex, offsets always shown", 1, 1, 4, 80, 16, 123456, 5, 73},
+        {"hex text exactly four columns per byte gains one", 1, 0, 5, 40, 8, 0, 5, 33},
+        {"pane narrower than its number column", 0, 0, 4, 3, 0, 0, 1, 0},
+        {"pane narrower than a wide number column", 0, 0, 4, 8, 0, 1000000, 6, 0},
+        {"pane of no width", 1, 0, 4, 0, 1, 0, 0, 0},
     };
     Settings saved = settings;
     for (const Case& c : cases) {
@@ -245,7 +250,7 @@ TEST(ComputePaneColumns, NumberAndTextWidths) {
         settings.hexMode = c.hexMode;
         settings.hideLineNumbers = c.hideLineNumbers;
         settings.offsetDigits = c.offsetDigits;
-        PaneColumns columns = computePaneColumns(c.paneWidth, c.hexRowBytes);
+        PaneColumns columns = computePaneColumns(c.paneWidth, c.hexRowBytes, c.largestNumber);
         EXPECT_EQ(columns.numberWidth, c.numberWidth);
         EXPECT_EQ(columns.textWidth, c.textWidth);
     }

@@ -106,19 +106,29 @@ TEST_F(ViewerRender, OneSidedRowMarkerAndColours) {
     }
 }
 
-TEST_F(ViewerRender, LongLineNumbersAreCutToTheColumn) {
+TEST_F(ViewerRender, LineNumbersAreShownWholeAtAnyLength) {
     struct Case {
         int lines;
-        std::string top; // number column and first text cell of the top row after End
+        std::string top;  // number column and first text cells of the top row after End
+        std::string last; // the same for the right file's extra line, four rows further down
     };
     // With the extra right line there are lines + 1 rows: End puts line (lines - 3) on top.
-    for (const Case& c : {Case{100002, "99999a"}, Case{123459, "12345a"}}) {
+    // Up to 99,999 the column keeps its five cells (a fifth digit takes the blank); beyond, it
+    // holds the largest number and a blank.
+    const Case cases[] = {
+        {99998, "99995a  ", "99999b  "},
+        {100002, " 99999 a", "100003 b"},
+        {123459, "123456 a", "123460 b"},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
         reset(80, 25);
         std::string text = makeLines(c.lines, [](int) { return "a"; });
         run(text, text + "b\n", {kKeyEnd});
-        EXPECT_EQ(screen.text(1, 1, 6), c.top);
-        EXPECT_EQ(screen.text(12, 1, 6), c.top);
+        const int size = static_cast<int>(c.top.size());
+        EXPECT_EQ(screen.text(1, 1, size), c.top);
+        EXPECT_EQ(screen.text(12, 1, size), c.top);
+        EXPECT_EQ(screen.text(16, 1, size), c.last);
     }
 }
 
