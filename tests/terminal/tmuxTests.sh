@@ -40,7 +40,8 @@ infocmp "$terminalType" >/dev/null 2>&1 || terminalType=screen
 # Starts an interactive shell in a pane of width x height, with a clean environment in the
 # locale given as a third argument (C.UTF-8 when there is none). HOME is the case's scratch
 # directory and XDG_CONFIG_HOME is unset, so the user's colour file the programs look for is
-# $work/.config/qvd/qvd.ini, never the real user's.
+# $work/.config/qvd/qvd.ini, never the real user's. The shell keeps no history file: written there
+# after the server is killed, it would race with the removal of the scratch directory.
 startShell() {
     local locale=${3:-C.UTF-8}
     # A fresh server each time: one that was just killed may still hold its socket.
@@ -48,7 +49,7 @@ startShell() {
     serverCount=$((serverCount + 1))
     socket="qvd-$testCase-$$-$serverCount"
     tm new-session -d -s qvd -x "$1" -y "$2" \
-        "env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=$work TERM=$terminalType LANG=$locale PS1='$ ' bash --norc --noprofile -i" ||
+        "env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=$work HISTFILE= TERM=$terminalType LANG=$locale PS1='$ ' bash --norc --noprofile -i" ||
         fail "tmux did not start"
     tm set -s escape-time 10
     tm set -g remain-on-exit on
