@@ -5,7 +5,9 @@
 // of the last byte of that output. The program is then ended with q.
 //   firstScreen RUNS WIDTH HEIGHT program [arguments...]
 // Prints the median seconds, the median peak resident memory in KiB (the child's rusage) and the
-// bytes of the last run's first screen (the same for programs that show the same screen).
+// bytes of the last run's first screen (the same for programs that show the same screen). With
+// FIRST_SCREEN_BYTES set to a path, the last run's first screen is written there as the terminal
+// received it, to be compared with another program's.
 
 #include <algorithm>
 #include <chrono>
@@ -43,6 +45,7 @@ struct Run {
     double seconds = 0;
     long peakKiB = 0;
     long bytes = 0;
+    std::string screen; // the bytes of the first screen
 };
 
 bool runOnce(const winsize& size, char** command, Run& run) {
@@ -84,6 +87,7 @@ bool runOnce(const winsize& size, char** command, Run& run) {
                 break;
             }
             bytes += got;
+            run.screen.append(buffer, static_cast<size_t>(got));
             lastOutput = Clock::now();
             continue;
         }
@@ -125,16 +129,22 @@ int main(int argc, char** argv) {
     size.ws_row = static_cast<unsigned short>(std::atoi(argv[3]));
     std::vector<double> seconds;
     std::vector<long> peaks;
-    long bytes = 0;
+    Run run;
     for (int i = 0; i < runs; ++i) {
-        Run run;
+        run = Run{};
         if (!runOnce(size, argv + 4, run)) return 1;
         seconds.push_back(run.seconds);
         peaks.push_back(run.peakKiB);
-        bytes = run.bytes;
+    }
+    if (const char* path = std::getenv("FIRST_SCREEN_BYTES")) {
+        FILE* file = std::fopen(path, "wb");
+        if (!file ||
+            std::fwrite(run.screen.data(), 1, run.screen.size(), file) != run.screen.size())
+            std::fprintf(stderr, "firstScreen: cannot write %s\n", path);
+        if (file) std::fclose(file);
     }
     std::sort(seconds.begin(), seconds.end());
     std::sort(peaks.begin(), peaks.end());
-    std::printf("%.3f %ld %ld\n", seconds[seconds.size() / 2], peaks[peaks.size() / 2], bytes);
+    std::printf("%.3f %ld %ld\n", seconds[seconds.size() / 2], peaks[peaks.size() / 2], run.bytes);
     return 0;
 }
