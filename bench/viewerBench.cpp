@@ -47,9 +47,7 @@ int main(int argc, char** argv) {
     settings.tabWidth = 4;
     FileImage left;
     FileImage right;
-    left.raw = loadFile(leftPath.c_str(), left.rawSize);
-    right.raw = loadFile(rightPath.c_str(), right.rawSize);
-    if (!left.raw || !right.raw) return 2;
+    if (loadFiles(leftPath.c_str(), rightPath.c_str(), left, right) != LoadResult::loaded) return 2;
     settings.offsetDigits = countOffsetDigits(left.rawSize, right.rawSize);
     if (!decodeTexts(left, right)) return 3;
 

@@ -1,5 +1,8 @@
 #include "platform/files.h"
 
+#include "platform/memoryPages.h"
+#include "platform/parallel.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -67,26 +70,95 @@ uint8_t* readToEnd(int fd, uint32_t& size) {
 
 } // namespace
 
-uint8_t* readWholeFile(const char* path, uint32_t& size) {
-    FileDescriptor file(open(path, O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0) return nullptr;
-    struct stat status;
-    if (fstat(file.fd, &status) != 0 || S_ISDIR(status.st_mode)) return nullptr;
-    // Files of /proc and the like claim a length of 0 and have contents all the same; a truly
-    // empty file reads to its end at once, so it loses nothing by the same path.
-    if (!S_ISREG(status.st_mode) || status.st_size == 0) return readToEnd(file.fd, size);
+namespace {
 
-    uint64_t length = static_cast<uint64_t>(status.st_size);
-    if (length > kLargestFileSize) return nullptr;
-    // malloc(0) may give null; one spare byte keeps an empty file a valid block.
-    auto block = static_cast<uint8_t*>(malloc(length > 0 ? length : 1));
-    if (!block) return nullptr;
-    if (!readExactly(file.fd, block, length)) {
-        free(block);
-        return nullptr;
+// A file opened for loading, with what its open descriptor tells: a regular file that states a
+// length is read to that length, anything else to its end.
+class LoadingFile {
+  public:
+    LoadingFile(const char* path, int extraFlags)
+        : file_(open(path, O_RDONLY | O_CLOEXEC | extraFlags)) {
+        struct stat status;
+        if (file_.fd < 0 || fstat(file_.fd, &status) != 0 || S_ISDIR(status.st_mode)) return;
+        // Files of /proc and the like claim a length of 0 and have contents all the same; a truly
+        // empty file reads to its end at once, so it loses nothing by the same path.
+        if (S_ISREG(status.st_mode) && status.st_size != 0) {
+            length_ = static_cast<uint64_t>(status.st_size);
+            if (length_ > kLargestFileSize) return;
+        }
+        usable_ = true;
     }
-    size = static_cast<uint32_t>(length);
-    return block;
+
+    // False when the file cannot be opened, is a directory or holds 4 GiB or more.
+    bool usable() const { return usable_; }
+    // True for a regular file that states its length: reading it has no effect on anything.
+    bool statesLength() const { return usable_ && length_ > 0; }
+
+    // The whole file in one block from malloc, or null when it cannot be read completely or the
+    // block cannot be had.
+    uint8_t* read(uint32_t& size) {
+        if (!usable_) return nullptr;
+        if (length_ == 0) return readToEnd(file_.fd, size);
+        auto block = static_cast<uint8_t*>(malloc(length_));
+        if (!block) return nullptr;
+        commitPages(block, length_);
+        if (!readExactly(file_.fd, block, length_)) {
+            free(block);
+            return nullptr;
+        }
+        size = static_cast<uint32_t>(length_);
+        return block;
+    }
+
+  private:
+    FileDescriptor file_;
+    bool usable_ = false;
+    uint64_t length_ = 0; // 0: read to the end
+};
+
+} // namespace
+
+uint8_t* readWholeFile(const char* path, uint32_t& size) {
+    return LoadingFile(path, 0).read(size);
+}
+
+PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1, uint32_t& size1,
+                      uint8_t*& block2, uint32_t& size2) {
+    LoadingFile first(path1, 0);
+    if (!first.usable()) return PairLoad::file1Failed;
+    uint8_t* got1 = nullptr;
+    uint8_t* got2 = nullptr;
+    uint32_t length1 = 0;
+    uint32_t length2 = 0;
+    bool together = false;
+    // File 2 is read alongside file 1 only when both are regular files that state their lengths:
+    // reading such a file has no effect, so reading it early changes nothing even when file 1 then
+    // fails. Anything else (a pipe, a device, a FIFO whose opening waits for a writer) is opened
+    // only after file 1 has loaded, as before. Without O_NONBLOCK a FIFO put in the place of the
+    // regular file since stat would hold the open.
+    struct stat named;
+    if (first.statesLength() && stat(path2, &named) == 0 && S_ISREG(named.st_mode)) {
+        LoadingFile second(path2, O_NONBLOCK);
+        if (second.statesLength()) {
+            together = true;
+            runTogether([&] { got1 = first.read(length1); }, [&] { got2 = second.read(length2); });
+        }
+    }
+    if (!together) got1 = first.read(length1);
+    if (!got1) {
+        free(got2);
+        return PairLoad::file1Failed;
+    }
+    if (!together) got2 = readWholeFile(path2, length2);
+    if (!got2) {
+        free(got1);
+        return PairLoad::file2Failed;
+    }
+    block1 = got1;
+    size1 = length1;
+    block2 = got2;
+    size2 = length2;
+    return PairLoad::loaded;
 }
 
 bool opensAsFile(const char* path) {

@@ -126,15 +126,15 @@ int run(int argumentCount, char** argumentVector) {
     }
 
     Dump dump;
-    dump.image1.raw = loadFile(path1.text, dump.image1.rawSize);
-    if (!dump.image1.raw) {
+    switch (loadFiles(path1.text, path2.text, dump.image1, dump.image2)) {
+    case LoadResult::file1Failed:
         printMessage("\nCan't load file 1 (%S)\n", toDisplayText(path1.text).c_str());
         return kExitBadInput;
-    }
-    dump.image2.raw = loadFile(path2.text, dump.image2.rawSize);
-    if (!dump.image2.raw) {
+    case LoadResult::file2Failed:
         printMessage("\nCan't load file 2 (%S)\n", toDisplayText(path2.text).c_str());
         return kExitBadInput;
+    case LoadResult::loaded:
+        break;
     }
     settings.offsetDigits = countOffsetDigits(dump.image1.rawSize, dump.image2.rawSize);
     // Decoded as on the way into the view, identical files included.
