@@ -1,6 +1,7 @@
 #include "viewer/comparison.h"
 
 #include "console/settings.h"
+#include "platform/parallel.h"
 
 EngineRules currentEngineRules() {
     EngineRules rules;
@@ -14,6 +15,35 @@ EngineRules currentEngineRules() {
     return rules;
 }
 
+namespace {
+
+// The image each side's table is cut from, and how.
+struct SideImages {
+    const uint8_t* images[2];
+    uint32_t sizes[2];
+    int32_t modes[2];
+};
+
+SideImages sideImages(const ViewerFile& left, const ViewerFile& right, uint32_t hexRowBytes,
+                      const EngineRules& rules) {
+    SideImages sides{
+        {left.text, right.text}, {left.textSize, right.textSize}, {kMode8Bit, kMode8Bit}};
+    if (rules.hexMode) {
+        sides.images[0] = left.raw;
+        sides.images[1] = right.raw;
+        sides.sizes[0] = left.rawSize;
+        sides.sizes[1] = right.rawSize;
+        sides.modes[0] = sides.modes[1] = -static_cast<int32_t>(hexRowBytes);
+    } else {
+        uint32_t flags = kWideBuild ? settings.encodingFlags : 0;
+        if (flags & 0x0F) sides.modes[0] = kMode16Bit;
+        if (flags & 0xF0) sides.modes[1] = kMode16Bit;
+    }
+    return sides;
+}
+
+} // namespace
+
 bool buildLineTables(Comparison& comparison, const ViewerFile& left, const ViewerFile& right,
                      uint32_t hexRowBytes, const EngineRules& rules) {
     // The list points into the old tables: it goes first.
@@ -21,20 +51,23 @@ bool buildLineTables(Comparison& comparison, const ViewerFile& left, const Viewe
     comparison.rowCount = 0;
     comparison.leftTable.reset();
     comparison.rightTable.reset();
-    if (rules.hexMode) {
-        auto mode = -static_cast<int32_t>(hexRowBytes);
-        comparison.leftTable = buildLineTable(left.raw, left.rawSize, mode, rules);
-        if (comparison.leftTable)
-            comparison.rightTable = buildLineTable(right.raw, right.rawSize, mode, rules);
-    } else {
-        uint32_t flags = kWideBuild ? settings.encodingFlags : 0;
-        int32_t leftMode = (flags & 0x0F) ? kMode16Bit : kMode8Bit;
-        int32_t rightMode = (flags & 0xF0) ? kMode16Bit : kMode8Bit;
-        comparison.leftTable = buildLineTable(left.text, left.textSize, leftMode, rules);
-        if (comparison.leftTable)
-            comparison.rightTable = buildLineTable(right.text, right.textSize, rightMode, rules);
+    const SideImages sides = sideImages(left, right, hexRowBytes, rules);
+    // The two tables are cut at the same time; neither depends on the other.
+    runTogether(
+        [&] {
+            comparison.leftTable =
+                buildLineTable(sides.images[0], sides.sizes[0], sides.modes[0], rules);
+        },
+        [&] {
+            comparison.rightTable =
+                buildLineTable(sides.images[1], sides.sizes[1], sides.modes[1], rules);
+        });
+    if (!comparison.leftTable || !comparison.rightTable) {
+        comparison.leftTable.reset();
+        comparison.rightTable.reset();
+        return false;
     }
-    return comparison.leftTable && comparison.rightTable;
+    return true;
 }
 
 bool buildRows(Comparison& comparison, const EngineRules& rules) {
