@@ -3,6 +3,9 @@
 #include "console/settings.h"
 #include "platform/parallel.h"
 
+#include <algorithm>
+#include <utility>
+
 EngineRules currentEngineRules() {
     EngineRules rules;
     rules.wideText = kWideBuild && settings.encodingFlags != 0;
@@ -42,6 +45,12 @@ SideImages sideImages(const ViewerFile& left, const ViewerFile& right, uint32_t 
     return sides;
 }
 
+uint32_t countLines(const LineRef* table) {
+    uint32_t count = 0;
+    while (table[count].text) ++count;
+    return count;
+}
+
 } // namespace
 
 bool buildLineTables(Comparison& comparison, const ViewerFile& left, const ViewerFile& right,
@@ -68,6 +77,65 @@ bool buildLineTables(Comparison& comparison, const ViewerFile& left, const Viewe
         return false;
     }
     return true;
+}
+
+bool buildFirstRows(FirstRows& first, const ViewerFile& left, const ViewerFile& right,
+                    uint32_t hexRowBytes, const EngineRules& rules, uint32_t rowsWanted) {
+    first = FirstRows{};
+    if (rules.syncCount < 1 || rules.window < 1) return false;
+    // Every step of the aligner at lines m and l reads lines before m + reach and l + reach only
+    // (the look-ahead of the search and the pairs it scores): while both stay inside the
+    // beginnings, it takes the steps it takes on the whole tables. One row a step uses at most
+    // one line of each side, so beginnings of rowsWanted + reach lines give rowsWanted rows.
+    const uint64_t reach =
+        uint64_t{static_cast<uint32_t>(rules.window)} + static_cast<uint32_t>(rules.syncCount) + 1;
+    const uint64_t linesWanted = rowsWanted + reach;
+    const SideImages sides = sideImages(left, right, hexRowBytes, rules);
+    OwnedLineTable tables[2];
+    uint32_t counts[2] = {0, 0};
+    bool whole[2] = {false, false};
+    for (int side = 0; side < 2; ++side) {
+        const uint8_t* image = sides.images[side];
+        const uint32_t size = image ? sides.sizes[side] : 0;
+        // From about a hundred characters a line, four times more each time the lines are
+        // longer. The last line of a beginning may be cut short: it lies past the reach of
+        // every settled row.
+        const uint64_t unitBytes = sides.modes[side] == kMode16Bit ? 2 : 1;
+        for (uint64_t limit = linesWanted * 128 * unitBytes;; limit *= 4) {
+            const auto cut = static_cast<uint32_t>(std::min<uint64_t>(limit, size));
+            tables[side] = buildLineTable(image, cut, sides.modes[side], rules);
+            if (!tables[side]) return false;
+            counts[side] = countLines(tables[side].get());
+            whole[side] = cut == size;
+            if (whole[side] || counts[side] >= linesWanted) break;
+            // Lines so long that the beginning would be most of the file: the whole comparison
+            // serves as well.
+            if (limit * 4 >= size) return false;
+        }
+    }
+    // Files that end within their beginnings are quickly compared whole.
+    if (whole[0] && whole[1]) return false;
+    uint32_t rowCount = 0;
+    first.comparison.rows = buildDiffList(tables[0].get(), tables[1].get(), rules, rowCount);
+    if (!first.comparison.rows) return false;
+    first.comparison.rowCount = rowCount;
+    first.comparison.leftTable = std::move(tables[0]);
+    first.comparison.rightTable = std::move(tables[1]);
+    // The rows up to the first step whose look-ahead passes the end of a beginning that is not a
+    // whole table.
+    uint64_t used[2] = {0, 0};
+    uint32_t settled = 0;
+    for (; settled < rowCount; ++settled) {
+        bool beyond = false;
+        for (int side = 0; side < 2; ++side)
+            beyond = beyond || (!whole[side] && used[side] + reach > counts[side]);
+        if (beyond) break;
+        const DiffRow& row = first.comparison.rows[settled];
+        used[0] += row.leftNumber != 0;
+        used[1] += row.rightNumber != 0;
+    }
+    first.settledRows = settled;
+    return settled >= rowsWanted;
 }
 
 bool buildRows(Comparison& comparison, const EngineRules& rules) {

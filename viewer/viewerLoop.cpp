@@ -6,6 +6,7 @@
 #include "console/helpPages.h"
 #include "console/keyReader.h"
 #include "console/settings.h"
+#include "platform/terminal.h"
 #include "viewer/menu.h"
 #include "viewer/renderer.h"
 #include "viewer/rowFormat.h"
@@ -49,7 +50,10 @@ struct Viewer {
     // One pass up to the wait for a key; false when the tables could not be built.
     [[nodiscard]] bool prepareScreen();
     [[nodiscard]] bool rebuild();
-    void draw();
+    // Shows the first screen of a long comparison from the beginnings of the files, before the
+    // whole of it is built; false when it cannot be had that way.
+    bool showFirstRows(const EngineRules& rules);
+    void draw(const DiffRow* list);
     // Acts on one key by the key table.
     void act(int code);
 
@@ -314,7 +318,7 @@ bool Viewer::prepareScreen() {
         if (settings.hexMode && hexRowBytes != tableRowBytes) rebuildFlags |= kRebuildTables;
     }
     if (rebuildFlags != 0 && !rebuild()) return false;
-    if (redrawLevel != 0) draw();
+    if (redrawLevel != 0) draw(rows());
     return true;
 }
 
@@ -322,6 +326,10 @@ bool Viewer::rebuild() {
     // The rules in force now: the keys have just changed the settings they come from.
     const EngineRules rules = currentEngineRules();
     Comparison& comparison = tables.comparison;
+    redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
+    // New tables mean a pass over both files: at the top of a long comparison the screen comes
+    // from their beginnings first, and the whole is built while it is on show.
+    bool shown = (rebuildFlags & kRebuildTables) && topRow == 0 && showFirstRows(rules);
     if (rebuildFlags & kRebuildTables) {
         if (!buildLineTables(comparison, left, right, hexRowBytes, rules)) return false;
         tableRowBytes = settings.hexMode ? hexRowBytes : 0;
@@ -330,13 +338,32 @@ bool Viewer::rebuild() {
     uint32_t rowCount = comparison.rowCount;
     maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
     topRow = std::min(topRow, maxTopRow);
-    redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
+    // The screen shown holds exactly what the whole comparison gives it.
+    if (shown) redrawLevel = 0;
     rebuildFlags = 0;
     return true;
 }
 
-void Viewer::draw() {
-    renderPanes(layout, rows() + topRow, hScroll, redrawLevel, hexRowBytes);
+bool Viewer::showFirstRows(const EngineRules& rules) {
+    // A bar of `bar` cells over more than bar x page positions has a one-cell thumb at its start
+    // when the view is at the top, however many positions there are: rows enough for that and
+    // for the panes make a screen that the whole list draws alike.
+    uint64_t bar = static_cast<uint64_t>(std::max(layout.paneWidth - 2, 0));
+    uint64_t page = static_cast<uint64_t>(std::max(layout.paneHeight, 0));
+    uint64_t wanted = bar * page + 1 + kRowsWithoutScrolling + page;
+    // A screen so large that its rows would take a good part of most files is built whole.
+    if (wanted > (1u << 20)) return false;
+    FirstRows first;
+    if (!buildFirstRows(first, left, right, hexRowBytes, rules, static_cast<uint32_t>(wanted)))
+        return false;
+    maxTopRow = first.settledRows - kRowsWithoutScrolling; // no more than the whole list has
+    draw(first.comparison.rows.get());
+    presentConsole();
+    return true;
+}
+
+void Viewer::draw(const DiffRow* list) {
+    renderPanes(layout, list + topRow, hScroll, redrawLevel, hexRowBytes);
     redrawLevel = 0;
     if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
     // The bars lie in the bottom border: the last row of the panes.

@@ -5,6 +5,8 @@
 #include "console/paneFrames.h"
 #include "console/screen.h"
 
+#include <functional>
+
 namespace {
 
 using ViewerRender = ViewerScreenTest;
@@ -303,6 +305,76 @@ TEST_F(ViewerRender, TinyAndHugeScreensDrawWithinTheScreen) {
     EXPECT_EQ(screen.text(1, 298, 2), "a│");
     EXPECT_EQ(screen.text(36, 0, 2), "└═");
     EXPECT_EQ(screen.text(36, 298, 2), "─┘");
+}
+
+// A long comparison shows its first screen from the beginnings of the files before the whole of
+// it is built; that screen must be the one the whole comparison draws at the top. Differences
+// stand on the first screen and where the search looks past the beginnings; the whole screen is
+// drawn again by Down and Up to compare.
+TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
+    auto line = [](int i) {
+        if (i % 9 == 4) return std::string(i % 2 ? "" : "  \t"); // white lines for -e
+        // Lines of about 90 bytes: the files are several times longer than their beginnings.
+        return "line " + std::to_string(i) + (i % 3 ? " Text " : "  text ") +
+               std::string(70 + i % 17, '.');
+    };
+    std::vector<std::string> leftLines, rightLines;
+    for (int i = 0; i < 4000; ++i) leftLines.push_back(line(i));
+    rightLines = leftLines;
+    rightLines[3] = "changed";
+    rightLines.erase(rightLines.begin() + 15);
+    rightLines.insert(rightLines.begin() + 10, {"new a", "new b"});
+    // A run longer than the search looks ahead, and edits on both sides of where the beginnings
+    // end for an 80 x 25 screen (about 1,500 lines).
+    for (int i = 0; i < 700; ++i)
+        rightLines.insert(rightLines.begin() + 800, "run " + std::to_string(i));
+    for (int at : {1400, 2100, 2150, 2190, 2230}) rightLines[static_cast<size_t>(at)] += "!";
+    std::string left, right;
+    for (const auto& text : leftLines) left += text + "\n";
+    for (const auto& text : rightLines) right += text + "\r\n";
+
+    struct Case {
+        const char* name;
+        std::function<void()> apply;
+        std::string left, right;
+    };
+    std::vector<Case> cases = {
+        {"plain", [] {}, left, right},
+        {"side by side", [] { settings.horizontalSplit = 0; }, left, right},
+        {"empty lines suppressed", [] { settings.suppressEmptyLines = 1; }, left, right},
+        {"case and white space", [] { settings.ignoreCase = settings.compressWhiteSpace = 1; },
+         left, right},
+        {"short scan, one sync line", [] { settings.shortSyncScan = settings.syncLines = 1; }, left,
+         right},
+        {"hex mode", [] { settings.hexMode = 1; }, left, right},
+    };
+    if constexpr (kWideBuild) {
+        auto wide = [](const std::string& text) {
+            std::string units;
+            for (char c : text) units += std::string{c, '\0'};
+            return units;
+        };
+        cases.push_back({"UTF-16", [] { settings.encodingFlags = kFile1Utf16 | kFile2Utf16; },
+                         wide(left), wide(right)});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        c.apply();
+        run(c.left, c.right, {});
+        ScreenDump first = screen;
+        // Shown once from the beginnings, once more while waiting for the key.
+        EXPECT_EQ(presentCount(), 2);
+        reset(80, 25);
+        c.apply();
+        run(c.left, c.right, {kKeyDown, kKeyUp});
+        EXPECT_EQ(first.toString(), screen.toString());
+        EXPECT_EQ(first.attributes, screen.attributes);
+    }
+    // A short comparison is built whole before its screen is shown.
+    reset(80, 25);
+    run(left.substr(0, 20000), right.substr(0, 20000), {});
+    EXPECT_EQ(presentCount(), 1);
 }
 
 #if QVD_WIDE
