@@ -99,16 +99,24 @@ class LoadingFile {
     uint8_t* read(uint32_t& size) {
         if (!usable_) return nullptr;
         if (length_ == 0) return readToEnd(file_.fd, size);
-        auto block = static_cast<uint8_t*>(malloc(length_));
-        if (!block) return nullptr;
-        commitPages(block, length_);
-        if (!readExactly(file_.fd, block, length_)) {
+        uint8_t* block = allocate();
+        if (!fill(block)) {
             free(block);
             return nullptr;
         }
-        size = static_cast<uint32_t>(length_);
+        size = length();
         return block;
     }
+
+    // For a file that states its length: a block of that length from malloc, or null.
+    uint8_t* allocate() const { return static_cast<uint8_t*>(malloc(length_)); }
+    // Reads the whole file into such a block; false when it cannot be read completely.
+    bool fill(uint8_t* block) {
+        if (!block) return false;
+        commitPages(block, length_);
+        return readExactly(file_.fd, block, length_);
+    }
+    uint32_t length() const { return static_cast<uint32_t>(length_); }
 
   private:
     FileDescriptor file_;
@@ -141,7 +149,27 @@ PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1, ui
         LoadingFile second(path2, O_NONBLOCK);
         if (second.statesLength()) {
             together = true;
-            runTogether([&] { got1 = first.read(length1); }, [&] { got2 = second.read(length2); });
+            // Both blocks are had before either is filled: the process's memory map stays locked
+            // while pages are committed, and a block asked for meanwhile would wait for that.
+            got1 = first.allocate();
+            got2 = got1 ? second.allocate() : nullptr;
+            bool filled1 = false;
+            bool filled2 = false;
+            if (got2)
+                runTogether([&] { filled1 = first.fill(got1); },
+                            [&] { filled2 = second.fill(got2); });
+            else
+                filled1 = first.fill(got1); // file 1 is still judged first
+            if (!filled1) {
+                free(got1);
+                got1 = nullptr;
+            }
+            if (!filled2) {
+                free(got2);
+                got2 = nullptr;
+            }
+            length1 = first.length();
+            length2 = second.length();
         }
     }
     if (!together) got1 = first.read(length1);
