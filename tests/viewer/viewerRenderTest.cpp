@@ -310,28 +310,34 @@ TEST_F(ViewerRender, TinyAndHugeScreensDrawWithinTheScreen) {
 // A long comparison shows its first screen from the beginnings of the files before the whole of
 // it is built; that screen must be the one the whole comparison draws at the top. Differences
 // stand on the first screen and where the search looks past the beginnings; the whole screen is
-// drawn again by Down and Up to compare.
+// drawn again by Down and Up to compare. The files hold several times more bytes than their
+// beginnings; one pair more lines than five digits can number.
 TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
-    auto line = [](int i) {
-        if (i % 9 == 4) return std::string(i % 2 ? "" : "  \t"); // white lines for -e
-        // Lines of about 90 bytes: the files are several times longer than their beginnings.
-        return "line " + std::to_string(i) + (i % 3 ? " Text " : "  text ") +
-               std::string(70 + i % 17, '.');
+    auto makePair = [](int lines, int padding, std::string& left, std::string& right) {
+        auto line = [padding](int i) {
+            if (i % 9 == 4) return std::string(i % 2 ? "" : "  \t"); // white lines for -e
+            return "L" + std::to_string(i) + (i % 3 ? " Tx" : "  tx") +
+                   std::string(static_cast<size_t>(padding + i % 17), '.');
+        };
+        std::vector<std::string> leftLines, rightLines;
+        for (int i = 0; i < lines; ++i) leftLines.push_back(line(i));
+        rightLines = leftLines;
+        rightLines[3] = "changed";
+        rightLines.erase(rightLines.begin() + 15);
+        rightLines.insert(rightLines.begin() + 10, {"new a", "new b"});
+        // A run longer than the search looks ahead, and edits on both sides of where the rows an
+        // 80 x 25 screen needs end (about 1,500 lines) and of where the beginnings end.
+        std::vector<std::string> run;
+        for (int i = 0; i < 700; ++i) run.push_back("run " + std::to_string(i));
+        rightLines.insert(rightLines.begin() + 800, run.begin(), run.end());
+        for (int at : {1400, 2100, 2150, 2190, 2230, 3000, 3500})
+            rightLines[static_cast<size_t>(at)] += "!";
+        for (const auto& text : leftLines) left += text + "\n";
+        for (const auto& text : rightLines) right += text + "\r\n";
     };
-    std::vector<std::string> leftLines, rightLines;
-    for (int i = 0; i < 4000; ++i) leftLines.push_back(line(i));
-    rightLines = leftLines;
-    rightLines[3] = "changed";
-    rightLines.erase(rightLines.begin() + 15);
-    rightLines.insert(rightLines.begin() + 10, {"new a", "new b"});
-    // A run longer than the search looks ahead, and edits on both sides of where the beginnings
-    // end for an 80 x 25 screen (about 1,500 lines).
-    for (int i = 0; i < 700; ++i)
-        rightLines.insert(rightLines.begin() + 800, "run " + std::to_string(i));
-    for (int at : {1400, 2100, 2150, 2190, 2230}) rightLines[static_cast<size_t>(at)] += "!";
-    std::string left, right;
-    for (const auto& text : leftLines) left += text + "\n";
-    for (const auto& text : rightLines) right += text + "\r\n";
+    std::string left, right, manyLeft, manyRight;
+    makePair(4000, 70, left, right);
+    makePair(100500, 0, manyLeft, manyRight);
 
     struct Case {
         const char* name;
@@ -340,6 +346,7 @@ TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
     };
     std::vector<Case> cases = {
         {"plain", [] {}, left, right},
+        {"six-digit line numbers", [] {}, manyLeft, manyRight},
         {"side by side", [] { settings.horizontalSplit = 0; }, left, right},
         {"empty lines suppressed", [] { settings.suppressEmptyLines = 1; }, left, right},
         {"case and white space", [] { settings.ignoreCase = settings.compressWhiteSpace = 1; },
