@@ -282,3 +282,7 @@ uint64_t hashLinePortable(const CompareRules& rules, const LineRef& line) {
     if (rules.wideText || (!rules.ignoreCase && !rules.compressWhite)) return hashLine(rules, line);
     return hashByteForm(line.text, line.length, rules.ignoreCase, rules.compressWhite, false);
 }
+
+uint32_t hashLineBytes(const uint8_t* text, size_t bytes) {
+    return static_cast<uint32_t>(hashBytes(text, bytes));
+}

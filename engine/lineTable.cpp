@@ -1,5 +1,6 @@
 #include "engine/lineTable.h"
 
+#include "engine/lineHash.h"
 #include "engine/unitText.h"
 #include "platform/build.h"
 #include "platform/charClass.h"
@@ -307,9 +308,13 @@ LineRef* buildTextLines(const uint8_t* image, uint32_t size, uint32_t unitBytes,
         LineCut line = cutter.cut(static_cast<uint32_t>(offset));
         LineRef* out = writer.next();
         if (!out) return nullptr;
-        *out = {image + offset, line.length};
-        // A suppressed line leaves its slot open for the next one.
-        if (!(suppress && allWhite(image + offset, line.length))) writer.keep();
+        // A suppressed line leaves its slot open for the next one. A kept line is hashed now,
+        // while its bytes are at hand, for the search that classifies lines later.
+        if (!(suppress && allWhite(image + offset, line.length))) {
+            *out = {image + offset, line.length,
+                    hashLineBytes(image + offset, size_t{line.length} * unitBytes)};
+            writer.keep();
+        }
         offset += uint64_t{line.length} * unitBytes + line.endBytes;
     }
     return writer.finish();

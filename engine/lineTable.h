@@ -10,6 +10,7 @@
 struct LineRef {
     const uint8_t* text; // first character inside the image (a byte, or the first byte of a unit)
     uint32_t length;     // characters without the line end: bytes, or 16-bit units in mode 3
+    uint32_t hash = 0;   // text lines: hashLineBytes of the line's bytes; hex rows: 0
 };
 
 // Modes of buildLineTable.

@@ -120,7 +120,8 @@ bool ResyncIndex::init(const LineRef* leftTable, uint32_t leftCount, const LineR
 
 void ResyncIndex::addLine(int side, uint32_t position) {
     const LineRef& line = sides_[side].table[position];
-    uint64_t hash = hashLine(rules_, line);
+    // Under plain rules equal lines have equal bytes: the table's hash of them serves.
+    uint64_t hash = rules_.ignoreCase || rules_.compressWhite ? hashLine(rules_, line) : line.hash;
     uint32_t& bucket = buckets_[hash & bucketMask_];
     uint32_t id = bucket;
     while (id != kNone &&
