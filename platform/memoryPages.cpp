@@ -19,5 +19,11 @@ void commitPages(void* block, size_t bytes) {
     auto start = reinterpret_cast<uintptr_t>(block);
     uintptr_t first = (start + page - 1) & ~(page - 1);
     uintptr_t end = (start + bytes) & ~(page - 1);
-    if (end > first) (void)madvise(reinterpret_cast<void*>(first), end - first, kPopulateWrite);
+    // A few megabytes a call: the process's memory map is locked meanwhile, and a thread that
+    // asks for memory at the same time waits only that long.
+    constexpr uintptr_t kStep = uintptr_t{4} << 20;
+    for (uintptr_t at = first; at < end; at += kStep) {
+        uintptr_t length = end - at < kStep ? end - at : kStep;
+        if (madvise(reinterpret_cast<void*>(at), length, kPopulateWrite) != 0) return;
+    }
 }

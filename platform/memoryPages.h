@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-// Gives every page of the block its memory now, in one system call rather than a fault a page,
-// for a block that is about to be written whole (a file read into it). Only advice: where the
-// kernel cannot do it, the pages come by faults as before.
+// Gives every page of the block its memory now, in a few system calls rather than a fault a page,
+// for a block that is about to be written whole (a file read into it, the rows every list has).
+// Only advice: where the kernel cannot do it, the pages come by faults as before.
 void commitPages(void* block, size_t bytes);
