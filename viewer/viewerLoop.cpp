@@ -6,6 +6,7 @@
 #include "console/helpPages.h"
 #include "console/keyReader.h"
 #include "console/settings.h"
+#include "platform/parallel.h"
 #include "platform/terminal.h"
 #include "viewer/menu.h"
 #include "viewer/renderer.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -46,6 +48,10 @@ struct Viewer {
     uint32_t hScroll = 0;
     uint32_t savedTextTopRow = 0;
     int exitCode = 0; // set by a key that ends the view
+    // The whole comparison being built behind a first screen shown from the files' beginnings:
+    // it alone touches tables.comparison until finishBuild.
+    std::optional<HelperThread> builder{};
+    bool built = true; // what the builder's build gave
 
     // One pass up to the wait for a key; false when the tables could not be built.
     [[nodiscard]] bool prepareScreen();
@@ -53,6 +59,12 @@ struct Viewer {
     // Shows the first screen of a long comparison from the beginnings of the files, before the
     // whole of it is built; false when it cannot be had that way.
     bool showFirstRows(const EngineRules& rules);
+    // New tables when asked, then the list: false when memory ran out.
+    [[nodiscard]] bool buildComparison(const EngineRules& rules, bool newTables);
+    // Waits for the builder, if any, and takes its list; false when its build failed.
+    [[nodiscard]] bool finishBuild();
+    // The top rows the list allows, and the top row within them.
+    void settleRows();
     void draw(const DiffRow* list);
     // Acts on one key by the key table.
     void act(int code);
@@ -325,23 +337,42 @@ bool Viewer::prepareScreen() {
 bool Viewer::rebuild() {
     // The rules in force now: the keys have just changed the settings they come from.
     const EngineRules rules = currentEngineRules();
-    Comparison& comparison = tables.comparison;
+    const bool newTables = (rebuildFlags & kRebuildTables) != 0;
+    if (newTables) tableRowBytes = settings.hexMode ? hexRowBytes : 0;
     redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
-    // New tables mean a pass over both files: at the top of a long comparison the screen comes
-    // from their beginnings first, and the whole is built while it is on show.
-    bool shown = (rebuildFlags & kRebuildTables) && topRow == 0 && showFirstRows(rules);
-    if (rebuildFlags & kRebuildTables) {
-        if (!buildLineTables(comparison, left, right, hexRowBytes, rules)) return false;
-        tableRowBytes = settings.hexMode ? hexRowBytes : 0;
+    rebuildFlags = 0;
+    // New tables mean a pass over both files. At the top of a long comparison the screen comes
+    // from their beginnings, and the whole is built on a helper thread while that screen is on
+    // show: Ctrl-C and Ctrl-Z act at once, other keys wait for the build. The screen holds
+    // exactly what the whole comparison gives it, so it is not drawn again.
+    if (newTables && topRow == 0 && showFirstRows(rules)) {
+        redrawLevel = 0;
+        builder.emplace([this, rules] { built = buildComparison(rules, true); });
+        return true;
     }
-    if (!buildRows(comparison, rules)) return false;
-    uint32_t rowCount = comparison.rowCount;
+    if (!buildComparison(rules, newTables)) return false;
+    settleRows();
+    return true;
+}
+
+bool Viewer::buildComparison(const EngineRules& rules, bool newTables) {
+    Comparison& comparison = tables.comparison;
+    if (newTables && !buildLineTables(comparison, left, right, hexRowBytes, rules)) return false;
+    return buildRows(comparison, rules);
+}
+
+bool Viewer::finishBuild() {
+    if (!builder) return true;
+    builder.reset();
+    if (!built) return false;
+    settleRows();
+    return true;
+}
+
+void Viewer::settleRows() {
+    uint32_t rowCount = tables.comparison.rowCount;
     maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
     topRow = std::min(topRow, maxTopRow);
-    // The screen shown holds exactly what the whole comparison gives it.
-    if (shown) redrawLevel = 0;
-    rebuildFlags = 0;
-    return true;
 }
 
 bool Viewer::showFirstRows(const EngineRules& rules) {
@@ -408,7 +439,9 @@ int runViewer(const ViewerFile& left, const ViewerFile& right, ScreenSize reques
     Viewer viewer{left, right, tables, requestedSize, requestedSize.height, resizePending};
     for (;;) {
         if (!viewer.prepareScreen()) return kViewerOutOfMemory;
-        viewer.act(readKey() & 0xFFFF);
+        int code = readKey() & 0xFFFF;
+        if (!viewer.finishBuild()) return kViewerOutOfMemory;
+        viewer.act(code);
         if (viewer.exitCode != 0) return viewer.exitCode;
     }
 }

@@ -378,6 +378,14 @@ TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
         EXPECT_EQ(first.toString(), screen.toString());
         EXPECT_EQ(first.attributes, screen.attributes);
     }
+    // A key pressed at once waits for the whole comparison: End goes to its last rows, as after
+    // a build away from the top (E twice, below the first row), which is whole from the start.
+    reset(80, 25);
+    run(manyLeft, manyRight, {kKeyEnd});
+    ScreenDump atEnd = screen;
+    reset(80, 25);
+    run(manyLeft, manyRight, {kKeyDown, 'e', 'e', kKeyEnd});
+    EXPECT_EQ(atEnd.toString(), screen.toString());
     // A short comparison is built whole before its screen is shown.
     reset(80, 25);
     run(left.substr(0, 20000), right.substr(0, 20000), {});
