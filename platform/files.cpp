@@ -68,10 +68,6 @@ uint8_t* readToEnd(int fd, uint32_t& size) {
     return nullptr;
 }
 
-} // namespace
-
-namespace {
-
 // A file opened for loading, with what its open descriptor tells: a regular file that states a
 // length is read to that length, anything else to its end.
 class LoadingFile {
