@@ -109,15 +109,15 @@ int reloadFiles(DriverState& state, ViewerFile& left, ViewerFile& right) {
 int loadAndCompare(DriverState& state) {
     // Without a terminal no key could ever come: the program answers as in batch mode.
     if (settings.batchMode || !state.terminalThere) return compareInBatch(state);
-    state.image1.raw = loadFile(state.path1.text, state.image1.rawSize);
-    if (!state.image1.raw) {
+    switch (loadFiles(state.path1.text, state.path2.text, state.image1, state.image2)) {
+    case LoadResult::file1Failed:
         printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
         return kExitBadInput;
-    }
-    state.image2.raw = loadFile(state.path2.text, state.image2.rawSize);
-    if (!state.image2.raw) {
+    case LoadResult::file2Failed:
         printMessage("\nCan't load file 2 (%S)\n", state.shownPath2.c_str());
         return kExitBadInput;
+    case LoadResult::loaded:
+        break;
     }
     settings.offsetDigits = countOffsetDigits(state.image1.rawSize, state.image2.rawSize);
     bool identical = filesIdentical(state.image1, state.image2);

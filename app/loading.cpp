@@ -13,6 +13,27 @@ HeapBlock<uint8_t> loadFile(const TChar* path, uint32_t& rawSize) {
     return HeapBlock<uint8_t>(readWholeFile(pathToBytes(path).c_str(), rawSize));
 }
 
+LoadResult loadFiles(const TChar* path1, const TChar* path2, FileImage& image1, FileImage& image2) {
+    uint8_t* block1 = nullptr;
+    uint8_t* block2 = nullptr;
+    uint32_t size1 = 0;
+    uint32_t size2 = 0;
+    switch (readTwoFiles(pathToBytes(path1).c_str(), pathToBytes(path2).c_str(), block1, size1,
+                         block2, size2)) {
+    case PairLoad::file1Failed:
+        return LoadResult::file1Failed;
+    case PairLoad::file2Failed:
+        return LoadResult::file2Failed;
+    case PairLoad::loaded:
+        break;
+    }
+    image1.raw.reset(block1);
+    image1.rawSize = size1;
+    image2.raw.reset(block2);
+    image2.rawSize = size2;
+    return LoadResult::loaded;
+}
+
 int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2) {
     uint32_t larger = rawSize1 > rawSize2 ? rawSize1 : rawSize2;
     int32_t digits = 1;

@@ -11,6 +11,14 @@
 // file gives a valid block and size 0. Pipes are read to their end.
 [[nodiscard]] HeapBlock<uint8_t> loadFile(const TChar* path, uint32_t& rawSize);
 
+// Which of two files could not be loaded: file 1 is judged first.
+enum class LoadResult { loaded, file1Failed, file2Failed };
+
+// loadFile on path1 and then on path2, into the raw blocks and sizes of the images, with the
+// same outcome; two regular files are read at the same time. On a failure neither image changes.
+[[nodiscard]] LoadResult loadFiles(const TChar* path1, const TChar* path2, FileImage& image1,
+                                   FileImage& image2);
+
 // Hex digits of the larger size, at least 1: the width of hex-mode offsets.
 int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2);
 

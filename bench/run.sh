@@ -57,3 +57,7 @@ compare "Identical files of 100 MB" 0 9 -b "$work/one" "$work/two" -- -s "$work/
 
 # Section 3: the view (first screen, rebuilds, one-row scroll), also against GNU diff.
 "$(dirname "$0")/viewer.sh" "$buildDir"
+
+# Section 4: the real program's first screen on a pseudo-terminal, against GNU diff (the pair of
+# ten million lines only when asked for: PAIRS="logs1m logs10m").
+PAIRS="${PAIRS:-logs1m}" "$(dirname "$0")/firstScreen.sh" "$buildDir"

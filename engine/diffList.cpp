@@ -2,12 +2,18 @@
 
 #include "engine/lineCompare.h"
 #include "engine/resync.h"
+#include "platform/memoryPages.h"
+#include "platform/parallel.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 const uint8_t emptyText[2] = {0, 0};
 
 namespace {
+
+constexpr size_t kWorthCommittingAside = size_t{1} << 20;
 
 uint32_t countLines(const LineRef* table) {
     uint32_t count = 0;
@@ -72,6 +78,13 @@ OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
         rowCount = 0;
         return nullptr;
     }
+    // Every line of the longer table has a row of its own. The pages of that many rows get their
+    // memory on a second core while the rows are worked out here, where a page fault each would
+    // cost a good part of the time; a short list is not worth a thread.
+    const size_t surelyUsed = size_t{std::max(leftCount, rightCount)} * sizeof(DiffRow);
+    std::optional<HelperThread> committer;
+    if (surelyUsed >= kWorthCommittingAside)
+        committer.emplace([rows, surelyUsed] { commitPages(rows, surelyUsed); });
 
     RowWriter writer(rows, leftTable, rightTable);
     uint32_t m = 0;

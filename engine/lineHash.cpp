@@ -40,32 +40,53 @@ inline uint64_t load32(const uint8_t* bytes) {
     return word;
 }
 
-// Plain comparison: the bytes themselves, sixteen at a time in two lanes so that the
-// multiplications overlap; the last few bytes are read with overlapping loads rather than
-// copied one by one (the length is hashed too, so the overlap is harmless).
+// The 128-bit product of two words folded to one: a multiplication spreads every bit of either
+// word over the middle of the product, and the fold brings both halves together.
+__extension__ using Product = unsigned __int128;
+inline uint64_t foldProduct(uint64_t a, uint64_t b) {
+    Product product = static_cast<Product>(a) * b;
+    return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
+}
+
+constexpr uint64_t kKey0 = 0xA0761D6478BD642Full;
+constexpr uint64_t kKey1 = 0xE7037ED1A0B428DBull;
+constexpr uint64_t kKey2 = 0x8EBC6AF09C88C6E3ull;
+constexpr uint64_t kKey3 = 0x589965CC75374CC3ull;
+
+// Plain comparison: the bytes themselves, sixteen at a time, one folded product each, in two
+// lanes of thirty-two bytes so that the multiplications overlap. The last sixteen bytes and the
+// bytes of short lines are read with overlapping loads rather than one by one (the length is
+// hashed too, so the overlap is harmless).
 uint64_t hashBytes(const uint8_t* text, size_t size) {
-    uint64_t hash = size * kMultiplier;
-    uint64_t other = 0x13198A2E03707344ull;
-    const size_t total = size;
-    while (size >= 16) {
-        hash = mixWord(hash, load64(text));
-        other = mixWord(other, load64(text + 8));
-        text += 16;
-        size -= 16;
+    uint64_t hash = size * kMultiplier ^ kKey0;
+    uint64_t first;
+    uint64_t last;
+    if (size <= 16) {
+        if (size >= 8) {
+            first = load64(text);
+            last = load64(text + size - 8);
+        } else if (size >= 4) {
+            first = load32(text);
+            last = load32(text + size - 4);
+        } else {
+            first = size == 0 ? 0
+                              : uint64_t{text[0]} << 16 | uint64_t{text[size / 2]} << 8 |
+                                    uint64_t{text[size - 1]};
+            last = 0;
+        }
+    } else {
+        const uint8_t* end = text + size;
+        uint64_t other = hash ^ kKey3;
+        for (; end - text > 32; text += 32) {
+            hash = foldProduct(load64(text) ^ kKey1, load64(text + 8) ^ hash);
+            other = foldProduct(load64(text + 16) ^ kKey2, load64(text + 24) ^ other);
+        }
+        if (end - text > 16) hash = foldProduct(load64(text) ^ kKey1, load64(text + 8) ^ hash);
+        hash ^= other;
+        first = load64(end - 16);
+        last = load64(end - 8);
     }
-    hash ^= other * 0xC2B2AE3D27D4EB4Full;
-    if (size > 8) {
-        hash = mixWord(hash, load64(text));
-        hash = mixWord(hash, load64(text + size - 8));
-    } else if (size == 8 || (size > 0 && total >= 8)) {
-        hash = mixWord(hash, load64(text + size - 8));
-    } else if (size >= 4) {
-        hash = mixWord(hash, load32(text) | load32(text + size - 4) << 32);
-    } else if (size > 0) {
-        hash = mixWord(hash, uint64_t{text[0]} | uint64_t{text[size / 2]} << 8 |
-                                 uint64_t{text[size - 1]} << 16);
-    }
-    return finish(hash);
+    return foldProduct(kKey1 ^ size, foldProduct(first ^ kKey1, last ^ hash));
 }
 
 // What each byte of 8-bit text contributes to the hash: the low byte is its form, the high byte
@@ -281,4 +302,8 @@ uint64_t hashLine(const CompareRules& rules, const LineRef& line) {
 uint64_t hashLinePortable(const CompareRules& rules, const LineRef& line) {
     if (rules.wideText || (!rules.ignoreCase && !rules.compressWhite)) return hashLine(rules, line);
     return hashByteForm(line.text, line.length, rules.ignoreCase, rules.compressWhite, false);
+}
+
+uint32_t hashLineBytes(const uint8_t* text, size_t bytes) {
+    return static_cast<uint32_t>(hashBytes(text, bytes));
 }

@@ -1,5 +1,6 @@
 #include "engine/lineTable.h"
 
+#include "engine/lineHash.h"
 #include "engine/unitText.h"
 #include "platform/build.h"
 #include "platform/charClass.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -254,37 +256,119 @@ LineRef* buildHexRows(const uint8_t* image, uint32_t size, uint32_t width, bool 
     return table;
 }
 
-// Two passes over the image: count every line, then fill a table of exactly that many entries
-// plus the terminator. makeCutter gives a line cutter that starts at the beginning.
+// The entries of a table being filled in one pass over the image: the block starts at about the
+// size the image's beginning promises and grows by half when the image holds more lines. A grown
+// block from malloc is moved by remapping its pages, not by copying them, and the entries it never
+// reaches take no memory.
+class TableWriter {
+  public:
+    // Room for the lines that lineBytes bytes a line promise, and the terminator.
+    TableWriter(uint32_t size, uint32_t lineBytes)
+        : capacity_(size / std::max(lineBytes, 1u) + 64), table_(allocateTable(capacity_)) {
+        // An image that begins with far shorter lines than the rest can promise more entries
+        // than the system grants at once: then the table starts small and grows.
+        if (!table_) {
+            capacity_ = std::min<size_t>(capacity_, kSmallStart);
+            table_ = allocateTable(capacity_);
+        }
+    }
+    ~TableWriter() { std::free(table_); }
+    TableWriter(const TableWriter&) = delete;
+    TableWriter& operator=(const TableWriter&) = delete;
+
+    bool failed() const { return table_ == nullptr; }
+    // The slot of the next line, or null when no memory is left.
+    LineRef* next() {
+        if (count_ + 1 >= capacity_ && !grow()) return nullptr;
+        return table_ + count_;
+    }
+    // Keeps the slot next() gave out.
+    void keep() { ++count_; }
+    // The table ended by its terminator, handed over.
+    LineRef* finish() {
+        if (!next()) return nullptr;
+        table_[count_] = {nullptr, 0};
+        return std::exchange(table_, nullptr);
+    }
+
+  private:
+    static constexpr size_t kSmallStart = size_t{1} << 16;
+
+    // By half, or by a sixteenth when half is more than the system grants.
+    bool grow() {
+        for (size_t step : {capacity_ / 2, capacity_ / 16}) {
+            size_t grown = capacity_ + step + 64;
+            if (grown > SIZE_MAX / sizeof(LineRef)) continue;
+            void* bigger = std::realloc(table_, grown * sizeof(LineRef));
+            if (!bigger) continue;
+            table_ = static_cast<LineRef*>(bigger);
+            capacity_ = grown;
+            return true;
+        }
+        return false;
+    }
+
+    size_t capacity_;
+    size_t count_ = 0;
+    LineRef* table_;
+};
+
+// Bytes a line of the image's first 64 KiB takes on average (a line cut short there counts as
+// it is): the table is sized for the whole image at that rate. At least one byte a line.
+template <typename MakeCutter>
+uint32_t sampleLineBytes(uint32_t size, uint32_t unitBytes, MakeCutter makeCutter) {
+    const uint32_t sample = std::min<uint32_t>(size, 64 * 1024);
+    auto cutter = makeCutter(sample);
+    uint64_t offset = 0;
+    uint32_t lines = 0;
+    for (; offset < sample; ++lines) {
+        LineCut line = cutter.cut(static_cast<uint32_t>(offset));
+        offset += uint64_t{line.length} * unitBytes + line.endBytes;
+    }
+    return lines == 0 ? 1u : static_cast<uint32_t>(std::max<uint64_t>(1, offset / lines));
+}
+
+// One pass over the image fills the table. makeCutter(size) gives a line cutter of the image's
+// first size bytes that starts at the beginning.
 template <typename MakeCutter, typename AllWhite>
 LineRef* buildTextLines(const uint8_t* image, uint32_t size, uint32_t unitBytes,
                         MakeCutter makeCutter, AllWhite allWhite, bool suppress) {
-    size_t lines = 0;
-    if (unitBytes == 1) {
-        lines = countLines8(image, size);
-    } else {
-        auto sizing = makeCutter();
-        for (uint64_t offset = 0; offset < size; ++lines) {
-            LineCut line = sizing.cut(static_cast<uint32_t>(offset));
-            offset += uint64_t{line.length} * unitBytes + line.endBytes;
-        }
-    }
-    LineRef* table = allocateTable(lines + 1);
-    if (!table) return nullptr;
-    LineRef* out = table;
-    auto filling = makeCutter();
+    // A sample that overstates the line length a little costs a growth; one that understates it
+    // leaves entries unused, which cost nothing.
+    TableWriter writer(size, sampleLineBytes(size, unitBytes, makeCutter));
+    if (writer.failed()) return nullptr;
+    auto cutter = makeCutter(size);
     for (uint64_t offset = 0; offset < size;) {
-        LineCut line = filling.cut(static_cast<uint32_t>(offset));
-        *out = {image + offset, line.length};
-        // A suppressed line keeps its slot open for the next one.
-        if (!(suppress && allWhite(image + offset, line.length))) ++out;
+        LineCut line = cutter.cut(static_cast<uint32_t>(offset));
+        LineRef* out = writer.next();
+        if (!out) return nullptr;
+        // A suppressed line leaves its slot open for the next one. A kept line is hashed now,
+        // while its bytes are at hand, for the search that classifies lines later.
+        if (!(suppress && allWhite(image + offset, line.length))) {
+            *out = {image + offset, line.length,
+                    hashLineBytes(image + offset, size_t{line.length} * unitBytes)};
+            writer.keep();
+        }
         offset += uint64_t{line.length} * unitBytes + line.endBytes;
     }
-    *out = {nullptr, 0};
-    return table;
+    return writer.finish();
 }
 
 } // namespace
+
+uint32_t countTextLines(const uint8_t* image, uint32_t sizeInBytes, int32_t mode) {
+    if (!image) return 0;
+    if (kWideBuild && mode == kMode16Bit) {
+        Cutter16 cutter(image, sizeInBytes);
+        uint32_t lines = 0;
+        for (uint64_t offset = 0; offset < sizeInBytes; ++lines) {
+            LineCut line = cutter.cut(static_cast<uint32_t>(offset));
+            offset += uint64_t{line.length} * 2 + line.endBytes;
+        }
+        return lines;
+    }
+    return static_cast<uint32_t>(countLines8(image, sizeInBytes));
+}
 
 OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_t mode,
                               const EngineRules& rules) {
@@ -298,9 +382,10 @@ OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_
     }
     if (kWideBuild && mode == kMode16Bit) {
         return OwnedLineTable(buildTextLines(
-            image, sizeInBytes, 2, [&] { return Cutter16(image, sizeInBytes); }, allWhite16,
+            image, sizeInBytes, 2, [&](uint32_t size) { return Cutter16(image, size); }, allWhite16,
             suppress));
     }
     return OwnedLineTable(buildTextLines(
-        image, sizeInBytes, 1, [&] { return Cutter8(image, sizeInBytes); }, allWhite8, suppress));
+        image, sizeInBytes, 1, [&](uint32_t size) { return Cutter8(image, size); }, allWhite8,
+        suppress));
 }

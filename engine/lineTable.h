@@ -10,6 +10,7 @@
 struct LineRef {
     const uint8_t* text; // first character inside the image (a byte, or the first byte of a unit)
     uint32_t length;     // characters without the line end: bytes, or 16-bit units in mode 3
+    uint32_t hash = 0;   // text lines: hashLineBytes of the line's bytes; hex rows: 0
 };
 
 // Modes of buildLineTable.
@@ -25,3 +26,7 @@ using OwnedLineTable = HeapBlock<LineRef>;
 // block cannot be allocated.
 [[nodiscard]] OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes,
                                             int32_t mode, const EngineRules& rules);
+
+// The lines of a text image (mode 1 or 3) before any suppression: the entries buildLineTable
+// gives it without suppression, counted at the speed of memory.
+[[nodiscard]] uint32_t countTextLines(const uint8_t* image, uint32_t sizeInBytes, int32_t mode);

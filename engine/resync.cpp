@@ -173,7 +173,8 @@ uint32_t ResyncIndex::classifyLine(int side, uint32_t position) {
         }
         return id;
     }
-    uint64_t hash = hashLine(rules_, line);
+    // Under plain rules equal lines have equal bytes: the table's hash of them serves.
+    uint64_t hash = rules_.ignoreCase || rules_.compressWhite ? hashLine(rules_, line) : line.hash;
     uint32_t& bucket = buckets_[hash & bucketMask_];
     uint32_t id = bucket;
     while (id != kNone &&

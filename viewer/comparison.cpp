@@ -1,6 +1,10 @@
 #include "viewer/comparison.h"
 
 #include "console/settings.h"
+#include "platform/parallel.h"
+
+#include <algorithm>
+#include <utility>
 
 EngineRules currentEngineRules() {
     EngineRules rules;
@@ -15,6 +19,41 @@ EngineRules currentEngineRules() {
     return rules;
 }
 
+namespace {
+
+// The image each side's table is cut from, and how.
+struct SideImages {
+    const uint8_t* images[2];
+    uint32_t sizes[2];
+    int32_t modes[2];
+};
+
+SideImages sideImages(const ViewerFile& left, const ViewerFile& right, uint32_t hexRowBytes,
+                      const EngineRules& rules) {
+    SideImages sides{
+        {left.text, right.text}, {left.textSize, right.textSize}, {kMode8Bit, kMode8Bit}};
+    if (rules.hexMode) {
+        sides.images[0] = left.raw;
+        sides.images[1] = right.raw;
+        sides.sizes[0] = left.rawSize;
+        sides.sizes[1] = right.rawSize;
+        sides.modes[0] = sides.modes[1] = -static_cast<int32_t>(hexRowBytes);
+    } else {
+        uint32_t flags = kWideBuild ? settings.encodingFlags : 0;
+        if (flags & 0x0F) sides.modes[0] = kMode16Bit;
+        if (flags & 0xF0) sides.modes[1] = kMode16Bit;
+    }
+    return sides;
+}
+
+uint32_t countLines(const LineRef* table) {
+    uint32_t count = 0;
+    while (table[count].text) ++count;
+    return count;
+}
+
+} // namespace
+
 bool buildLineTables(Comparison& comparison, const ViewerFile& left, const ViewerFile& right,
                      uint32_t hexRowBytes, const EngineRules& rules) {
     // The list points into the old tables: it goes first.
@@ -22,20 +61,94 @@ bool buildLineTables(Comparison& comparison, const ViewerFile& left, const Viewe
     comparison.rowCount = 0;
     comparison.leftTable.reset();
     comparison.rightTable.reset();
-    if (rules.hexMode) {
-        auto mode = -static_cast<int32_t>(hexRowBytes);
-        comparison.leftTable = buildLineTable(left.raw, left.rawSize, mode, rules);
-        if (comparison.leftTable)
-            comparison.rightTable = buildLineTable(right.raw, right.rawSize, mode, rules);
-    } else {
-        uint32_t flags = kWideBuild ? settings.encodingFlags : 0;
-        int32_t leftMode = (flags & 0x0F) ? kMode16Bit : kMode8Bit;
-        int32_t rightMode = (flags & 0xF0) ? kMode16Bit : kMode8Bit;
-        comparison.leftTable = buildLineTable(left.text, left.textSize, leftMode, rules);
-        if (comparison.leftTable)
-            comparison.rightTable = buildLineTable(right.text, right.textSize, rightMode, rules);
+    const SideImages sides = sideImages(left, right, hexRowBytes, rules);
+    // The two tables are cut at the same time; neither depends on the other.
+    runTogether(
+        [&] {
+            comparison.leftTable =
+                buildLineTable(sides.images[0], sides.sizes[0], sides.modes[0], rules);
+        },
+        [&] {
+            comparison.rightTable =
+                buildLineTable(sides.images[1], sides.sizes[1], sides.modes[1], rules);
+        });
+    if (!comparison.leftTable || !comparison.rightTable) {
+        comparison.leftTable.reset();
+        comparison.rightTable.reset();
+        return false;
     }
-    return comparison.leftTable && comparison.rightTable;
+    return true;
+}
+
+uint32_t longerTextLineCount(const ViewerFile& left, const ViewerFile& right) {
+    EngineRules textRules;
+    const SideImages sides = sideImages(left, right, 0, textRules);
+    uint32_t counts[2] = {0, 0};
+    runTogether(
+        [&] { counts[0] = countTextLines(sides.images[0], sides.sizes[0], sides.modes[0]); },
+        [&] { counts[1] = countTextLines(sides.images[1], sides.sizes[1], sides.modes[1]); });
+    return std::max(counts[0], counts[1]);
+}
+
+bool buildFirstRows(FirstRows& first, const ViewerFile& left, const ViewerFile& right,
+                    uint32_t hexRowBytes, const EngineRules& rules, uint32_t rowsWanted) {
+    first = FirstRows{};
+    // Long runs look beyond the search window: no beginning of the files settles a row then.
+    if (rules.longRuns) return false;
+    if (rules.syncCount < 1 || rules.window < 1) return false;
+    // Every step of the aligner at lines m and l reads lines before m + reach and l + reach only
+    // (the look-ahead of the search and the pairs it scores): while both stay inside the
+    // beginnings, it takes the steps it takes on the whole tables. One row a step uses at most
+    // one line of each side, so beginnings of rowsWanted + reach lines give rowsWanted rows.
+    const uint64_t reach =
+        uint64_t{static_cast<uint32_t>(rules.window)} + static_cast<uint32_t>(rules.syncCount) + 1;
+    const uint64_t linesWanted = rowsWanted + reach;
+    const SideImages sides = sideImages(left, right, hexRowBytes, rules);
+    OwnedLineTable tables[2];
+    uint32_t counts[2] = {0, 0};
+    bool whole[2] = {false, false};
+    for (int side = 0; side < 2; ++side) {
+        const uint8_t* image = sides.images[side];
+        const uint32_t size = image ? sides.sizes[side] : 0;
+        // From about a hundred characters a line, four times more each time the lines are
+        // longer. The last line of a beginning may be cut short: it lies past the reach of
+        // every settled row.
+        const uint64_t unitBytes = sides.modes[side] == kMode16Bit ? 2 : 1;
+        for (uint64_t limit = linesWanted * 128 * unitBytes;; limit *= 4) {
+            const auto cut = static_cast<uint32_t>(std::min<uint64_t>(limit, size));
+            tables[side] = buildLineTable(image, cut, sides.modes[side], rules);
+            if (!tables[side]) return false;
+            counts[side] = countLines(tables[side].get());
+            whole[side] = cut == size;
+            if (whole[side] || counts[side] >= linesWanted) break;
+            // Lines so long that the beginning would be most of the file: the whole comparison
+            // serves as well.
+            if (limit * 4 >= size) return false;
+        }
+    }
+    // Files that end within their beginnings are quickly compared whole.
+    if (whole[0] && whole[1]) return false;
+    uint32_t rowCount = 0;
+    first.comparison.rows = buildDiffList(tables[0].get(), tables[1].get(), rules, rowCount);
+    if (!first.comparison.rows) return false;
+    first.comparison.rowCount = rowCount;
+    first.comparison.leftTable = std::move(tables[0]);
+    first.comparison.rightTable = std::move(tables[1]);
+    // The rows up to the first step whose look-ahead passes the end of a beginning that is not a
+    // whole table.
+    uint64_t used[2] = {0, 0};
+    uint32_t settled = 0;
+    for (; settled < rowCount; ++settled) {
+        bool beyond = false;
+        for (int side = 0; side < 2; ++side)
+            beyond = beyond || (!whole[side] && used[side] + reach > counts[side]);
+        if (beyond) break;
+        const DiffRow& row = first.comparison.rows[settled];
+        used[0] += row.leftNumber != 0;
+        used[1] += row.rightNumber != 0;
+    }
+    first.settledRows = settled;
+    return settled >= rowsWanted;
 }
 
 bool buildRows(Comparison& comparison, const EngineRules& rules) {

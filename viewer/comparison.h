@@ -39,5 +39,25 @@ struct Comparison {
                                    const ViewerFile& right, uint32_t hexRowBytes,
                                    const EngineRules& rules);
 
+// The beginning of a comparison, worked out from the beginnings of the files alone: enough to
+// show the first screen of a long comparison before the whole of it is built.
+struct FirstRows {
+    Comparison comparison;    // tables of the files' first lines, and the list built on them
+    uint32_t settledRows = 0; // rows at the start of that list that the whole list has too
+};
+
+// Builds the first rows of the comparison buildLineTables and buildRows would build, from the
+// beginnings of both files. True when at least rowsWanted of them are settled; false when the files
+// are short enough to be compared whole at once, when their lines are so long that the beginnings
+// would take most of the files, under long runs (which look beyond any beginning), or when memory
+// ran out.
+[[nodiscard]] bool buildFirstRows(FirstRows& first, const ViewerFile& left, const ViewerFile& right,
+                                  uint32_t hexRowBytes, const EngineRules& rules,
+                                  uint32_t rowsWanted);
+
+// The line count of the longer of the two decoded texts, before any suppression: the largest
+// line number the text view can show. Counted side by side at the speed of memory.
+[[nodiscard]] uint32_t longerTextLineCount(const ViewerFile& left, const ViewerFile& right);
+
 // Aligns the two tables anew. False when memory ran out (the list is then empty).
 [[nodiscard]] bool buildRows(Comparison& comparison, const EngineRules& rules);

@@ -7,6 +7,8 @@
 #include "console/keyReader.h"
 #include "console/settings.h"
 #include "platform/codePages.h"
+#include "platform/parallel.h"
+#include "platform/terminal.h"
 #include "viewer/menu.h"
 #include "viewer/renderer.h"
 #include "viewer/rowFormat.h"
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -63,6 +66,10 @@ struct Viewer {
     uint32_t largestNumber = 0;        // the largest line number of the list (number column)
     uint32_t savedTextTopRow = 0;
     int exitCode = 0; // set by a key that ends the view
+    // The whole comparison being built behind a first screen shown from the files' beginnings:
+    // it alone touches tables.comparison until finishBuild.
+    std::optional<HelperThread> builder{};
+    bool built = true; // what the builder's build gave
 
     // The last screen row: a prompt being typed, or a message that stays until the next key.
     Prompt prompt = Prompt::none;
@@ -82,7 +89,16 @@ struct Viewer {
     // One pass up to the wait for a key; false when the tables could not be built.
     [[nodiscard]] bool prepareScreen();
     [[nodiscard]] bool rebuild();
-    void draw();
+    // Shows the first screen of a long comparison from the beginnings of the files, before the
+    // whole of it is built; false when it cannot be had that way.
+    bool showFirstRows(const EngineRules& rules);
+    // New tables when asked, then the list: false when memory ran out.
+    [[nodiscard]] bool buildComparison(const EngineRules& rules, bool newTables);
+    // Waits for the builder, if any, and takes its list; false when its build failed.
+    [[nodiscard]] bool finishBuild();
+    // The top rows the list allows, and the top row within them.
+    void settleRows();
+    void draw(const DiffRow* list);
     void drawLastRow();
     // Acts on one key by the key table, or on the prompt while one is open.
     void act(int code);
@@ -437,7 +453,7 @@ bool Viewer::prepareScreen() {
         if (settings.hexMode && hexRowBytes != tableRowBytes) rebuildFlags |= kRebuildTables;
     }
     if (rebuildFlags != 0 && !rebuild()) return false;
-    if (redrawLevel != 0) draw();
+    if (redrawLevel != 0) draw(rows());
     if (prompt != Prompt::none || !message.empty()) drawLastRow();
     return true;
 }
@@ -445,13 +461,40 @@ bool Viewer::prepareScreen() {
 bool Viewer::rebuild() {
     // The rules in force now: the keys have just changed the settings they come from.
     const EngineRules rules = currentEngineRules();
-    Comparison& comparison = tables.comparison;
-    if (rebuildFlags & kRebuildTables) {
-        if (!buildLineTables(comparison, left, right, hexRowBytes, rules)) return false;
-        tableRowBytes = settings.hexMode ? hexRowBytes : 0;
+    const bool newTables = (rebuildFlags & kRebuildTables) != 0;
+    if (newTables) tableRowBytes = settings.hexMode ? hexRowBytes : 0;
+    redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
+    rebuildFlags = 0;
+    // New tables mean a pass over both files. At the top of a long comparison the screen comes
+    // from their beginnings, and the whole is built on a helper thread while that screen is on
+    // show: Ctrl-C and Ctrl-Z act at once, other keys wait for the build. The screen holds
+    // exactly what the whole comparison gives it, so it is not drawn again.
+    if (newTables && topRow == 0 && showFirstRows(rules)) {
+        redrawLevel = 0;
+        builder.emplace([this, rules] { built = buildComparison(rules, true); });
+        return true;
     }
-    if (!buildRows(comparison, rules)) return false;
-    uint32_t rowCount = comparison.rowCount;
+    if (!buildComparison(rules, newTables)) return false;
+    settleRows();
+    return true;
+}
+
+bool Viewer::buildComparison(const EngineRules& rules, bool newTables) {
+    Comparison& comparison = tables.comparison;
+    if (newTables && !buildLineTables(comparison, left, right, hexRowBytes, rules)) return false;
+    return buildRows(comparison, rules);
+}
+
+bool Viewer::finishBuild() {
+    if (!builder) return true;
+    builder.reset();
+    if (!built) return false;
+    settleRows();
+    return true;
+}
+
+void Viewer::settleRows() {
+    uint32_t rowCount = tables.comparison.rowCount;
     maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
     if (anchorPending) topRow = rowOfLine(anchorSide, anchorNumber);
     anchorPending = false;
@@ -462,13 +505,39 @@ bool Viewer::rebuild() {
     for (uint32_t i = 0; i < rowCount; ++i)
         largestNumber = std::max({largestNumber, rows()[i].leftNumber, rows()[i].rightNumber});
     maxHScroll = widestLine();
-    redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
-    rebuildFlags = 0;
+}
+
+bool Viewer::showFirstRows(const EngineRules& rules) {
+    // After a reload the top row is the line the view stood on, found in the whole list.
+    if (anchorPending) return false;
+    // The number column is as wide as the largest line number of the whole list needs: that of
+    // the longer table. Without suppression that is the longer text's line count; with it, only
+    // a count below 100,000 (five digits at most either way) tells the width.
+    uint32_t largest = 0;
+    if (!rules.hexMode && !settings.hideLineNumbers) {
+        largest = longerTextLineCount(left, right);
+        if (rules.suppressEmptyLines && largest >= 100000) return false;
+    }
+    // A bar of `bar` cells over more than bar x page positions has a one-cell thumb at its start
+    // when the view is at the top, however many positions there are: rows enough for that and
+    // for the panes make a screen that the whole list draws alike.
+    uint64_t bar = static_cast<uint64_t>(std::max(layout.paneWidth - 2, 0));
+    uint64_t page = static_cast<uint64_t>(std::max(layout.paneHeight, 0));
+    uint64_t wanted = bar * page + 1 + kRowsWithoutScrolling + page;
+    // A screen so large that its rows would take a good part of most files is built whole.
+    if (wanted > (1u << 20)) return false;
+    FirstRows first;
+    if (!buildFirstRows(first, left, right, hexRowBytes, rules, static_cast<uint32_t>(wanted)))
+        return false;
+    maxTopRow = first.settledRows - kRowsWithoutScrolling; // no more than the whole list has
+    largestNumber = largest;
+    draw(first.comparison.rows.get());
+    presentConsole();
     return true;
 }
 
-void Viewer::draw() {
-    renderPanes(layout, rows() + topRow, hScroll, redrawLevel, hexRowBytes, largestNumber);
+void Viewer::draw(const DiffRow* list) {
+    renderPanes(layout, list + topRow, hScroll, redrawLevel, hexRowBytes, largestNumber);
     redrawLevel = 0;
     if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
     // The bars lie in the bottom border: the last row of the panes.
@@ -678,7 +747,9 @@ int runViewer(const ViewerFile& left, const ViewerFile& right, ScreenSize reques
     Viewer viewer{left, right, tables, reload, requestedSize, requestedSize.height, resizePending};
     for (;;) {
         if (!viewer.prepareScreen()) return kViewerOutOfMemory;
-        viewer.act(readKey() & 0xFFFF);
+        int code = readKey() & 0xFFFF;
+        if (!viewer.finishBuild()) return kViewerOutOfMemory;
+        viewer.act(code);
         if (viewer.exitCode != 0) return viewer.exitCode;
     }
 }

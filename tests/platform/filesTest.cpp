@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -137,6 +138,98 @@ TEST(CompareFiles, GivesTheLoadersVerdictWithFile1JudgedFirst) {
             EXPECT_EQ(size2, static_cast<uint32_t>(status2.st_size));
         }
     }
+}
+
+std::string contentsOf(const std::string& path) {
+    uint32_t size = 0;
+    Block block(readWholeFile(path.c_str(), size));
+    return block ? std::string(reinterpret_cast<char*>(block.get()), size) : "(fails)";
+}
+
+TEST(ReadTwoFiles, GivesWhatReadWholeFileGivesEachFileWithFile1JudgedFirst) {
+    TempDirectory dir;
+    // Some megabytes, so that the two are read at the same time for a while.
+    std::string large(3 << 20, 'l');
+    large[large.size() - 1] = 'E';
+    std::string one = dir.write("one", large);
+    std::string two = dir.write("two", std::string(5 << 20, 't') + "\r\n");
+    std::string small = dir.write("small", "x");
+    std::string empty = dir.write("empty", "");
+    std::string big = dir.write("big", "");
+    ASSERT_EQ(truncate(big.c_str(), 4LL << 30), 0);
+    std::string missing = dir / "missing";
+    std::string directory = dir.makeDirectory("sub");
+    struct stat status {};
+    // A file that claims no length is read to its end after file 1.
+    std::string proc = stat("/proc/version", &status) == 0 && status.st_size == 0
+                           ? "/proc/version"
+                           : dir.write("proc", "stand-in");
+
+    struct Case {
+        std::string path1, path2;
+        PairLoad expected;
+    };
+    const Case cases[] = {
+        {one, two, PairLoad::loaded},
+        {two, one, PairLoad::loaded},
+        {one, one, PairLoad::loaded},
+        {small, empty, PairLoad::loaded},
+        {empty, small, PairLoad::loaded},
+        {proc, one, PairLoad::loaded},
+        {one, proc, PairLoad::loaded},
+        {missing, one, PairLoad::file1Failed},
+        {directory, one, PairLoad::file1Failed},
+        {big, one, PairLoad::file1Failed},
+        {missing, missing, PairLoad::file1Failed},
+        {big, big, PairLoad::file1Failed},
+        {one, missing, PairLoad::file2Failed},
+        {one, directory, PairLoad::file2Failed},
+        {one, big, PairLoad::file2Failed},
+        {empty, big, PairLoad::file2Failed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path1 + " and " + c.path2);
+        uint8_t* block1 = nullptr;
+        uint8_t* block2 = nullptr;
+        uint32_t size1 = 7, size2 = 7;
+        ASSERT_EQ(readTwoFiles(c.path1.c_str(), c.path2.c_str(), block1, size1, block2, size2),
+                  c.expected);
+        Block owned1(block1), owned2(block2);
+        if (c.expected != PairLoad::loaded) {
+            // Nothing is handed over, not even the file that did load.
+            EXPECT_EQ(block1, nullptr);
+            EXPECT_EQ(block2, nullptr);
+            EXPECT_EQ(size1, 7u);
+            EXPECT_EQ(size2, 7u);
+            continue;
+        }
+        ASSERT_NE(block1, nullptr);
+        ASSERT_NE(block2, nullptr);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(block1), size1), contentsOf(c.path1));
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(block2), size2), contentsOf(c.path2));
+    }
+}
+
+// Opening a FIFO for reading waits for a writer: named as file 2 after a file 1 that cannot be
+// loaded it must never be opened, or the program would hang instead of saying why it stops.
+TEST(ReadTwoFiles, FifoAfterAFailedFile1IsNeverOpened) {
+    TempDirectory dir;
+    std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string missing = dir / "missing";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(10); // a hang ends the child with SIGALRM
+        uint8_t* block1 = nullptr;
+        uint8_t* block2 = nullptr;
+        uint32_t size1 = 0, size2 = 0;
+        PairLoad result = readTwoFiles(missing.c_str(), fifo.c_str(), block1, size1, block2, size2);
+        _exit(result == PairLoad::file1Failed ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 } // namespace

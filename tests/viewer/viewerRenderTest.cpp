@@ -5,6 +5,8 @@
 #include "console/paneFrames.h"
 #include "console/screen.h"
 
+#include <functional>
+
 namespace {
 
 using ViewerRender = ViewerScreenTest;
@@ -323,6 +325,97 @@ TEST_F(ViewerRender, TinyAndHugeScreensDrawWithinTheScreen) {
     EXPECT_EQ(screen.text(1, 298, 2), "a│");
     EXPECT_EQ(screen.text(36, 0, 2), "└═");
     EXPECT_EQ(screen.text(36, 298, 2), "─┘");
+}
+
+// A long comparison shows its first screen from the beginnings of the files before the whole of
+// it is built; that screen must be the one the whole comparison draws at the top. Differences
+// stand on the first screen and where the search looks past the beginnings; the whole screen is
+// drawn again by Down and Up to compare. The files hold several times more bytes than their
+// beginnings; one pair more lines than five digits can number.
+TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
+    auto makePair = [](int lines, int padding, std::string& left, std::string& right) {
+        auto line = [padding](int i) {
+            if (i % 9 == 4) return std::string(i % 2 ? "" : "  \t"); // white lines for -e
+            return "L" + std::to_string(i) + (i % 3 ? " Tx" : "  tx") +
+                   std::string(static_cast<size_t>(padding + i % 17), '.');
+        };
+        std::vector<std::string> leftLines, rightLines;
+        for (int i = 0; i < lines; ++i) leftLines.push_back(line(i));
+        rightLines = leftLines;
+        rightLines[3] = "changed";
+        rightLines.erase(rightLines.begin() + 15);
+        rightLines.insert(rightLines.begin() + 10, {"new a", "new b"});
+        // A run longer than the search looks ahead, and edits on both sides of where the rows an
+        // 80 x 25 screen needs end (about 1,500 lines) and of where the beginnings end.
+        std::vector<std::string> run;
+        for (int i = 0; i < 700; ++i) run.push_back("run " + std::to_string(i));
+        rightLines.insert(rightLines.begin() + 800, run.begin(), run.end());
+        for (int at : {1400, 2100, 2150, 2190, 2230, 3000, 3500})
+            rightLines[static_cast<size_t>(at)] += "!";
+        for (const auto& text : leftLines) left += text + "\n";
+        for (const auto& text : rightLines) right += text + "\r\n";
+    };
+    std::string left, right, manyLeft, manyRight;
+    makePair(4000, 70, left, right);
+    makePair(100500, 0, manyLeft, manyRight);
+
+    struct Case {
+        const char* name;
+        std::function<void()> apply;
+        std::string left, right;
+        int presents = 2; // 1: the whole comparison is built before the first screen
+    };
+    std::vector<Case> cases = {
+        {"plain", [] {}, left, right},
+        {"six-digit line numbers", [] {}, manyLeft, manyRight},
+        // The width of the number column would take a pass of its own over suppressed lines.
+        {"six-digit line numbers, empty lines suppressed", [] { settings.suppressEmptyLines = 1; },
+         manyLeft, manyRight, 1},
+        // Long runs look beyond any beginning of the files.
+        {"long runs", [] { settings.longRuns = 1; }, left, right, 1},
+        {"side by side", [] { settings.horizontalSplit = 0; }, left, right},
+        {"empty lines suppressed", [] { settings.suppressEmptyLines = 1; }, left, right},
+        {"case and white space", [] { settings.ignoreCase = settings.compressWhiteSpace = 1; },
+         left, right},
+        {"short scan, one sync line", [] { settings.shortSyncScan = settings.syncLines = 1; }, left,
+         right},
+        {"hex mode", [] { settings.hexMode = 1; }, left, right},
+    };
+    if constexpr (kWideBuild) {
+        auto wide = [](const std::string& text) {
+            std::string units;
+            for (char c : text) units += std::string{c, '\0'};
+            return units;
+        };
+        cases.push_back({"UTF-16", [] { settings.encodingFlags = kFile1Utf16 | kFile2Utf16; },
+                         wide(left), wide(right)});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        c.apply();
+        run(c.left, c.right, {});
+        ScreenDump first = screen;
+        // Shown once from the beginnings, once more while waiting for the key.
+        EXPECT_EQ(presentCount(), c.presents);
+        reset(80, 25);
+        c.apply();
+        run(c.left, c.right, {kKeyDown, kKeyUp});
+        EXPECT_EQ(first.toString(), screen.toString());
+        EXPECT_EQ(first.attributes, screen.attributes);
+    }
+    // A key pressed at once waits for the whole comparison: End goes to its last rows, as after
+    // a build away from the top (E twice, below the first row), which is whole from the start.
+    reset(80, 25);
+    run(manyLeft, manyRight, {kKeyEnd});
+    ScreenDump atEnd = screen;
+    reset(80, 25);
+    run(manyLeft, manyRight, {kKeyDown, 'e', 'e', kKeyEnd});
+    EXPECT_EQ(atEnd.toString(), screen.toString());
+    // A short comparison is built whole before its screen is shown.
+    reset(80, 25);
+    run(left.substr(0, 20000), right.substr(0, 20000), {});
+    EXPECT_EQ(presentCount(), 1);
 }
 
 #if QVD_WIDE

@@ -1,0 +1,96 @@
+// The first rows the view shows before the whole comparison is built: a property over random
+// files, with look-aheads short enough that the search often reaches past the beginnings.
+#include "viewer/comparison.h"
+#include "console/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(FirstRows, SettledRowsAreTheWholeListsFirstRows) {
+    std::mt19937 random(11);
+    auto below = [&random](uint32_t bound) {
+        return std::uniform_int_distribution<uint32_t>(0, bound - 1)(random);
+    };
+    const Settings saved = settings;
+    int built = 0;
+    for (int round = 0; round < 200; ++round) {
+        settings = Settings{};
+        EngineRules rules;
+        rules.window = 1 + static_cast<int32_t>(below(40));
+        rules.syncCount = 1 + static_cast<int32_t>(below(9));
+        // Mostly lines found once, some from a small pool; CR LF, lone CR and white lines among
+        // them. The right file has runs of lines inserted, dropped or changed, up to twice the
+        // look-ahead long, so that the search often scans the whole of it without a match.
+        const char* const pool[] = {"a", "b", "c c", " ", "", "\t"};
+        const char* const ends[] = {"\n", "\n", "\n", "\r\n", "\r"};
+        auto lineAt = [&](uint32_t i) {
+            return below(5) == 0 ? std::string(pool[below(6)]) : "line " + std::to_string(i);
+        };
+        std::string texts[2];
+        uint32_t lines = 1500 + below(3000);
+        for (uint32_t i = 0; i < lines;) {
+            std::string line = lineAt(i);
+            texts[0] += line + ends[below(5)];
+            uint32_t edit = below(100);
+            if (edit < 90) {
+                texts[1] += line + ends[below(5)];
+                ++i;
+                continue;
+            }
+            uint32_t run = 1 + below(2 * static_cast<uint32_t>(rules.window));
+            if (edit < 94) { // inserted before the line
+                for (uint32_t k = 0; k < run; ++k)
+                    texts[1] += "new " + std::to_string(i) + "." + std::to_string(k) + "\n";
+                texts[1] += line + "\n";
+            } else if (edit < 97) { // changed
+                texts[1] += line + "x\n";
+            } else { // dropped, with the lines after it
+                for (uint32_t k = 1; k < run && i + 1 < lines; ++k) texts[0] += lineAt(++i) + "\n";
+            }
+            ++i;
+        }
+        rules.ignoreCase = below(4) == 0;
+        rules.compressWhiteSpace = below(4) == 0;
+        rules.suppressEmptyLines = below(4) == 0;
+        rules.hexMode = below(8) == 0;
+        settings.hexMode = rules.hexMode;
+        auto bytes = [](const std::string& text) {
+            return reinterpret_cast<const uint8_t*>(text.data());
+        };
+        const auto size0 = static_cast<uint32_t>(texts[0].size());
+        const auto size1 = static_cast<uint32_t>(texts[1].size());
+        const ViewerFile left{nullptr, bytes(texts[0]), size0, bytes(texts[0]), size0};
+        const ViewerFile right{nullptr, bytes(texts[1]), size1, bytes(texts[1]), size1};
+        const uint32_t hexRowBytes = 1 + below(16);
+        const uint32_t wanted = 1 + below(60);
+        SCOPED_TRACE(testing::Message() << "round " << round << ", window " << rules.window
+                                        << ", sync " << rules.syncCount << ", wanted " << wanted);
+
+        FirstRows first;
+        if (!buildFirstRows(first, left, right, hexRowBytes, rules, wanted)) continue;
+        ++built;
+        ASSERT_GE(first.settledRows, wanted);
+        Comparison whole;
+        ASSERT_TRUE(buildLineTables(whole, left, right, hexRowBytes, rules));
+        ASSERT_TRUE(buildRows(whole, rules));
+        ASSERT_LE(first.settledRows, whole.rowCount);
+        for (uint32_t i = 0; i < first.settledRows; ++i) {
+            const DiffRow& a = first.comparison.rows[i];
+            const DiffRow& b = whole.rows[i];
+            ASSERT_TRUE(a.leftNumber == b.leftNumber && a.rightNumber == b.rightNumber &&
+                        a.match == b.match && a.leftText == b.leftText &&
+                        a.rightText == b.rightText && a.leftLength == b.leftLength &&
+                        a.rightLength == b.rightLength)
+                << "row " << i << " of " << first.settledRows;
+        }
+    }
+    settings = saved;
+    EXPECT_GT(built, 130) << "the beginnings should serve most of these files";
+}
+
+} // namespace
