@@ -43,7 +43,21 @@ void readScreenSize(const TChar* text) {
     }
 }
 
+bool isWord(const TChar* argument, const char* word) {
+    for (; *word; ++argument, ++word)
+        if (*argument != TChar(*word)) return false;
+    return *argument == 0;
+}
+
 } // namespace
+
+InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments) {
+    for (int i = 1; i < argumentCount; ++i) {
+        if (isWord(arguments[i], "--help")) return InfoRequest::help;
+        if (isWord(arguments[i], "--version")) return InfoRequest::version;
+    }
+    return InfoRequest::none;
+}
 
 void parseOptions(int argumentCount, const TChar* const* arguments) {
     // The option block runs from batchMode to hideMenu; encodingFlags and offsetDigits follow it.
