@@ -10,12 +10,14 @@
 #include "console/settings.h"
 #include "platform/files.h"
 #include "platform/pathText.h"
+#include "platform/temporaryFile.h"
 #include "platform/terminal.h"
 #include "viewer/viewerLoop.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -67,6 +69,9 @@ int compareInBatch(DriverState& state) {
     case FileComparison::file2Failed:
         printMessage("\nCan't load file 2 (%S)\n", state.shownPath2.c_str());
         return kExitBadInput;
+    case FileComparison::outOfMemory:
+        printMessage("\nOut of memory\n");
+        return kExitOutOfMemory;
     case FileComparison::identical:
     case FileComparison::different:
         break;
@@ -75,6 +80,30 @@ int compareInBatch(DriverState& state) {
     bool identical = result == FileComparison::identical;
     printResult(state, identical);
     return identical ? kExitIdentical : kExitDifferent;
+}
+
+// The key R of the view: both files read and decoded again by the same rules. The new images take
+// the old ones' place only when both loaded and decoded; then left and right show them.
+int reloadFiles(DriverState& state, ViewerFile& left, ViewerFile& right) {
+    FileImage image1;
+    FileImage image2;
+    image1.raw = loadFile(state.path1.text, image1.rawSize);
+    if (!image1.raw) return 1;
+    image2.raw = loadFile(state.path2.text, image2.rawSize);
+    if (!image2.raw) return 2;
+    const uint32_t encodingFlags = settings.encodingFlags;
+    if (!decodeTexts(image1, image2)) {
+        settings.encodingFlags = encodingFlags; // the view goes on with the old texts
+        return kViewerOutOfMemory;
+    }
+    settings.offsetDigits = countOffsetDigits(image1.rawSize, image2.rawSize);
+    state.image1 = std::move(image1);
+    state.image2 = std::move(image2);
+    left = {left.name, state.image1.raw.get(), state.image1.rawSize, state.image1.text,
+            state.image1.textSize};
+    right = {right.name, state.image2.raw.get(), state.image2.rawSize, state.image2.text,
+             state.image2.textSize};
+    return 0;
 }
 
 // Loads both files, tests identity, and reports or shows them. Returns the exit code.
@@ -105,11 +134,22 @@ int loadAndCompare(DriverState& state) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
     }
+    if (!startFullScreen()) {
+        // The terminal cannot show the view (ncurses could not start: too few file descriptors,
+        // no memory) and is as the user had it: the answer comes as without a terminal.
+        printMessage("\nThe view could not be started on this terminal\n");
+        printResult(state, false);
+        return kExitDifferent;
+    }
     const ViewerFile left{state.shownPath1.c_str(), state.image1.raw.get(), state.image1.rawSize,
                           state.image1.text, state.image1.textSize};
     const ViewerFile right{state.shownPath2.c_str(), state.image2.raw.get(), state.image2.rawSize,
                            state.image2.text, state.image2.textSize};
-    int exitCode = runViewer(left, right, state.startupSize, state.resizePending, state.tables);
+    const ReloadFiles reload = [&state](ViewerFile& newLeft, ViewerFile& newRight) {
+        return reloadFiles(state, newLeft, newRight);
+    };
+    int exitCode =
+        runViewer(left, right, state.startupSize, state.resizePending, state.tables, reload);
     state.viewerShown = state.tables.viewerShown;
     if (exitCode == kViewerOutOfMemory) {
         // Said on the user's own screen: printed while the view is up it would go with it.
@@ -120,6 +160,15 @@ int loadAndCompare(DriverState& state) {
 }
 
 } // namespace
+
+void endOutOfMemory() {
+    static constexpr char kMessage[] = "\nOut of memory\n";
+    removeTemporaryFile();
+    abandonTerminal();
+    fflush(stdout); // what was printed before comes first
+    if (!settings.hostMode) (void)!write(STDOUT_FILENO, kMessage, sizeof kMessage - 1);
+    _exit(kExitOutOfMemory);
+}
 
 int runProgram(int argumentCount, char** argumentVector) {
     // The arguments in the build's text: moxa decodes them as UTF-8 with surrogate escape, so a

@@ -9,3 +9,9 @@
 //     could not be loaded
 //   3 out of memory while preparing the texts for the view
 int runProgram(int argumentCount, char** argumentVector);
+
+// Ends the program when memory runs out where no caller can give up gracefully (a container that
+// cannot grow, ncurses' own allocations): the colour file being written removed, the terminal
+// given back at once, "Out of memory" on standard output (not in host mode), exit code 3.
+// Allocates nothing. The programs install it as the new handler before anything else.
+[[noreturn]] void endOutOfMemory();

@@ -34,8 +34,19 @@ bool allocateDecoded(FileImage& image, uint64_t units) {
     return image.decoded != nullptr;
 }
 
+// The image's text as the UTF-16 conversion of bytes[0..count) (units of them, as counted
+// before); false when no buffer could be allocated.
+bool decodeUtf8(FileImage& image, const uint8_t* bytes, uint32_t count, size_t units) {
+    if (!allocateDecoded(image, units)) return false;
+    size_t written = utf8ToUtf16(bytes, count, image.decoded.get());
+    image.text = reinterpret_cast<const uint8_t*>(image.decoded.get());
+    image.textSize = static_cast<uint32_t>(written * 2);
+    return true;
+}
+
 // Steps 1 and 2 for one file: the encoding bits of its nibble (shift 0 or 4), or 0 when it stays
-// 8-bit for now; -1 when no buffer could be allocated.
+// 8-bit for now; -1 when no buffer could be allocated. On Linux the system's 8-bit text is UTF-8:
+// a file that is UTF-8 text without the signature is read exactly as one with it.
 int decodeOne(FileImage& image, int shift) {
     const uint8_t* raw = image.raw.get();
     image.text = raw;
@@ -52,12 +63,10 @@ int decodeOne(FileImage& image, int shift) {
         const uint8_t* bytes = raw + 3;
         uint32_t count = image.rawSize - 3;
         size_t units = utf8ToUtf16(bytes, count, nullptr);
-        if (!allocateDecoded(image, units)) return -1;
-        size_t written = utf8ToUtf16(bytes, count, image.decoded.get());
-        image.text = reinterpret_cast<const uint8_t*>(image.decoded.get());
-        image.textSize = static_cast<uint32_t>(written * 2);
-        return kFile1Utf8 << shift;
+        return decodeUtf8(image, bytes, count, units) ? kFile1Utf8 << shift : -1;
     }
+    if (size_t units = utf8TextUnits(raw, image.rawSize); units != 0)
+        return decodeUtf8(image, raw, image.rawSize, units) ? kFile1Utf8 << shift : -1;
     return 0;
 }
 

@@ -7,6 +7,18 @@
 
 namespace {
 
+// The one long option (--help and --version are requests, not options): the letters after a
+// single '-' are the program's original options.
+constexpr const TChar* kLongRunsOption = QVD_T("--long-runs");
+
+bool sameText(const TChar* a, const TChar* b) {
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
 bool isDigit(TChar unit) {
     return unit >= TChar('0') && unit <= TChar('9');
 }
@@ -43,25 +55,19 @@ void readScreenSize(const TChar* text) {
     }
 }
 
-bool isWord(const TChar* argument, const char* word) {
-    for (; *word; ++argument, ++word)
-        if (*argument != TChar(*word)) return false;
-    return *argument == 0;
-}
-
 } // namespace
 
 InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments) {
     for (int i = 1; i < argumentCount; ++i) {
-        if (isWord(arguments[i], "--help")) return InfoRequest::help;
-        if (isWord(arguments[i], "--version")) return InfoRequest::version;
+        if (sameText(arguments[i], QVD_T("--help"))) return InfoRequest::help;
+        if (sameText(arguments[i], QVD_T("--version"))) return InfoRequest::version;
     }
     return InfoRequest::none;
 }
 
 void parseOptions(int argumentCount, const TChar* const* arguments) {
-    // The option block runs from batchMode to hideMenu; encodingFlags and offsetDigits follow it.
-    static_assert(offsetof(Settings, hideMenu) + sizeof(int32_t) ==
+    // The option block runs from batchMode to longRuns; encodingFlags and offsetDigits follow it.
+    static_assert(offsetof(Settings, longRuns) + sizeof(int32_t) ==
                   offsetof(Settings, encodingFlags));
     memset(&settings, 0, offsetof(Settings, encodingFlags));
     settings.horizontalSplit = 1;
@@ -69,6 +75,10 @@ void parseOptions(int argumentCount, const TChar* const* arguments) {
     for (int i = 1; i < argumentCount; ++i) {
         const TChar* argument = arguments[i];
         if (!isOptionArgument(argument)) continue;
+        if (sameText(argument, kLongRunsOption)) {
+            settings.longRuns = 1;
+            continue;
+        }
         TChar letter = argument[1];
         if (letter >= TChar('A') && letter <= TChar('Z')) letter = letter - TChar('A') + TChar('a');
         switch (letter) {

@@ -10,7 +10,8 @@ inline constexpr int kSmallestScreenRows = 12;
 
 // Resets the option block and fills it from arguments[1..argumentCount). An argument that begins
 // with '-' is an option (a '/' begins an absolute path on POSIX); its second character decides,
-// in either letter case, and the rest is ignored except after -a. Every unknown option prints
+// in either letter case, and the rest is ignored except after -a. The one long option is exactly
+// --long-runs (settings.longRuns); any other "--" is an unknown option. Every unknown option prints
 // "Invalid option" (in host mode too) and sets badOption; parsing goes on with the next one.
 void parseOptions(int argumentCount, const TChar* const* arguments);
 

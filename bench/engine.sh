@@ -58,6 +58,22 @@ row() { # label goal rowdump-options diff-options name
                $1, a[1], b[1], a[1] / b[1], $2, a[2], b[2], a[2] / b[2] }'
 }
 
+# rowdump with options against rowdump without them, taking turns in the same way.
+withAndWithout() { # label goal rowdump-options name
+    local with="" without="" run
+    for ((run = 0; run < repeat; run++)); do
+        # shellcheck disable=SC2086 # the option list is meant to split
+        with+=$("$build/bench/measure" 1 "$build/tools/rowdump" $3 "$data/$4.left" "$data/$4.right")$'\n'
+        without+=$("$build/bench/measure" 1 "$build/tools/rowdump" "$data/$4.left" "$data/$4.right")$'\n'
+    done
+    with=$(printf '%s' "$with" | medians)
+    without=$(printf '%s' "$without" | medians)
+    echo "$1|$2|$with|$without" | awk -F'|' '{
+        split($3, a, " "); split($4, b, " ");
+        printf "%-36s %7.3f s %7.3f s %6.2fx %-7s %8d KiB %8d KiB %5.2fx\n",
+               $1, a[1], b[1], a[1] / b[1], $2, a[2], b[2], a[2] / b[2] }'
+}
+
 echo "rowdump against GNU diff, median of $repeat runs each, same inputs ($data)"
 printf '%-36s %9s %9s %7s %-7s %12s %12s %6s\n' case rowdump diff ratio goal "rowdump peak" \
     "diff peak" ratio
@@ -71,6 +87,12 @@ echo "growth with the number of lines (logs, 1% edited):"
 row "logs 250k" "" "" "" logs250k
 row "logs 500k" "" "" "" logs500k
 row "logs 1M" "" "" "" logs1m
+
+echo "rowdump --long-runs against rowdump without it:"
+printf '%-36s %9s %9s %7s %-7s %12s %12s %6s\n' case with without ratio goal "with peak" \
+    "without peak" ratio
+withAndWithout "(d) no line in common, 100k lines" "<=1.5x" --long-runs different100k
+withAndWithout "(d) logs 1M lines, 1% edited" "" --long-runs logs1m
 
 if [ -x "$build/bench/engineBench" ]; then
     echo "engine stages in memory (Google Benchmark):"

@@ -1,6 +1,6 @@
 // The stages of the comparison engine on generated inputs: cutting line tables, and building the
 // aligned list for log-like files with scattered edits and for files with nothing in common,
-// with and without the case and white space rules.
+// with and without the case and white space rules, and with and without the long-runs rule.
 
 #include "engine/diffList.h"
 #include "engine/lineTable.h"
@@ -125,6 +125,26 @@ void diffListRepetitive(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
 }
 
+// The same with and without the long-runs rule. range(0): lines; range(1): percent of lines
+// edited (100: nothing in common, where every row looks beyond the window); range(2): long runs.
+void diffListLongRuns(benchmark::State& state) {
+    Pair pair =
+        makePair(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)));
+    EngineRules rules;
+    rules.longRuns = state.range(2) != 0;
+    OwnedLineTable left =
+        buildLineTable(bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit, rules);
+    OwnedLineTable right = buildLineTable(
+        bytes(pair.right), static_cast<uint32_t>(pair.right.size()), kMode8Bit, rules);
+    uint32_t rows = 0;
+    for (auto _ : state) {
+        OwnedDiffList list = buildDiffList(left.get(), right.get(), rules, rows);
+        benchmark::DoNotOptimize(list.get());
+    }
+    state.counters["rows"] = rows;
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
+}
+
 BENCHMARK(lineTable)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(diffList)
     ->ArgNames({"lines", "percent", "cw"})
@@ -136,6 +156,13 @@ BENCHMARK(diffList)
     ->Args({40000, 100, 0})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(diffListRepetitive)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(diffListLongRuns)
+    ->ArgNames({"lines", "percent", "longRuns"})
+    ->Args({100000, 100, 0}) // --long-runs may take at most 1.5 times as long here
+    ->Args({100000, 100, 1})
+    ->Args({100000, 1, 0})
+    ->Args({100000, 1, 1})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -5,6 +5,9 @@
 //       runs of 1 to 5 lines spread over the whole file.
 //   genInputs different LINES SEED LEFT RIGHT
 //       two files of LINES lines each with no line in common.
+//   genInputs utf8 LINES PERCENT SEED LEFT RIGHT
+//       as logs, in UTF-8 without a signature: every line also carries two words with accented
+//       letters (as text on Linux is written).
 
 #include <cstdint>
 #include <cstdio>
@@ -18,7 +21,7 @@ namespace {
 
 class LineMaker {
   public:
-    explicit LineMaker(uint32_t seed) : engine_(seed) {}
+    explicit LineMaker(uint32_t seed, bool accented = false) : engine_(seed), accented_(accented) {}
 
     uint32_t below(uint32_t bound) { return static_cast<uint32_t>(engine_() % bound); }
 
@@ -37,11 +40,18 @@ class LineMaker {
                       kServices[below(6)], 1000 + below(9000), kLevels[below(6)],
                       static_cast<uint32_t>(engine_()), kPaths[below(5)], below(100000),
                       kStatus[below(7)], below(900));
-        return text;
+        if (!accented_) return text;
+        static const char* const kWords[] = {"café",   "naïve",  "résumé",   "Übergröße",
+                                             "façade", "señor",  "smørbrød", "crème brûlée",
+                                             "Ærø",    "déjà vu"};
+        std::string line(text, std::strlen(text) - 1);
+        line.append(" note=").append(kWords[below(10)]).append(" ").append(kWords[below(10)]);
+        return line + "\n";
     }
 
   private:
     std::mt19937 engine_;
+    bool accented_;
 };
 
 bool writeFile(const char* path, const std::string& text) {
@@ -52,8 +62,8 @@ bool writeFile(const char* path, const std::string& text) {
 }
 
 int writeLogs(uint32_t lines, double percent, uint32_t seed, const char* leftPath,
-              const char* rightPath) {
-    LineMaker maker(seed);
+              const char* rightPath, bool accented = false) {
+    LineMaker maker(seed, accented);
     std::vector<std::string> left;
     left.reserve(lines);
     for (uint32_t i = 0; i < lines; ++i) left.push_back(maker.line(i));
@@ -106,10 +116,14 @@ int main(int argc, char** argv) {
     if (argc == 7 && std::strcmp(argv[1], "logs") == 0)
         return writeLogs(static_cast<uint32_t>(std::atol(argv[2])), std::atof(argv[3]),
                          static_cast<uint32_t>(std::atol(argv[4])), argv[5], argv[6]);
+    if (argc == 7 && std::strcmp(argv[1], "utf8") == 0)
+        return writeLogs(static_cast<uint32_t>(std::atol(argv[2])), std::atof(argv[3]),
+                         static_cast<uint32_t>(std::atol(argv[4])), argv[5], argv[6], true);
     if (argc == 6 && std::strcmp(argv[1], "different") == 0)
         return writeDifferent(static_cast<uint32_t>(std::atol(argv[2])),
                               static_cast<uint32_t>(std::atol(argv[3])), argv[4], argv[5]);
     std::fprintf(stderr, "usage: genInputs logs LINES PERCENT SEED LEFT RIGHT\n"
-                         "       genInputs different LINES SEED LEFT RIGHT\n");
+                         "       genInputs different LINES SEED LEFT RIGHT\n"
+                         "       genInputs utf8 LINES PERCENT SEED LEFT RIGHT\n");
     return 2;
 }

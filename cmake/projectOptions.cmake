@@ -94,6 +94,10 @@ function(qvdTest)
             target_link_libraries(${target} PRIVATE ${dep}_${flavour})
         endforeach()
         target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock ${ARG_EXTERNAL})
-        gtest_discover_tests(${target} TEST_PREFIX "${target}." DISCOVERY_TIMEOUT 60)
+        # The programs look for the user's colour file under HOME: tests get a home of their own
+        # in the build tree, never the real one.
+        set(home ${CMAKE_BINARY_DIR}/testHome)
+        gtest_discover_tests(${target} TEST_PREFIX "${target}." DISCOVERY_TIMEOUT 60
+                             PROPERTIES ENVIRONMENT "HOME=${home};XDG_CONFIG_HOME=${home}/.config")
     endforeach()
 endfunction()

@@ -1,10 +1,11 @@
 #pragma once
-// The colour scheme: seven console attribute words, read from qvd.ini, else derived from the
-// host file manager's kqw.ini, else the built-in defaults. Both files live in the directory of
-// the running executable.
+// The colour scheme: seven console attribute words, read from the user's own qvd.ini, else from
+// qvd.ini beside the executable, else derived from the host file manager's kqw.ini beside it,
+// else the built-in defaults.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ColourScheme {
     uint16_t base;        // attribute at the start of every colour-escape string
@@ -24,12 +25,29 @@ uint16_t colourEntry(int index);
 // The directory of the running executable, with a trailing '/', as bytes.
 extern std::string exeDirectory;
 
-// Sets exeDirectory from /proc/self/exe, else from the directory part of argument0.
+// The user's own directory for qvd.ini, ${XDG_CONFIG_HOME:-$HOME/.config}/qvd/ with a trailing
+// '/', as bytes; empty when the environment names no absolute home (then there is no such file).
+extern std::string userColourDirectory;
+
+// Sets exeDirectory from /proc/self/exe, else from the directory part of argument0, and
+// userColourDirectory from the environment.
 void findExeDirectory(const char* argument0);
 
-// Fills the scheme; returns 1 when it came from a file, 0 when the defaults were set.
+// Fills the scheme; returns 1 when it came from a file, 0 when the defaults were set. Only
+// regular files are read, and only when they hold a whole scheme (14 bytes of qvd.ini, 38 of
+// kqw.ini); anything else counts as no file. restoreDefaults false also notes which file the
+// colours came from: a save goes there when it can, a deletion deletes it.
 int loadColourScheme(bool restoreDefaults);
 
-// request 2: writes qvd.ini (atomically); false when it cannot be written. Any other request
-// deletes qvd.ini; true.
+// request 2: writes qvd.ini (atomically): to the qvd.ini the colours came from when it can be
+// written, else beside the executable, else to the user's file (its directories are made, mode
+// 0700). Any other request deletes the qvd.ini the colours came from (none after the defaults or
+// kqw.ini). False, with colourFileErrors saying why, when nothing could be written or deleted.
 [[nodiscard]] bool saveColourScheme(int request);
+
+// Why the last saveColourScheme failed: one entry per place it tried, in order.
+struct ColourFileError {
+    std::string path;   // bytes, as the kernel takes them
+    std::string reason; // the system's words for it, in English
+};
+const std::vector<ColourFileError>& colourFileErrors();

@@ -7,8 +7,11 @@
 #include "console/paneFrames.h"
 #include "console/screen.h"
 #include "console/settings.h"
+#include "platform/pathText.h"
 
+#include <algorithm>
 #include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -69,6 +72,16 @@ void drawColourSetup() {
     }
 }
 
+// One row of the failure lines: text cut or padded to the picture's width.
+void writeRow(TString text, int row, uint16_t attribute) {
+    text.resize(kPictureWidth, TChar{' '});
+    writeBuildText(text.data(), kPictureWidth, row, 0, attribute);
+}
+
+TString asciiText(std::string_view text) {
+    return TString(text.begin(), text.end());
+}
+
 } // namespace
 
 int runColourSetup() {
@@ -100,5 +113,34 @@ int runColourSetup() {
         default:
             break;
         }
+    }
+}
+
+void showColourFileFailure(int request) {
+    const bool saving = request == kColourSetupSave;
+    for (;;) {
+        drawColourSetup();
+        writeRow(asciiText(saving ? " The colours were not saved: they last until the program "
+                                    "ends.   Press a key"
+                                  : " qvd.ini was not deleted: the next start reads it again.   "
+                                    "Press a key"),
+                 kFirstMenuRow, colourScheme.differing);
+        const std::vector<ColourFileError>& errors = colourFileErrors();
+        for (int line = 1; line < static_cast<int>(std::size(kMenuLines)); ++line) {
+            TString text;
+            if (static_cast<size_t>(line) <= errors.size()) {
+                const ColourFileError& error = errors[static_cast<size_t>(line) - 1];
+                const TString reason = asciiText(": ") + asciiText(error.reason);
+                TString path = argumentToText(error.path);
+                // A long path gives up its start, so that the reason stays in sight.
+                const size_t room = kPictureWidth - 1 - std::min<size_t>(reason.size(), 40);
+                if (path.size() > room)
+                    path = asciiText("...") + path.substr(path.size() - room + 3);
+                text = asciiText(" ") + path + reason;
+            }
+            writeRow(std::move(text), kFirstMenuRow + line, colourScheme.frame);
+        }
+        // A terminal resize is no answer: the picture is drawn again for it.
+        if (readKey() != kKeyScreenResized) return;
     }
 }

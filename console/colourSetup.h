@@ -60,3 +60,8 @@ constexpr bool stepColourForKey(ColourScheme& scheme, int key) {
 // start-up. Nothing is written to disk here: the caller passes a nonzero result to
 // saveColourScheme and redraws its whole screen.
 int runColourSetup();
+
+// Tells on the colour setup picture that saveColourScheme(request) failed: what was not done,
+// then each place tried and why (colourFileErrors), in place of the menu lines. Waits for a key;
+// the colours in force stay as they are. The caller redraws its whole screen afterwards.
+void showColourFileFailure(int request);

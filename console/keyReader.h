@@ -12,6 +12,7 @@ inline constexpr int kKeyShift = 512;   // Shift, on keys without a character on
 inline constexpr int kKeyAlt = 1024;
 inline constexpr int kKeyCtrl = 2048;
 
+inline constexpr int kKeyBackspace = 8;
 inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyEscape = 27;
 inline constexpr int kKeyCtrlC = kKeyCtrl + 3; // Ctrl with a letter: its control character
@@ -24,6 +25,10 @@ inline constexpr int kKeyUp = kKeyVirtual + kVkUp;
 inline constexpr int kKeyRight = kKeyVirtual + kVkRight;
 inline constexpr int kKeyDown = kKeyVirtual + kVkDown;
 inline constexpr int kKeyF1 = kKeyVirtual + kVkF1;
+inline constexpr int kKeyF3 = kKeyVirtual + kVkF3;
+inline constexpr int kKeyShiftF3 = kKeyShift + kKeyF3;
+inline constexpr int kKeyF8 = kKeyVirtual + kVkF8;
+inline constexpr int kKeyF9 = kKeyVirtual + kVkF9;
 inline constexpr int kKeyAltF8 = kKeyAlt + kKeyVirtual + kVkF8;
 inline constexpr int kKeyAltF9 = kKeyAlt + kKeyVirtual + kVkF9;
 inline constexpr int kKeyAltF10 = kKeyAlt + kKeyVirtual + kVkF10;
@@ -38,6 +43,10 @@ inline constexpr int kKeyScreenResized = kKeyVirtual + kVkResized;
 // for a dead key, which terminals do not have). Esc when no key can come any more (the terminal
 // is gone, or a test's key script ran out), so every screen of the program can be left.
 int readKey();
+
+// The character the key that readKey returned last typed, as Unicode (the code holds only its OEM
+// form), or 0 when it typed none. Text typed into the program comes whole through this.
+char32_t lastKeyCharacter();
 
 struct KeyEvent;
 

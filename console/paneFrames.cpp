@@ -46,6 +46,62 @@ int nameLength(const TChar* name) {
     return length;
 }
 
+// A name in a top border, shortened to fit its field and laid out in cells as the terminal
+// shows it (in moxaw a byte a cell).
+void writeName(const TChar* name, int maxLength, int row, int column) {
+    TChar shortName[kShortNameCapacity];
+    int length = shortenFileName(shortName, name, maxLength);
+#if QVD_WIDE
+    CellText cells[kNameFieldLimit];
+    int count = layOutText(cells, kNameFieldLimit, shortName, static_cast<size_t>(length));
+    if (count > 0) writeText(cells, count, row, column, colourScheme.frame);
+#else
+    writeFrameText(shortName, length, row, column);
+#endif
+}
+
+#if QVD_WIDE
+// Columns of text[0..length) as the terminal shows it.
+int columnsOf(const char16_t* text, int length) {
+    int columns = 0;
+    for (int at = 0; at < length;) {
+        TextCluster cluster =
+            readCluster(text, static_cast<size_t>(length), static_cast<size_t>(at));
+        at += cluster.units;
+        columns += cluster.columns;
+    }
+    return columns;
+}
+
+// Units of the longest start of text[0..length) that takes at most columns columns, in whole
+// characters.
+int unitsWithin(const char16_t* text, int length, int columns) {
+    int at = 0;
+    while (at < length) {
+        TextCluster cluster =
+            readCluster(text, static_cast<size_t>(length), static_cast<size_t>(at));
+        if (cluster.columns > columns) break;
+        columns -= cluster.columns;
+        at += cluster.units;
+    }
+    return at;
+}
+
+// Where the shortest end of text[0..length) that takes at most columns columns begins, in whole
+// characters.
+int tailStartWithin(const char16_t* text, int length, int columns) {
+    int remaining = columnsOf(text, length);
+    int at = 0;
+    while (at < length && remaining > columns) {
+        TextCluster cluster =
+            readCluster(text, static_cast<size_t>(length), static_cast<size_t>(at));
+        remaining -= cluster.columns;
+        at += cluster.units;
+    }
+    return at;
+}
+#endif
+
 } // namespace
 
 PaneLayout computePaneLayout(int width, int height, int horizontalSplit) {
@@ -83,11 +139,8 @@ PaneLayout drawPaneFrames(int width, int height, int horizontalSplit, const TCha
     if (rows == 0) return layout;
 
     int maxLength = std::min(layout.paneWidth - 1, kNameFieldLimit);
-    TChar shortName[kShortNameCapacity];
-    writeFrameText(shortName, shortenFileName(shortName, name1, maxLength), layout.leftY,
-                   layout.leftX + 1);
-    writeFrameText(shortName, shortenFileName(shortName, name2, maxLength), layout.rightY,
-                   layout.rightX + 1);
+    writeName(name1, maxLength, layout.leftY, layout.leftX + 1);
+    writeName(name2, maxLength, layout.rightY, layout.rightX + 1);
     return layout;
 }
 
@@ -96,18 +149,25 @@ int shortenFileName(TChar* out, const TChar* name, int maxLength) {
     out[0] = 0;
     if (maxLength < 5) return 0;
     int length = nameLength(name);
-    if (length < maxLength) {
-        std::copy(name, name + length + 1, out);
-        return length;
-    }
-    int head = maxLength / 4;
     // 3 * maxLength / 4 - 4 is negative for a field of five cells: the tail is then empty.
-    int tail = std::max(3 * maxLength / 4 - 4, 0);
+    int headColumns = maxLength / 4;
+    int tailColumns = std::max(3 * maxLength / 4 - 4, 0);
+#if QVD_WIDE
+    bool fits = columnsOf(name, length) < maxLength;
+    int head = fits ? length : unitsWithin(name, length, headColumns);
+    int tailStart = fits ? length : tailStartWithin(name, length, tailColumns);
+#else
+    bool fits = length < maxLength;
+    int head = fits ? length : headColumns;
+    int tailStart = fits ? length : length - tailColumns;
+#endif
     TChar* end = std::copy(name, name + head, out);
-    *end++ = '.';
-    *end++ = '.';
-    *end++ = '.';
-    end = std::copy(name + length - tail, name + length, end);
+    if (!fits) {
+        *end++ = '.';
+        *end++ = '.';
+        *end++ = '.';
+        end = std::copy(name + tailStart, name + length, end);
+    }
     *end = 0;
     return static_cast<int>(end - out);
 }

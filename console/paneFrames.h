@@ -5,6 +5,7 @@
 // with it too.
 
 #include "platform/build.h"
+#include "platform/textCells.h"
 
 #include <cstdint>
 
@@ -22,11 +23,12 @@ struct PaneLayout {
 // so screens wider than 255 columns are drawn whole instead of being cut or overrunning.
 inline constexpr int kRowCapacity = 32768;
 
-// Longest file name field: a shortened name has at most kNameFieldLimit - 1 characters.
+// Longest file name field: a shortened name takes at most kNameFieldLimit - 1 columns.
 inline constexpr int kNameFieldLimit = 132;
 
-// Room shortenFileName needs in its output, terminator included.
-inline constexpr int kShortNameCapacity = kNameFieldLimit;
+// Room shortenFileName needs in its output, terminator included: in moxa a column may hold a
+// character with its combining marks, up to a whole cell's units.
+inline constexpr int kShortNameCapacity = kNameFieldLimit * (kWideBuild ? kCellUnits : 1);
 
 // Where the panes go on a screen of width x height cells: one above the other
 // (horizontalSplit 1) or side by side (0), above the three menu rows unless settings.hideMenu is
@@ -38,8 +40,10 @@ PaneLayout computePaneLayout(int width, int height, int horizontalSplit);
 PaneLayout drawPaneFrames(int width, int height, int horizontalSplit, const TChar* name1,
                           const TChar* name2);
 
-// Writes into out (kShortNameCapacity cells) the name for a field of maxLength cells (at most
-// kNameFieldLimit): the whole name when it has fewer than maxLength characters, else its first
-// maxLength / 4 characters, "..." and its last 3 * maxLength / 4 - 4 characters. A field of fewer
-// than five cells gets an empty name. Returns the number of characters written.
+// Writes into out (kShortNameCapacity units) the name for a field of maxLength cells (at most
+// kNameFieldLimit): the whole name when it takes fewer than maxLength columns, else as many of its
+// first characters as fit in maxLength / 4 columns, "..." and as many of its last characters as
+// fit in 3 * maxLength / 4 - 4 columns. Columns are counted as the terminal shows the name
+// (platform/textCells.h; in moxaw a byte is a column). A field of fewer than five cells gets an
+// empty name. Returns the number of units written.
 int shortenFileName(TChar* out, const TChar* name, int maxLength);

@@ -75,6 +75,17 @@ void writeText(const char16_t* characters, int count, int row, int column, uint1
     writeConsoleCharacters(characters, count, row, column);
     fillConsoleAttribute(attribute, count, row, column);
 }
+
+void writeText(const CellText* cells, int count, int row, int column, uint16_t attribute) {
+    writeConsoleCells(cells, count, row, column);
+    fillConsoleAttribute(attribute, count, row, column);
+}
+
+int writeCells(const CellText* cells, const uint16_t* attributes, int count, int row, int column) {
+    writeConsoleCells(cells, count, row, column);
+    writeConsoleAttributes(attributes, count, row, column);
+    return 0;
+}
 #endif
 
 void writeNarrowText(const char* characters, int count, int row, int column, uint16_t attribute) {
@@ -126,6 +137,12 @@ void readAttributes(uint16_t* out, int count, int row, int column) {
 
 void setCursorVisible(bool visible) {
     consoleBuffer.cursorVisible = visible;
+    ++consoleBuffer.changeCount;
+}
+
+void setCursorPosition(int row, int column) {
+    consoleBuffer.cursorRow = row;
+    consoleBuffer.cursorColumn = column;
     ++consoleBuffer.changeCount;
 }
 

@@ -5,6 +5,7 @@
 // hold colour escapes: "%0" to "%6" select the colour scheme entry for the text that follows.
 
 #include "platform/build.h"
+#include "platform/textCells.h"
 
 #include <cstdint>
 
@@ -28,6 +29,11 @@ int writeCells(const TChar* characters, const uint16_t* attributes, int count, i
 #if QVD_WIDE
 // count UTF-16 characters from (row, column), all in one attribute.
 void writeText(const char16_t* characters, int count, int row, int column, uint16_t attribute);
+
+// count cells of text laid out as the terminal shows it (platform/textCells.h) from (row,
+// column): all in one attribute, or each in its own.
+void writeText(const CellText* cells, int count, int row, int column, uint16_t attribute);
+int writeCells(const CellText* cells, const uint16_t* attributes, int count, int row, int column);
 #endif
 
 // count 8-bit characters of the OEM code page from (row, column), all in one attribute.
@@ -53,6 +59,9 @@ void readCharacters(TChar* out, int count, int row, int column);
 void readAttributes(uint16_t* out, int count, int row, int column);
 
 void setCursorVisible(bool visible);
+
+// Puts the cursor at (row, column); it shows there while it is visible.
+void setCursorPosition(int row, int column);
 
 // The console title (moxaw: OEM text). The terminal shows it, cleaned of control characters,
 // only where it has a title that can be given back at exit.

@@ -24,6 +24,7 @@ struct Settings {
     int32_t screenRows;         // requested console height; 0 = keep (-aYY)
     int32_t screenColumns;      // requested console width; 0 = keep (-aYY,XX)
     int32_t hideMenu;           // 1: the three menu lines are not shown (-m, key M)
+    int32_t longRuns;           // 1: runs longer than the window are passed over (--long-runs, A)
     // Set by the driver after loading.
     uint32_t encodingFlags; // how each file's text was decoded, one nibble per file
     int32_t offsetDigits;   // hex digits of the larger file size, at least 1
@@ -33,7 +34,7 @@ extern Settings settings;
 
 // encodingFlags bits: file 1 in the low nibble, file 2 in the next.
 inline constexpr uint32_t kFile1Utf16 = 0x01; // recognised as UTF-16 LE, text is the raw image
-inline constexpr uint32_t kFile1Utf8 = 0x02;  // UTF-8 with signature, converted to UTF-16
+inline constexpr uint32_t kFile1Utf8 = 0x02;  // UTF-8 (signed, or valid text), made UTF-16
 inline constexpr uint32_t kFile1Ansi = 0x04;  // 8-bit converted to UTF-16 to match file 2
 inline constexpr uint32_t kFile2Utf16 = 0x10;
 inline constexpr uint32_t kFile2Utf8 = 0x20;

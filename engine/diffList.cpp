@@ -66,6 +66,12 @@ OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
     ResyncIndex index;
     const bool indexed =
         !hex && index.init(leftTable, leftCount, rightTable, rightCount, engineRules);
+    if (!indexed && !hex && engineRules.longRuns) {
+        // Without its index the look beyond the window compares line after line to the ends of
+        // both files, on every row where nothing matches: hours on large files. Memory is short.
+        rowCount = 0;
+        return nullptr;
+    }
 
     RowWriter writer(rows, leftTable, rightTable);
     uint32_t m = 0;

@@ -24,6 +24,7 @@ using OwnedDiffList = HeapBlock<DiffRow>;
 
 // Aligns the two tables under rules into rows ended by an all-zero row: one block with room for a
 // row per line of both tables. rowCount receives the number of rows before the terminator.
-// Returns null for a null table (rowCount untouched) or when memory is short (rowCount 0).
+// Returns null for a null table (rowCount untouched) or when memory is short (rowCount 0), also
+// for the index that rules.longRuns needs.
 [[nodiscard]] OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
                                           const EngineRules& rules, uint32_t& rowCount);

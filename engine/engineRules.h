@@ -12,6 +12,9 @@ struct EngineRules {
     bool suppressEmptyLines = false; // white-space-only lines get no entry (never in hex mode)
     int32_t syncCount = 4;           // equal pairs in a row that count as back in step, 1..9
     int32_t window = 600;            // candidates tried on each side of a search: 600, or 100
+    // When nothing inside the window has an equal pair, the nearest skip beyond it after which
+    // syncCount pairs are equal is taken, so an insertion of any length is passed over.
+    bool longRuns = false;
 };
 
 // How two lines compare under a build's rules: hex rows byte for byte, never with compression.

@@ -22,6 +22,17 @@ int32_t scoreAtLeast(const CompareRules& rules, const LineRef* leftTable, const 
     return score;
 }
 
+// Whether the syncCount pairs from (p, q) on are all there and all equal.
+bool perfectFrom(const CompareRules& rules, const LineRef* leftTable, const LineRef* rightTable,
+                 uint64_t p, uint64_t q, int32_t syncCount) {
+    for (int32_t k = 0; k < syncCount; ++k) {
+        const LineRef& left = leftTable[p + k];
+        const LineRef& right = rightTable[q + k];
+        if (!left.text || !right.text || !compareUnder(rules, left, right)) return false;
+    }
+    return true;
+}
+
 uint32_t roundUpToPowerOfTwo(uint32_t value) {
     uint32_t result = 1;
     while (result < value) result <<= 1;
@@ -53,7 +64,8 @@ int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t
     uint64_t bestRight = l;
     // Passing over right lines: the nearest of the highest scores wins.
     const int64_t rightEnd = int64_t{l} + window;
-    for (int64_t i = l; i < rightEnd && rightTable[i].text; ++i) {
+    int64_t i = l; // where the scan stopped: the window's end, the table's or a perfect score
+    for (; i < rightEnd && rightTable[i].text; ++i) {
         int32_t score = scoreAtLeast(rules, leftTable, rightTable, m, i, syncCount, best + 1);
         if (score > best) {
             best = score;
@@ -63,7 +75,8 @@ int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t
     }
     // Passing over left lines: wins on a higher score, or on the same score with a shorter skip.
     const int64_t leftEnd = int64_t{m} + window;
-    for (int64_t j = m; j < leftEnd && leftTable[j].text; ++j) {
+    int64_t j = m;
+    for (; j < leftEnd && leftTable[j].text; ++j) {
         uint64_t skip = j - m;
         uint64_t rightSkip = bestRight - l;
         if (best == syncCount && skip > rightSkip) break;
@@ -74,6 +87,28 @@ int32_t findResync(const LineRef* leftTable, const LineRef* rightTable, uint32_t
             bestRight = l;
             best = score;
             if (score == syncCount) break;
+        }
+    }
+    if (best == 0 && engineRules.longRuns) {
+        // Nothing in the window has an equal pair, so no perfect skip lies inside it, and both
+        // scans went through it: the nearest one beyond, over right lines first; a left skip
+        // must be shorter to win.
+        int64_t rightSkip = -1;
+        for (; rightTable[i].text; ++i) {
+            if (perfectFrom(rules, leftTable, rightTable, m, i, syncCount)) {
+                rightSkip = i - l;
+                break;
+            }
+        }
+        for (; leftTable[j].text && (rightSkip < 0 || j - m < rightSkip); ++j) {
+            if (perfectFrom(rules, leftTable, rightTable, j, l, syncCount)) {
+                leftPos = static_cast<uint32_t>(j);
+                return 1;
+            }
+        }
+        if (rightSkip >= 0) {
+            rightPos = static_cast<uint32_t>(l + rightSkip);
+            return 1;
         }
     }
     leftPos = static_cast<uint32_t>(bestLeft);
@@ -115,11 +150,29 @@ bool ResyncIndex::init(const LineRef* leftTable, uint32_t leftCount, const LineR
     } catch (const std::bad_alloc&) {
         return false;
     }
+    longRuns_ = rules.longRuns;
+    if (!longRuns_) return true;
+    if (!longRunIndex_.init(leftTable, leftCount, rightTable, rightCount, rules_)) return false;
+    try {
+        windowClassOf_.assign(longRunIndex_.classCount(), kNone);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }
 
-void ResyncIndex::addLine(int side, uint32_t position) {
+uint32_t ResyncIndex::classifyLine(int side, uint32_t position) {
     const LineRef& line = sides_[side].table[position];
+    if (longRuns_) {
+        const uint32_t wholeFileClass = longRunIndex_.classOf(side, position);
+        uint32_t& id = windowClassOf_[wholeFileClass];
+        if (id == kNone) {
+            id = freeClasses_.back();
+            freeClasses_.pop_back();
+            classes_[id] = {0, line, 0, kNone, {kNone, kNone}, {kNone, kNone}, wholeFileClass};
+        }
+        return id;
+    }
     uint64_t hash = hashLine(rules_, line);
     uint32_t& bucket = buckets_[hash & bucketMask_];
     uint32_t id = bucket;
@@ -129,9 +182,14 @@ void ResyncIndex::addLine(int side, uint32_t position) {
     if (id == kNone) {
         id = freeClasses_.back();
         freeClasses_.pop_back();
-        classes_[id] = {hash, line, 0, bucket, {kNone, kNone}, {kNone, kNone}};
+        classes_[id] = {hash, line, 0, bucket, {kNone, kNone}, {kNone, kNone}, kNone};
         bucket = id;
     }
+    return id;
+}
+
+void ResyncIndex::addLine(int side, uint32_t position) {
+    const uint32_t id = classifyLine(side, position);
     LineClass& lineClass = classes_[id];
     Side& s = sides_[side];
     s.classOf[position & ringMask_] = id;
@@ -153,10 +211,14 @@ void ResyncIndex::dropFirstLine(int side) {
     lineClass.first[side] = s.nextSame[position & ringMask_];
     if (lineClass.first[side] == kNone) lineClass.last[side] = kNone;
     if (--lineClass.members > 0) return;
+    freeClasses_.push_back(id);
+    if (longRuns_) {
+        windowClassOf_[lineClass.wholeFileClass] = kNone;
+        return;
+    }
     uint32_t* link = &buckets_[lineClass.hash & bucketMask_];
     while (*link != id) link = &classes_[*link].nextInBucket;
     *link = lineClass.nextInBucket;
-    freeClasses_.push_back(id);
 }
 
 void ResyncIndex::slide(int side, uint32_t low, uint32_t high) {
@@ -246,6 +308,15 @@ int32_t ResyncIndex::find(uint32_t& leftPos, uint32_t& rightPos) {
         }
     }
 
+    if (best == 0 && longRuns_) {
+        uint32_t leftSkip = 0;
+        uint32_t rightSkip = 0;
+        if (longRunIndex_.nearestRun(m, l, syncCount_, window_, leftSkip, rightSkip)) {
+            leftPos = m + leftSkip;
+            rightPos = l + rightSkip;
+            return 1; // the first of syncCount equal pairs
+        }
+    }
     leftPos = m + bestLeftSkip;
     rightPos = l + bestRightSkip;
     return classOf(0, leftPos) == classOf(1, rightPos) ? 1 : 0;

@@ -4,6 +4,7 @@
 
 #include "engine/lineCompare.h"
 #include "engine/lineTable.h"
+#include "engine/longRuns.h"
 
 #include <cstdint>
 #include <vector>
@@ -13,8 +14,10 @@
 // equal (result 1) or nothing scores better, or moves exactly one of them forward past the lines
 // that have no partner; returns the pair test of the lines the positions then stand on. A
 // candidate scores the number of equal pairs among its next syncCount pairs; the higher score
-// wins, then the shorter skip, then passing over right lines. syncCount and window come from
-// rules; hex rows never move. Allocates nothing.
+// wins, then the shorter skip, then passing over right lines. With rules.longRuns, when no
+// candidate scores above 0, the nearest skip beyond the window after which syncCount pairs are
+// equal is taken (the shorter, then over right lines), found here by comparing line after line.
+// syncCount and window come from rules; hex rows never move. Allocates nothing.
 [[nodiscard]] int32_t findResync(const LineRef* leftTable, const LineRef* rightTable,
                                  uint32_t& leftPos, uint32_t& rightPos, const EngineRules& rules);
 
@@ -22,7 +25,9 @@
 // look-ahead windows: every line there gets a class (equal lines, and only those, share one,
 // confirmed by the real comparison), and a candidate is only looked at when one of its pairs is
 // equal. The windows slide forward with the positions, so each line is classified about once and
-// the index stays small whatever the size of the tables. Results are those of findResync.
+// the index stays small whatever the size of the tables. With rules.longRuns a second index holds
+// the classes of both whole files for the look beyond the window. Results are those of
+// findResync.
 class ResyncIndex {
   public:
     // Sets up for two tables of leftCount and rightCount lines under the rules of the build.
@@ -57,15 +62,18 @@ class ResyncIndex {
 
     // Lines that compare equal; lives while one of its lines is indexed.
     struct LineClass {
-        uint64_t hash;
+        uint64_t hash;    // of its lines (without long runs)
         LineRef sample;   // one line of the class, which the others were confirmed against
         uint32_t members; // indexed lines of the class, both sides
         uint32_t nextInBucket;
         uint32_t first[2]; // per side: its first and last indexed line, in order
         uint32_t last[2];
+        uint32_t wholeFileClass; // with long runs: its class in the whole-file index
     };
 
     void slide(int side, uint32_t low, uint32_t high);
+    // The class of a line entering the window, taken (with no members yet) when it has none.
+    uint32_t classifyLine(int side, uint32_t position);
     void addLine(int side, uint32_t position);
     void dropFirstLine(int side);
     uint32_t classOf(int side, uint32_t position) const {
@@ -95,4 +103,9 @@ class ResyncIndex {
     CompareRules rules_{};
     uint32_t syncCount_ = 0;
     uint32_t window_ = 0;
+    bool longRuns_ = false;
+    // With long runs the lines come classified from the whole-file index, so none is hashed
+    // twice: its classes map to the window's, which are taken while they have indexed lines.
+    LongRunIndex longRunIndex_;
+    std::vector<uint32_t> windowClassOf_; // by whole-file class: the window's class, or kNone
 };

@@ -1,10 +1,9 @@
 #include "platform/cellStyle.h"
 
+#include "platform/charClass.h"
+
 #include <algorithm>
-#include <array>
-#include <clocale>
-#include <cwchar>
-#include <locale.h>
+#include <iterator>
 
 namespace {
 
@@ -17,30 +16,6 @@ constexpr char16_t kControlGlyphs[32] = {
 };
 
 constexpr char32_t kStandIn = U'\uFFFD';
-
-// Column count of a character under C.UTF-8, whatever locale the user runs: the width must not
-// depend on the locale, only on the character. Switching the locale for wcwidth costs more than
-// drawing the cell, and the answer for a unit never changes, so each is asked once.
-int columnsOf(char16_t unit) {
-    static constexpr int8_t kNotAsked = -2;
-    static std::array<int8_t, 65536> known = [] {
-        std::array<int8_t, 65536> table;
-        table.fill(kNotAsked);
-        return table;
-    }();
-    int8_t& columns = known[unit];
-    if (columns != kNotAsked) return columns;
-    static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    if (utf8 == static_cast<locale_t>(nullptr)) {
-        columns = unit < 0x7F ? 1 : -1;
-    } else {
-        locale_t previous = uselocale(utf8);
-        columns =
-            static_cast<int8_t>(std::max(-1, std::min(2, wcwidth(static_cast<wchar_t>(unit)))));
-        uselocale(previous);
-    }
-    return columns;
-}
 
 // ASCII for a terminal that cannot show more: line drawing as lines, the rest as '?'.
 char32_t asciiFor(char32_t character) {
@@ -85,18 +60,59 @@ CellLook cellLook(uint16_t attribute, int colours, int commonBackground) {
     return look;
 }
 
-char32_t displayCharacter(char16_t unit, bool unicodeTerminal) {
-    char32_t shown;
-    if (unit < 0x20) {
-        shown = kControlGlyphs[unit];
-    } else if (unit == 0x7F) {
-        shown = U'\u2302';
-    } else if (unit < 0x7F) {
-        return unit;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-        shown = kStandIn; // one unit per cell: a surrogate is never a whole character here
-    } else {
-        shown = columnsOf(unit) == 1 ? unit : kStandIn;
+CellGlyph cellGlyph(const CellText* row, int column, int width, bool unicodeTerminal) {
+    const CellText& cell = row[column];
+    // Most cells of most screens: a printable ASCII character alone.
+    if (cell.units[0] >= 0x20 && cell.units[0] < 0x7F && cell.units[1] == 0 &&
+        cell.part == CellPart::whole)
+        return CellGlyph{{cell.units[0]}, 1};
+    char32_t characters[kCellUnits];
+    int count = cellCodePoints(cell, characters);
+    CharacterWidth characterColumns = characterWidth(characters[0]);
+    auto isHalf = [&](int other, CellPart part) {
+        return other >= 0 && other < width && row[other].part == part &&
+               std::equal(std::begin(row[other].units), std::end(row[other].units),
+                          std::begin(cell.units));
+    };
+    CellGlyph glyph{{}, 1};
+    bool drawn = false;
+    switch (cell.part) {
+    case CellPart::whole:
+        drawn = characterColumns == CharacterWidth::one;
+        break;
+    case CellPart::wideLeft:
+        drawn = characterColumns == CharacterWidth::two && isHalf(column + 1, CellPart::wideRight);
+        break;
+    case CellPart::wideRight:
+        if (characterColumns == CharacterWidth::two && isHalf(column - 1, CellPart::wideLeft)) {
+            if (unicodeTerminal)
+                glyph.columns = 0;
+            else
+                glyph.characters[0] = U'?';
+            return glyph;
+        }
+        break;
     }
-    return unicodeTerminal ? shown : asciiFor(shown);
+    if (!drawn) {
+        char32_t first = characters[0];
+        char32_t shown = kStandIn;
+        if (first < 0x20)
+            shown = kControlGlyphs[first];
+        else if (first == 0x7F)
+            shown = U'\u2302';
+        glyph.characters[0] = unicodeTerminal ? shown : asciiFor(shown);
+        return glyph;
+    }
+    if (!unicodeTerminal) {
+        glyph.characters[0] = asciiFor(characters[0]);
+        return glyph;
+    }
+    glyph.characters[0] = characters[0];
+    int shown = 1;
+    for (int index = 1; index < count && shown <= kCellMarks; ++index) {
+        if (characterWidth(characters[index]) != CharacterWidth::mark) break;
+        glyph.characters[shown++] = characters[index];
+    }
+    glyph.columns = cell.part == CellPart::wideLeft ? 2 : 1;
+    return glyph;
 }

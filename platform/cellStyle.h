@@ -1,7 +1,9 @@
 #pragma once
 // How one console cell looks on a terminal: its colours under the terminal's colour count, and
-// the glyph that takes exactly one column in its place. Pure functions, so the presenter's
+// the glyph that takes exactly its columns in its place. Pure functions, so the presenter's
 // choices can be tested without a terminal.
+
+#include "platform/textCells.h"
 
 #include <cstdint>
 
@@ -24,7 +26,17 @@ struct CellLook {
 // behind them) is shown in reverse video, so differing text still stands out.
 CellLook cellLook(uint16_t attribute, int colours, int commonBackground);
 
-// The character to put on the terminal for a cell, always exactly one column wide: controls,
-// surrogates, wide, combining and zero-width characters become one-column stand-ins. With
-// unicodeTerminal false (a terminal that is not UTF-8) the result is plain ASCII.
-char32_t displayCharacter(char16_t unit, bool unicodeTerminal);
+// What the terminal gets for the cell at column of a row of width cells.
+struct CellGlyph {
+    char32_t characters[kCellMarks + 2]; // a character and the marks that join it, 0-terminated
+    int columns; // 1; 2: one character drawn over this cell and the next; 0: the cell before
+                 // covers this one, nothing is drawn
+};
+
+// A cell's character is drawn as itself only where it takes exactly its cells: one column for a
+// whole cell, two for a wide character's left half followed by its right half. Everything else
+// gets a one-column stand-in: controls (the console's own glyphs for code page 437's control
+// bytes), unpaired surrogates, invisible and unknown characters, a wide character cut to one
+// cell, a half without its other half. Marks are drawn only on a character drawn as itself. With
+// unicodeTerminal false (a terminal that is not UTF-8) every cell is one column of plain ASCII.
+CellGlyph cellGlyph(const CellText* row, int column, int width, bool unicodeTerminal);

@@ -1,6 +1,7 @@
 #include "platform/codePages.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -90,6 +91,25 @@ int utf8Sequence(const uint8_t* bytes, size_t count, char32_t& character) {
     return length;
 }
 
+// Bytes from at up to the first one of 0x80 or above (or count): ASCII runs, a word at a time.
+size_t asciiRunEnd(const uint8_t* bytes, size_t count, size_t at) {
+    constexpr uint64_t kHighBits = 0x8080808080808080ull;
+    while (at + 32 <= count) {
+        uint64_t words[4];
+        std::memcpy(words, bytes + at, sizeof words);
+        if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
+        at += 32;
+    }
+    while (at < count && bytes[at] < 0x80) ++at;
+    return at;
+}
+
+// The most common sequence of Latin, Greek and Cyrillic text, taken without the general case.
+bool isTwoByteSequence(const uint8_t* bytes, size_t count, size_t at) {
+    return bytes[at] >= 0xC2 && bytes[at] <= 0xDF && at + 1 < count &&
+           isContinuation(bytes[at + 1]);
+}
+
 template <typename Emit>
 void decodeUtf8(const uint8_t* bytes, size_t count, Emit emit) {
     size_t i = 0;
@@ -132,18 +152,62 @@ size_t utf8ToUtf16(const uint8_t* bytes, size_t count, char16_t* out) {
         if (out) out[units] = unit;
         ++units;
     };
-    decodeUtf8(bytes, count, [&](char32_t character, const uint8_t*, int) {
-        if (character == 0xFFFFFFFF) {
-            put(0xFFFD);
+    for (size_t at = 0; at < count;) {
+        size_t asciiEnd = asciiRunEnd(bytes, count, at);
+        if (out) std::copy(bytes + at, bytes + asciiEnd, out + units);
+        units += asciiEnd - at;
+        at = asciiEnd;
+        if (at == count) break;
+        if (isTwoByteSequence(bytes, count, at)) {
+            put(static_cast<char16_t>((bytes[at] & 0x1F) << 6 | (bytes[at + 1] & 0x3F)));
+            at += 2;
+            continue;
+        }
+        char32_t character = 0;
+        int length = utf8Sequence(bytes + at, count - at, character);
+        if (length < 0) {
+            put(0xFFFD); // one for each maximal ill-formed run
+            at += static_cast<size_t>(-length);
         } else if (character > 0xFFFF) {
             character -= 0x10000;
             put(static_cast<char16_t>(0xD800 + (character >> 10)));
             put(static_cast<char16_t>(0xDC00 + (character & 0x3FF)));
+            at += static_cast<size_t>(length);
         } else {
             put(static_cast<char16_t>(character));
+            at += static_cast<size_t>(length);
         }
-    });
+    }
     return units;
+}
+
+size_t utf8TextUnits(const uint8_t* bytes, size_t count) {
+    size_t units = 0;
+    bool beyondAscii = false;
+    for (size_t at = 0; at < count;) {
+        size_t asciiEnd = asciiRunEnd(bytes, count, at);
+        units += asciiEnd - at;
+        at = asciiEnd;
+        if (at == count) break;
+        if (isTwoByteSequence(bytes, count, at)) {
+            beyondAscii = true;
+            ++units;
+            at += 2;
+            continue;
+        }
+        char32_t character = 0;
+        int length = utf8Sequence(bytes + at, count - at, character);
+        if (length < 0) {
+            // Only a start of a sequence that the end of the file cut short may stand here.
+            uint8_t lead = bytes[at];
+            bool cut = lead >= 0xC2 && lead <= 0xF4 && at + static_cast<size_t>(-length) == count;
+            return cut && beyondAscii ? units + 1 : 0;
+        }
+        beyondAscii = true;
+        units += character > 0xFFFF ? 2 : 1;
+        at += static_cast<size_t>(length);
+    }
+    return beyondAscii ? units : 0;
 }
 
 void appendUtf8(std::string& out, char32_t character) {

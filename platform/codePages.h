@@ -41,6 +41,13 @@ inline uint8_t oemToAnsi(uint8_t byte) {
 // the number of units (so a first call with null sizes the buffer).
 size_t utf8ToUtf16(const uint8_t* bytes, size_t count, char16_t* out);
 
+// Whether bytes[0..count) is text in UTF-8 as the system's own 8-bit text is on Linux: every
+// sequence well formed (no overlong forms, no surrogates, nothing above U+10FFFF) and at least
+// one character beyond ASCII; a last character cut short by the end still counts after a whole
+// one beyond ASCII. Returns the number of UTF-16 units utf8ToUtf16 makes of the bytes, or 0 when
+// they are not such text (ASCII alone included). Passes ASCII runs a word at a time.
+size_t utf8TextUnits(const uint8_t* bytes, size_t count);
+
 // Appends the UTF-8 form of one character (up to U+10FFFF) to out.
 void appendUtf8(std::string& out, char32_t character);
 

@@ -1,15 +1,17 @@
 #include "platform/consoleBuffer.h"
 
 #include <algorithm>
+#include <cstring>
 
-ConsoleBuffer consoleBuffer = [] {
-    ConsoleBuffer buffer;
-    buffer.characters.assign(static_cast<size_t>(buffer.width) * buffer.height, u' ');
-    buffer.attributes.assign(static_cast<size_t>(buffer.width) * buffer.height, 7);
-    return buffer;
-}();
+// Empty containers only: nothing is allocated before main, and a console that is never drawn on
+// never allocates its cells.
+ConsoleBuffer consoleBuffer;
 
 namespace {
+
+bool cellsAllocated() {
+    return !consoleBuffer.characters.empty();
+}
 
 // The cells a run of count from (row, column) may touch: [first, first + length) of the flat
 // buffer. Empty when the start lies outside the buffer.
@@ -19,6 +21,7 @@ struct CellRange {
 };
 
 CellRange rangeOf(int count, int row, int column) {
+    allocateConsoleCells();
     const ConsoleBuffer& buffer = consoleBuffer;
     if (count <= 0 || row < 0 || column < 0 || row >= buffer.height || column >= buffer.width)
         return {0, 0};
@@ -29,12 +32,27 @@ CellRange rangeOf(int count, int row, int column) {
 
 } // namespace
 
+void allocateConsoleCells() {
+    if (cellsAllocated()) return;
+    size_t cells = static_cast<size_t>(consoleBuffer.width) * consoleBuffer.height;
+    consoleBuffer.characters.assign(cells, u' ');
+    consoleBuffer.attributes.assign(cells, 7);
+}
+
 void resizeConsoleBuffer(int width, int height) {
     width = std::clamp(width, 1, kConsoleSideLimit);
     height = std::clamp(height, 1, kConsoleSideLimit);
     ConsoleBuffer& buffer = consoleBuffer;
     if (width == buffer.width && height == buffer.height) return;
-    std::vector<char16_t> characters(static_cast<size_t>(width) * height, u' ');
+    if (!cellsAllocated()) { // only a size so far: the cells come with the first drawing
+        buffer.width = width;
+        buffer.height = height;
+        buffer.cursorRow = std::min(buffer.cursorRow, height - 1);
+        buffer.cursorColumn = std::min(buffer.cursorColumn, width - 1);
+        ++buffer.changeCount;
+        return;
+    }
+    std::vector<CellText> characters(static_cast<size_t>(width) * height, u' ');
     std::vector<uint16_t> attributes(characters.size(), 7);
     int keepRows = std::min(height, buffer.height);
     int keepColumns = std::min(width, buffer.width);
@@ -57,20 +75,39 @@ void resetConsoleBuffer(int width, int height) {
     ConsoleBuffer& buffer = consoleBuffer;
     buffer.width = std::clamp(width, 1, kConsoleSideLimit);
     buffer.height = std::clamp(height, 1, kConsoleSideLimit);
-    buffer.characters.assign(static_cast<size_t>(buffer.width) * buffer.height, u' ');
-    buffer.attributes.assign(buffer.characters.size(), 7);
+    std::vector<CellText>().swap(buffer.characters); // blank cells again, made when first used
+    std::vector<uint16_t>().swap(buffer.attributes);
     buffer.cursorRow = 0;
     buffer.cursorColumn = 0;
     buffer.cursorVisible = true;
     buffer.textAttribute = 7;
     buffer.title.clear();
     buffer.drawn = false;
+    buffer.wideCells = false;
     ++buffer.changeCount;
 }
 
 void writeConsoleCharacters(const char16_t* characters, int count, int row, int column) {
     CellRange range = rangeOf(count, row, column);
-    std::copy_n(characters, range.length, consoleBuffer.characters.begin() + range.first);
+    CellText* to = consoleBuffer.characters.data() + range.first;
+    for (size_t index = 0; index < range.length; ++index) {
+        // A whole cell of one unit, stored as words rather than field by field.
+        std::memset(static_cast<void*>(&to[index]), 0, sizeof to[index]);
+        to[index].units[0] = characters[index];
+    }
+    consoleBuffer.drawn = true;
+    ++consoleBuffer.changeCount;
+}
+
+void writeConsoleCells(const CellText* cells, int count, int row, int column) {
+    CellRange range = rangeOf(count, row, column);
+    CellText* to = consoleBuffer.characters.data() + range.first;
+    bool wide = false;
+    for (size_t index = 0; index < range.length; ++index) {
+        to[index] = cells[index];
+        wide = wide || cells[index].part != CellPart::whole;
+    }
+    consoleBuffer.wideCells = consoleBuffer.wideCells || wide;
     consoleBuffer.drawn = true;
     ++consoleBuffer.changeCount;
 }
@@ -99,7 +136,8 @@ void fillConsoleAttribute(uint16_t attribute, int count, int row, int column) {
 void readConsoleCharacters(char16_t* out, int count, int row, int column) {
     if (count <= 0) return;
     CellRange range = rangeOf(count, row, column);
-    std::copy_n(consoleBuffer.characters.begin() + range.first, range.length, out);
+    for (size_t index = 0; index < range.length; ++index)
+        out[index] = consoleBuffer.characters[range.first + index].units[0];
     std::fill(out + range.length, out + count, u' ');
 }
 

@@ -163,7 +163,7 @@ FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size
     // Small enough to stay in the processor's cache, large enough for few system calls.
     constexpr size_t kChunk = 128 * 1024;
     std::unique_ptr<uint8_t[]> buffers(new (std::nothrow) uint8_t[2 * kChunk]);
-    if (!buffers) return FileComparison::file1Failed;
+    if (!buffers) return FileComparison::outOfMemory;
     uint8_t* chunk1 = buffers.get();
     uint8_t* chunk2 = buffers.get() + kChunk;
     bool equal = true;

@@ -27,6 +27,7 @@ enum class FileComparison {
     different,   // both load, and their bytes differ
     file1Failed, // file 1 cannot be loaded (for any of the reasons readWholeFile gives)
     file2Failed, // file 1 loads, file 2 cannot
+    outOfMemory, // the buffers for the comparison could not be had
 };
 
 // The identity test without holding the files: both are read in step through two small buffers

@@ -394,14 +394,12 @@ KeyEvent keyEventForCharacter(char32_t character) {
 
 void feedKeyParser(KeyParser& parser, const uint8_t* bytes, size_t count, int64_t nowMs) {
     if (count == 0) return;
-    // The tail of a dropped sequence comes at once; bytes after a pause are new keys.
-    if (nowMs - parser.lastInputMs >= kEscapeTimeoutMs) parser.droppingSequence = false;
     parser.pending.append(reinterpret_cast<const char*>(bytes), count);
     parser.lastInputMs = nowMs;
 }
 
-bool takeKeyEvent(KeyParser& parser, int64_t nowMs, KeyEvent& out) {
-    bool timedOut = nowMs - parser.lastInputMs >= kEscapeTimeoutMs;
+bool takeKeyEvent(KeyParser& parser, MoreBytes more, KeyEvent& out) {
+    const bool timedOut = more == MoreBytes::none;
     while (!parser.pending.empty()) {
         if (parser.droppingSequence) {
             // Parameter and intermediate bytes (0x20-0x3F) up to the final byte (0x40-0x7E);
@@ -420,11 +418,13 @@ bool takeKeyEvent(KeyParser& parser, int64_t nowMs, KeyEvent& out) {
             return true;
         }
     }
+    // The tail of a dropped sequence comes with it; bytes after a pause are new keys.
+    if (timedOut) parser.droppingSequence = false;
     return false;
 }
 
 int keyParserWaitMs(const KeyParser& parser, int64_t nowMs) {
-    if (parser.pending.empty()) return -1;
+    if (parser.pending.empty() && !parser.droppingSequence) return -1;
     int64_t left = parser.lastInputMs + kEscapeTimeoutMs - nowMs;
     return static_cast<int>(std::clamp<int64_t>(left, 0, kEscapeTimeoutMs));
 }
@@ -443,13 +443,18 @@ void addKeyString(KeyParser& parser, std::string_view bytes, KeyEvent event) {
 int waitKeyEvent(KeyParser& parser, const KeyInput& input, KeyEvent& out) {
     uint8_t buffer[256];
     for (;;) {
-        int64_t now = input.now(input.context);
-        if (takeKeyEvent(parser, now, out)) return kInputKey;
-        int waitMs = keyParserWaitMs(parser, now);
+        if (takeKeyEvent(parser, MoreBytes::possible, out)) return kInputKey;
+        // An Esc at the end of a read may be the start of a sequence whose rest is already
+        // waiting: while the keys before it were handled the clock ran on, so the wait alone
+        // says nothing. Only a read that found nothing once the wait was over (a read that waits
+        // 0 ms only looks) lets the pending bytes stand alone.
+        int waitMs = keyParserWaitMs(parser, input.now(input.context));
         int count = input.read(input.context, buffer, sizeof buffer, waitMs);
         if (count > 0)
             feedKeyParser(parser, buffer, static_cast<size_t>(count), input.now(input.context));
         else if (count < 0)
             return count;
+        else if (waitMs == 0 && takeKeyEvent(parser, MoreBytes::none, out))
+            return kInputKey;
     }
 }

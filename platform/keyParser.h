@@ -5,7 +5,9 @@
 // sequences with the xterm modifier parameter, "CSI code;mod u", "CSI 27;mod;code ~", the Linux
 // console's "ESC [ [ A..E", key strings named by terminfo, Alt as an Esc prefix (also before a
 // whole sequence), UTF-8 characters, and a lone Esc once nothing followed it for
-// kEscapeTimeoutMs. Time is passed in, so tests decide what "later" means.
+// kEscapeTimeoutMs. Whether something followed is the reader's to say (waitKeyEvent): only it can
+// see whether more bytes are already waiting to be read. Time is passed in, so tests decide what
+// "later" means.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,8 +26,9 @@ struct KeyEvent {
     friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
 };
 
-// An Esc counts as the Esc key only when nothing followed it for this long: the bytes of one
-// sequence arrive together, a person's next key press comes much later.
+// An Esc counts as the Esc key only when nothing followed it for this long after it was read, and
+// nothing more is waiting to be read: the bytes of one sequence arrive together, a person's next
+// key press comes much later.
 inline constexpr int kEscapeTimeoutMs = 25;
 
 // Longest sequence kept waiting for its end; beyond it the bytes are dropped as noise.
@@ -39,20 +42,29 @@ struct KeyString {
 struct KeyParser {
     std::string pending;               // bytes not yet turned into events
     bool droppingSequence = false;     // an over-long sequence was dropped before its final byte:
-                                       // its remaining parameter bytes and final go with it
-    int64_t lastInputMs = 0;           // clock reading when the last bytes arrived
+                                       // its remaining parameter bytes and final go with it, up
+                                       // to the next pause
+    int64_t lastInputMs = 0;           // clock reading when the last bytes were read
     std::vector<KeyString> keyStrings; // the terminal's own key strings (terminfo)
 };
 
-// Adds bytes that arrived at nowMs.
+// Adds bytes that were read at nowMs.
 void feedKeyParser(KeyParser& parser, const uint8_t* bytes, size_t count, int64_t nowMs);
 
-// Takes the next whole key event into out. False when the bytes so far finish none yet (an Esc or
-// a sequence that may still go on); once kEscapeTimeoutMs have passed since the last bytes,
-// whatever is pending is always decoded.
-[[nodiscard]] bool takeKeyEvent(KeyParser& parser, int64_t nowMs, KeyEvent& out);
+// What the caller knows of the bytes after the pending ones.
+enum class MoreBytes {
+    possible, // more may still come: an Esc or the start of a sequence waits for them
+    none,     // nothing came within the wait (keyParserWaitMs reached 0) and nothing more is
+              // waiting to be read: the pending bytes are decoded as they stand
+};
 
-// Milliseconds until pending bytes must be decoded as they are; -1 when nothing is pending.
+// Takes the next whole key event into out. False when the bytes so far finish none yet: an Esc,
+// a sequence or a character that may still go on waits while more bytes are possible. With
+// MoreBytes::none whatever is pending is decoded, and the tail of a dropped sequence is over.
+[[nodiscard]] bool takeKeyEvent(KeyParser& parser, MoreBytes more, KeyEvent& out);
+
+// Milliseconds the pending bytes still wait for more, counted from when the last of them were
+// read: 0 once the wait is over, -1 when nothing waits.
 int keyParserWaitMs(const KeyParser& parser, int64_t nowMs);
 
 // Teaches the parser one of the terminal's key strings. Only strings that begin with Esc and are
@@ -73,6 +85,8 @@ inline constexpr int kInputResized = -2; // the terminal changed its size
 inline constexpr int kInputClosed = -1;  // no more input will come (hang-up, end of script)
 
 // Waits for the next key event: kInputKey with out filled, or what the source reported instead.
+// Bytes that may go on are decoded as they stand only after a read found nothing more for them:
+// however long the keys before them took to handle, bytes already sent are read first.
 int waitKeyEvent(KeyParser& parser, const KeyInput& input, KeyEvent& out);
 
 // The event a key typing this character gives on a US keyboard (virtual key, Shift for the

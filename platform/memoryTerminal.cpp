@@ -1,10 +1,12 @@
 // The scripted terminal that tests link in place of the real one.
 #include "platform/memoryTerminal.h"
 
+#include "platform/charClass.h"
 #include "platform/codePages.h"
 #include "platform/consoleBuffer.h"
 #include "platform/terminal.h"
 
+#include <algorithm>
 #include <deque>
 
 namespace {
@@ -121,7 +123,11 @@ void presentConsole() {
 
 int nextKeyEvent(KeyEvent& out) {
     for (;;) {
-        if (takeKeyEvent(memory.parser, memory.clockMs, out)) return kInputKey;
+        // The script is all there is: once the clock passed the wait, nothing more follows.
+        const MoreBytes more = keyParserWaitMs(memory.parser, memory.clockMs) == 0
+                                   ? MoreBytes::none
+                                   : MoreBytes::possible;
+        if (takeKeyEvent(memory.parser, more, out)) return kInputKey;
         if (memory.script.empty()) {
             if (!memory.parser.pending.empty()) { // the script ends: a waiting Esc stands alone
                 memory.clockMs += kEscapeTimeoutMs;
@@ -158,16 +164,49 @@ int nextKeyEvent(KeyEvent& out) {
     }
 }
 
+bool startFullScreen() {
+    return memory.present;
+}
+
 void releaseTerminal() {}
+
+void abandonTerminal() {}
 
 namespace {
 
-std::string utf8Of(const char16_t* units, int count) {
+// A cell as text: see ScreenDump.
+std::string utf8Of(const std::vector<CellText>& row, int column) {
+    const CellText& cell = row[column];
+    const char32_t kStandIn = 0xFFFD;
     std::string text;
+    char32_t codePoints[kCellUnits];
+    int count = cellCodePoints(cell, codePoints);
+    bool wide = characterWidth(codePoints[0]) == CharacterWidth::two;
+    auto halfOf = [&](int other, CellPart part) {
+        return other >= 0 && other < static_cast<int>(row.size()) && row[other].part == part &&
+               std::equal(std::begin(row[other].units), std::end(row[other].units),
+                          std::begin(cell.units));
+    };
+    switch (cell.part) {
+    case CellPart::whole:
+        if (wide) count = 0;
+        break;
+    case CellPart::wideLeft:
+        if (!wide || !halfOf(column + 1, CellPart::wideRight)) count = 0;
+        break;
+    case CellPart::wideRight:
+        if (wide && halfOf(column - 1, CellPart::wideLeft)) return text;
+        count = 0;
+        break;
+    }
+    if (count == 0) {
+        appendUtf8(text, kStandIn);
+        return text;
+    }
     for (int index = 0; index < count; ++index) {
-        char16_t unit = units[index];
-        if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
-        appendUtf8(text, unit == 0 ? U' ' : static_cast<char32_t>(unit));
+        char32_t character = codePoints[index];
+        if (character >= 0xD800 && character <= 0xDFFF) character = kStandIn;
+        appendUtf8(text, character == 0 ? U' ' : character);
     }
     return text;
 }
@@ -175,6 +214,7 @@ std::string utf8Of(const char16_t* units, int count) {
 } // namespace
 
 ScreenDump dumpScreen() {
+    allocateConsoleCells();
     const ConsoleBuffer& buffer = consoleBuffer;
     ScreenDump dump;
     dump.width = buffer.width;
@@ -201,7 +241,7 @@ std::string ScreenDump::text(int rowIndex, int column, int count) const {
     std::string out;
     while (count > 0 && rowIndex >= 0 && rowIndex < height && column >= 0 && column < width) {
         int take = std::min(count, width - column);
-        out += utf8Of(cells[rowIndex].data() + column, take);
+        for (int index = 0; index < take; ++index) out += utf8Of(cells[rowIndex], column + index);
         count -= take;
         ++rowIndex;
         column = 0;
@@ -212,6 +252,11 @@ std::string ScreenDump::text(int rowIndex, int column, int count) const {
 uint16_t ScreenDump::attribute(int rowIndex, int column) const {
     if (rowIndex < 0 || rowIndex >= height || column < 0 || column >= width) return 0;
     return attributes[rowIndex][column];
+}
+
+CellText ScreenDump::cell(int rowIndex, int column) const {
+    if (rowIndex < 0 || rowIndex >= height || column < 0 || column >= width) return u' ';
+    return cells[rowIndex][column];
 }
 
 bool ScreenDump::hasAttribute(int rowIndex, int column, int count, uint16_t wanted) const {

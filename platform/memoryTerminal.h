@@ -16,6 +16,7 @@
 // scriptUnderruns() counts it, so a test never hangs; check it is 0 where the script should last.
 
 #include "platform/keyParser.h"
+#include "platform/textCells.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -57,12 +58,15 @@ int scriptUnderruns();
 // How often the console was presented while it held drawn cells (each wait for a key does it).
 int presentCount();
 
-// The emulated screen: one UTF-8 string per row (one character per cell) and the attribute of
-// every cell. Unpaired surrogates read as U+FFFD, NUL as a blank.
+// The emulated screen: the cells of every row and their attributes. As text (UTF-8), each cell
+// reads as its character with its marks, and a character two columns wide once, on its left
+// half; a cell that cannot show its character in its column (a wide character cut to one cell,
+// a half without its other half) reads as U+FFFD, as do unpaired surrogates; NUL reads as a
+// blank. Control characters read as themselves (the terminal shows stand-ins for them).
 struct ScreenDump {
     int width = 0;
     int height = 0;
-    std::vector<std::u16string> cells;             // one per row, exactly width units
+    std::vector<std::vector<CellText>> cells;      // one per row, exactly width cells
     std::vector<std::vector<uint16_t>> attributes; // one per row, exactly width attributes
     int cursorRow = 0;
     int cursorColumn = 0;
@@ -73,6 +77,7 @@ struct ScreenDump {
     std::string text(int rowIndex, int column,
                      int count) const;                  // count cells, run on to the next rows
     uint16_t attribute(int rowIndex, int column) const; // 0 outside the screen
+    CellText cell(int rowIndex, int column) const;      // a blank outside the screen
     bool hasAttribute(int rowIndex, int column, int count, uint16_t attribute) const;
     std::string toString() const; // all rows joined with '\n', for a rare full snapshot
 };

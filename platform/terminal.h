@@ -6,14 +6,20 @@
 
 #include "platform/keyParser.h"
 
-// True when there is a terminal to show the screen on and to read keys from (in the program:
-// /dev/tty opens and terminfo knows how to drive it). Without one the program must not wait for
-// keys: nothing could ever arrive.
+// True when there is a terminal to show the screen on and to read keys from (in the program: the
+// controlling terminal, else standard input and output when both are one terminal; TERM is set
+// and not "dumb", and terminfo knows it or a built-in fallback drives it). Without one the
+// program must not wait for keys: nothing could ever arrive.
 bool haveTerminal();
 
 // The terminal's size in cells: the largest window the console can have. 80 x 25 without a
 // terminal.
 void terminalSize(int& width, int& height);
+
+// Opens the full screen ahead of the first drawing. False when the terminal cannot show it: there
+// is none, or ncurses could not start on it (too few file descriptors, no memory), and the
+// terminal is as the user had it. Nothing should wait for keys then.
+bool startFullScreen();
 
 // Shows the console buffer on the terminal if the program has drawn into it (the full screen
 // begins with the first such call); changed cells only. Does nothing before anything was drawn,
@@ -28,3 +34,9 @@ int nextKeyEvent(KeyEvent& out);
 // Gives the terminal back as it was: leaves the full screen, restores modes, cursor, colours and
 // the user's title. Also runs by itself at exit. The program may take the terminal again later.
 void releaseTerminal();
+
+// The way out that cannot wait: a prepared restore text (what the terminal takes within a
+// moment; output that is stuck never holds it up) and the user's modes at once. Allocates
+// nothing and is async-signal-safe: signal handlers and memory running out use it. The terminal
+// is not to be used afterwards.
+void abandonTerminal();

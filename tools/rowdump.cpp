@@ -1,7 +1,7 @@
 // rowdump: the aligned list of two files as the view would build it, one line per row.
 //   rowdump [--row-bytes=N] [options] file1 [file2]
 // --row-bytes=N (first argument only, N >= 1, default 16) is the hex row width; everything else
-// is the program's own options and file names. Prints
+// is the program's own options (--long-runs among them) and file names. Prints
 //   rows <rowCount> flags 0x<encodingFlags, two hex digits> digits <offsetDigits>
 //   <leftNumber> <rightNumber> <match>      (one line per row)
 // Exit codes: 2 for bad options or files (with the program's messages), 3 when a table or the

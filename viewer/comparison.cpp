@@ -11,6 +11,7 @@ EngineRules currentEngineRules() {
     rules.suppressEmptyLines = settings.suppressEmptyLines != 0;
     rules.syncCount = settings.syncLines == 0 ? 4 : settings.syncLines;
     rules.window = settings.shortSyncScan ? 100 : 600;
+    rules.longRuns = settings.longRuns != 0;
     return rules;
 }
 

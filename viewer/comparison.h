@@ -28,7 +28,8 @@ struct Comparison {
 };
 
 // The engine's rules from the settings as they are now: letter case, white space, hex mode,
-// empty lines, the sync count (-1..-9, else 4) and the window (100 with -s, else 600). In moxa
+// empty lines, the sync count (-1..-9, else 4), the window (100 with -s, else 600) and the look
+// beyond it for long runs (--long-runs, key A). In moxa
 // the texts are 16-bit whenever a file was decoded (settings.encodingFlags).
 [[nodiscard]] EngineRules currentEngineRules();
 

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -20,7 +21,8 @@ namespace {
 // drawing.
 uint8_t narrowRow[2][kRowCapacity];
 #if QVD_WIDE
-char16_t wideRow[2][kRowCapacity];
+char16_t unitRow[2][kRowCapacity];
+CellText cellRow[2][kRowCapacity];
 #endif
 uint16_t cellAttributes[kRowCapacity];
 uint8_t blankRow[kRowCapacity];
@@ -58,55 +60,63 @@ const char* blankCells() {
     return reinterpret_cast<const char*>(blankRow);
 }
 
-// Builds one side's displayed text row of width cells and returns it.
-const TChar* buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t hScroll,
-                           int width) {
+// One side's displayed row of text: characters of the build's text, one a cell (8-bit text
+// through the code page, hex rows), or, for UTF-16 text in moxa, cells of it laid out as the
+// terminal shows it. Both sides of a row are always of one kind.
+struct SideRow {
+    const TChar* characters = nullptr;
+#if QVD_WIDE
+    const CellText* cells = nullptr; // when characters is null
+#endif
+};
+
+// Builds one side's displayed text row of width cells.
+SideRow buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t hScroll, int width) {
     const DisplayTables& tables = displayTables();
     uint8_t* narrow = narrowRow[side];
-    bool fileUtf16 = (settings.encodingFlags & (side == 0 ? kFile1Utf16 : kFile2Utf16)) != 0;
     if (settings.hexMode) {
 #if QVD_WIDE
+        bool fileUtf16 = (settings.encodingFlags & (side == 0 ? kFile1Utf16 : kFile2Utf16)) != 0;
         if (fileUtf16) {
-            char16_t* row = formatHexRowWide(wideRow[side], width, text, length / 2);
+            // One unit a cell in the character column, as the hex digits count them.
+            char16_t* units = formatHexRowWide(unitRow[side], width, text, length / 2);
             // A UTF-16 file of odd size ends in a byte that is no whole unit: its two digits
             // still show, so no byte of the file is hidden from the hex view.
             uint32_t lone = length / 2;
             if ((length & 1) != 0 && width > 0 && lone < static_cast<uint32_t>(width - 1) / 6) {
                 static constexpr char kDigits[] = "0123456789ABCDEF";
-                row[5 * lone] = static_cast<char16_t>(kDigits[text[length - 1] >> 4]);
-                row[5 * lone + 1] = static_cast<char16_t>(kDigits[text[length - 1] & 15]);
+                units[5 * lone] = static_cast<char16_t>(kDigits[text[length - 1] >> 4]);
+                units[5 * lone + 1] = static_cast<char16_t>(kDigits[text[length - 1] & 15]);
             }
-            return row;
+            return {units};
         }
 #endif
         formatHexRow(narrow, width, text, length);
+    } else if (kWideBuild && settings.encodingFlags != 0) {
+#if QVD_WIDE
+        // Both texts are UTF-16 here (the decoder brings the other file to 16 bits); the images
+        // come from the allocator, so their units are aligned. The scroll counts columns.
+        const auto* units = reinterpret_cast<const char16_t*>(text);
+        return {nullptr, expandTextRow(cellRow[side], width, units, length, hScroll,
+                                       settings.tabWidth, settings.compressWhiteSpace != 0)};
+#endif
     } else {
         // Scrolled past the end of the line: an empty row, without forming a pointer beyond it.
         int64_t shown = int64_t{length} - hScroll;
         if (shown <= 0) shown = 0;
         uint32_t skip = shown > 0 ? hScroll : 0;
-        if (settings.encodingFlags != 0) {
-#if QVD_WIDE
-            // Both texts are UTF-16 here (the decoder brings the other file to 16 bits); the
-            // images come from the allocator, so their units are aligned.
-            const auto* units = reinterpret_cast<const char16_t*>(text) + skip;
-            return expandTextRow(wideRow[side], width, units, shown, settings.tabWidth,
-                                 settings.compressWhiteSpace != 0);
-#endif
-        }
         expandTextRow(narrow, width, text + skip, shown, settings.tabWidth,
                       settings.compressWhiteSpace != 0);
     }
-    (void)fileUtf16;
 #if QVD_WIDE
     const auto& table = settings.ansiCharset ? tables.fromAnsi : tables.fromOem;
-    char16_t* wide = wideRow[side];
-    for (int j = 0; j < width; ++j) wide[j] = table[narrow[j]];
-    return wide;
+    char16_t* units = unitRow[side];
+    for (int j = 0; j < width; ++j) units[j] = table[narrow[j]];
+    return {units};
 #else
     if (settings.ansiCharset)
         for (int j = 0; j < width; ++j) narrow[j] = tables.ansiToOemByte[narrow[j]];
-    return reinterpret_cast<const TChar*>(narrow);
+    return {reinterpret_cast<const char*>(narrow)};
 #endif
 }
 
@@ -121,12 +131,13 @@ void writeNumberColumn(uint32_t number, int right, int numberWidth, uint32_t hex
     } else if (settings.hexMode) {
         std::snprintf(formatted, sizeof formatted, "%0*X ", numberWidth - 1,
                       (number - 1) * hexRowBytes);
-    } else if (right) {
+    } else if (right && numberWidth <= 5) {
         std::snprintf(formatted, sizeof formatted, "%4u ", number);
     } else {
         std::snprintf(formatted, sizeof formatted, "%*u ", numberWidth - 1, number);
     }
-    // Exactly numberWidth cells: a longer number loses its tail (123456 shows as 12345).
+    // Exactly numberWidth cells: a longer number loses its tail (a column too narrow for the
+    // pane's numbers; a five-digit number loses its blank).
     int available = static_cast<int>(std::strlen(cells));
     int count = std::min(numberWidth, available);
     writeNarrowText(cells, count, row, column, colourScheme.lineNumbers);
@@ -146,13 +157,63 @@ bool sameDisplayedCell(TChar left, TChar right) {
 #endif
 }
 
+void joinWideCharacterColours(const TChar*, const TChar*, int) {}
+
+#if QVD_WIDE
+bool sameDisplayedCell(const CellText& left, const CellText& right) {
+    if (left == right) return true;
+    if (!settings.ignoreCase || left.part != right.part) return false;
+    for (int index = 0; index < kCellUnits; ++index)
+        if (lowerUnit(left.units[index]) != lowerUnit(right.units[index])) return false;
+    return true;
+}
+
+// The terminal draws a character two columns wide in one colour: where either of its columns
+// differs, both do, on both sides (the attributes are shared), passed on along overlapping
+// characters in both directions.
+void joinWideCharacterColours(const CellText* left, const CellText* right, int width) {
+    const uint16_t differing = colourScheme.differing;
+    auto join = [&](int j) {
+        bool wide = left[j].part == CellPart::wideLeft || right[j].part == CellPart::wideLeft;
+        if (wide && (cellAttributes[j] == differing || cellAttributes[j + 1] == differing))
+            cellAttributes[j] = cellAttributes[j + 1] = differing;
+    };
+    for (int j = 0; j + 1 < width; ++j) join(j);
+    for (int j = width - 2; j >= 0; --j) join(j);
+}
+#endif
+
+// Writes the two sides of one row: in one colour, or with the differing characters highlighted
+// (one attribute per column, the same in both panes).
+template <typename Cell>
+void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width, int leftRow,
+                  int leftColumn, int rightRow, int rightColumn) {
+    if (!settings.highlightDiffChars || match == 1) {
+        uint16_t attribute = match == 1 ? colourScheme.identical : colourScheme.differing;
+        if constexpr (std::is_same_v<Cell, char>) {
+            writeNarrowText(left, width, leftRow, leftColumn, attribute);
+            writeNarrowText(right, width, rightRow, rightColumn, attribute);
+        } else {
+            writeText(left, width, leftRow, leftColumn, attribute);
+            writeText(right, width, rightRow, rightColumn, attribute);
+        }
+        return;
+    }
+    for (int j = 0; j < width; ++j)
+        cellAttributes[j] =
+            sameDisplayedCell(left[j], right[j]) ? colourScheme.matching : colourScheme.differing;
+    joinWideCharacterColours(left, right, width);
+    writeCells(left, cellAttributes, width, leftRow, leftColumn);
+    writeCells(right, cellAttributes, width, rightRow, rightColumn);
+}
+
 } // namespace
 
 void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
-                 uint32_t hexRowBytes) {
+                 uint32_t hexRowBytes, uint32_t largestNumber) {
     if (redrawLevel & kRedrawToggles) highlightToggleStates();
     const char* blanks = blankCells();
-    PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes);
+    PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes, largestNumber);
     int numberWidth = columns.numberWidth;
     int textWidth = std::min(columns.textWidth, kRowCapacity);
     bool numbers = (redrawLevel & kRedrawNumbers) && numberWidth > 0;
@@ -184,21 +245,21 @@ void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll
                               paneX[1] + 1);
         }
         if (!text) continue;
-        const TChar* left = buildSideText(0, row.leftText, row.leftLength, hScroll, textWidth);
-        const TChar* right = buildSideText(1, row.rightText, row.rightLength, hScroll, textWidth);
+        SideRow left = buildSideText(0, row.leftText, row.leftLength, hScroll, textWidth);
+        SideRow right = buildSideText(1, row.rightText, row.rightLength, hScroll, textWidth);
+        int leftY = paneY[0] + 1 + i;
+        int rightY = paneY[1] + 1 + i;
         int leftColumn = paneX[0] + numberWidth + 1;
         int rightColumn = paneX[1] + numberWidth + 1;
-        if (!settings.highlightDiffChars || row.match == 1) {
-            uint16_t attribute = row.match == 1 ? colourScheme.identical : colourScheme.differing;
-            writeBuildText(left, textWidth, paneY[0] + 1 + i, leftColumn, attribute);
-            writeBuildText(right, textWidth, paneY[1] + 1 + i, rightColumn, attribute);
+#if QVD_WIDE
+        if (left.cells != nullptr) {
+            writeRowPair(left.cells, right.cells, row.match, textWidth, leftY, leftColumn, rightY,
+                         rightColumn);
             continue;
         }
-        for (int j = 0; j < textWidth; ++j)
-            cellAttributes[j] = sameDisplayedCell(left[j], right[j]) ? colourScheme.matching
-                                                                     : colourScheme.differing;
-        writeCells(left, cellAttributes, textWidth, paneY[0] + 1 + i, leftColumn);
-        writeCells(right, cellAttributes, textWidth, paneY[1] + 1 + i, rightColumn);
+#endif
+        writeRowPair(left.characters, right.characters, row.match, textWidth, leftY, leftColumn,
+                     rightY, rightColumn);
     }
 }
 

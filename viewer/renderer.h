@@ -12,10 +12,11 @@ inline constexpr int kRedrawText = 2;    // the text of every pane row
 inline constexpr int kRedrawToggles = 4; // first, the toggle-state letters of the menu
 
 // Draws paneHeight - 2 rows into each pane from rows on (the list's all-zero row ends it; rows
-// after it are blank), as far as redrawLevel asks. Reads the display and comparison settings at
-// the time of the call. Allocates nothing.
+// after it are blank), as far as redrawLevel asks. largestNumber, the largest line number of the
+// whole list, sets the width of the number column (computePaneColumns). Reads the display and
+// comparison settings at the time of the call. Allocates nothing.
 void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
-                 uint32_t hexRowBytes);
+                 uint32_t hexRowBytes, uint32_t largestNumber = 0);
 
 // One bar of length cells at (y, x) in colour scheme entry colourIndex, its double-lined thumb
 // showing page of total positions from top.

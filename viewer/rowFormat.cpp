@@ -7,26 +7,8 @@
 
 namespace {
 
-template <typename Cell>
-Cell* expandRow(Cell* out, int width, const Cell* text, int64_t length, int tabWidth,
-                bool compress) {
-    auto isBlankOrTab = [](Cell c) { return c == Cell(' ') || c == Cell('\t'); };
-    // A tab width of 0 would never reach a tab stop; the keys only set 1..9.
-    tabWidth = std::max(tabWidth, 1);
-    int o = 0;
-    for (int64_t i = 0; o < width; ++i) {
-        if (i >= length) {
-            out[o++] = Cell(' ');
-        } else if (compress && i > 0 && isBlankOrTab(text[i]) && isBlankOrTab(text[i - 1])) {
-            continue;
-        } else if (text[i] == Cell('\t')) {
-            out[o++] = Cell(' ');
-            while (o % tabWidth != 0 && o < width) out[o++] = Cell(' ');
-        } else {
-            out[o++] = text[i];
-        }
-    }
-    return out;
+bool isBlankOrTab(char32_t c) {
+    return c == ' ' || c == '\t';
 }
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -35,12 +17,75 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t length, int tabWidth,
                        bool compress) {
-    return expandRow(out, width, text, length, tabWidth, compress);
+    // A tab width of 0 would never reach a tab stop; the keys only set 1..9.
+    tabWidth = std::max(tabWidth, 1);
+    int o = 0;
+    for (int64_t i = 0; o < width; ++i) {
+        if (i >= length) {
+            out[o++] = ' ';
+        } else if (compress && i > 0 && isBlankOrTab(text[i]) && isBlankOrTab(text[i - 1])) {
+            continue;
+        } else if (text[i] == '\t') {
+            out[o++] = ' ';
+            while (o % tabWidth != 0 && o < width) out[o++] = ' ';
+        } else {
+            out[o++] = text[i];
+        }
+    }
+    return out;
 }
 
-char16_t* expandTextRow(char16_t* out, int width, const char16_t* text, int64_t length,
-                        int tabWidth, bool compress) {
-    return expandRow(out, width, text, length, tabWidth, compress);
+CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t length,
+                        uint32_t scrollColumns, int tabWidth, bool compress) {
+    tabWidth = std::max(tabWidth, 1);
+    size_t count = length > 0 ? static_cast<size_t>(length) : 0;
+    size_t at = 0;
+    int o = 0;
+    // The scroll passes whole characters. One that reaches past it shows its right half first,
+    // a stand-in: the row never starts with a column that belongs to a character not shown.
+    for (uint64_t skipped = 0; skipped < scrollColumns && at < count;) {
+        TextCluster cluster = readCluster(text, count, at);
+        at += static_cast<size_t>(cluster.units);
+        skipped += static_cast<uint64_t>(cluster.columns);
+        if (skipped > scrollColumns && o < width) out[o++] = cluster.cell;
+    }
+    // Compression, as in the 8-bit row, looks back no further than the row's first character:
+    // a blank or tab is dropped after one. A blank that carries a mark is no blank.
+    const size_t first = at;
+    bool previousBlank = false;
+    while (o < width) {
+        if (at >= count) {
+            out[o++] = u' ';
+            continue;
+        }
+        TextCluster cluster = readCluster(text, count, at);
+        bool blank = cluster.units == 1 && isBlankOrTab(text[at]);
+        bool dropped = compress && blank && previousBlank && at > first;
+        previousBlank = blank;
+        bool tab = text[at] == u'\t' && cluster.units == 1;
+        at += static_cast<size_t>(cluster.units);
+        if (dropped) continue;
+        if (tab) {
+            out[o++] = u' ';
+            while (o % tabWidth != 0 && o < width) out[o++] = u' ';
+        } else if (cluster.columns == 2 && o + 1 < width) {
+            putWideCells(out + o, cluster.cell);
+            o += 2;
+        } else {
+            out[o++] = cluster.cell; // a wide character the edge cuts stays one whole cell
+        }
+    }
+    return out;
+}
+
+uint64_t scrollColumns(const char16_t* text, size_t length) {
+    uint64_t columns = 0;
+    for (size_t at = 0; at < length;) {
+        TextCluster cluster = readCluster(text, length, at);
+        at += static_cast<size_t>(cluster.units);
+        columns += static_cast<uint64_t>(cluster.columns);
+    }
+    return columns;
 }
 
 uint8_t* formatHexRow(uint8_t* out, int width, const uint8_t* data, uint32_t count) {
@@ -101,12 +146,17 @@ uint32_t computeHexRowBytes(int paneWidth, int offsetDigits, uint32_t encodingFl
     return static_cast<uint32_t>(bytes);
 }
 
-PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes) {
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber) {
     int numberWidth;
-    if (settings.hexMode)
+    if (settings.hexMode) {
         numberWidth = settings.offsetDigits + 1;
-    else
-        numberWidth = settings.hideLineNumbers ? 0 : 5;
+    } else if (settings.hideLineNumbers) {
+        numberWidth = 0;
+    } else {
+        int digits = 1;
+        for (uint32_t rest = largestNumber; rest >= 10; rest /= 10) ++digits;
+        numberWidth = digits > 5 ? digits + 1 : 5;
+    }
     int textWidth = paneWidth - numberWidth - 2;
     if (settings.hexMode && textWidth >= 0 && static_cast<uint32_t>(textWidth) == 4 * hexRowBytes) {
         ++textWidth;

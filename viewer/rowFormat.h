@@ -4,17 +4,28 @@
 // them touches the console, so each can be checked on its own.
 
 #include "platform/build.h"
+#include "platform/textCells.h"
 
 #include <cstdint>
 
-// One text row of exactly width cells (no terminator) from text[0..length): tabs expand to the
-// next multiple of tabWidth counted from the first cell of the row; with compress set a run of
-// blanks and tabs shows as its first character only. A length of 0 or below gives blanks.
-// Returns out.
+// One text row of exactly width cells (no terminator) from 8-bit text[0..length), a byte a cell:
+// tabs expand to the next multiple of tabWidth counted from the first cell of the row; with
+// compress set a run of blanks and tabs shows as its first character only. A length of 0 or
+// below gives blanks. Returns out.
 uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t length, int tabWidth,
                        bool compress);
-char16_t* expandTextRow(char16_t* out, int width, const char16_t* text, int64_t length,
-                        int tabWidth, bool compress);
+
+// The same for UTF-16 text laid out as the terminal shows it (platform/textCells.h), where every
+// count is in columns: the row starts scrollColumns columns into the line, skipping whole
+// characters by their columns (a tab by one), and the tab stops count columns from the first
+// cell of the row. A character two columns wide that the scroll or the right edge would cut in
+// half shows as one whole cell (a stand-in). Returns out.
+CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t length,
+                        uint32_t scrollColumns, int tabWidth, bool compress);
+
+// The columns the scroll of expandTextRow passes over the whole of a UTF-16 line: each
+// character by its columns, a tab by one. Right can scroll that far and no further.
+uint64_t scrollColumns(const char16_t* text, size_t length);
 
 // One hex row of width cells from count bytes: N = (width - 1) / 4 pairs of upper-case digits,
 // each followed by a blank, one more blank, then the N bytes themselves. Cells past count stay
@@ -43,5 +54,8 @@ struct PaneColumns {
     int numberWidth; // numW: 0 when line numbers are hidden in text mode
     int textWidth;   // textW: never negative
 };
-// Reads settings.hexMode, settings.hideLineNumbers and settings.offsetDigits.
-PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes);
+// Line numbers take five columns, four digits and a blank (a fifth digit takes the blank), unless
+// largestNumber, the largest line number of the list, has more than five digits: then the column
+// holds all of them and a blank, so that no number is cut or runs into the text. Reads
+// settings.hexMode, settings.hideLineNumbers and settings.offsetDigits.
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber = 0);

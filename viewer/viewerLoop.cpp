@@ -6,30 +6,46 @@
 #include "console/helpPages.h"
 #include "console/keyReader.h"
 #include "console/settings.h"
+#include "platform/codePages.h"
 #include "viewer/menu.h"
 #include "viewer/renderer.h"
 #include "viewer/rowFormat.h"
+#include "viewer/rowSearch.h"
 #include "viewer/viewKeys.h"
 
 #include <algorithm>
 #include <iterator>
+#include <string>
+#include <utility>
 
 namespace {
 
 // A comparison of this many rows or fewer fits without scrolling.
 constexpr uint32_t kRowsWithoutScrolling = 5;
 
-// Largest horizontal scroll, in characters.
+// Largest horizontal scroll, in characters, unless a line of the list is wider.
 constexpr uint32_t kMaxHScroll = 8192;
+
+// Most characters a prompt takes: a search text, or the digits of a line number or offset.
+constexpr size_t kSearchCapacity = 256;
+constexpr size_t kNumberCapacity = 10;
 
 constexpr int kRedrawRows = kRedrawNumbers | kRedrawText;
 
 } // namespace
 
+// What the last screen row holds while a prompt is open.
+enum class Prompt {
+    none,
+    search,   // "/": a text to find
+    goToLine, // ":": a line number (a hex offset in hex mode)
+};
+
 struct Viewer {
-    const ViewerFile& left;
-    const ViewerFile& right;
+    ViewerFile left; // replaced by a reload
+    ViewerFile right;
     ViewerTables& tables;
+    const ReloadFiles& reload;
 
     ScreenSize wantedSize;
     int16_t startupHeight;
@@ -43,15 +59,44 @@ struct Viewer {
     uint32_t topRow = 0;
     uint32_t maxTopRow = 0;
     uint32_t hScroll = 0;
+    uint32_t maxHScroll = kMaxHScroll; // the widest line of the list, at least kMaxHScroll
+    uint32_t largestNumber = 0;        // the largest line number of the list (number column)
     uint32_t savedTextTopRow = 0;
     int exitCode = 0; // set by a key that ends the view
+
+    // The last screen row: a prompt being typed, or a message that stays until the next key.
+    Prompt prompt = Prompt::none;
+    std::u16string promptText{};
+    std::u16string message{};
+    uint16_t messageAttribute = 0;
+    std::u16string lastSearch{}; // the text of the last search; empty before the first
+    // The row the last search found and the top row it gave: a search goes on from that row while
+    // the view stands there (a row near the end of the list never comes to the top).
+    int64_t foundRow = -1;
+    uint32_t foundTopRow = 0;
+    // After a reload, the line (side 0 left, 1 right, and its number) that goes to the top again.
+    bool anchorPending = false;
+    int anchorSide = 0;
+    uint32_t anchorNumber = 0;
 
     // One pass up to the wait for a key; false when the tables could not be built.
     [[nodiscard]] bool prepareScreen();
     [[nodiscard]] bool rebuild();
     void draw();
-    // Acts on one key by the key table.
+    void drawLastRow();
+    // Acts on one key by the key table, or on the prompt while one is open.
     void act(int code);
+    void editPrompt(int code);
+    void closePrompt();
+    void showMessage(std::u16string text, uint16_t attribute);
+    // Puts the next row (the previous one when upward) that shows text at the top; says so when
+    // none does.
+    void search(const std::u16string& text, bool upward);
+    void goToLine(const std::u16string& digits);
+    // The first row holding a line of side `side` numbered `number` or more; maxTopRow if none.
+    uint32_t rowOfLine(int side, uint32_t number) const;
+    // How far Right scrolls: to the end of the widest line of the list, at least kMaxHScroll.
+    uint32_t widestLine() const;
 
     const DiffRow* rows() const { return tables.comparison.rows.get(); }
     // Puts row at the top; false when it is there already.
@@ -189,7 +234,7 @@ bool scrollLeft(Viewer& viewer, const ViewKey&, int) {
 }
 
 bool scrollRight(Viewer& viewer, const ViewKey&, int) {
-    if (settings.hexMode || viewer.hScroll >= kMaxHScroll) return false;
+    if (settings.hexMode || viewer.hScroll >= viewer.maxHScroll) return false;
     viewer.hScroll += 2;
     return true;
 }
@@ -203,10 +248,11 @@ bool openHelp(Viewer& viewer, const ViewKey&, int) {
 }
 
 bool openColourSetup(Viewer& viewer, const ViewKey&, int) {
-    // 2 writes qvd.ini, 1 deletes it. Where the directory cannot be written the colours last for
-    // this run only; the setup's help says so.
-    if (const int result = runColourSetup(); result != kColourSetupAborted)
-        (void)saveColourScheme(result);
+    // 2 writes qvd.ini, 1 deletes it. When that cannot be done anywhere the user is told so
+    // before the view comes back: the colours then last for this run only.
+    if (const int result = runColourSetup();
+        result != kColourSetupAborted && !saveColourScheme(result))
+        showColourFileFailure(result);
     viewer.wantedSize = getScreenSize(false);
     return true;
 }
@@ -220,6 +266,72 @@ bool stepWidth(Viewer& viewer, const ViewKey&, int) {
 
 bool stepHeight(Viewer& viewer, const ViewKey&, int) {
     viewer.wantedSize.height = nextScreenHeight(viewer.wantedSize.height);
+    return true;
+}
+
+bool openSearchPrompt(Viewer& viewer, const ViewKey&, int) {
+    viewer.prompt = Prompt::search;
+    viewer.promptText.clear();
+    return true;
+}
+
+bool openLinePrompt(Viewer& viewer, const ViewKey&, int) {
+    viewer.prompt = Prompt::goToLine;
+    viewer.promptText.clear();
+    return true;
+}
+
+bool searchAgain(Viewer& viewer, const ViewKey&, int code) {
+    if (viewer.lastSearch.empty()) return false;
+    viewer.search(viewer.lastSearch, code == kKeyShiftF3);
+    return true;
+}
+
+// The file names as the frames show them, for messages.
+std::u16string shownName(const TChar* name) {
+    std::u16string text;
+    for (const TChar* at = name; *at != 0; ++at) {
+        if constexpr (kWideBuild)
+            text += static_cast<char16_t>(*at);
+        else
+            text += oemToUnicode(static_cast<uint8_t>(*at));
+    }
+    return text;
+}
+
+bool reloadFiles(Viewer& viewer, const ViewKey&, int) {
+    if (!viewer.reload) return false;
+    // The line at the top now goes to the top again once the files are read.
+    if (viewer.rows() && viewer.topRow < viewer.tables.comparison.rowCount) {
+        const DiffRow& top = viewer.rows()[viewer.topRow];
+        viewer.anchorSide = top.leftNumber != 0 ? 0 : 1;
+        viewer.anchorNumber = top.leftNumber != 0 ? top.leftNumber : top.rightNumber;
+        viewer.anchorPending = true;
+    }
+    const int result = viewer.reload(viewer.left, viewer.right);
+    if (result != 0) {
+        viewer.anchorPending = false;
+        if (result == kViewerOutOfMemory) {
+            viewer.showMessage(u"Out of memory", colourScheme.differing);
+        } else {
+            const TChar* name = result == 1 ? viewer.left.name : viewer.right.name;
+            const auto digit = static_cast<char16_t>(u'0' + result);
+            viewer.showMessage(u"Can't load file " + std::u16string(1, digit) + u" (" +
+                                   shownName(name) + u")",
+                               colourScheme.differing);
+        }
+        return false;
+    }
+    // The comparison points into the old images, which the reload has freed: it goes unread.
+    viewer.tables.comparison = Comparison{};
+    viewer.foundRow = -1;
+    return true;
+}
+
+bool toggleLongRuns(Viewer& viewer, const ViewKey&, int) {
+    settings.longRuns ^= 1;
+    // The menu has no letter for it: the last row says what the key did.
+    viewer.showMessage(settings.longRuns ? u"Long runs on" : u"Long runs off", colourScheme.frame);
     return true;
 }
 
@@ -276,11 +388,22 @@ const ViewKey kViewKeys[] = {
     {.codes = {kKeyUp}, .action = rowUp, .redraw = kRedrawRows},
     {.codes = {kKeyRight}, .action = scrollRight, .redraw = kRedrawText},
     {.codes = {kKeyDown}, .action = rowDown, .redraw = kRedrawRows},
-    {.codes = {kKeyF1}, .action = openHelp, .layout = true},
-    {.codes = {kKeyAltF8}, .action = stepWidth, .resize = true},
-    {.codes = {kKeyAltF9}, .action = stepHeight, .resize = true},
-    {.codes = {kKeyAltF10}, .action = openColourSetup, .layout = true},
+    // Desktops and terminals take F1, F10 and Alt with F8 to F10 for themselves (help, menu,
+    // window size, console switching): each of these commands has a second key that reaches it.
+    {.codes = {kKeyF1, '?'}, .action = openHelp, .layout = true},
+    {.codes = {kKeyAltF8, kKeyF8}, .action = stepWidth, .resize = true},
+    {.codes = {kKeyAltF9, kKeyF9}, .action = stepHeight, .resize = true},
+    {.codes = {kKeyAltF10, 'P', 'p'}, .action = openColourSetup, .layout = true},
     {.codes = {kKeyScreenResized}, .action = followTerminalSize, .layout = true},
+    {.codes = {'/'}, .action = openSearchPrompt},
+    {.codes = {':'}, .action = openLinePrompt},
+    {.codes = {kKeyF3, kKeyShiftF3}, .action = searchAgain},
+    // Both files are read anew: the layout too, since offsets and encodings may have changed.
+    {.codes = {'R', 'r'},
+     .action = reloadFiles,
+     .rebuild = kRebuildTables | kRebuildList,
+     .layout = true},
+    {.codes = {'A', 'a'}, .action = toggleLongRuns, .rebuild = kRebuildList},
 };
 
 } // namespace
@@ -315,6 +438,7 @@ bool Viewer::prepareScreen() {
     }
     if (rebuildFlags != 0 && !rebuild()) return false;
     if (redrawLevel != 0) draw();
+    if (prompt != Prompt::none || !message.empty()) drawLastRow();
     return true;
 }
 
@@ -329,14 +453,22 @@ bool Viewer::rebuild() {
     if (!buildRows(comparison, rules)) return false;
     uint32_t rowCount = comparison.rowCount;
     maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
+    if (anchorPending) topRow = rowOfLine(anchorSide, anchorNumber);
+    anchorPending = false;
     topRow = std::min(topRow, maxTopRow);
+    foundRow = -1;
+    // The number column holds the largest number whole; Right reaches the end of the widest line.
+    largestNumber = 0;
+    for (uint32_t i = 0; i < rowCount; ++i)
+        largestNumber = std::max({largestNumber, rows()[i].leftNumber, rows()[i].rightNumber});
+    maxHScroll = widestLine();
     redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
     rebuildFlags = 0;
     return true;
 }
 
 void Viewer::draw() {
-    renderPanes(layout, rows() + topRow, hScroll, redrawLevel, hexRowBytes);
+    renderPanes(layout, rows() + topRow, hScroll, redrawLevel, hexRowBytes, largestNumber);
     redrawLevel = 0;
     if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
     // The bars lie in the bottom border: the last row of the panes.
@@ -350,7 +482,172 @@ void Viewer::draw() {
                         page, topRow);
 }
 
+void Viewer::drawLastRow() {
+    const ScreenSize size = getScreenSize(false);
+    if (size.width < 1 || size.height < 1) return;
+    const auto width = static_cast<size_t>(size.width);
+    std::u16string line;
+    size_t cursor = 0;
+    uint16_t attribute = messageAttribute;
+    if (prompt != Prompt::none) {
+        line = (prompt == Prompt::search ? u"/" : u":") + promptText;
+        // A text wider than the screen shows its end, where the typing goes on.
+        if (line.size() >= width) line.erase(0, line.size() - (width - 1));
+        cursor = line.size();
+        attribute = colourScheme.frame;
+    } else {
+        line = message.substr(0, width);
+    }
+    line.resize(width, u' ');
+#if QVD_WIDE
+    writeText(line.data(), size.width, size.height - 1, 0, attribute);
+#else
+    std::string cells;
+    for (char16_t unit : line) cells += static_cast<char>(unicodeToOemOrQuestion(unit));
+    writeNarrowText(cells.data(), size.width, size.height - 1, 0, attribute);
+#endif
+    if (prompt != Prompt::none) {
+        setCursorPosition(size.height - 1, static_cast<int>(cursor));
+        setCursorVisible(true);
+    }
+}
+
+void Viewer::showMessage(std::u16string text, uint16_t attribute) {
+    message = std::move(text);
+    messageAttribute = attribute;
+}
+
+void Viewer::closePrompt() {
+    prompt = Prompt::none;
+    promptText.clear();
+    layoutPending = true; // the last row comes back as it was, the cursor hidden
+}
+
+void Viewer::editPrompt(int code) {
+    switch (code) {
+    case kKeyCtrlC:
+        exitCode = kViewerInterrupted;
+        return;
+    case kKeyEscape:
+        closePrompt();
+        return;
+    case kKeyBackspace:
+        if (promptText.empty()) {
+            closePrompt();
+        } else {
+            // A character beyond U+FFFF goes as a whole.
+            bool pair = promptText.size() >= 2 && (promptText.back() & 0xFC00) == 0xDC00 &&
+                        (promptText[promptText.size() - 2] & 0xFC00) == 0xD800;
+            promptText.erase(promptText.size() - (pair ? 2 : 1));
+        }
+        return;
+    case kKeyEnter: {
+        const Prompt kind = prompt;
+        const std::u16string text = promptText;
+        closePrompt();
+        if (kind == Prompt::goToLine) {
+            goToLine(text);
+        } else if (!text.empty() || !lastSearch.empty()) {
+            // An empty text searches again for the last one.
+            if (!text.empty()) lastSearch = text;
+            search(lastSearch, false);
+        }
+        return;
+    }
+    default:
+        break;
+    }
+    if (code < 0x20 || code > 0xFF) return; // only typed characters go into the text
+    // moxa takes the character as typed; moxaw its OEM form, as its text is shown.
+    char32_t character = kWideBuild ? lastKeyCharacter() : 0;
+    if (character == 0) character = oemToUnicode(static_cast<uint8_t>(code));
+    if (prompt == Prompt::goToLine) {
+        bool decimal = character >= U'0' && character <= U'9';
+        bool hex = (character | 0x20) >= U'a' && (character | 0x20) <= U'f';
+        if (!decimal && !(hex && settings.hexMode)) return;
+        if (promptText.size() >= kNumberCapacity) return;
+    } else if (promptText.size() + 2 > kSearchCapacity) {
+        return;
+    }
+    if (character > 0xFFFF) {
+        character -= 0x10000;
+        promptText += static_cast<char16_t>(0xD800 + (character >> 10));
+        promptText += static_cast<char16_t>(0xDC00 + (character & 0x3FF));
+    } else {
+        promptText += static_cast<char16_t>(character);
+    }
+}
+
+void Viewer::search(const std::u16string& text, bool upward) {
+    const uint32_t from =
+        foundRow >= 0 && topRow == foundTopRow ? static_cast<uint32_t>(foundRow) : topRow;
+    const SearchSpace space{rows(), tables.comparison.rowCount, &left, &right};
+    const int64_t row = findRow(space, from, upward, text);
+    if (row < 0) {
+        showMessage(u"Not found: " + text, colourScheme.differing);
+        return;
+    }
+    foundRow = row;
+    moveTop(std::min(static_cast<uint32_t>(row), maxTopRow));
+    foundTopRow = topRow;
+    redrawLevel |= kRedrawRows;
+}
+
+void Viewer::goToLine(const std::u16string& digits) {
+    if (digits.empty()) return;
+    // In hex mode the number column shows offsets: the number is one, in hex.
+    const uint64_t base = settings.hexMode ? 16 : 10;
+    uint64_t number = 0;
+    for (char16_t unit : digits) {
+        uint64_t digit = unit <= u'9' ? unit - u'0' : (unit | 0x20) - u'a' + 10;
+        number = std::min<uint64_t>(number * base + digit, UINT32_MAX);
+    }
+    uint64_t line = settings.hexMode ? number / hexRowBytes + 1 : std::max<uint64_t>(number, 1);
+    if (moveTop(rowOfLine(0, static_cast<uint32_t>(std::min<uint64_t>(line, UINT32_MAX)))))
+        redrawLevel |= kRedrawRows;
+}
+
+uint32_t Viewer::rowOfLine(int side, uint32_t number) const {
+    const uint32_t rowCount = tables.comparison.rowCount;
+    for (uint32_t i = 0; i < rowCount; ++i) {
+        const DiffRow& row = rows()[i];
+        if ((side == 0 ? row.leftNumber : row.rightNumber) >= number) return std::min(i, maxTopRow);
+    }
+    return maxTopRow; // beyond the end of the file: the last rows
+}
+
+uint32_t Viewer::widestLine() const {
+    const uint32_t rowCount = tables.comparison.rowCount;
+    uint32_t widest = kMaxHScroll;
+    const bool columns = kWideBuild && settings.encodingFlags != 0 && !settings.hexMode;
+    for (uint32_t i = 0; i < rowCount; ++i) {
+        const DiffRow& row = rows()[i];
+        for (auto [text, length] :
+             {std::pair{row.leftText, row.leftLength}, std::pair{row.rightText, row.rightLength}}) {
+            // 8-bit text scrolls by bytes; UTF-16 text by columns, at most two a unit, so only
+            // lines that could pass the widest so far are measured.
+            if (!columns) {
+                widest = std::max(widest, length);
+            } else if (uint64_t{length} * 2 > widest) {
+                const auto* units = reinterpret_cast<const char16_t*>(text);
+                uint64_t width = std::min<uint64_t>(scrollColumns(units, length), UINT32_MAX);
+                widest = std::max(widest, static_cast<uint32_t>(width));
+            }
+        }
+    }
+    return widest;
+}
+
 void Viewer::act(int code) {
+    if (!message.empty()) {
+        // The message goes with the next key, which then acts as usual.
+        message.clear();
+        layoutPending = true;
+    }
+    if (prompt != Prompt::none && code != kKeyScreenResized) {
+        editPrompt(code);
+        return;
+    }
     const ViewKey* key = findViewKey(code);
     if (!key || !key->action(*this, *key, code)) return; // nothing changed: nothing is drawn
     rebuildFlags |= key->rebuild;
@@ -377,8 +674,8 @@ uint32_t previousDifferenceBlock(const DiffRow* rows, uint32_t topRow) {
 }
 
 int runViewer(const ViewerFile& left, const ViewerFile& right, ScreenSize requestedSize,
-              bool resizePending, ViewerTables& tables) {
-    Viewer viewer{left, right, tables, requestedSize, requestedSize.height, resizePending};
+              bool resizePending, ViewerTables& tables, const ReloadFiles& reload) {
+    Viewer viewer{left, right, tables, reload, requestedSize, requestedSize.height, resizePending};
     for (;;) {
         if (!viewer.prepareScreen()) return kViewerOutOfMemory;
         viewer.act(readKey() & 0xFFFF);

@@ -87,6 +87,10 @@ TEST_F(DecodeTexts, NarrowBuildKeepsBothRawImages) {
     EXPECT_EQ(utf16.image.textSize, 4u);
     EXPECT_EQ(utf8.image.decoded, nullptr);
     EXPECT_EQ(utf8.image.textSize, 4u);
+    Image cafe("caf\xC3\xA9"), wide("\xE4\xB8\xAD");
+    ASSERT_TRUE(decodeTexts(cafe.image, wide.image));
+    EXPECT_EQ(settings.encodingFlags, 0u) << "UTF-8 without signature is 8-bit text in moxaw";
+    EXPECT_EQ(cafe.text8(), "caf\xC3\xA9");
 }
 
 TEST_F(DecodeTexts, EncodingOfEachFileAndTheBalancing) {
@@ -98,7 +102,23 @@ TEST_F(DecodeTexts, EncodingOfEachFileAndTheBalancing) {
     };
     const Case cases[] = {
         {"two 8-bit files stay 8-bit", "abc", "abd", 0, u"", u""},
-        {"UTF-8 without signature is 8-bit", "\xC3\xA4", "x", 0, u"", u""},
+        {"UTF-8 without signature is read as with it, ASCII balanced", "\xC3\xA4", "x", 0x42,
+         u"\u00E4", u"x"},
+        {"two UTF-8 files without signature", "caf\xC3\xA9\n", "\xE4\xB8\xAD\xF0\x9F\x98\x80", 0x22,
+         u"caf\u00E9\n", u"\u4E2D\U0001F600"},
+        {"UTF-8 against UTF-16", "\xC3\x89", "a\0"s, 0x12, u"\u00C9", u"a"},
+        {"a long ASCII run before the first character beyond it",
+         std::string(100, 'a') + "\xC3\xA4" + std::string(40, 'b'), "x", 0x42,
+         std::u16string(100, u'a') + u"\u00E4" + std::u16string(40, u'b'), u"x"},
+        {"invalid UTF-8 stays 8-bit", "\xC3\xA4 \xC3(", "x", 0, u"", u""},
+        {"an overlong form stays 8-bit", "\xC3\xA4\xC0\xAF", "x", 0, u"", u""},
+        {"an encoded surrogate stays 8-bit", "\xC3\xA4\xED\xA0\x80", "x", 0, u"", u""},
+        {"beyond U+10FFFF stays 8-bit", "\xC3\xA4\xF4\x90\x80\x80", "x", 0, u"", u""},
+        {"a last character cut short after a whole one", "\xC3\xA4\xE4\xB8", "x", 0x42,
+         u"\u00E4\uFFFD", u"x"},
+        {"a cut character alone is no UTF-8", std::string(40, 'a') + "\xE4\xB8", "x", 0, u"", u""},
+        {"a cut character before the end is invalid", "\xC3\xA4\xE4\xB8x", "x", 0, u"", u""},
+        {"a continuation byte at the end is invalid", "\xC3\xA4\x80", "x", 0, u"", u""},
         {"mark skipped, other file balanced",
          "\xFF\xFE"
          "a\0b\0"s,

@@ -19,10 +19,12 @@ TEST(ParseOptions, StartValuesWithoutOptions) {
     settings.batchMode = 1;
     settings.tabWidth = 8;
     settings.hideMenu = 1;
+    settings.longRuns = 1;
     settings.encodingFlags = 0x11; // outside the option block: kept
     EXPECT_EQ(parse({"a.txt", "b.txt"}), "");
     EXPECT_EQ(settings.batchMode, 0);
     EXPECT_EQ(settings.hideMenu, 0);
+    EXPECT_EQ(settings.longRuns, 0);
     EXPECT_EQ(settings.horizontalSplit, 1);
     EXPECT_EQ(settings.tabWidth, 4);
     EXPECT_EQ(settings.badOption, 0);
@@ -56,6 +58,7 @@ TEST(ParseOptions, EachLetterSetsItsField) {
         {"-9", &Settings::syncLines, 9},
         {"-7x", &Settings::syncLines, 7},
         {"-wrong", &Settings::compressWhiteSpace, 1}, // the rest of the argument is ignored
+        {"--long-runs", &Settings::longRuns, 1},      // the one long option, spelt exactly
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);
@@ -80,12 +83,17 @@ TEST(ParseOptions, SlashBeginsAPathNotAnOption) {
 }
 
 TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
-    std::string printed = parse({"-?", "-b", "-x", "-", "--help", "-0"});
+    std::string printed = parse(
+        {"-?", "-b", "-x", "-", "--help", "-0", "--long-run", "--LONG-RUNS", "--long-runs=1"});
     EXPECT_EQ(printed, "\n  Invalid option -? found on the command line\n"
                        "\n  Invalid option -x found on the command line\n"
                        "\n  Invalid option - found on the command line\n"
                        "\n  Invalid option --help found on the command line\n"
-                       "\n  Invalid option -0 found on the command line\n");
+                       "\n  Invalid option -0 found on the command line\n"
+                       "\n  Invalid option --long-run found on the command line\n"
+                       "\n  Invalid option --LONG-RUNS found on the command line\n"
+                       "\n  Invalid option --long-runs=1 found on the command line\n");
+    EXPECT_EQ(settings.longRuns, 0);
     EXPECT_EQ(settings.badOption, 1);
     EXPECT_EQ(settings.batchMode, 1);
     EXPECT_EQ(settings.tabWidth, 4);

@@ -6,11 +6,14 @@
 #include <climits>
 #include <csignal>
 #include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -19,10 +22,13 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 
 // Each test gets its own directory beside the test program (tests of both builds may run at
-// once), and exeDirectory points there: the source tree is never written.
+// once), and exeDirectory points there: the source tree is never written. The user's directory
+// is a scratch one too; it is left empty unless a test sets it.
 class ColourFiles : public testing::Test {
   protected:
     std::string directory;
+    std::string userConfig;    // stands for ~/.config/ in the tests that use it
+    std::string userDirectory; // and ~/.config/qvd/
 
     void SetUp() override {
         findExeDirectory(nullptr);
@@ -30,9 +36,14 @@ class ColourFiles : public testing::Test {
         std::string base = exeDirectory + "colourFiles/";
         mkdir(base.c_str(), 0777);
         directory = base + info->name() + (QVD_WIDE ? "_w/" : "_n/");
+        userConfig = base + info->name() + (QVD_WIDE ? "_w.config/" : "_n.config/");
+        userDirectory = userConfig + "qvd/";
+        std::filesystem::remove_all(directory);
+        std::filesystem::remove_all(userConfig);
         mkdir(directory.c_str(), 0777);
-        for (const std::string& name : files()) unlink((directory + name).c_str());
         exeDirectory = directory;
+        userColourDirectory.clear();
+        (void)loadColourScheme(false); // nothing there: the colours come from no file
         colourScheme = {};
     }
 
@@ -48,15 +59,19 @@ class ColourFiles : public testing::Test {
         return names;
     }
 
-    void write(const std::string& name, const Bytes& bytes) {
-        std::ofstream(directory + name, std::ios::binary)
+    static void writeFile(const std::string& path, const Bytes& bytes) {
+        std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
     }
+    void write(const std::string& name, const Bytes& bytes) { writeFile(directory + name, bytes); }
 
-    Bytes read(const std::string& name) {
-        std::ifstream file(directory + name, std::ios::binary);
+    // Only a regular file is read: a FIFO would wait for a writer.
+    static Bytes readFile(const std::string& path) {
+        if (!std::filesystem::is_regular_file(path)) return {};
+        std::ifstream file(path, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
+    Bytes read(const std::string& name) { return readFile(directory + name); }
 
     static Bytes hostFile(unsigned char text, unsigned char frame, unsigned char numbers) {
         Bytes bytes(60, 0xAA);
@@ -152,6 +167,7 @@ TEST_F(ColourFiles, RestoringDefaultsIgnoresBothFilesButKeepsReserved) {
 TEST_F(ColourFiles, DeleteRemovesTheFileAndSucceedsWhenThereIsNone) {
     write("qvd.ini", Bytes(14, 0x22));
     write("kqw.ini", hostFile(0x1F, 0x30, 0x70));
+    ASSERT_EQ(loadColourScheme(false), 1);
     EXPECT_TRUE(saveColourScheme(1));
     EXPECT_TRUE(read("qvd.ini").empty());
     EXPECT_TRUE(saveColourScheme(1));
@@ -232,7 +248,162 @@ TEST_F(ColourFiles, SaveWritesThroughALinkAndKeepsPermissions) {
 TEST_F(ColourFiles, SaveIntoAMissingDirectoryFails) {
     exeDirectory = directory + "missing/";
     EXPECT_FALSE(saveColourScheme(2));
+    ASSERT_EQ(colourFileErrors().size(), 2u);
+    EXPECT_EQ(colourFileErrors()[0].path, directory + "missing/qvd.ini");
+    EXPECT_EQ(colourFileErrors()[0].reason, "No such file or directory");
+    EXPECT_EQ(colourFileErrors()[1].reason, "no home directory (HOME)");
     EXPECT_TRUE(saveColourScheme(1));
+    EXPECT_TRUE(colourFileErrors().empty());
+}
+
+TEST_F(ColourFiles, UserDirectoryComesFromTheEnvironment) {
+    const struct {
+        const char* configHome; // null: unset
+        const char* home;
+        std::string directory;
+    } cases[] = {
+        {"/x/conf", "/h", "/x/conf/qvd/"},
+        {"/x/conf//", "/h", "/x/conf/qvd/"},
+        {"", "/h", "/h/.config/qvd/"},
+        {nullptr, "/h/", "/h/.config/qvd/"},
+        {"relative", "/h", "/h/.config/qvd/"}, // a relative value names no place
+        {nullptr, "relative", ""},
+        {nullptr, nullptr, ""},
+        {nullptr, "/", ""},
+    };
+    const std::string savedConfig = getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "";
+    const std::string savedHome = getenv("HOME") ? getenv("HOME") : "";
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.directory);
+        auto put = [](const char* name, const char* value) {
+            value ? setenv(name, value, 1) : unsetenv(name);
+        };
+        put("XDG_CONFIG_HOME", entry.configHome);
+        put("HOME", entry.home);
+        findExeDirectory(nullptr);
+        EXPECT_EQ(userColourDirectory, entry.directory);
+    }
+    setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+    setenv("HOME", savedHome.c_str(), 1);
+}
+
+// A save goes back to the qvd.ini the colours came from, else beside the program, else to the
+// user's file, whose directories are made for the user alone. The file it lands in is the one the
+// next start reads.
+TEST_F(ColourFiles, SaveGoesWhereTheNextStartLooksFirst) {
+    enum Where { nowhere, user, program };
+    const struct {
+        const char* name;
+        Where existing;        // the qvd.ini there before
+        bool programDirectory; // false: the program's directory is gone
+        bool programFifo;      // the program's qvd.ini is a FIFO
+        Where savedTo;
+    } cases[] = {
+        {"from the user's file: back there", user, true, false, user},
+        {"from the program's file: back there", program, true, false, program},
+        {"from the host file: beside the program", nowhere, true, false, program},
+        {"the program's directory gone: the user's file", nowhere, false, false, user},
+        {"the program's qvd.ini a FIFO: the user's file", nowhere, true, true, user},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        std::filesystem::remove_all(userConfig);
+        std::filesystem::remove_all(directory);
+        mkdir(directory.c_str(), 0777);
+        userColourDirectory = userDirectory;
+        write("kqw.ini", hostFile(0x1F, 0x30, 0x70));
+        if (entry.existing == user) {
+            std::filesystem::create_directories(userDirectory);
+            writeFile(userDirectory + "qvd.ini", Bytes(14, 0x11));
+        }
+        if (entry.existing == program) write("qvd.ini", Bytes(14, 0x22));
+        if (entry.programFifo) {
+            ASSERT_EQ(mkfifo((directory + "qvd.ini").c_str(), 0666), 0);
+        }
+        exeDirectory = directory;
+        ASSERT_EQ(loadColourScheme(false), 1);
+        if (!entry.programDirectory) exeDirectory = directory + "gone/";
+        colourScheme.lineNumbers = 0x3456;
+
+        ASSERT_TRUE(saveColourScheme(2));
+        const Bytes userFile = readFile(userDirectory + "qvd.ini");
+        const Bytes programFile = readFile(exeDirectory + "qvd.ini");
+        EXPECT_EQ(userFile.size() == 14 && userFile[12] == 0x56, entry.savedTo == user);
+        EXPECT_EQ(programFile.size() == 14 && programFile[12] == 0x56, entry.savedTo == program);
+        if (entry.savedTo == user && entry.existing != user) {
+            struct stat made {};
+            ASSERT_EQ(stat(userDirectory.c_str(), &made), 0);
+            EXPECT_EQ(made.st_mode & 07777, 0700u);
+            ASSERT_EQ(stat(userConfig.c_str(), &made), 0);
+            EXPECT_EQ(made.st_mode & 07777, 0700u);
+        }
+        colourScheme = {};
+        ASSERT_EQ(loadColourScheme(false), 1);
+        EXPECT_EQ(colourScheme.lineNumbers, 0x3456) << "the next start reads what was saved";
+    }
+}
+
+// The user's own qvd.ini comes first, then qvd.ini beside the program, then kqw.ini: 'k' deletes
+// the file the colours came from, so each deletion uncovers the next, and never the host's kqw.ini.
+TEST_F(ColourFiles, DeleteTakesTheFileTheColoursCameFrom) {
+    userColourDirectory = userDirectory;
+    std::filesystem::create_directories(userDirectory);
+    writeFile(userDirectory + "qvd.ini", Bytes(14, 0x11));
+    write("qvd.ini", Bytes(14, 0x22));
+    write("kqw.ini", hostFile(0x1F, 0x30, 0x70));
+    const uint16_t framesInTurn[] = {0x1111, 0x2222, 0x30, 0x30};
+    for (uint16_t frame : framesInTurn) {
+        SCOPED_TRACE(frame);
+        ASSERT_EQ(loadColourScheme(false), 1);
+        EXPECT_EQ(colourScheme.frame, frame);
+        EXPECT_TRUE(saveColourScheme(1));
+    }
+    EXPECT_EQ(read("kqw.ini").size(), 60u);
+}
+
+// Found by naming a FIFO qvd.ini: start-up waited in open() for a writer, batch mode included.
+// Whatever is not a regular file counts as no file and is never read; a child process runs the
+// load so that a wait shows as a failure instead of a test that never ends.
+TEST_F(ColourFiles, ColourFilesThatAreNotRegularFilesCountAsNone) {
+    userColourDirectory = userDirectory;
+    const struct {
+        const char* name;
+        std::string path;
+        const char* linkTo; // null: a FIFO
+    } cases[] = {
+        {"user's qvd.ini a FIFO", userDirectory + "qvd.ini", nullptr},
+        {"qvd.ini a FIFO", directory + "qvd.ini", nullptr},
+        {"kqw.ini a FIFO", directory + "kqw.ini", nullptr},
+        {"qvd.ini a link to the terminal", directory + "qvd.ini", "/dev/tty"},
+        {"kqw.ini a link to endless zeros", directory + "kqw.ini", "/dev/zero"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        std::filesystem::remove_all(userDirectory);
+        std::filesystem::create_directories(userDirectory);
+        unlink((directory + "qvd.ini").c_str());
+        unlink((directory + "kqw.ini").c_str());
+        ASSERT_EQ(entry.linkTo ? symlink(entry.linkTo, entry.path.c_str())
+                               : mkfifo(entry.path.c_str(), 0666),
+                  0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            colourScheme = {};
+            const int loaded = loadColourScheme(false);
+            _exit(loaded == 0 && colourScheme.frame == 0x1B ? 0 : 1);
+        }
+        int status = -1;
+        for (int wait = 0; wait < 300 && waitpid(child, &status, WNOHANG) == 0; ++wait)
+            usleep(10000);
+        if (status == -1) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            ADD_FAILURE() << "loading the colours waited on the file";
+            continue;
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not the defaults";
+    }
 }
 
 } // namespace

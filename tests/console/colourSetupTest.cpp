@@ -63,6 +63,7 @@ class ColourSetup : public testing::Test {
         unlink((directory + "qvd.ini").c_str());
         unlink((directory + "kqw.ini").c_str());
         exeDirectory = directory;
+        userColourDirectory.clear(); // no user's file: the one beside the program is used
 
         colourScheme = kStored;
         ASSERT_TRUE(saveColourScheme(kColourSetupSave));
@@ -82,12 +83,13 @@ class ColourSetup : public testing::Test {
         return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
-    // What the view does with Alt-F10: run the screen, then save or delete as its result asks.
+    // What the view does with Alt-F10: run the screen, then save or delete as its result asks,
+    // and say so when that failed.
     int runAsTheViewDoes(std::initializer_list<int> keys) {
         queueKeyCodes(keys);
         const int result = runColourSetup();
-        if (result != kColourSetupAborted) {
-            (void)saveColourScheme(result);
+        if (result != kColourSetupAborted && !saveColourScheme(result)) {
+            showColourFileFailure(result);
         }
         EXPECT_EQ(pendingScriptEntries(), 0) << "the screen left before the last key";
         EXPECT_EQ(scriptUnderruns(), 0) << "the screen read past its last key";
@@ -246,6 +248,44 @@ TEST_F(ColourSetup, EscWithoutAnyColourFileSetsTheDefaults) {
     EXPECT_EQ(runAsTheViewDoes({'F', kKeyEscape}), kColourSetupAborted);
     EXPECT_EQ(colourScheme, kDefaults);
     EXPECT_FALSE(hasColourFile());
+}
+
+// A save that cannot be written anywhere says so, with each place tried and why, and waits for a
+// key; the colours stay in force for the run. Before, the failure was reported as a success.
+TEST_F(ColourSetup, SaveThatFailsEverywhereSaysSoAndWaitsForAKey) {
+    exeDirectory = directory + "gone/";
+    const std::string blocker = directory + "notADirectory";
+    std::ofstream(blocker) << "x";
+    userColourDirectory = blocker + "/qvd/";
+    wipeAfterEachWait = true;
+    EXPECT_EQ(runAsTheViewDoes({'F', kKeyEnter, 'x'}), kColourSetupSave);
+    const ScreenDump& screen = screensAtKeyWaits[2];
+    EXPECT_EQ(screen.row(22), " The colours were not saved: they last until the program ends.   "
+                              "Press a key    ");
+    EXPECT_EQ(screen.attribute(22, 1), kStored.differing);
+    // Long paths give up their start to keep the reason in sight.
+    EXPECT_EQ(screen.row(23).substr(0, 4), " ...");
+    EXPECT_NE(screen.row(23).find("/gone/qvd.ini: No such file or directory"), std::string::npos);
+    EXPECT_NE(screen.row(24).find("/notADirectory/qvd: Not a directory"), std::string::npos);
+    EXPECT_EQ(screen.text(0, 0, 13), "\u250Ccolour1.txt\u2500") << "on the setup picture";
+    EXPECT_EQ(colourScheme.frame, foregroundStep(kStored.frame)) << "the new colours stay";
+    EXPECT_EQ(colourFile(), bytesOf(kStored));
+}
+
+TEST_F(ColourSetup, DeletionThatFailsSaysSo) {
+    queueKeyCodes({'k', kKeyEscape});
+    ASSERT_EQ(runColourSetup(), kColourSetupKill);
+    exeDirectory = directory + "qvd.ini/"; // the file read now lies below a file: unlink fails
+    ASSERT_FALSE(saveColourScheme(kColourSetupKill));
+    queueKeyCodes({'x'});
+    showColourFileFailure(kColourSetupKill);
+    const ScreenDump& screen = screensAtKeyWaits.back();
+    EXPECT_EQ(screen.text(22, 0, 59),
+              " qvd.ini was not deleted: the next start reads it again.   ");
+    EXPECT_NE(screen.row(23).find("qvd.ini/qvd.ini: Not a directory"), std::string::npos);
+    EXPECT_EQ(screen.row(24), std::string(80, ' '));
+    EXPECT_EQ(pendingScriptEntries(), 0);
+    EXPECT_TRUE(hasColourFile());
 }
 
 // The colour help uses 25 rows even on a taller console, in the colours being edited, and the

@@ -40,7 +40,7 @@ const PageShape kTitledPages[] = {
     {mainHelpPages, 3, "Interactive usage", 20, true},
     {mainHelpPages, 4, "Interactive usage II", 20, true},
     {mainHelpPages, 5, "Interactive usage III", 21, true},
-    {mainHelpPages, 6, "Interactive usage IV", 14, false},
+    {mainHelpPages, 6, "Interactive usage IV", 20, false},
     {colourHelpPages, 0, "Colour Setup", 19, true},
     {colourHelpPages, 1, "Colour Setup II", 14, false},
 };
@@ -124,6 +124,15 @@ TEST(HelpPages, KeySummaryIsExact) {
     }
 }
 
+TEST(HelpPages, LaterPagesNameTheKeysAndOptionsOfLinux) {
+    std::string pages;
+    for (int index = 1; mainHelpPages[index] != nullptr; ++index) pages += mainHelpPages[index];
+    for (const char* needle : {"'/'", "F3", "Shift-F3", "':'", "'r'", "'a'", "--long-runs"}) {
+        SCOPED_TRACE(needle);
+        EXPECT_NE(pages.find(needle), std::string::npos);
+    }
+}
+
 TEST(HelpPages, ExamplesUsePosixPathsInTheirFiveForms) {
     const std::string page(mainHelpPages[2]);
     for (const char* needle :
@@ -141,6 +150,30 @@ TEST(HelpPages, ExamplesUsePosixPathsInTheirFiveForms) {
             EXPECT_EQ(text.find(".exe"), std::string::npos) << "page " << index;
             EXPECT_EQ(text.find("c:"), std::string::npos) << "page " << index;
         }
+    }
+}
+
+// F1, F10 and Alt-F8 to Alt-F10 are often taken by the desktop: the pages after the key summary
+// (which stays as it is) name the keys that stand in for them, and where the colours are kept.
+TEST(HelpPages, LaterPagesNameTheSecondKeysAndTheUsersColourFile) {
+    std::string mainText;
+    for (int index = 1; mainHelpPages[index] != nullptr; ++index) mainText += mainHelpPages[index];
+    const std::string colourText = std::string(colourHelpPages[0]) + colourHelpPages[1];
+    const struct {
+        const std::string& text;
+        const char* needle;
+    } cases[] = {
+        {mainText, "Alt-F8, F8 "},
+        {mainText, "Alt-F9, F9 "},
+        {mainText, "Alt-F10, 'p'"},
+        {mainText, "F1, '?'"},
+        {mainText, "~/.config/qvd/qvd.ini"},
+        {colourText, "~/.config/qvd/qvd.ini"},
+        {colourText, "$XDG_CONFIG_HOME/qvd/qvd.ini"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.needle);
+        EXPECT_NE(entry.text.find(entry.needle), std::string::npos);
     }
 }
 

@@ -82,6 +82,42 @@ colourSetupSavesAndTheNextStartUsesIt() {
     quitView
 }
 
+# Desktops take F1, F10 and Alt-F8 to Alt-F10: '?' opens the help, 'p' the colour setup, and
+# plain F8 and F9 step the width and the height of the view.
+secondKeysReachHelpColourSetupAndSizes() {
+    useCopyOfProgram
+    startShell 120 40
+    startView
+    local LC_ALL=C.UTF-8 line
+    type '?'
+    waitForText '^  Page 0$' || fail "? did not open the help"
+    press PageDown
+    waitForText '^  Page 1$' || fail "the help does not turn its pages"
+    press Escape
+    waitForText 'old line' || fail "ESC did not bring the view back from the help"
+    type p
+    waitForText 'COLOUR   Frame and menu' || fail "p did not open the colour setup"
+    press Escape
+    waitForText 'old line' || fail "ESC did not bring the view back from the colour setup"
+    # The view starts at the terminal's 120 x 40; F8 steps the width past it, back to 80, then
+    # 100; F9 the height from 40 back to 25.
+    line=$(screen | head -1)
+    [ "${#line}" = 120 ] || fail "the view is not 120 wide at the start: ${#line}"
+    local width
+    for width in 80 100; do
+        press F8
+        sleep 0.5
+        line=$(screen | head -1 | sed 's/ *$//')
+        [ "${#line}" = "$width" ] || fail "F8 did not make the view $width wide: ${#line}"
+    done
+    screen | sed -n 40p | grep -q '^  SPACE' || fail "the menu is not on the 40th row"
+    press F9
+    sleep 0.5
+    screen | sed -n 25p | grep -q '^  SPACE' || fail "F9 did not make the view 25 rows high"
+    [ -z "$(screen | sed -n '26,40p' | tr -d ' \n')" ] || fail "rows below the view are not blank"
+    quitView
+}
+
 # The Linux console has 8 colours and 64 colour pairs. Stepping the frame through every
 # foreground on every background uses more colour pairs than that over the run; the colours shown
 # afterwards must still be the ones asked for.

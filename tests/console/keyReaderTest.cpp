@@ -35,6 +35,11 @@ TEST_F(KeyReader, TerminalBytesBecomeTheCodesOfTheWindowsKeyReader) {
         {"\x1bOP", kKeyF1},
         {"\x1b[11~", kKeyF1},
         {"\x1b[[A", kKeyF1},
+        {"\x1bOR", kKeyF3},
+        {"\x1b[13~", kKeyF3},
+        {"\x1b[13;2~", kKeyShiftF3},
+        {"\x1bO1;2R", kKeyShiftF3}, // some terminals put "1;" before the modifier
+        {"\x1b[1;2R", kKeyShiftF3}, // xterm and tmux
         {"\x1b[19;3~", kKeyAltF8},
         {"\x1b[20;3~", kKeyAltF9},
         {"\x1b[21;3~", kKeyAltF10},
@@ -73,6 +78,26 @@ TEST_F(KeyReader, TerminalBytesBecomeTheCodesOfTheWindowsKeyReader) {
         EXPECT_EQ(readKey(), entry.code);
     }
     EXPECT_EQ(scriptUnderruns(), 0);
+}
+
+TEST_F(KeyReader, TheTypedCharacterComesWholeBesideItsCode) {
+    const struct {
+        const char* bytes;
+        char32_t character;
+    } cases[] = {
+        {"a", U'a'},
+        {"\xc3\xa4", U'\u00E4'},
+        {"\xe2\x82\xac", U'\u20AC'},
+        {"\xf0\x9f\x98\x80", U'\U0001F600'},
+        {"\x1b[A", 0},
+        {"\r", 0x0D},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(testing::PrintToString(entry.bytes));
+        queueTerminalBytes(entry.bytes);
+        (void)readKey();
+        EXPECT_EQ(lastKeyCharacter(), entry.character);
+    }
 }
 
 TEST_F(KeyReader, SplitAndMergedInputGiveEachKeyOnce) {

@@ -63,13 +63,21 @@ void makeTexts(int lineCount, std::string& left, std::string& right) {
 }
 
 const int kViewKeys[] = {
-    ' ',          '+',       '-',        '1',          '2',     '3',      '4',        '5',
-    '6',          '7',       '8',        '9',          'C',     'c',      'D',        'd',
-    'E',          'e',       'H',        'h',          'L',     'l',      'N',        'n',
-    'M',          'm',       'O',        'o',          'S',     's',      'T',        't',
-    'W',          'w',       kKeyPageUp, kKeyPageDown, kKeyEnd, kKeyHome, kKeyLeft,   kKeyUp,
-    kKeyRight,    kKeyDown,  kKeyAltF8,  kKeyAltF9,    'x',     '0',      2048 + 'A', 1024 + 'b',
-    512 + kKeyUp, 256 + 0x7B};
+    ' ',          '+',        '-',        '1',          '2',     '3',      '4',        '5',
+    '6',          '7',        '8',        '9',          'C',     'c',      'D',        'd',
+    'E',          'e',        'H',        'h',          'L',     'l',      'N',        'n',
+    'M',          'm',        'O',        'o',          'S',     's',      'T',        't',
+    'W',          'w',        kKeyPageUp, kKeyPageDown, kKeyEnd, kKeyHome, kKeyLeft,   kKeyUp,
+    kKeyRight,    kKeyDown,   kKeyAltF8,  kKeyAltF9,    'x',     '0',      2048 + 'A', 1024 + 'b',
+    512 + kKeyUp, 256 + 0x7B, kKeyF3,     kKeyShiftF3};
+// Keys that read both files again or rebuild with the long-runs rule: on a million lines they take
+// long, so they come more rarely than the others.
+const int kReadingKeys[] = {'A', 'a', 'R', 'r'};
+// What is typed into the search and line prompts: text that the lines hold, and some that none
+// does, digits, and keys that do nothing there (Backspace is added where it deletes something).
+const int kSearchKeys[] = {'l', 'i', 'n', 'e', ' ', 'a', 'E', 'z', 'w', '0', '7', 0x84};
+const int kNumberKeys[] = {'0', '1', '5', '9'};
+const int kIdlePromptKeys[] = {kKeyDown, kKeyF1, '\t', 1024 + 'x'};
 const int kHelpKeys[] = {kKeyPageUp, kKeyPageDown, kKeyLeft, kKeyRight, kKeyUp, kKeyDown, kKeyHome,
                          kKeyF1,     kKeyEnter,    ' ',      'q',       'x',    kKeyEnd};
 const int kSetupKeys[] = {kKeyUp,   kKeyDown, kKeyLeft, kKeyRight, kKeyPageUp, kKeyPageDown,
@@ -81,6 +89,7 @@ struct Script {
     int resizes = 0;
     int helps = 0;
     int setups = 0;
+    int prompts = 0;
     void key(int code) {
         queueKeyCode(code);
         ++keys;
@@ -110,6 +119,28 @@ void queueRandomKeys(Script& script, int count) {
                 }
             }
             script.key(below(2) ? kKeyEscape : kKeyEnter);
+        } else if (choice < 8) {
+            // A search or a line number, typed and then given or cancelled. Backspace on an empty
+            // prompt would close it, and the keys after it would act on the view.
+            bool search = below(2) != 0;
+            script.key(search ? '/' : ':');
+            ++script.prompts;
+            int typed = 0;
+            for (int keys = below(10); keys > 0; --keys) {
+                int kind = below(6);
+                if (kind == 0 && typed > 0) {
+                    script.key(kKeyBackspace);
+                    --typed;
+                } else if (kind == 1) {
+                    script.key(pick(kIdlePromptKeys));
+                } else {
+                    script.key(search ? pick(kSearchKeys) : pick(kNumberKeys));
+                    ++typed;
+                }
+            }
+            script.key(below(4) ? kKeyEnter : kKeyEscape);
+        } else if (choice < 9 && below(4) == 0) {
+            script.key(pick(kReadingKeys));
         } else {
             script.key(pick(kViewKeys));
         }
@@ -147,9 +178,17 @@ int main(int argc, char** argv) {
     ViewerFile leftFile{QVD_T("left.txt"), bytes(left), size(left), bytes(left), size(left)};
     ViewerFile rightFile{QVD_T("right.txt"), bytes(right), size(right), bytes(right), size(right)};
     ViewerTables tables;
+    // Every third reload finds the second file gone; the others read the same texts again.
+    int reloads = 0;
+    const ReloadFiles reload = [&](ViewerFile& newLeft, ViewerFile& newRight) {
+        if (++reloads % 3 == 0) return 2;
+        newLeft = leftFile;
+        newRight = rightFile;
+        return 0;
+    };
 
     auto start = std::chrono::steady_clock::now();
-    int code = runViewer(leftFile, rightFile, {80, 25}, false, tables);
+    int code = runViewer(leftFile, rightFile, {80, 25}, false, tables, reload);
     tables = {};
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -157,10 +196,11 @@ int main(int argc, char** argv) {
 
     int unread = pendingScriptEntries();
     int underruns = scriptUnderruns();
-    printf("endurance: %d keys (%d helps, %d colour setups), %d resizes on %zu + %zu bytes, "
-           "%.1f s; exit code %d, %d entries unread, %d reads past the script\n",
-           script.keys, script.helps, script.setups, script.resizes, left.size(), right.size(),
-           seconds, code, unread, underruns);
+    printf("endurance: %d keys (%d helps, %d colour setups, %d prompts, %d reloads), %d resizes "
+           "on %zu + %zu bytes, %.1f s; exit code %d, %d entries unread, %d reads past the "
+           "script\n",
+           script.keys, script.helps, script.setups, script.prompts, reloads, script.resizes,
+           left.size(), right.size(), seconds, code, unread, underruns);
     bool passed = code == kViewerQuit && unread == 0 && underruns == 0;
     printf("%s\n", passed ? "endurance passed" : "ENDURANCE FAILED");
     return passed ? 0 : 1;

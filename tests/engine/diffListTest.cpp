@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 namespace {
@@ -150,6 +151,22 @@ TEST_F(DiffListTest, NullTableLeavesRowCountAlone) {
     EXPECT_EQ(rowCount, 77u);
 }
 
+TEST_F(DiffListTest, LongRunsWithoutTheirIndexAreRefusedRatherThanSlow) {
+    // A sync count beyond what the index serves stands for an index that could not be had: the
+    // window alone falls back to the plain search, long runs give up as out of memory.
+    Bytes leftImage = letters("abc");
+    Bytes rightImage = letters("abd");
+    Table left(leftImage, kMode8Bit);
+    Table right(rightImage, kMode8Bit);
+    rules.syncCount = 5000;
+    uint32_t rowCount = 77;
+    EXPECT_NE(buildDiffList(left.get(), right.get(), rules, rowCount), nullptr);
+    EXPECT_EQ(rowCount, 3u);
+    rules.longRuns = true;
+    EXPECT_EQ(buildDiffList(left.get(), right.get(), rules, rowCount), nullptr);
+    EXPECT_EQ(rowCount, 0u);
+}
+
 TEST_F(DiffListTest, LongInsertionBeyondTheWindowPairsEverythingUp) {
     // 150 inserted lines cannot be passed over with -s: the offset stays and the rest differs.
     std::vector<std::string> left;
@@ -170,6 +187,39 @@ TEST_F(DiffListTest, LongInsertionBeyondTheWindowPairsEverythingUp) {
     ASSERT_EQ(rows.size(), 200u);
     EXPECT_EQ(shapeOf(rows)[149], Row(0, 150, 0));
     EXPECT_EQ(shapeOf(rows)[150], Row(1, 151, 1));
+    // With long runs the 100-line window passes over them too.
+    rules.window = 100;
+    rules.longRuns = true;
+    EXPECT_EQ(shapeOf(diffRows(leftTable.get(), rightTable.get(), rules)), shapeOf(rows));
+}
+
+TEST_F(DiffListTest, LongRunsPassOverAnInsertionOf650Lines) {
+    // 3000 numbered lines; the right file has 650 new ones after line 1000.
+    std::vector<std::string> left;
+    for (int i = 1; i <= 3000; ++i) left.push_back(std::to_string(i));
+    std::vector<std::string> right(left.begin(), left.begin() + 1000);
+    for (int i = 1; i <= 650; ++i) right.push_back("new " + std::to_string(i));
+    right.insert(right.end(), left.begin() + 1000, left.end());
+    Bytes leftImage = bytesOf(joinLines(left));
+    Bytes rightImage = bytesOf(joinLines(right));
+    for (bool swapped : {false, true}) {
+        SCOPED_TRACE(swapped ? "deleted" : "inserted");
+        Table leftTable(swapped ? rightImage : leftImage, kMode8Bit);
+        Table rightTable(swapped ? leftImage : rightImage, kMode8Bit);
+        auto unmatched = [](const std::vector<DiffRow>& rows) {
+            return std::count_if(rows.begin(), rows.end(),
+                                 [](const DiffRow& row) { return row.match == 0; });
+        };
+        rules.longRuns = false;
+        EXPECT_EQ(unmatched(diffRows(leftTable.get(), rightTable.get(), rules)), 2650);
+        rules.longRuns = true;
+        std::vector<DiffRow> rows = diffRows(leftTable.get(), rightTable.get(), rules);
+        EXPECT_EQ(unmatched(rows), 650);
+        ASSERT_EQ(rows.size(), 3650u);
+        Row lastRow = swapped ? Row(3650, 3000, 1) : Row(3000, 3650, 1);
+        EXPECT_EQ(shapeOf(rows).back(), lastRow);
+        expectReplays(rows, leftTable, rightTable, rules);
+    }
 }
 
 // Random files built from a vocabulary of lines; a small vocabulary makes lines repeat. The same
@@ -281,8 +331,13 @@ void expectSameAsLiteral(const Table& left, const Table& right, const EngineRule
 struct RandomRun {
     uint32_t rounds;
     uint32_t maxLines;
-    bool longRuns;
+    bool longEdits;          // some edited runs are longer than the windows
+    uint32_t longRunsChance; // percent of rounds built with rules.longRuns
+    bool smallWindows;       // windows of 2 to 40 lines instead of 100 and 600
 };
+
+// Rounds whose rows changed with the long-runs rule (counted where it was on).
+uint32_t roundsChangedByLongRuns = 0;
 
 void compareOnRandomFiles(uint32_t seed, const RandomRun& run) {
     Random random(seed);
@@ -293,7 +348,7 @@ void compareOnRandomFiles(uint32_t seed, const RandomRun& run) {
         std::vector<uint32_t> leftIds = maker.lineIds(random.below(run.maxLines));
         std::vector<uint32_t> rightIds = random.chance(10)
                                              ? maker.lineIds(random.below(run.maxLines))
-                                             : maker.edit(leftIds, run.longRuns);
+                                             : maker.edit(leftIds, run.longEdits);
         Bytes leftImage = maker.image(leftIds);
         Bytes rightImage = maker.image(rightIds);
 
@@ -301,7 +356,9 @@ void compareOnRandomFiles(uint32_t seed, const RandomRun& run) {
         rules.ignoreCase = random.below(2) != 0;
         rules.compressWhiteSpace = random.below(2) != 0;
         rules.suppressEmptyLines = random.below(2) != 0;
-        rules.window = random.below(2) ? 100 : 600;
+        rules.window = run.smallWindows ? 2 + static_cast<int32_t>(random.below(39))
+                                        : (random.below(2) ? 100 : 600);
+        rules.longRuns = random.chance(run.longRunsChance);
         uint32_t syncLines = random.below(10); // 0 stands for the default of 4
         rules.syncCount = syncLines == 0 ? 4 : static_cast<int32_t>(syncLines);
         rules.hexMode = random.chance(10);
@@ -312,26 +369,40 @@ void compareOnRandomFiles(uint32_t seed, const RandomRun& run) {
                      << "seed " << seed << " round " << round << ": " << leftIds.size() << "/"
                      << rightIds.size() << " lines, vocabulary " << vocabulary << ", case "
                      << rules.ignoreCase << " white " << rules.compressWhiteSpace << " empty "
-                     << rules.suppressEmptyLines << " window " << rules.window << " sync "
-                     << rules.syncCount << " hex " << rules.hexMode
+                     << rules.suppressEmptyLines << " window " << rules.window << " long runs "
+                     << rules.longRuns << " sync " << rules.syncCount << " hex " << rules.hexMode
                      << (wide ? " UTF-16" : " 8-bit"));
         Table left(leftImage, mode, rules);
         Table right(rightImage, mode, rules);
         expectSameAsLiteral(left, right, rules);
         if (testing::Test::HasFatalFailure()) return;
+        if (rules.longRuns && !rules.hexMode) {
+            EngineRules windowOnly = rules;
+            windowOnly.longRuns = false;
+            std::vector<DiffRow> withRuns = diffRows(left.get(), right.get(), rules);
+            std::vector<DiffRow> without = diffRows(left.get(), right.get(), windowOnly);
+            if (shapeOf(withRuns) != shapeOf(without)) ++roundsChangedByLongRuns;
+        }
     }
 }
 
 TEST_F(DiffListTest, FastRowsEqualLiteralRowsOnSmallRandomFiles) {
-    compareOnRandomFiles(101, {600, 60, false});
+    compareOnRandomFiles(101, {600, 60, false, 30, false});
 }
 
 TEST_F(DiffListTest, FastRowsEqualLiteralRowsOnLongerRandomFiles) {
-    compareOnRandomFiles(202, {60, 400, false});
+    compareOnRandomFiles(202, {60, 400, false, 30, false});
 }
 
 TEST_F(DiffListTest, FastRowsEqualLiteralRowsAcrossTheWindows) {
-    compareOnRandomFiles(303, {40, 1500, true});
+    compareOnRandomFiles(303, {40, 1500, true, 50, false});
+}
+
+TEST_F(DiffListTest, FastRowsEqualLiteralRowsWithLongRuns) {
+    // Small windows make runs longer than the window common, so the look beyond it is taken often.
+    roundsChangedByLongRuns = 0;
+    compareOnRandomFiles(404, {300, 300, true, 100, true});
+    EXPECT_GT(roundsChangedByLongRuns, 30u) << "the long-runs rule was hardly ever used";
 }
 
 } // namespace

@@ -123,6 +123,39 @@ int32_t findResync(const EngineRules& rules, const LineRef* leftTable, const Lin
             if (s == syncCount) break;
         }
     }
+    // Long runs: when no candidate scored above 0, the nearest pure skip beyond the window after
+    // which syncCount pairs, all there, are equal; the shorter skip, then passing over right lines.
+    if (rules.longRuns && best == 0) {
+        auto perfect = [&](uint64_t p, uint64_t q) {
+            for (int32_t k = 0; k < syncCount; ++k) {
+                if (!leftTable[p + k].text || !rightTable[q + k].text) return false;
+                if (!linesEqual(leftTable[p + k], rightTable[q + k])) return false;
+            }
+            return true;
+        };
+        int64_t rightSkip = -1;
+        for (int64_t s = 1; rightTable[l + s].text; ++s) {
+            if (s >= window && perfect(m, l + s)) {
+                rightSkip = s;
+                break;
+            }
+        }
+        int64_t leftSkip = -1;
+        for (int64_t s = 1; leftTable[m + s].text; ++s) {
+            if (s >= window && perfect(m + s, l)) {
+                leftSkip = s;
+                break;
+            }
+        }
+        if (leftSkip >= 0 && (rightSkip < 0 || leftSkip < rightSkip)) {
+            leftPos = static_cast<uint32_t>(m + leftSkip);
+            return 1;
+        }
+        if (rightSkip >= 0) {
+            rightPos = static_cast<uint32_t>(l + rightSkip);
+            return 1;
+        }
+    }
     leftPos = static_cast<uint32_t>(bestLeft);
     rightPos = static_cast<uint32_t>(bestRight);
     if (!leftTable[leftPos].text || !rightTable[rightPos].text) return 0;

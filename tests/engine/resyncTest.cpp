@@ -123,6 +123,70 @@ TEST_F(ResyncTest, SkipsStopShortOfTheWindow) {
     }
 }
 
+TEST_F(ResyncTest, LongRunsLookBeyondTheWindowOnlyWhenNothingInItScores) {
+    // Window 10, syncCount 3; x and y lines have no partner.
+    struct Case {
+        const char* name;
+        std::string left;
+        std::string right;
+        Outcome without;
+        Outcome with;
+    };
+    const std::string x9(9, 'x');
+    const std::string x12(12, 'x');
+    const std::string y9(9, 'y');
+    const std::string y12(12, 'y');
+    const Case cases[] = {
+        {"twelve inserted lines are passed over", "abcd", x12 + "abcd", {0, 0, 0}, {0, 12, 1}},
+        {"twelve deleted lines too", y12 + "abcd", "abcd", {0, 0, 0}, {12, 0, 1}},
+        {"a run needs all three pairs: a tail of two is none",
+         "ab",
+         x12 + "ab",
+         {0, 0, 0},
+         {0, 0, 0}},
+        {"nor is a run broken after two pairs", "abcd", x12 + "abxd", {0, 0, 0}, {0, 0, 0}},
+        {"the nearest run wins", "abc", x12 + "abcabc", {0, 0, 0}, {0, 12, 1}},
+        {"the shorter skip wins",
+         "pqr" + y9 + "stu",
+         "stu" + x9 + "x" + "pqr",
+         {0, 0, 0},
+         {12, 0, 1}},
+        {"equal skips: right lines are passed over",
+         "pqr" + y9 + "stu",
+         "stu" + x9 + "pqr",
+         {0, 0, 0},
+         {0, 12, 1}},
+        {"one equal pair in the window: the window's answer stands",
+         "abcdef",
+         "xc" + x9 + "xabcdef",
+         {1, 0, 0},
+         {1, 0, 0}},
+        {"a skip in the window that scores stands",
+         "abcdef",
+         x9 + "cd" + "xxxx" + "abcdef",
+         {0, 7, 0},
+         {0, 7, 0}},
+    };
+    rules.window = 10;
+    rules.syncCount = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes leftImage = letters(c.left);
+        Bytes rightImage = letters(c.right);
+        Table left(leftImage, kMode8Bit);
+        Table right(rightImage, kMode8Bit);
+        for (bool longRuns : {false, true}) {
+            SCOPED_TRACE(longRuns ? "long runs" : "window only");
+            rules.longRuns = longRuns;
+            Searches s = searchAll(rules, left, right, 0, 0);
+            const Outcome& expected = longRuns ? c.with : c.without;
+            EXPECT_EQ(s.reference, expected);
+            EXPECT_EQ(s.plain, expected);
+            EXPECT_EQ(s.indexed, expected);
+        }
+    }
+}
+
 // Letters from a small alphabet, so that lines repeat and partial scores abound.
 std::string randomLetters(Random& random, uint32_t length, uint32_t alphabet) {
     std::string text(length, 'a');
@@ -143,8 +207,10 @@ TEST_F(ResyncTest, RandomPositionsMatchTheLiteralSearch) {
         rules.syncCount = 1 + static_cast<int32_t>(random.below(9));
         rules.window = 1 + static_cast<int32_t>(random.below(30));
         rules.hexMode = random.chance(10);
-        SCOPED_TRACE(testing::Message() << "round " << round << " at " << m << "," << l << " sync "
-                                        << rules.syncCount << " window " << rules.window);
+        rules.longRuns = random.chance(50);
+        SCOPED_TRACE(testing::Message()
+                     << "round " << round << " at " << m << "," << l << " sync " << rules.syncCount
+                     << " window " << rules.window << " long runs " << rules.longRuns);
         Searches s = searchAll(rules, left, right, m, l);
         ASSERT_EQ(s.plain, s.reference);
         ASSERT_EQ(s.indexed, s.reference);
@@ -158,27 +224,31 @@ TEST_F(ResyncTest, IndexFollowsPositionsForwardAndBack) {
     Table left(leftImage, kMode8Bit);
     Table right(rightImage, kMode8Bit);
     rules.window = 20;
-    ResyncIndex index;
-    ASSERT_TRUE(index.init(left.get(), left.size(), right.get(), right.size(), rules));
-    uint32_t m = 0;
-    uint32_t l = 0;
-    for (int round = 0; round < 2000; ++round) {
-        // Mostly small steps forward, now and then a jump either way.
-        if (random.chance(5)) {
-            m = random.below(left.size());
-            l = random.below(right.size());
-        } else {
-            m = (m + random.below(3)) % left.size();
-            l = (l + random.below(3)) % right.size();
+    for (bool longRuns : {false, true}) {
+        SCOPED_TRACE(longRuns ? "long runs" : "window only");
+        rules.longRuns = longRuns;
+        ResyncIndex index;
+        ASSERT_TRUE(index.init(left.get(), left.size(), right.get(), right.size(), rules));
+        uint32_t m = 0;
+        uint32_t l = 0;
+        for (int round = 0; round < 2000; ++round) {
+            // Mostly small steps forward, now and then a jump either way.
+            if (random.chance(5)) {
+                m = random.below(left.size());
+                l = random.below(right.size());
+            } else {
+                m = (m + random.below(3)) % left.size();
+                l = (l + random.below(3)) % right.size();
+            }
+            if (linesEqual(rules, left[m], right[l])) continue;
+            SCOPED_TRACE(testing::Message() << m << "," << l);
+            Outcome got{m, l, 0};
+            got.result = index.find(got.leftPos, got.rightPos);
+            Outcome expected{m, l, 0};
+            expected.result = literal::findResync(rules, left.get(), right.get(), expected.leftPos,
+                                                  expected.rightPos, 4, 20);
+            ASSERT_EQ(got, expected);
         }
-        if (linesEqual(rules, left[m], right[l])) continue;
-        SCOPED_TRACE(testing::Message() << m << "," << l);
-        Outcome got{m, l, 0};
-        got.result = index.find(got.leftPos, got.rightPos);
-        Outcome expected{m, l, 0};
-        expected.result = literal::findResync(rules, left.get(), right.get(), expected.leftPos,
-                                              expected.rightPos, 4, 20);
-        ASSERT_EQ(got, expected);
     }
 }
 

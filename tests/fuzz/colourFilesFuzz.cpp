@@ -1,6 +1,7 @@
 // The colour files on any bytes: qvd.ini and kqw.ini in a scratch directory that exeDirectory
 // points to. Input layout: one byte of switches (bit 0: qvd.ini exists, bit 1: kqw.ini exists,
-// bit 2: qvd.ini is a directory), one byte with the length of qvd.ini, its bytes, then kqw.ini's.
+// bit 2: qvd.ini is a directory, bit 3: qvd.ini is a FIFO), one byte with the length of qvd.ini,
+// its bytes, then kqw.ini's. There is no user's file (userColourDirectory stays empty).
 //
 // Checked: the scheme comes from exactly the source the rules pick, with the bytes each file
 // holds; a saved scheme loads back unchanged; deleting qvd.ini falls back to kqw.ini.
@@ -66,15 +67,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::remove_all(kqwPath, ignored);
 
     bool qvdIsDirectory = switches & 4;
+    bool qvdIsFifo = !qvdIsDirectory && (switches & 8);
     if (qvdIsDirectory)
         mkdir(qvdPath.c_str(), 0777);
+    else if (qvdIsFifo)
+        mkfifo(qvdPath.c_str(), 0666);
     else if (switches & 1)
         writeFile(qvdPath, qvd, qvdLength);
     bool kqwExists = switches & 2;
     if (kqwExists) writeFile(kqwPath, kqw, kqwLength);
 
     // Which source the rules pick, and what it holds.
-    bool fromQvd = !qvdIsDirectory && (switches & 1) && qvdLength >= 14;
+    bool fromQvd = !qvdIsDirectory && !qvdIsFifo && (switches & 1) && qvdLength >= 14;
     bool fromKqw = !fromQvd && kqwExists && kqwLength >= 38;
     memset(&colourScheme, 0xA5, sizeof colourScheme);
     int loaded = loadColourScheme(false);
@@ -99,10 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(colourEntry(-1) == colourScheme.base && colourEntry(7) == colourScheme.base,
           "an entry outside the scheme is not the base colour");
 
-    // Save, load back: the same scheme. Over a directory the save must fail and change nothing.
+    // Save, load back: the same scheme. Over a directory or a FIFO the save must fail and change
+    // nothing.
     ColourScheme shown = colourScheme;
     bool saved = saveColourScheme(2);
-    check(saved != qvdIsDirectory, "saving over a directory reported wrongly");
+    check(saved != (qvdIsDirectory || qvdIsFifo), "saving over what is no file reported wrongly");
     colourScheme = {};
     int reloaded = loadColourScheme(false);
     if (saved) check(reloaded == 1 && sameScheme(colourScheme, shown), "saved scheme not loaded");

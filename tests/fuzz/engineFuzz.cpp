@@ -1,7 +1,7 @@
 // Decoding, line tables and the aligned list on any pair of files under any rules. Input layout:
 // byte 0 the rule switches (bit 0 ignoreCase, 1 suppressEmptyLines, 2 compressWhiteSpace,
-// 3 hexMode, 4 shortSyncScan), byte 1 syncLines (0-9), byte 2 the hex row width, bytes 3-4 the
-// size of file 1; the rest is file 1 then file 2.
+// 3 hexMode, 4 shortSyncScan, 5 longRuns), byte 1 syncLines (0-9), byte 2 the hex row width,
+// bytes 3-4 the size of file 1; the rest is file 1 then file 2.
 //
 // Checked: every line lies inside its image; the rows replay both tables in order; each row's
 // match is the pair test's answer; and the rows are exactly those of the literal engine, the
@@ -62,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.compressWhiteSpace = data[0] >> 2 & 1;
     settings.hexMode = data[0] >> 3 & 1;
     settings.shortSyncScan = data[0] >> 4 & 1;
+    settings.longRuns = data[0] >> 5 & 1;
     settings.syncLines = data[1] % 10;
     int32_t rowBytes = 1 + data[2] % 64;
     size_t rest = size - 5;

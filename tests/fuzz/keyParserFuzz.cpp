@@ -52,18 +52,23 @@ void teachXtermKeys(KeyParser& parser) {
     for (const auto& key : kKeys) addKeyString(parser, key.bytes, key.event);
 }
 
-// Drains every event the parser can give at nowMs.
+// Drains every event the parser can give at nowMs, with nothing more to come once the wait for
+// the pending bytes is over.
 void drain(KeyParser& parser, int64_t nowMs, std::vector<KeyEvent>& events) {
     KeyEvent event{};
     size_t guard = parser.pending.size() + 1;
-    while (takeKeyEvent(parser, nowMs, event)) {
+    const MoreBytes more =
+        keyParserWaitMs(parser, nowMs) == 0 ? MoreBytes::none : MoreBytes::possible;
+    while (takeKeyEvent(parser, more, event)) {
         checkEvent(event);
         events.push_back(event);
         check(--guard > 0, "more events than bytes");
     }
     int waitMs = keyParserWaitMs(parser, nowMs);
     check(waitMs >= -1 && waitMs <= kEscapeTimeoutMs, "wait beyond the Esc timeout");
-    check((waitMs == -1) == parser.pending.empty(), "wait does not follow the pending bytes");
+    check((waitMs == -1) == (parser.pending.empty() && !parser.droppingSequence),
+          "wait does not follow the pending bytes");
+    check(more == MoreBytes::possible || waitMs == -1, "bytes left waiting after the wait");
 }
 
 // The program's loop, waitKeyEvent, on a scripted terminal.

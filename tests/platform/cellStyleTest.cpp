@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(CellStyle, ConsoleColoursSwapRedAndBlueForTheTerminal) {
@@ -33,7 +36,31 @@ TEST(CellStyle, LookFollowsTheTerminalsColourCount) {
     EXPECT_EQ(cellLook(0xC007, 16, 0), (CellLook{7, 0, false, true, true}));
 }
 
-TEST(CellStyle, EveryCellTakesExactlyOneColumn) {
+// One cell of a row, laid out as the view lays out text: "L" and "R" mark the halves of a
+// character two columns wide, anything else is a whole cell of the given units.
+struct Cell {
+    std::u16string units;
+    char part = 'W';
+};
+
+std::vector<CellText> rowOf(const std::vector<Cell>& cells) {
+    std::vector<CellText> row;
+    for (const Cell& cell : cells) {
+        CellText text;
+        std::copy(cell.units.begin(), cell.units.end(), text.units);
+        text.part = cell.part == 'L'   ? CellPart::wideLeft
+                    : cell.part == 'R' ? CellPart::wideRight
+                                       : CellPart::whole;
+        row.push_back(text);
+    }
+    return row;
+}
+
+std::u32string charactersOf(const CellGlyph& glyph) {
+    return std::u32string(glyph.characters);
+}
+
+TEST(CellStyle, WholeCellsTakeExactlyOneColumn) {
     const struct {
         char16_t unit;
         char32_t shown;
@@ -43,27 +70,92 @@ TEST(CellStyle, EveryCellTakesExactlyOneColumn) {
         {0x1B, 0x2190}, // Esc never reaches the terminal
         {0x07, 0x2022},   {0x7F, 0x2302}, {0x9B, 0xFFFD}, // the 8-bit CSI
         {0x85, 0xFFFD},   {0xE9, 0xE9},   {0x2500, 0x2500},
-        {0x4E2D, 0xFFFD}, // two columns wide
-        {0x0301, 0xFFFD}, // combining
+        {0x4E2D, 0xFFFD}, // two columns wide, alone in a cell: cut by an edge
+        {0x0301, 0xFFFD}, // a mark with nothing to join
         {0x200B, 0xFFFD}, // zero width
+        {0xFEFF, 0xFFFD}, // the signature inside a line
+        {0x00AD, 0xFFFD}, // a soft hyphen: one column in some terminals, none in others
         {0xD83D, 0xFFFD}, // half of a surrogate pair
         {0xDE00, 0xFFFD},
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(static_cast<int>(entry.unit));
-        EXPECT_EQ(displayCharacter(entry.unit, true), entry.shown);
+        CellText cell(entry.unit);
+        CellGlyph glyph = cellGlyph(&cell, 0, 1, true);
+        EXPECT_EQ(charactersOf(glyph), std::u32string(1, entry.shown));
+        EXPECT_EQ(glyph.columns, 1);
+    }
+}
+
+TEST(CellStyle, WideCharactersMarksAndPairs) {
+    struct Case {
+        const char* name;
+        std::vector<Cell> row;
+        int column;
+        int width;            // of the drawn row: the cells from it on are not drawn
+        std::u32string shown; // empty: nothing drawn
+        int columns;
+    };
+    const std::vector<Case> cases = {
+        {"a wide character from its left half", {{u"中", 'L'}, {u"中", 'R'}}, 0, 2, U"中", 2},
+        {"its right half draws nothing", {{u"中", 'L'}, {u"中", 'R'}}, 1, 2, U"", 0},
+        {"an emoji, a surrogate pair",
+         {{u"\U0001F600", 'L'}, {u"\U0001F600", 'R'}},
+         0,
+         2,
+         U"\U0001F600",
+         2},
+        {"a surrogate pair one column wide", {{u"\U0001D400"}}, 0, 1, U"\U0001D400", 1},
+        {"a letter and its marks", {{u"e\u0301\u0323"}}, 0, 1, U"e\u0301\u0323", 1},
+        {"marks on a wide character",
+         {{u"中\u0301", 'L'}, {u"中\u0301", 'R'}},
+         0,
+         2,
+         U"中\u0301",
+         2},
+        {"a left half at the edge of the drawn row",
+         {{u"中", 'L'}, {u"中", 'R'}},
+         0,
+         1,
+         U"\uFFFD",
+         1},
+        {"a left half without its right", {{u"中", 'L'}, {u"x"}}, 0, 2, U"\uFFFD", 1},
+        {"a right half without its left", {{u"x"}, {u"中", 'R'}}, 1, 2, U"\uFFFD", 1},
+        {"halves of two characters", {{u"中", 'L'}, {u"文", 'R'}}, 1, 2, U"\uFFFD", 1},
+        {"halves of a narrow character", {{u"a", 'L'}, {u"a", 'R'}}, 0, 2, U"\uFFFD", 1},
+        {"a control takes no marks", {{u"\x01\u0301"}}, 0, 1, U"\u263A", 1},
+        {"what follows a character but no mark is not drawn", {{u"ab"}}, 0, 1, U"a", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<CellText> row = rowOf(c.row);
+        CellGlyph glyph = cellGlyph(row.data(), c.column, c.width, true);
+        EXPECT_EQ(charactersOf(glyph), c.shown);
+        EXPECT_EQ(glyph.columns, c.columns);
     }
 }
 
 TEST(CellStyle, TerminalWithoutUnicodeGetsAscii) {
-    EXPECT_EQ(displayCharacter(u'x', false), U'x');
-    EXPECT_EQ(displayCharacter(0x2500, false), U'-');
-    EXPECT_EQ(displayCharacter(0x2551, false), U'|');
-    EXPECT_EQ(displayCharacter(0x250C, false), U'+');
-    EXPECT_EQ(displayCharacter(0x2592, false), U'#');
-    EXPECT_EQ(displayCharacter(0xE9, false), U'?');
-    EXPECT_EQ(displayCharacter(0x1B, false), U'?');
-    EXPECT_EQ(displayCharacter(0x00, false), U' ');
+    const struct {
+        char16_t unit;
+        char32_t shown;
+    } cases[] = {
+        {u'x', U'x'},   {0x2500, U'-'}, {0x2551, U'|'}, {0x250C, U'+'},
+        {0x2592, U'#'}, {0xE9, U'?'},   {0x1B, U'?'},   {0x00, U' '},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(static_cast<int>(entry.unit));
+        CellText cell(entry.unit);
+        EXPECT_EQ(charactersOf(cellGlyph(&cell, 0, 1, false)), std::u32string(1, entry.shown));
+    }
+    // A wide character: a '?' in each of its columns; a letter without its marks.
+    std::vector<CellText> row = rowOf({{u"中", 'L'}, {u"中", 'R'}, {u"e\u0301"}});
+    for (int column = 0; column < 3; ++column) {
+        SCOPED_TRACE(column);
+        CellGlyph glyph = cellGlyph(row.data(), column, 3, false);
+        EXPECT_EQ(charactersOf(glyph), column < 2 ? U"?" : U"e");
+        EXPECT_EQ(glyph.columns, 1);
+    }
 }
 
 } // namespace

@@ -21,8 +21,8 @@ std::vector<KeyEvent> decodeAll(std::string_view bytes, KeyParser parser = {}) {
     feed(parser, bytes, 0);
     std::vector<KeyEvent> events;
     KeyEvent event{};
-    while (takeKeyEvent(parser, 0, event)) events.push_back(event);
-    while (takeKeyEvent(parser, kEscapeTimeoutMs, event)) events.push_back(event);
+    while (takeKeyEvent(parser, MoreBytes::possible, event)) events.push_back(event);
+    while (takeKeyEvent(parser, MoreBytes::none, event)) events.push_back(event);
     return events;
 }
 
@@ -34,9 +34,9 @@ std::vector<KeyEvent> decodeByteByByte(std::string_view bytes) {
     int64_t now = 0;
     for (char byte : bytes) {
         feed(parser, std::string_view(&byte, 1), ++now);
-        while (takeKeyEvent(parser, now, event)) events.push_back(event);
+        while (takeKeyEvent(parser, MoreBytes::possible, event)) events.push_back(event);
     }
-    while (takeKeyEvent(parser, now + kEscapeTimeoutMs, event)) events.push_back(event);
+    while (takeKeyEvent(parser, MoreBytes::none, event)) events.push_back(event);
     return events;
 }
 
@@ -155,8 +155,10 @@ TEST(KeyParser, LoneEscapeWaitsForTheTimeoutAndNotLonger) {
     feed(parser, "\x1b", 100);
     KeyEvent event{};
     EXPECT_EQ(keyParserWaitMs(parser, 110), kEscapeTimeoutMs - 10);
-    EXPECT_FALSE(takeKeyEvent(parser, 100 + kEscapeTimeoutMs - 1, event));
-    ASSERT_TRUE(takeKeyEvent(parser, 100 + kEscapeTimeoutMs, event));
+    EXPECT_EQ(keyParserWaitMs(parser, 100 + kEscapeTimeoutMs - 1), 1);
+    EXPECT_EQ(keyParserWaitMs(parser, 100 + kEscapeTimeoutMs), 0);
+    EXPECT_FALSE(takeKeyEvent(parser, MoreBytes::possible, event));
+    ASSERT_TRUE(takeKeyEvent(parser, MoreBytes::none, event));
     EXPECT_EQ(event, (KeyEvent{0x1B, 0x1B, 0}));
     EXPECT_EQ(keyParserWaitMs(parser, 200), -1);
 }
@@ -165,13 +167,13 @@ TEST(KeyParser, SequenceFinishedWithinTheTimeoutIsOneKey) {
     KeyParser parser;
     KeyEvent event{};
     feed(parser, "\x1b", 0);
-    EXPECT_FALSE(takeKeyEvent(parser, 20, event));
+    EXPECT_FALSE(takeKeyEvent(parser, MoreBytes::possible, event));
     feed(parser, "[1", 20);
-    EXPECT_FALSE(takeKeyEvent(parser, 40, event)); // the clock counts from the last bytes
+    EXPECT_EQ(keyParserWaitMs(parser, 40), kEscapeTimeoutMs - 20) << "counted from the last bytes";
     feed(parser, "9;3~", 40);
-    ASSERT_TRUE(takeKeyEvent(parser, 40, event));
+    ASSERT_TRUE(takeKeyEvent(parser, MoreBytes::possible, event));
     EXPECT_EQ(event, (KeyEvent{0x77, 0, kAlt}));
-    EXPECT_FALSE(takeKeyEvent(parser, 1000, event));
+    EXPECT_FALSE(takeKeyEvent(parser, MoreBytes::none, event));
 }
 
 TEST(KeyParser, SeveralKeysInOneRead) {
@@ -214,7 +216,7 @@ TEST(KeyParser, EndlessSequenceIsDroppedInsteadOfGrowing) {
     KeyParser parser;
     feed(parser, bytes, 0);
     KeyEvent event{};
-    while (takeKeyEvent(parser, 0, event)) {
+    while (takeKeyEvent(parser, MoreBytes::possible, event)) {
     }
     EXPECT_LT(parser.pending.size(), kLongestSequence + 2);
 }
@@ -234,9 +236,11 @@ TEST(KeyParser, TailOfOverlongSequenceIsNotTakenForKeys) {
     KeyParser parser;
     feed(parser, "\x1b[" + std::string(kLongestSequence + 5, '1'), 0);
     KeyEvent event{};
-    EXPECT_FALSE(takeKeyEvent(parser, 0, event));
+    EXPECT_FALSE(takeKeyEvent(parser, MoreBytes::possible, event));
+    EXPECT_EQ(keyParserWaitMs(parser, 10), kEscapeTimeoutMs - 10) << "the tail is waited for";
+    EXPECT_FALSE(takeKeyEvent(parser, MoreBytes::none, event));
     feed(parser, "5", 1000);
-    ASSERT_TRUE(takeKeyEvent(parser, 1000, event));
+    ASSERT_TRUE(takeKeyEvent(parser, MoreBytes::possible, event));
     EXPECT_EQ(event, (KeyEvent{'5', '5', 0}));
 }
 
@@ -246,11 +250,11 @@ TEST(KeyParser, TerminfoKeyStringsWinAndWaitForTheirEnd) {
     addKeyString(parser, "a", {0x75, 0, 0}); // single bytes are the same everywhere: ignored
     KeyEvent event{};
     feed(parser, "\x1bXy", 0);
-    EXPECT_FALSE(takeKeyEvent(parser, 10, event));
+    EXPECT_FALSE(takeKeyEvent(parser, MoreBytes::possible, event));
     feed(parser, "za", 10);
-    ASSERT_TRUE(takeKeyEvent(parser, 10, event));
+    ASSERT_TRUE(takeKeyEvent(parser, MoreBytes::possible, event));
     EXPECT_EQ(event, (KeyEvent{0x74, 0, 0}));
-    ASSERT_TRUE(takeKeyEvent(parser, 10, event));
+    ASSERT_TRUE(takeKeyEvent(parser, MoreBytes::possible, event));
     EXPECT_EQ(event, (KeyEvent{'A', 'a', 0}));
 }
 
@@ -304,6 +308,55 @@ TEST(KeyParser, WaitKeyEventUsesTheSourceAndItsClock) {
     ASSERT_EQ(waitKeyEvent(parser, input, event), kInputKey);
     EXPECT_EQ(event, (KeyEvent{'X', 'x', 0}));
     EXPECT_EQ(waitKeyEvent(parser, input, event), kInputClosed);
+}
+
+// Found holding an arrow key on a busy machine: a read that ended right after an Esc, with keys
+// before it that took longer to handle than the Esc wait, made the Esc stand alone although the
+// rest of its sequence had been sent already, and the Esc quit the view.
+TEST(KeyParser, EscEndingAReadWaitsForTheRestOfItsSequence) {
+    std::string downs;
+    for (int index = 0; index < 85; ++index) downs += "\x1b[B";
+    const std::string burst = downs + "\x1b"; // 256 bytes: one whole read, cut after the Esc
+    const std::string down = describe({{0x28, 0, 0}});
+    std::string allDowns;
+    for (int index = 0; index < 85; ++index) allDowns += down;
+    struct Burst {
+        const char* name;
+        int64_t restAtMs; // when "[B" (and a Down more) is sent; -1: never
+        int handleMs;     // the time each key takes to handle
+        std::string keys;
+        int64_t endMs; // the clock when the last key came out
+    };
+    const Burst cases[] = {
+        {"the rest sent with the burst", 0, 2, allDowns + down + down, 172},
+        {"the rest sent while the keys were handled", 100, 2, allDowns + down + down, 172},
+        {"the rest just within the wait, nothing to handle", kEscapeTimeoutMs - 1, 0,
+         allDowns + down + down, kEscapeTimeoutMs - 1},
+        // A lone Esc is still the Esc key: at once when its wait passed while the keys before
+        // it were handled, and after the wait when the rest comes too late.
+        {"nothing after the Esc", -1, 2, allDowns + describe({{0x1B, 0x1B, 0}}), 170},
+        {"the rest after the wait", kEscapeTimeoutMs + 1, 0,
+         allDowns + describe({{0x1B, 0x1B, 0}, {0xDB, '[', 0}, {'B', 'B', kShift}}) + down,
+         kEscapeTimeoutMs + 1},
+    };
+    for (const Burst& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        Script script;
+        script.chunks = {{0, burst, 0}};
+        if (entry.restAtMs >= 0) script.chunks.push_back({entry.restAtMs, "[B\x1b[B", 0});
+        KeyInput input{Script::read, Script::clock, &script};
+        KeyParser parser;
+        KeyEvent event{};
+        std::vector<KeyEvent> events;
+        int64_t lastKeyMs = 0;
+        while (waitKeyEvent(parser, input, event) == kInputKey) {
+            events.push_back(event);
+            lastKeyMs = script.now;
+            script.now += entry.handleMs;
+        }
+        EXPECT_EQ(describe(events), entry.keys);
+        EXPECT_EQ(lastKeyMs, entry.endMs);
+    }
 }
 
 // Whatever the bytes, and however they are split, the parser gives the same keys.

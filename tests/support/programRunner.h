@@ -51,6 +51,10 @@ inline std::string readAll(int fd) {
     if (run.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
         _exit(125);
     if (chdir(run.directory.c_str()) != 0) _exit(126);
+    // The user's colour file is looked for under HOME: the working directory stands in for the
+    // home, so that no run reads the real user's settings.
+    setenv("HOME", run.directory.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (run.directory + "/.config").c_str(), 1);
     std::vector<char*> argv{const_cast<char*>(run.program.c_str())};
     for (const auto& argument : run.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -119,8 +123,9 @@ inline ProgramOutcome runProgram(const ProgramRun& run) {
 }
 
 // Runs with standard input, output and error on a pseudo-terminal that is not the child's
-// controlling terminal: isatty() holds for the descriptors, yet /dev/tty cannot be opened, so
-// the program answers as in batch mode. out receives every byte written to the terminal.
+// controlling terminal: isatty() holds for the descriptors, yet /dev/tty cannot be opened (the
+// program would show its view on standard input and output: give it -b or other work that needs
+// no keys). out receives every byte written to the terminal.
 inline ProgramOutcome runOnPseudoTerminal(const ProgramRun& run) {
     int master = -1;
     int slave = -1;

@@ -18,19 +18,42 @@ program=$(realpath "$2")
 # The shell in the pane may still write its last file while the server goes.
 trap 'tm kill-server >/dev/null 2>&1; sleep 0.3; rm -rf "$work"' EXIT
 
-# In the view: the colour setup, then its save, which cannot be written; the view must come back
-# and end as usual.
-saveColoursThatCannotBeSaved() {
+# In the view: the colour setup, F (the frame's foreground: 0x1B becomes 0x1C), and ENTER to
+# save.
+saveColours() {
     press M-F10
-    sleep 0.5
-    press Right
+    waitForText 'COLOUR   Frame and menu' || fail "Alt-F10 did not open the colour setup"
+    type F
     press Enter
-    sleep 0.5
+}
+
+# A save that can be written nowhere says so and waits for a key; the view then comes back and
+# ends as usual.
+saveColoursThatCannotBeSaved() {
+    saveColours
+    waitForText 'The colours were not saved: they last until the program ends' ||
+        fail "no word of the failed save"
+    screen | grep -q 'qvd.ini: ' || fail "the places tried are not shown"
+    stillRunning 0.3 || fail "the message did not wait for a key"
+    press x
     waitForText 'ESC/ENTER quit|Case sensitive' || fail "the view did not come back after a failed save"
     press q
     expectStatus 1
     expectModesRestored
 }
+
+# The view comes back at once after a save that worked, and ends as usual.
+saveColoursThatCanBeSaved() {
+    saveColours
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "the view did not come back after the save"
+    screen | grep -q 'not saved' && fail "a save that worked was reported as failed"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
+# The second entry of a qvd.ini, the frame, as hex digits.
+frameEntry() { od -An -tx1 -j2 -N2 "$1" | tr -d ' '; }
 
 # Runs a bash command line (words already quoted) in the pane, recording the modes before and
 # after and the exit status.
@@ -194,9 +217,11 @@ namedPipe() {
     wait
 }
 
-# Names, sizes, times and contents of what lies beside the program.
+# Names, sizes, times and contents of what lies beside the program (only regular files are read:
+# a FIFO would wait for a writer).
 colourFileState() {
-    (cd "$work/bin" && find . -printf '%p %s %T@\n' | sort && cat qvd.ini kqw.ini 2>/dev/null | md5sum)
+    (cd "$work/bin" && find . -printf '%p %y %s %T@\n' | sort &&
+        find . -maxdepth 1 -type f -name '*.ini' -exec cat {} + | md5sum)
 }
 
 # Damaged colour files beside a copy of the program change no answer and are never written.
@@ -207,7 +232,7 @@ damagedColourFiles() {
     program=$work/bin/$(basename "$program")
     startShell 80 25
     local state
-    for state in short long zero kqwShort directory; do
+    for state in short long zero kqwShort directory fifo kqwFifo terminal; do
         rm -rf "$work/bin/qvd.ini" "$work/bin/kqw.ini"
         case $state in
         short) printf '\x1b\x00\x1b' >"$work/bin/qvd.ini" ;;
@@ -215,9 +240,15 @@ damagedColourFiles() {
         zero) head -c 14 /dev/zero >"$work/bin/qvd.ini" ;;
         kqwShort) head -c 37 /dev/urandom >"$work/bin/kqw.ini" ;;
         directory) mkdir "$work/bin/qvd.ini" ;;
+        # Not regular files: opening one waited for a writer (or for typed keys), batch mode
+        # included.
+        fifo) mkfifo "$work/bin/qvd.ini" ;;
+        kqwFifo) mkfifo "$work/bin/kqw.ini" ;;
+        terminal) ln -s /dev/tty "$work/bin/qvd.ini" ;;
         esac
         local before
         before=$(colourFileState)
+        expectCase 1 "a.txt and b.txt are not identical" -b a.txt b.txt
         expectCase 0 "a.txt and same.txt are identical" a.txt same.txt
         expectCase 2 "Can't load file 1 \(missing\)" missing a.txt
         expectView 'three' a.txt b.txt
@@ -227,8 +258,9 @@ damagedColourFiles() {
 }
 
 # As user nobody (root reads and writes anything): an unreadable file, and a program directory
-# that cannot be written, so that saving the colours from the setup fails; the view goes on with
-# the new colours and nothing is written.
+# that cannot be written. The colours are saved to the user's own file, $HOME/.config/qvd/qvd.ini,
+# and the next start uses it; with a home that cannot be written either, the save fails, the
+# screen says so, the view goes on with the new colours and nothing is written.
 asNobody() {
     makeFiles
     mkdir -p "$work/bin"
@@ -245,15 +277,37 @@ asNobody() {
     expectStatus 2
     expectModesRestored
     waitForText "Can't load file 1 \(secret\)" || fail "no message for an unreadable file"
-    runCommand "cd $(printf '%q' "$work/files") && exec $program a.txt b.txt"
+
+    mkdir -p "$work/locked" "$work/home"
+    chown nobody:nogroup "$work/home"
+    runCommand "cd $(printf '%q' "$work/files") && HOME=$work/locked exec $program a.txt b.txt"
     waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view as nobody"
     saveColoursThatCannotBeSaved
     [ -z "$(ls -A "$work/bin" | grep -v "^$(basename "${program##* }")\$")" ] ||
         fail "something was written beside the program: $(ls -A "$work/bin")"
+    [ -z "$(ls -A "$work/locked")" ] || fail "something was written in the locked home"
+
+    runCommand "cd $(printf '%q' "$work/files") && HOME=$work/home exec $program a.txt b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view as nobody"
+    saveColoursThatCanBeSaved
+    local saved=$work/home/.config/qvd/qvd.ini
+    [ "$(stat -c '%s %U' "$saved" 2>/dev/null)" = "14 nobody" ] ||
+        fail "no 14-byte qvd.ini of nobody's in the home: $(ls -laR "$work/home")"
+    [ "$(stat -c %a "$work/home/.config" "$work/home/.config/qvd" | tr "\n" " ")" = "700 700 " ] ||
+        fail "the directories made are not the user's alone"
+    [ "$(frameEntry "$saved")" = 1c00 ] || fail "frame entry is $(frameEntry "$saved")"
+    # The next start draws its frames in light red, the saved colour.
+    runCommand "cd $(printf '%q' "$work/files") && HOME=$work/home exec $program a.txt b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view as nobody"
+    tm capture-pane -e -p -t "$pane" | head -1 | grep -Eq $'\e\\[(91|38;5;9)m(\e\\[[0-9;]*m)*\xe2\x94\x8c' ||
+        fail "the next start does not use the saved colours"
+    press q
+    expectStatus 1
+    expectModesRestored
 }
 
-# The program's directory removed while the view is open: the colours cannot be saved, and the
-# view goes on.
+# The program's directory removed while the view is open: the colours go to the user's own
+# file instead, and the view goes on.
 missingProgramDirectory() {
     makeFiles
     mkdir -p "$work/bin"
@@ -262,8 +316,10 @@ missingProgramDirectory() {
     runCommand "cd $(printf '%q' "$work/files") && exec $work/bin/$(basename "$program") a.txt b.txt"
     waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view"
     rm -rf "$work/bin"
-    saveColoursThatCannotBeSaved
+    saveColoursThatCanBeSaved
     [ ! -e "$work/bin" ] || fail "the program made its directory again"
+    [ "$(frameEntry "$work/.config/qvd/qvd.ini")" = 1c00 ] ||
+        fail "the colours did not go to the user's file: $(ls -laR "$work/.config" 2>&1)"
 }
 
 "$testCase"

@@ -72,20 +72,29 @@ makeHostileFiles() {
     cd - >/dev/null || exit 1
 }
 
-# Every row that begins with a frame glyph spans the same width, at most the screen's: one
-# character that took two columns, or none, would shift the rest of its row. (Alt-F8 may make
-# the console narrower than the terminal; before it, the frames span the terminal exactly.)
+# Every row that begins with a frame glyph spans the same width, at most the screen's, and ends
+# in a frame glyph: a character drawn in other than its columns would shift the rest of its row.
+# (Alt-F8 may make the console narrower than the terminal; before it, the frames span the
+# terminal exactly.) The columns of a row are the terminal's: a wide character counts two.
 expectGrid() {
-    local width=$1 line frameWidth=
+    local width=$1 line frameWidth= columns shown
+    shown=$(screen)
+    exec 3< <("$checker" --columns <<<"$shown")
     while IFS= read -r line; do
+        IFS= read -r columns <&3
         case $line in
         [┌│└├╞╘╒╔║╚]*)
-            frameWidth=${frameWidth:-${#line}}
-            [ "${#line}" = "$frameWidth" ] && [ "${#line}" -le "$width" ] ||
-                fail "a row of ${#line} columns among rows of $frameWidth (screen $width) after $2: '$line'"
+            frameWidth=${frameWidth:-$columns}
+            [ "$columns" = "$frameWidth" ] && [ "$columns" -le "$width" ] ||
+                fail "a row of $columns columns among rows of $frameWidth (screen $width) after $2: '$line'"
+            case $line in
+            *[│┐┘┤┴┬║╗╝╣]) ;;
+            *) fail "a frame row that does not end in the frame after $2: '$line'" ;;
+            esac
             ;;
         esac
-    done < <(screen)
+    done <<<"$shown"
+    exec 3<&-
     [ -z "${exactWidth:-}" ] || [ "$frameWidth" = "$width" ] ||
         fail "frames span $frameWidth columns, not the screen's $width, after $2"
 }

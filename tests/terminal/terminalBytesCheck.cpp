@@ -3,14 +3,24 @@
 // Nothing a file or a file name holds may reach the terminal as a control: no other escape
 // sequence (OSC 52 clipboard, OSC 0 with foreign text, DCS, APC...), no C0 control but those
 // that move the cursor, no C1 control, no invalid UTF-8, and no character that takes other than
-// one column.
+// one column, but for these two:
+// - a character two columns wide drawn whole: the checker follows the cursor's column through
+//   the sequences curses moves it with, and the character must start where both its columns lie
+//   on the screen (this needs --size; without it every such character is a fault);
+// - a combining mark (no column) right after the character it joins, at most four of them;
+//   never an invisible character that could hide or reorder text or widen its neighbour (zero
+//   width spaces and joiners, direction controls, variation selectors, tags...).
 //
 //   terminalBytesCheck TYPESCRIPT [--size COLUMNSxROWS]
+//   terminalBytesCheck --columns < LINES
 //
-// With --size, a cursor address outside the screen is a fault too.
+// With --size, a cursor address outside the screen is a fault too. --columns prints, for each
+// line of UTF-8 text on standard input, the columns a terminal gives it (for the tests that read
+// the screen back from tmux and check its grid).
 //
 // Exit status 0 when clean; 1 with a report of each offending sequence and where it was.
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -80,6 +90,123 @@ bool allowedCsi(std::string_view parameters, char final) {
     return !isPrivate;
 }
 
+// What the checker knows of the cursor: its column while a sequence has put it where it can be
+// followed (-1 when not), and what a combining mark may join.
+struct Cursor {
+    long column = -1;      // 0-based; screenColumns after the last column is written (wrap pending)
+    long savedColumn = -1; // by Esc 7
+    bool afterCharacter = false; // the last bytes were a character a mark may join
+    int marks = 0;               // marks joined to it so far
+    char32_t lastCharacter = 0;  // what CSI b repeats
+};
+Cursor cursor;
+
+// The last column the cursor can stand on (without --size: any).
+long lastColumn() {
+    return screenColumns > 0 ? screenColumns - 1 : 1L << 30;
+}
+
+long parameter(std::string_view numbers, int index, long otherwise) {
+    size_t start = 0;
+    for (int k = 0; k < index; ++k) {
+        start = numbers.find(';', start);
+        if (start == std::string_view::npos) return otherwise;
+        ++start;
+    }
+    long value = atol(std::string(numbers.substr(start)).c_str());
+    return value > 0 ? value : otherwise;
+}
+
+// The cursor after a CSI sequence the checker let pass.
+void followCsi(std::string_view parameters, char final) {
+    cursor.afterCharacter = false;
+    bool isPrivate = !parameters.empty() && parameters[0] == '?';
+    std::string_view numbers = isPrivate ? parameters.substr(1) : parameters;
+    long& column = cursor.column;
+    switch (final) {
+    case 'H':
+    case 'f':
+        column = parameter(numbers, 1, 1) - 1;
+        break;
+    case 'G':
+        column = parameter(numbers, 0, 1) - 1;
+        break;
+    case 'C':
+        if (column >= 0) column = std::min(column + parameter(numbers, 0, 1), lastColumn());
+        break;
+    case 'D':
+        if (column >= 0)
+            column = std::max(std::min(column, lastColumn()) - parameter(numbers, 0, 1), 0L);
+        break;
+    case 'E':
+    case 'F':
+    case 'L': // insert and delete lines put the cursor at the left margin
+    case 'M':
+    case 'r': // a scrolling region puts it home
+        column = 0;
+        break;
+    case 'b': // repeats the last character
+        if (column >= 0 && cursor.lastCharacter != 0)
+            column += parameter(numbers, 0, 1) *
+                      std::max(wcwidth(static_cast<wchar_t>(cursor.lastCharacter)), 1);
+        if (column > lastColumn() + 1) column = -1; // it ran on into the next row
+        break;
+    case 'h':
+    case 'l':
+        if (isPrivate &&
+            (numbers == "1049" || numbers == "1048" || numbers == "47" || numbers == "1047"))
+            column = -1; // the other screen's cursor
+        break;
+    case 'Z':
+        column = -1;
+        break;
+    default:
+        break;
+    }
+}
+
+// Characters that draw nothing but could hide or reorder text, or widen their neighbour: never
+// sent, not even after a character.
+bool isInvisible(char32_t character) {
+    static const char32_t kRanges[][2] = {
+        {0x00AD, 0x00AD}, {0x034F, 0x034F}, {0x061C, 0x061C}, {0x115F, 0x1160}, {0x17B4, 0x17B5},
+        {0x180B, 0x180F}, {0x200B, 0x200F}, {0x2028, 0x202E}, {0x2060, 0x206F}, {0x3164, 0x3164},
+        {0xFE00, 0xFE0F}, {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0}, {0xFFF9, 0xFFFB}, {0xE0000, 0xE0FFF},
+    };
+    for (const auto& range : kRanges)
+        if (character >= range[0] && character <= range[1]) return true;
+    return false;
+}
+
+// A character the terminal draws at the cursor: its columns must lie on the screen.
+void followCharacter(const std::string& data, size_t at, size_t length, char32_t character) {
+    int columns = wcwidth(static_cast<wchar_t>(character));
+    if (columns == 0) {
+        if (isInvisible(character)) {
+            report(data, at, length, "invisible character");
+        } else if (!cursor.afterCharacter || cursor.marks == 4) {
+            report(data, at, length, "combining mark without a character to join");
+        } else {
+            ++cursor.marks;
+        }
+        return;
+    }
+    if (columns < 0 || isInvisible(character)) {
+        report(data, at, length, "character not one column wide");
+    } else if (columns == 2) {
+        if (cursor.column >= screenColumns) cursor.column = 0; // the pending wrap
+        if (screenColumns <= 0 || cursor.column < 0 || cursor.column + 2 > screenColumns)
+            report(data, at, length, "character two columns wide not drawn whole");
+    }
+    if (cursor.column >= 0) {
+        if (cursor.column >= screenColumns && screenColumns > 0) cursor.column = 0;
+        cursor.column += std::max(columns, 1);
+    }
+    cursor.afterCharacter = true;
+    cursor.marks = 0;
+    cursor.lastCharacter = character;
+}
+
 // Decodes one UTF-8 character at at; its length, or 0 when the bytes are not valid UTF-8.
 size_t decodeUtf8(const std::string& data, size_t at, char32_t& out) {
     auto lead = static_cast<unsigned char>(data[at]);
@@ -118,9 +245,12 @@ void check(const std::string& data) {
                     !allowedCsi(std::string_view(data).substr(at + 2, parametersEnd - at - 2),
                                 data[end])) {
                     report(data, at, std::min(end + 1, data.size()) - at, "foreign CSI sequence");
+                    cursor.column = -1;
+                    cursor.afterCharacter = false;
                     at = end + 1;
                     continue;
                 }
+                followCsi(std::string_view(data).substr(at + 2, parametersEnd - at - 2), data[end]);
                 at = end + 1;
             } else if (next == ']') {
                 size_t end = at + 2;
@@ -139,18 +269,30 @@ void check(const std::string& data) {
                        std::strchr("0BUK", data[at + 2]) != nullptr) {
                 at += 3;
             } else if (std::strchr("78=>MDE", next) != nullptr) {
+                if (next == '7') cursor.savedColumn = cursor.column;
+                if (next == '8') cursor.column = cursor.savedColumn;
+                if (next == 'E') cursor.column = 0;
                 at += 2;
             } else {
                 report(data, at, 2, "foreign escape sequence");
+                cursor.column = -1;
                 at += 2;
             }
+            cursor.afterCharacter = false;
         } else if (byte < 0x20 || byte == 0x7F) {
             // Cursor movement curses uses; SO and SI switch the line-drawing set on some
             // terminals.
             if (std::strchr("\r\n\b\t\x0e\x0f", byte) == nullptr || byte == 0)
                 report(data, at, 1, "control character");
+            if (byte == '\r') cursor.column = 0;
+            if (byte == '\b' && cursor.column > 0)
+                cursor.column = std::min(cursor.column, lastColumn() + 1) - 1;
+            if (byte == '\t' && cursor.column >= 0)
+                cursor.column = std::min((cursor.column / 8 + 1) * 8, lastColumn());
+            if (byte != 0x0e && byte != 0x0f) cursor.afterCharacter = false;
             ++at;
         } else if (byte < 0x80) {
+            followCharacter(data, at, 1, byte);
             ++at;
         } else {
             char32_t character = 0;
@@ -162,8 +304,9 @@ void check(const std::string& data) {
             }
             if (character >= 0x80 && character <= 0x9F) {
                 report(data, at, length, "C1 control");
-            } else if (wcwidth(static_cast<wchar_t>(character)) != 1) {
-                report(data, at, length, "character not one column wide");
+                cursor.afterCharacter = false;
+            } else {
+                followCharacter(data, at, length, character);
             }
             at += length;
         }
@@ -172,7 +315,36 @@ void check(const std::string& data) {
 
 } // namespace
 
+// Columns of each line of standard input, one number a line.
+int printColumns() {
+    std::string line;
+    int c;
+    do {
+        c = getchar();
+        if (c != '\n' && c != EOF) {
+            line += static_cast<char>(c);
+            continue;
+        }
+        if (c == EOF && line.empty()) break;
+        long columns = 0;
+        for (size_t at = 0; at < line.size();) {
+            char32_t character = 0;
+            size_t length = decodeUtf8(line, at, character);
+            int width = length == 0 ? 1 : wcwidth(static_cast<wchar_t>(character));
+            columns += std::max(width, 0);
+            at += std::max<size_t>(length, 1);
+        }
+        printf("%ld\n", columns);
+        line.clear();
+    } while (c != EOF);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && strcmp(argv[1], "--columns") == 0) {
+        if (!setlocale(LC_CTYPE, "C.UTF-8")) return 2;
+        return printColumns();
+    }
     if (argc < 2) {
         fprintf(stderr, "usage: terminalBytesCheck TYPESCRIPT [--size COLUMNSxROWS]\n");
         return 2;

@@ -16,7 +16,9 @@ pane=qvd:0.0
 
 tm() { tmux -L "$socket" -f /dev/null "$@"; }
 
+busyPids=
 cleanup() {
+    [ -z "$busyPids" ] || kill $busyPids 2>/dev/null
     tm kill-server >/dev/null 2>&1
     rm -rf "$work"
 }
@@ -36,7 +38,9 @@ terminalType=tmux-256color
 infocmp "$terminalType" >/dev/null 2>&1 || terminalType=screen
 
 # Starts an interactive shell in a pane of width x height, with a clean environment in the
-# locale given as a third argument (C.UTF-8 when there is none).
+# locale given as a third argument (C.UTF-8 when there is none). HOME is the case's scratch
+# directory and XDG_CONFIG_HOME is unset, so the user's colour file the programs look for is
+# $work/.config/qvd/qvd.ini, never the real user's.
 startShell() {
     local locale=${3:-C.UTF-8}
     # A fresh server each time: one that was just killed may still hold its socket.
@@ -260,6 +264,88 @@ identicalFilesWithoutTerminalDoNotWait() {
     grep -q 'are identical' "$work/out" || fail "no verdict without a terminal"
     grep -q 'Press any key' "$work/out" && fail "asked for a key that cannot come"
     return 0
+}
+
+# --- a burst of keys on a busy machine ------------------------------------------------------------
+
+# Holding an arrow key on a busy machine: thousands of Up or Down keys arrive together while
+# both cores are taken. Reads end anywhere, right after an Esc too, while the keys before it take
+# long to draw; the rest of that Esc's sequence is already waiting, so the Esc must not be taken
+# for the Esc key, which would quit the view.
+burstOfArrowKeysUnderLoad() {
+    seq -f 'line %g' 300 >"$work/a.txt"
+    seq -f 'line %g' 300 | sed '0~10s/$/ changed/' >"$work/b.txt"
+    startShell 200 60
+    runRecorded "$program $work/a.txt $work/b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view"
+    local spin
+    for spin in 1 2; do
+        (while :; do :; done) &
+        busyPids+=" $!"
+    done
+    local round key top settled
+    for round in 1 2 3 4 5 6; do
+        if [ $((round % 2)) = 1 ]; then key=Down top=296; else key=Up top=1; fi
+        press -N 2000 "$key"
+        settled=
+        for _ in $(seq 600); do
+            [ -e "$work/status" ] && fail "the view ended during burst $round of $key (status $(cat "$work/status"))"
+            screen | sed -n 2p | grep -Eq "^.? *$top line $top( |\$)" && settled=1 && break
+            sleep 0.1
+        done
+        [ -n "$settled" ] || fail "burst $round of $key did not end at line $top"
+    done
+    kill $busyPids
+    busyPids=
+    press q
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
+}
+
+# --- the view on terminals that are out of the ordinary ------------------------------------------
+
+makeFilesThatDiffer() {
+    printf 'one\ntwo\nthree\n' >"$work/a.txt"
+    printf 'one\nTWO\nthree\n' >"$work/b.txt"
+}
+
+# Waits up to 10 s for the top row of the screen to be width columns wide.
+waitForTopRowWidth() {
+    for _ in $(seq 100); do
+        [ "$(screen | head -1 | sed 's/ *$//' | wc -m)" -eq $(($1 + 1)) ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# A TERM this machine has no terminfo entry for (a newer terminal's, over SSH): the view on a
+# built-in description, and the terminal back as it was.
+viewForTypeWithoutTerminfoEntry() {
+    makeFilesThatDiffer
+    startShell 80 25
+    runRecorded "env TERM=qvd-no-such-terminal $program $work/a.txt $work/b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view for a type without an entry"
+    waitForTopRowWidth 80 || fail "the view does not fill the terminal"
+    press q
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
+}
+
+# No controlling terminal (a new session, as su -c makes), standard input and output on the
+# terminal: the view uses them, and follows a new size without SIGWINCH.
+viewWithoutControllingTerminal() {
+    makeFilesThatDiffer
+    startShell 80 25
+    runRecorded "setsid -w $program $work/a.txt $work/b.txt"
+    waitForText 'ESC/ENTER quit|Case sensitive' || fail "no view without a controlling terminal"
+    tm resize-window -t qvd -x 100 -y 30
+    waitForTopRowWidth 100 || fail "the view did not follow the new size"
+    press q
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
 }
 
 "$testCase"

@@ -1,5 +1,6 @@
 #include "viewer/rowFormat.h"
 #include "console/settings.h"
+#include "platform/codePages.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +21,34 @@ void expectExpansion(const std::string& text, int64_t length, int width, int tab
     EXPECT_EQ(narrow[static_cast<size_t>(width)], '#') << "8-bit wrote past the width";
 
     std::u16string units(text.begin(), text.end());
-    std::vector<char16_t> wide(static_cast<size_t>(width) + 1, u'#');
-    expandTextRow(wide.data(), width, units.data(), length, tabWidth, compress);
-    std::string shown(wide.begin(), wide.begin() + width);
+    std::vector<CellText> wide(static_cast<size_t>(width) + 1, u'#');
+    expandTextRow(wide.data(), width, units.data(), length, 0, tabWidth, compress);
+    std::string shown;
+    for (int column = 0; column < width; ++column)
+        shown += static_cast<char>(wide[column].units[0]);
     EXPECT_EQ(shown, expected) << "16-bit";
-    EXPECT_EQ(wide[static_cast<size_t>(width)], u'#') << "16-bit wrote past the width";
+    EXPECT_EQ(wide[static_cast<size_t>(width)], CellText(u'#')) << "16-bit wrote past the width";
+}
+
+// A row of cells as text: a whole cell as its units, a character two columns wide as "[" and
+// its units on its left half and "]" on its right half.
+std::string cellsAsText(const std::vector<CellText>& cells) {
+    std::string text;
+    for (const CellText& cell : cells) {
+        if (cell.part == CellPart::wideRight) {
+            text += ']';
+            continue;
+        }
+        if (cell.part == CellPart::wideLeft) text += '[';
+        std::u16string units(cell.units, cell.units + cell.unitCount());
+        for (size_t at = 0; at < units.size(); ++at) {
+            char32_t character = units[at];
+            if (character >= 0xD800 && character <= 0xDBFF && at + 1 < units.size())
+                character = 0x10000 + ((character - 0xD800) << 10) + (units[++at] - 0xDC00);
+            appendUtf8(text, character);
+        }
+    }
+    return text;
 }
 
 TEST(ExpandTextRow, TabsCompressionAndPadding) {
@@ -57,6 +81,50 @@ TEST(ExpandTextRow, TabsCompressionAndPadding) {
         SCOPED_TRACE(c.name);
         int64_t length = c.length == kWhole ? static_cast<int64_t>(c.text.size()) : c.length;
         expectExpansion(c.text, length, c.width, c.tabWidth, c.compress, c.expected);
+    }
+}
+
+TEST(ExpandTextRow, Utf16TextCountsColumns) {
+    struct Case {
+        const char* name;
+        std::u16string text;
+        uint32_t scroll;
+        int width;
+        bool compress;
+        std::string expected; // cellsAsText
+    };
+    const std::vector<Case> cases = {
+        {"accented letters take a column each", u"café", 0, 6, false, "café  "},
+        {"a wide character takes two cells", u"a中文b", 0, 7, false, "a[中][文]b "},
+        {"a surrogate pair is one character", u"x\U0001F600y\U0001D400", 0, 6, false, "x[😀]y𝐀 "},
+        {"a mark joins its letter's cell", u"e\u0301x", 0, 3, false, "e\u0301x "},
+        {"up to four marks join, the next stands alone", u"a\u0301\u0302\u0303\u0304\u0305b", 0, 4,
+         false, "a\u0301\u0302\u0303\u0304\u0305b "},
+        {"a mark at the start stands alone", u"\u0301a", 0, 3, false, "\u0301a "},
+        {"a mark after a control stands alone", u"\x01\u0301", 0, 3, false, "\x01\u0301 "},
+        {"zero-width and unpaired characters take a cell",
+         u"a\u200Bb\xD800"
+         u"c",
+         0, 6, false,
+         "a\u200Bb\xED\xA0\x80"
+         "c "},
+        {"the right edge cuts a wide character to one cell", u"ab中", 0, 3, false, "ab中"},
+        {"the scroll passes whole characters", u"中文ab", 2, 4, false, "[文]ab"},
+        {"the scroll cuts a wide character: its right half", u"a中文", 2, 4, false, "中[文] "},
+        {"the scroll counts a tab as one column", u"\tx中", 1, 4, false, "x[中] "},
+        {"a mark scrolls with its letter", u"e\u0301fg", 1, 2, false, "fg"},
+        {"tab stops count columns", u"中\tx", 0, 6, false, "[中]  x "},
+        {"scrolled past the end", u"中", 4, 2, false, "  "},
+        {"compression keeps a blank that carries a mark", u"a \u0301 b", 0, 5, true, "a \u0301 b "},
+        {"compression of a run", u"中  \t 文", 0, 6, true, "[中] [文] "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<CellText> row(static_cast<size_t>(c.width) + 1, u'#');
+        expandTextRow(row.data(), c.width, c.text.data(), static_cast<int64_t>(c.text.size()),
+                      c.scroll, 4, c.compress);
+        EXPECT_EQ(cellsAsText({row.begin(), row.begin() + c.width}), c.expected);
+        EXPECT_EQ(row.back(), CellText(u'#')) << "wrote past the width";
     }
 }
 
@@ -161,15 +229,20 @@ TEST(ComputePaneColumns, NumberAndTextWidths) {
         const char* name;
         int hexMode, hideLineNumbers, offsetDigits, paneWidth;
         uint32_t hexRowBytes;
+        uint32_t largestNumber;
         int numberWidth, textWidth;
     };
     const std::vector<Case> cases = {
-        {"text with numbers", 0, 0, 4, 80, 0, 5, 73},
-        {"text without numbers", 0, 1, 4, 80, 0, 0, 78},
-        {"hex, offsets always shown", 1, 1, 4, 80, 16, 5, 73},
-        {"hex text exactly four columns per byte gains one", 1, 0, 5, 40, 8, 5, 33},
-        {"pane narrower than its number column", 0, 0, 4, 3, 0, 1, 0},
-        {"pane of no width", 1, 0, 4, 0, 1, 0, 0},
+        {"text with numbers", 0, 0, 4, 80, 0, 30, 5, 73},
+        {"five-digit numbers keep the column", 0, 0, 4, 80, 0, 99999, 5, 73},
+        {"six digits and a blank", 0, 0, 4, 80, 0, 100000, 7, 71},
+        {"ten digits and a blank", 0, 0, 4, 80, 0, 4294967295u, 11, 67},
+        {"text without numbers", 0, 1, 4, 80, 0, 123456, 0, 78},
+        {"hex, offsets always shown", 1, 1, 4, 80, 16, 123456, 5, 73},
+        {"hex text exactly four columns per byte gains one", 1, 0, 5, 40, 8, 0, 5, 33},
+        {"pane narrower than its number column", 0, 0, 4, 3, 0, 0, 1, 0},
+        {"pane narrower than a wide number column", 0, 0, 4, 8, 0, 1000000, 6, 0},
+        {"pane of no width", 1, 0, 4, 0, 1, 0, 0, 0},
     };
     Settings saved = settings;
     for (const Case& c : cases) {
@@ -177,7 +250,7 @@ TEST(ComputePaneColumns, NumberAndTextWidths) {
         settings.hexMode = c.hexMode;
         settings.hideLineNumbers = c.hideLineNumbers;
         settings.offsetDigits = c.offsetDigits;
-        PaneColumns columns = computePaneColumns(c.paneWidth, c.hexRowBytes);
+        PaneColumns columns = computePaneColumns(c.paneWidth, c.hexRowBytes, c.largestNumber);
         EXPECT_EQ(columns.numberWidth, c.numberWidth);
         EXPECT_EQ(columns.textWidth, c.textWidth);
     }

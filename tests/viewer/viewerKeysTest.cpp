@@ -129,11 +129,293 @@ TEST_F(ViewerKeys, HomeFirstScrollsBackThenGoesToTheTop) {
     }
 }
 
-TEST_F(ViewerKeys, RightStopsAt8192) {
-    std::string longLine = std::string(8192, 'x') + "END" + std::string(100, 'y');
-    std::string left = longLine + "\nsecond\n";
-    run(left, longLine + "\nother\n", repeat(kKeyRight, 4100));
-    EXPECT_EQ(screen.text(kTopLeftRow, 6, 6), "ENDyyy");
+TEST_F(ViewerKeys, RightReachesTheEndOfTheWidestLineAndAtLeast8192) {
+    struct Case {
+        const char* name;
+        int width; // of the widest line, which ends in "ENDEND"
+        std::vector<int> keys;
+    };
+    // Each key list scrolls so that the widest line's end shows first in the row; had Right
+    // stopped anywhere else, the row would start with x or blanks.
+    const std::vector<Case> cases = {
+        {"a line of 15000 columns: Right stops at its end", 15000,
+         join(repeat(kKeyRight, 7510), repeat(kKeyLeft, 3))},
+        {"a line of 8000 columns: Right still goes to 8192", 8000,
+         join(repeat(kKeyRight, 4200), repeat(kKeyLeft, 99))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        std::string longLine = std::string(static_cast<size_t>(c.width - 6), 'x') + "ENDEND";
+        run(longLine + "\nsecond\n", longLine + "\nother\n", c.keys);
+        EXPECT_EQ(screen.text(kTopLeftRow, 6, 7), "ENDEND ");
+    }
+}
+
+#if QVD_WIDE
+// The bytes of a UTF-16 image.
+std::string utf16Bytes(const std::u16string& units) {
+    return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+}
+
+TEST_F(ViewerKeys, Utf16TextScrollsAndIsSearchedByTheColumnsItTakes) {
+    // Line 1: 5000 characters two columns wide, 10,000 columns, ending in 一二三. Line 2: a tab
+    // after one of them reaches column 4 with two blanks. moxa types € (no OEM byte) whole.
+    std::u16string wide(4997, u'中');
+    wide += u"一二三";
+    const std::u16string pad = u"a\nb\nc\nd\ne\nf\n";
+    const std::string left = utf16Bytes(wide + u"\n中\tX\nprice 5€\n" + pad);
+    const std::string right = utf16Bytes(wide + u"\nother\nother\n" + pad);
+    struct Case {
+        const char* name;
+        std::string typed; // as the terminal sends it, before the keys
+        std::vector<int> keys;
+        int topRow;        // the top row's left line
+        std::string shown; // from the first text column of the top row
+    };
+    const std::vector<Case> cases = {
+        {"Right reaches the end of 10,000 columns", "",
+         join(repeat(kKeyRight, 5010), repeat(kKeyLeft, 3)), 1, "一二三 "},
+        {"a tab after a wide character: two blanks", "/中  X", {kKeyEnter}, 2, "中  X "},
+        {"not three", "/中   X", {kKeyEnter}, 1, "中中中"},
+        // Its key code is '?'; the character comes beside it.
+        {"a character outside the OEM code page", "/€", {kKeyEnter}, 3, "price 5€"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        settings.encodingFlags = kFile1Utf16 | kFile2Utf16;
+        if (!c.typed.empty()) queueTerminalBytes(c.typed);
+        run(left, right, c.keys);
+        EXPECT_EQ(topNumber(screen), c.topRow);
+        // A character two columns wide reads as itself in its first cell, as nothing in its
+        // second.
+        std::string shown = screen.text(kTopLeftRow, 6, 12);
+        EXPECT_EQ(shown.substr(0, c.shown.size()), c.shown);
+    }
+}
+#endif
+
+// Key codes that type text.
+std::vector<int> typed(const std::string& text) {
+    std::vector<int> codes;
+    for (char c : text) codes.push_back(static_cast<unsigned char>(c));
+    return codes;
+}
+
+// Sixty rows, all paired: left line i (from 1) is "row i" but for line 21 ("the needle") and line
+// 6 (a tab); the right file differs in lines 46 ("Needle Twice") and 59 ("needle at the end").
+std::string searchLeft() {
+    return makeLines(60, [](int i) {
+        if (i == 20) return std::string("the needle");
+        if (i == 5) return std::string("tab\there");
+        return "row " + std::to_string(i + 1);
+    });
+}
+std::string searchRight() {
+    return makeLines(60, [](int i) {
+        if (i == 20) return std::string("the needle");
+        if (i == 5) return std::string("tab\there");
+        if (i == 45) return std::string("Needle Twice");
+        if (i == 58) return std::string("needle at the end");
+        return "row " + std::to_string(i + 1);
+    });
+}
+
+TEST_F(ViewerKeys, SearchAndGoToALine) {
+    const std::string menu = "  SPACE next difference";
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        int topRow;          // the top row's left line
+        std::string lastRow; // the start of the last screen row
+    };
+    const std::vector<int> find = join(typed("/needle"), {kKeyEnter});
+    const std::vector<int> again = {'/', kKeyEnter};
+    const std::vector<Case> cases = {
+        {"/needle brings its row to the top", find, 21, menu},
+        // Row 58 cannot come to the top (55 is the last top row); the next search goes on from it.
+        {"a second search finds the next row", join(find, again), 56, menu},
+        {"F3 too, and both go round the end", join(find, {kKeyF3, kKeyF3}), 21, menu},
+        {"Shift-F3 goes back, round the start", join(find, {kKeyShiftF3}), 56, menu},
+        {"with C on, case is ignored", join({'c'}, join(find, {kKeyF3})), 46, menu},
+        {"the right file's text is found", join(typed("/Twice"), {kKeyEnter}), 46, menu},
+        {"tabs as the view expands them", join(typed("/tab here"), {kKeyEnter}), 6, menu},
+        {"not found: the place is kept", join(typed("/zzz"), {kKeyEnter}), 1, "Not found: zzz"},
+        {"the message goes with the next key, which acts",
+         join(typed("/zzz"), {kKeyEnter, kKeyDown}), 2, menu},
+        {"Esc cancels", join(typed("/needle"), {kKeyEscape}), 1, menu},
+        {"Backspace edits", join(typed("/needlx"), {kKeyBackspace, 'e', kKeyEnter}), 21, menu},
+        {"Backspace on an empty prompt closes it", {'/', kKeyBackspace, kKeyDown}, 2, menu},
+        {"keys other than text are ignored while typing",
+         join(typed("/nee"), {kKeyDown, kKeyF1, 'd', 'l', 'e', kKeyEnter}), 21, menu},
+        {"F3 before any search does nothing", {kKeyF3, kKeyShiftF3}, 1, menu},
+        {"an empty search before any search does nothing", again, 1, menu},
+        {":42 goes to left line 42", join(typed(":42"), {kKeyEnter}), 42, menu},
+        {"a line beyond the end: the last rows", join(typed(":999"), {kKeyEnter}), 56, menu},
+        {":0 is the first line", join({kKeyDown}, join(typed(":0"), {kKeyEnter})), 1, menu},
+        {"only digits are taken", join(typed(":4x2"), {kKeyEnter}), 42, menu},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        EXPECT_EQ(run(searchLeft(), searchRight(), c.keys), kViewerQuit);
+        EXPECT_EQ(topNumber(screen), c.topRow);
+        EXPECT_EQ(screen.text(24, 0, static_cast<int>(c.lastRow.size())), c.lastRow);
+    }
+}
+
+TEST_F(ViewerKeys, PromptsShowTheirTextWithTheCursorAtItsEnd) {
+    struct Case {
+        std::vector<int> keys;
+        int column;        // where the shown text starts to be checked
+        std::string shown; // from there on
+        int cursorColumn;
+    };
+    const std::vector<Case> cases = {
+        {typed("/ab"), 0, "/ab ", 3},
+        {typed(":17"), 0, ":17 ", 3},
+        {typed(":x"), 0, ":  ", 1},
+        // Wider than the screen: the end of the text, where the typing goes on.
+        {join(typed("/" + std::string(100, 'a')), {'b'}), 77, "ab", 79},
+    };
+    leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
+    rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        reset(80, 25);
+        // Ctrl-C ends the program from the prompt too; the screen is then as the prompt left it.
+        for (int key : c.keys) queueKeyCode(key);
+        queueKeyCode(kKeyCtrlC);
+        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerInterrupted);
+        tables = {};
+        ScreenDump shown = dumpScreen();
+        EXPECT_EQ(shown.text(24, c.column, static_cast<int>(c.shown.size())), c.shown);
+        EXPECT_EQ(shown.attribute(24, c.column), kTestScheme.frame);
+        EXPECT_TRUE(shown.cursorVisible);
+        EXPECT_EQ(shown.cursorRow, 24);
+        EXPECT_EQ(shown.cursorColumn, c.cursorColumn);
+    }
+}
+
+TEST_F(ViewerKeys, SearchReadsTextAsTheViewShowsIt) {
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        int topRow;
+    };
+    // Line 3 holds the byte E4: Σ in the OEM code page, ä in the ANSI one.
+    const std::vector<Case> cases = {
+        {"OEM: Σ is found", {'/', 0xE4, kKeyEnter}, 3},
+        {"OEM: ä is not", {'/', 0x84, kKeyEnter}, 1},
+        {"ANSI: ä is found", {'o', '/', 0x84, kKeyEnter}, 3},
+        {"white space as compressed", {'w', '/', 'a', ' ', 'b', kKeyEnter}, 2},
+        {"or not", {'/', 'a', ' ', 'b', kKeyEnter}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        const std::string pad = makeLines(10, [](int i) { return "pad " + std::to_string(i); });
+        run("x\na  \t b\n\xE4\ny\n" + pad, "x\nc\nd\ny\n" + pad, c.keys);
+        EXPECT_EQ(topNumber(screen), c.topRow);
+    }
+}
+
+TEST_F(ViewerKeys, HexModeSearchesTheCharacterColumnAndGoesToOffsets) {
+    // Rows of 16 bytes; "needle" starts in the row at offset 0x30 and ends in the next one.
+    std::string bytes(128, '.');
+    bytes.replace(0x3E, 6, "needle");
+    std::string other(128, ',');
+    struct Case {
+        const char* name;
+        std::vector<int> keys;
+        std::string offset; // of the top row
+    };
+    const std::vector<Case> cases = {
+        {"a match across two rows is found in the first", join(typed("/needle"), {kKeyEnter}),
+         "0030"},
+        {"with C on, in any case", join({'c'}, join(typed("/NEEDLE"), {kKeyEnter})), "0030"},
+        {":offset takes hex digits", join(typed(":2a"), {kKeyEnter}), "0020"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        settings.hexMode = 1;
+        run(bytes, other, c.keys);
+        EXPECT_EQ(screen.text(kTopLeftRow, 1, 4), c.offset);
+    }
+}
+
+TEST_F(ViewerKeys, ReloadReadsTheFilesAgainAndKeepsTheTopLine) {
+    std::string left = blockLeft();
+    std::string right = blockRight();
+    // The reloaded left file has two new lines at its start.
+    std::string newLeft = "new 1\nnew 2\n" + blockLeft();
+    int reloads = 0;
+    int failWith = 0;
+    const ReloadFiles reload = [&](ViewerFile& l, ViewerFile& r) {
+        ++reloads;
+        if (failWith != 0) return failWith;
+        l = {l.name, bytes(newLeft), size32(newLeft), bytes(newLeft), size32(newLeft)};
+        r = {r.name, bytes(right), size32(right), bytes(right), size32(right)};
+        return 0;
+    };
+    leftFile = {QVD_T("old.txt"), bytes(left), size32(left), bytes(left), size32(left)};
+    rightFile = {QVD_T("new.txt"), bytes(right), size32(right), bytes(right), size32(right)};
+
+    // Line 6 of the left file stays at the top; its text is now the old line 4.
+    queueKeyCodes({kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, 'r', 'q'});
+    EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload), kViewerQuit);
+    screen = dumpScreen();
+    tables = {};
+    EXPECT_EQ(reloads, 1);
+    EXPECT_EQ(screen.text(kTopLeftRow, 1, 11), "   6 line 3");
+
+    // A file that cannot be loaded: the view stays, the message until the next key.
+    for (int file : {1, 2}) {
+        SCOPED_TRACE(file);
+        reset(80, 25);
+        failWith = file;
+        queueKeyCodes({kKeyDown, 'R', kKeyCtrlC});
+        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload),
+                  kViewerInterrupted);
+        screen = dumpScreen();
+        tables = {};
+        EXPECT_EQ(screen.text(kTopLeftRow, 1, 11), "   2 line 1");
+        const std::string message =
+            file == 1 ? "Can't load file 1 (old.txt) " : "Can't load file 2 (new.txt) ";
+        EXPECT_EQ(screen.text(24, 0, static_cast<int>(message.size())), message);
+        EXPECT_EQ(screen.attribute(24, 0), kTestScheme.differing);
+    }
+    reset(80, 25);
+    queueKeyCodes({'r', kKeyDown, 'q'});
+    EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload), kViewerQuit);
+    screen = dumpScreen();
+    tables = {};
+    EXPECT_EQ(topNumber(screen), 2) << "the key after the message acts";
+    EXPECT_EQ(screen.text(24, 2, 5), "SPACE");
+}
+
+TEST_F(ViewerKeys, LongRunsKeyRealignsAnInsertionBeyondTheWindow) {
+    // 650 lines inserted after line 1000 of 3000.
+    std::string left = makeLines(3000, [](int i) { return std::to_string(i + 1); });
+    std::string right = makeLines(1000, [](int i) { return std::to_string(i + 1); }) +
+                        makeLines(650, [](int i) { return "new " + std::to_string(i + 1); }) +
+                        makeLines(2000, [](int i) { return std::to_string(i + 1001); });
+    // The last row of the list is the fifth row of each pane after End: left line 3000 stands
+    // opposite right line 3650.
+    run(left, right, {'a', kKeyEnd});
+    EXPECT_EQ(screen.text(kTopLeftRow + 4, 1, 10), "3000 3000 ");
+    EXPECT_EQ(screen.text(12 + 4, 1, 10), "3650 3000 ");
+    EXPECT_EQ(screen.attribute(kTopLeftRow + 4, 6), kTestScheme.identical);
+    // Off again: the window alone leaves right line 3650 without a partner. The key says what
+    // it did on the last row, until the next key.
+    reset(80, 25);
+    run(left, right, {kKeyEnd, 'a', 'A'});
+    EXPECT_EQ(screen.text(12 + 4, 1, 10), "3650 3000 ");
+    EXPECT_EQ(screen.attribute(12 + 4, 6), kTestScheme.differing);
+    EXPECT_EQ(screen.text(kTopLeftRow + 4, 1, 5), "  -  ");
+    EXPECT_EQ(screen.text(24, 0, 14), "Long runs off ");
 }
 
 TEST_F(ViewerKeys, DigitsSetTheTabWidth) {
@@ -287,6 +569,43 @@ TEST_F(ViewerKeys, HelpAndColourSetupGiveTheViewBack) {
         EXPECT_EQ(screen.text(23, 10, 4), "Case");
         EXPECT_FALSE(screen.cursorVisible);
     }
+}
+
+// Desktops and terminals take F1, F10 and Alt-F8 to Alt-F10: '?', 'p', F8 and F9 do the same.
+// Each script runs the key, then keys that the help or the colour setup would read: the outcome
+// (screen, keys left, colours) must be the first key's, and differ from an ignored key's.
+TEST_F(ViewerKeys, SecondKeysDoWhatTheKeysDesktopsTakeDo) {
+    const std::string savedExeDirectory = exeDirectory;
+    exeDirectory = "/nonexistent/"; // ESC in the colour setup reloads: no file, the defaults
+    userColourDirectory.clear();
+    struct Outcome {
+        std::string screen;
+        int keysLeft;
+        uint16_t frame;
+        bool operator==(const Outcome&) const = default;
+    };
+    auto outcome = [&](int key) {
+        reset(130, 60);
+        colourScheme = kTestScheme;
+        run(blockLeft(), blockRight(), {key, kKeyPageDown, 'F', kKeyEscape});
+        return Outcome{screen.toString(), pendingScriptEntries(), colourScheme.frame};
+    };
+    const Outcome ignored = outcome('!');
+    const struct {
+        int first;
+        int second;
+    } pairs[] = {{kKeyF1, '?'},
+                 {kKeyAltF10, 'p'},
+                 {kKeyAltF10, 'P'},
+                 {kKeyAltF8, kKeyF8},
+                 {kKeyAltF9, kKeyF9}};
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.second);
+        const Outcome first = outcome(pair.first);
+        EXPECT_FALSE(first == ignored) << "the first key did nothing";
+        EXPECT_TRUE(outcome(pair.second) == first);
+    }
+    exeDirectory = savedExeDirectory;
 }
 
 TEST_F(ViewerKeys, IgnoredKeysDrawNothing) {

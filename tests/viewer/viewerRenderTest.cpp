@@ -106,19 +106,29 @@ TEST_F(ViewerRender, OneSidedRowMarkerAndColours) {
     }
 }
 
-TEST_F(ViewerRender, LongLineNumbersAreCutToTheColumn) {
+TEST_F(ViewerRender, LineNumbersAreShownWholeAtAnyLength) {
     struct Case {
         int lines;
-        std::string top; // number column and first text cell of the top row after End
+        std::string top;  // number column and first text cells of the top row after End
+        std::string last; // the same for the right file's extra line, four rows further down
     };
     // With the extra right line there are lines + 1 rows: End puts line (lines - 3) on top.
-    for (const Case& c : {Case{100002, "99999a"}, Case{123459, "12345a"}}) {
+    // Up to 99,999 the column keeps its five cells (a fifth digit takes the blank); beyond, it
+    // holds the largest number and a blank.
+    const Case cases[] = {
+        {99998, "99995a  ", "99999b  "},
+        {100002, " 99999 a", "100003 b"},
+        {123459, "123456 a", "123460 b"},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
         reset(80, 25);
         std::string text = makeLines(c.lines, [](int) { return "a"; });
         run(text, text + "b\n", {kKeyEnd});
-        EXPECT_EQ(screen.text(1, 1, 6), c.top);
-        EXPECT_EQ(screen.text(12, 1, 6), c.top);
+        const int size = static_cast<int>(c.top.size());
+        EXPECT_EQ(screen.text(1, 1, size), c.top);
+        EXPECT_EQ(screen.text(12, 1, size), c.top);
+        EXPECT_EQ(screen.text(16, 1, size), c.last);
     }
 }
 
@@ -148,6 +158,16 @@ TEST_F(ViewerRender, ShortenFileNameFields) {
         {"a name as long as the field is shortened", QVD_T("abcde"), 5, QVD_T("a...")},
         {"eight cells", QVD_T("abcdefghij"), 8, QVD_T("ab...ij")},
         {"a field wider than the limit is held to it", QVD_T("ab"), 500, QVD_T("ab")},
+#if QVD_WIDE
+        {"columns, not units: four letters with marks fit five cells",
+         u"e\u0301e\u0301e\u0301e\u0301", 5, u"e\u0301e\u0301e\u0301e\u0301"},
+        {"wide characters count two columns", u"中文字幕abcdefgh", 8, u"中...gh"},
+        {"a wide character that does not fit the head is left out", u"a中bcdefghij", 8, u"a...ij"},
+        {"a tail that ends in a wide character", u"abcdefgh中", 10, u"ab...h中"},
+        {"nor one that does not fit the tail", u"abcdefgh中hi", 10, u"ab...hi"},
+        {"a surrogate pair is one character", u"\U0001D400\U0001D400bcdefgh", 8,
+         u"\U0001D400\U0001D400...gh"},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -323,6 +343,104 @@ TEST_F(ViewerRender, Utf16TextAndHexRows) {
     EXPECT_EQ(screen.text(1, 6, 15), "4100 E900 AC20 ");
     // 24 bytes per row on 80 columns: 12 groups, the units from cell 5 * 12 + 1.
     EXPECT_EQ(screen.text(1, 6 + 61, 3), "Aé€");
+}
+
+// A UTF-16 text as the bytes of its image.
+std::string utf16Image(const std::u16string& units) {
+    return std::string(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+}
+
+// Cells of the view on 80 x 25: the text of both panes' first rows starts at column 6, the last
+// text column is 78, the frame is at 79.
+TEST_F(ViewerRender, LinuxTextTakesItsColumns) {
+    struct Case {
+        const char* name;
+        std::u16string left;
+        std::vector<int> keys;
+        int column;
+        int count;
+        std::string shown; // ScreenDump::text: a cut wide character reads as U+FFFD
+    };
+    const std::vector<Case> cases = {
+        {"accents", u"café\n", {}, 6, 5, "café "},
+        {"wide characters", u"中文x\n", {}, 6, 5, "中文x"},
+        {"a surrogate pair as one character", u"\U0001F600 \U0001D400.\n", {}, 6, 5, "😀 𝐀."},
+        {"a mark in its letter's cell", u"e\u0301tude\n", {}, 6, 5, "e\u0301tude"},
+        {"zero-width characters keep a cell", u"a\u200Bb\uFEFFc\n", {}, 6, 5, "a\u200Bb\uFEFFc"},
+        {"a wide character cut by the edge",
+         std::u16string(72, u'x') + u"中\n",
+         {},
+         77,
+         3,
+         "x\uFFFD│"},
+        {"a wide character cut by a sideways step", u"a中文b\n", {kKeyRight}, 6, 4, "\uFFFD文b"},
+        {"a step past whole characters", u"ab中文x\n", {kKeyRight}, 6, 5, "中文x"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        settings.encodingFlags = kFile1Utf16 | kFile2Ansi;
+        std::string right = utf16Image(u"other\n");
+        run(utf16Image(c.left), right, c.keys);
+        EXPECT_EQ(screen.text(1, c.column, c.count), c.shown);
+        EXPECT_EQ(screen.text(1, 79, 1), "│") << "nothing draws over the frame";
+    }
+    // The cells: a step cuts 中 to one whole cell (the terminal shows a stand-in), 文 keeps its
+    // two halves.
+    reset(80, 25);
+    settings.encodingFlags = kFile1Utf16 | kFile2Ansi;
+    run(utf16Image(u"a中文b\n"), utf16Image(u"x\n"), {kKeyRight});
+    EXPECT_EQ(screen.cell(1, 6), CellText(u'中'));
+    EXPECT_EQ(screen.cell(1, 7).part, CellPart::wideLeft);
+    EXPECT_EQ(screen.cell(1, 8).part, CellPart::wideRight);
+    EXPECT_EQ(screen.cell(1, 8).units[0], u'文');
+}
+
+TEST_F(ViewerRender, HighlightingOfDifferingWideCharacters) {
+    const uint16_t m = kTestScheme.matching, d = kTestScheme.differing;
+    struct Case {
+        const char* name;
+        std::u16string left, right;
+        std::vector<uint16_t> colours; // from column 6
+        int ignoreCase;
+    };
+    const std::vector<Case> cases = {
+        {"one wide character for another", u"a中b", u"a文b", {m, d, d, m}, 0},
+        {"the same wide characters match", u"中x", u"中y", {m, m, d}, 0},
+        {"a wide character against two narrow ones", u"中c", u"abc", {d, d, m}, 0},
+        // The halves overlap: left 中 on 0-1, right 文 on 1-2, left x on 2: one colour for all.
+        {"overlapping halves take one colour", u"中xy", u"a文y", {d, d, d, m}, 0},
+        {"marks count", u"e\u0301x", u"e\u0300x", {d, m}, 0},
+        {"marks lowered with their letter", u"\u00C9\u0301x", u"\u00E9\u0301y", {m, d}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        settings.encodingFlags = kFile1Utf16 | kFile2Utf16;
+        settings.highlightDiffChars = 1;
+        settings.ignoreCase = c.ignoreCase;
+        run(utf16Image(u"keep\n" + c.left + u"\n"), utf16Image(u"keep\n" + c.right + u"\n"), {});
+        for (size_t j = 0; j < c.colours.size(); ++j) {
+            SCOPED_TRACE(j);
+            EXPECT_EQ(screen.attribute(2, 6 + static_cast<int>(j)), c.colours[j]);
+            EXPECT_EQ(screen.attribute(13, 6 + static_cast<int>(j)), c.colours[j]);
+        }
+    }
+}
+
+TEST_F(ViewerRender, NamesInTheFramesTakeTheirColumns) {
+    reset(40, 25);
+    run("a\n", "b\n", {}, {40, 25}, u"中文/e\u0301\U0001F600.txt");
+    EXPECT_EQ(screen.text(0, 0, 14), "┌中文/e\u0301😀.txt─");
+    EXPECT_EQ(screen.cell(0, 2).part, CellPart::wideRight);
+    EXPECT_EQ(screen.text(0, 39, 1), "┐");
+    // A long name of wide characters: a field of 39 cells, a head of 9 columns (four whole
+    // characters) and a tail of 25 (twelve).
+    std::u16string longName(40, u'字');
+    reset(40, 25);
+    run("a\n", "b\n", {}, {40, 25}, longName.c_str());
+    EXPECT_EQ(screen.text(0, 0, 39), "┌字字字字...字字字字字字字字字字字字───");
+    EXPECT_EQ(screen.text(0, 39, 1), "┐");
 }
 
 TEST_F(ViewerRender, Utf16HexRowShowsAnOddLastByte) {

@@ -92,6 +92,126 @@ viewerCtrlZSuspendsAndRedraws() {
     waitForText 'marker-before-run' || fail "the shell's screen did not come back"
 }
 
+# --- finding the way: search, go to a line, reload, long runs, wide numbers and lines ------------
+
+# 200 lines "line N"; line 60 holds a needle in both files, line 150 another one in the second.
+makeSearchFiles() {
+    seq -f 'line %g' 200 | sed '60s/.*/a needle here/' >"$work/old.txt"
+    sed '150s/.*/another needle/' "$work/old.txt" >"$work/new.txt"
+}
+
+# The first text row of the upper pane (screen row 2 at 80 x 25) begins with the line given.
+expectTopLine() { # number text
+    waitForRow 2 "^│ *$1 $2 " || fail "${3:-the top row is not line $1, \"$2\"}"
+}
+
+viewerFindsTheWay() {
+    makeSearchFiles
+    startShell 80 25
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    type /needle
+    waitForRow 25 '^/needle *$' || fail "/ did not open the prompt on the last row"
+    press Enter
+    expectTopLine 60 'a needle here' "/needle did not bring its line to the top"
+    waitForRow 25 'SPACE next difference' || fail "the menu line did not come back"
+    type /
+    press Enter
+    expectTopLine 150 'line 150' "a second search did not find the next match"
+    waitForRow 13 '^│ 150 another needle' || fail "the match is not in the lower pane's top row"
+    press F3
+    expectTopLine 60 'a needle here' "F3 did not go round the end to the first match"
+    press S-F3
+    expectTopLine 150 'line 150' "Shift-F3 did not go back"
+    type /zzz
+    press Enter
+    waitForRow 25 '^Not found: zzz *$' || fail "a failed search did not say so"
+    expectTopLine 150 'line 150' "a failed search moved the view"
+    press Down
+    expectTopLine 151 'line 151' "the key after the message did not act"
+    waitForRow 25 'SPACE next difference' || fail "the message did not go with the next key"
+    type :42
+    press Enter
+    expectTopLine 42 'line 42' ":42 did not go to line 42"
+    # Three lines more at the start of the first file: its line 42 is now what line 39 was.
+    { printf 'new 1\nnew 2\nnew 3\n'; cat "$work/new.txt"; } >"$work/old.txt"
+    type r
+    expectTopLine 42 'line 39' "r did not read the changed file, or left line 42"
+    mv "$work/new.txt" "$work/gone.txt"
+    type r
+    waitForRow 25 "^Can't load file 2 \(.*new\.txt\) *\$" || fail "no message for a file gone"
+    expectTopLine 42 'line 39' "a failed reload changed the view"
+    press q
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
+}
+
+# A pair of 200,000 lines whose first line is 15,000 columns wide, in blocks of ten that say
+# where they start: "000001230|" is columns 1230 to 1239.
+viewerShowsWholeNumbersAndFarColumns() {
+    local k
+    {
+        for ((k = 0; k < 15000; k += 10)); do printf '%09d|' "$k"; done
+        printf '\n'
+        seq -f 'n%g' 2 200000
+    } >"$work/old.txt"
+    { cat "$work/old.txt"; echo extra; } >"$work/new.txt"
+    startShell 80 25
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    waitForRow 2 '^│     1 000000000\|' || fail "the number column did not widen to seven cells"
+    type :150000
+    press Enter
+    waitForRow 2 '^│150000 n150000 ' || fail "line 150000 is not shown whole"
+    press Home
+    waitForRow 2 '^│     1 000000000\|' || fail "Home did not go back to the first line"
+    # Right in bursts of 500 presses (each a read that may end on the Esc of a sequence), the
+    # column checked after each.
+    for ((k = 1000; k <= 15000; k += 1000)); do
+        press -N 500 Right
+        [ "$k" = 15000 ] && break
+        waitForRow 2 "^│     1 $(printf '%09d' "$k")\\|" || fail "Right did not reach column $k"
+    done
+    # At column 15000 the line has ended; Right goes no further, and three Left show its end.
+    press -N 10 Right
+    press -N 3 Left
+    waitForRow 2 '^│     1 14990\| +│$' || fail "Right did not stop at column 15000"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
+# 650 lines inserted after line 1000 of 3000: only the long-runs rule passes over them.
+viewerLongRunsAlignALongInsertion() {
+    seq 3000 >"$work/old.txt"
+    { seq 1000; seq 650 | sed 's/^/new /'; seq 1001 3000; } >"$work/new.txt"
+    startShell 80 25
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    type a
+    waitForRow 25 '^Long runs on *$' || fail "a did not say what it did"
+    press End
+    # The last row of the list is the fifth of each pane: left line 3000 opposite right 3650.
+    waitForRow 6 '^│3000 3000 ' && waitForRow 17 '^│3650 3000 ' ||
+        fail "a then End does not show left line 3000 opposite right line 3650"
+    type a
+    waitForRow 6 '^│  -  ' || fail "a did not switch long runs off again"
+    press q
+    expectStatus 1
+    expectModesRestored
+    # The option does the same from the start.
+    rm -f "$work/status"
+    startShell 80 25
+    runRecorded "$program --long-runs $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn with --long-runs"
+    press End
+    waitForRow 6 '^│3000 3000 ' && waitForRow 17 '^│3650 3000 ' ||
+        fail "--long-runs does not show left line 3000 opposite right line 3650"
+    press q
+    expectStatus 1
+}
+
 # --- every key of the view, at 80x25 and at 200x60 -----------------------------------------------
 #
 # The cases below build one pair of files row by row and so know the aligned list the view must
@@ -575,6 +695,96 @@ viewerStepsTheScreenSize() { # width height
     stackedLayout 100 60
     expectTop 0 || fail "a second Alt-F8 did not lay out 100 columns"
     quitKeyView Escape
+}
+
+# --- Linux text: UTF-8 without a signature ------------------------------------------------------
+
+# Every row of the screen that begins with a frame glyph spans the width of the screen in the
+# terminal's columns (a wide character counts two) and ends in the frame.
+expectWholeFrames() { # width, after what
+    local line columns
+    while IFS= read -r line; do
+        case $line in
+        [┌│└├]*)
+            columns=$(wc -L <<<"$line")
+            [ "$columns" = "$1" ] || fail "a frame row of $columns columns, not $1, $2: '$line'"
+            case $line in
+            *[│┐┘┤]) ;;
+            *) fail "a frame row that does not end in the frame $2: '$line'" ;;
+            esac
+            ;;
+        esac
+    done < <(screen)
+}
+
+# moxa reads UTF-8 text without a signature as text and shows each character in its columns:
+# stacked, side by side, scrolled sideways; hex mode shows the bytes, as for a signed file.
+# moxaw, the 8-bit program, shows the bytes through code page 437 as before.
+linuxTextShowsItsCharacters() {
+    printf 'title\ncafé au lait\nx中文 wide\nemoji 😀 here\ne\xcc\x81tude\nend\n' >"$work/old.txt"
+    printf 'title\ncafe au lait\nx中文 narrow\nemoji 😃 here\ne\xcc\x80tude\nend\n' >"$work/new.txt"
+    startShell 80 25
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    if [[ $program == *moxaw ]]; then
+        waitForRow 3 '^│   2 caf├⌐ au lait +│$' || fail "moxaw does not show the bytes of café"
+        waitForRow 4 '^│   3 xΣ╕¡µûç wide +│$' || fail "moxaw does not show the bytes of 中文"
+        expectWholeFrames 80 "in moxaw"
+        quitKeyView q
+        return
+    fi
+    waitForLine 3 "$(printf '│   2 café au lait%*s│' 61 '')" &&
+        waitForLine 4 "$(printf '│   3 x中文 wide%*s│' 63 '')" &&
+        waitForLine 5 "$(printf '│   4 emoji 😀 here%*s│' 60 '')" &&
+        waitForLine 6 "$(printf '│   5 e\xcc\x81tude%*s│' 68 '')" &&
+        waitForLine 15 "$(printf '│   3 x中文 narrow%*s│' 61 '')" ||
+        fail "the characters are not on the screen as such"
+    expectWholeFrames 80 "stacked"
+    press s
+    waitForRow 3 '^│   2 café au lait +│   2 cafe au lait +│$' &&
+        waitForRow 4 '^│   3 x中文 wide +│   3 x中文 narrow +│$' &&
+        waitForRow 5 '^│   4 emoji 😀 here +│   4 emoji 😃 here +│$' ||
+        fail "side by side, the characters are not on the screen as such"
+    expectWholeFrames 80 "side by side"
+    # Each step is two columns: the first cuts 中 in half (a one-column stand-in), the second
+    # 文, the third passes both; the emoji comes to the first column whole.
+    press Right
+    waitForRow 4 '^│   3 �文 wide +│   3 �文 narrow +│$' || fail "a cut wide character is not a stand-in"
+    expectWholeFrames 80 "scrolled by one step"
+    press Right
+    waitForRow 4 '^│   3 � wide +│   3 � narrow +│$' &&
+        waitForRow 5 '^│   4 i 😀 here +│   4 i 😃 here +│$' || fail "the second step did not cut 文"
+    expectWholeFrames 80 "scrolled by two steps"
+    press Right
+    waitForRow 4 '^│   3 wide +│   3 narrow +│$' &&
+        waitForRow 5 '^│   4 😀 here +│   4 😃 here +│$' || fail "the third step did not pass 文 whole"
+    expectWholeFrames 80 "scrolled by three steps"
+    press h
+    waitForText '66 C3 A9 20' || fail "hex mode does not show the bytes of café"
+    expectWholeFrames 80 "in hex mode"
+    press s
+    waitForText '66 C3 A9 20 61' || fail "stacked hex mode does not show the bytes of café"
+    expectWholeFrames 80 "in stacked hex mode"
+    quitKeyView q
+}
+
+# On a terminal without UTF-8 (the C locale) the same files show ASCII stand-ins: a '?' for each
+# column of a character beyond ASCII, a mark dropped with its letter kept, the frames in ASCII.
+linuxTextOnTerminalWithoutUtf8() {
+    printf 'title\ncafé au lait\nx中文 wide\nemoji 😀 here\ne\xcc\x81tude\nend\n' >"$work/old.txt"
+    printf 'title\ncafe au lait\nx中文 narrow\nemoji 😃 here\ne\xcc\x80tude\nend\n' >"$work/new.txt"
+    startShell 80 25 C
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    waitForRow 1 '^[+]/tmp/.*old\.txt-+[+]$' || fail "the frame is not drawn in ASCII"
+    waitForLine 3 "$(printf '|   2 caf? au lait%*s|' 61 '')" &&
+        waitForLine 4 "$(printf '|   3 x???? wide%*s|' 63 '')" &&
+        waitForLine 5 "$(printf '|   4 emoji ?? here%*s|' 60 '')" &&
+        waitForLine 6 "$(printf '|   5 etude%*s|' 68 '')" ||
+        fail "characters beyond ASCII are not a '?' a column"
+    press q
+    expectStatus 1
+    expectModesRestored
 }
 
 viewerMovesThroughTheRowsAt80x25() { viewerMovesThroughTheRows 80 25; }

@@ -1,0 +1,185 @@
+// Memory that runs out at any point of a session: the fault-injection build of the program
+// (moxaFaulty for the wide test build, moxawFaulty for the narrow one) fails its N-th allocation,
+// and N walks over whole scripted sessions on a terminal: start, keys, a resize, the help, the
+// colour setup and its save, identical files, batch mode, the usage. Every run must end with an
+// exit code of 0 to 3 (never an abort or another signal), nothing on standard error, and the
+// terminal as it was.
+//
+// The test command walks a sample of N (every N up to 24, then about 40 more spread over the
+// session, alternately failing one allocation and every allocation from N on). The whole walk,
+// every N both ways: tests/waysOut/walk.sh build/dev. To look into one N: QVD_FAULT_AT=N runs
+// only that one (both ways), and QVD_FAILURE_TRACE=path has the program write the call stack of
+// its failing allocation there.
+
+#include "support/ptySession.h"
+#include "support/tempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#ifndef QVD_FAULTY_PROGRAM_PATH
+#error "QVD_FAULTY_PROGRAM_PATH names the fault-injection build of the program under test"
+#endif
+
+namespace {
+
+struct Step {
+    std::string keys;              // bytes typed
+    const char* waitFor = nullptr; // then the text the screen they lead to shows, waited for so
+                                   // that a lone Esc is read alone, however busy the machine
+    int width = 0;                 // then, when not 0, the terminal takes this size
+    int height = 0;
+};
+
+struct Session {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<Step> steps;
+    int exitCode;      // without a failure
+    bool savesColours; // without a failure the script ends with a qvd.ini saved
+};
+
+const Session kSessions[] = {
+    {"view",
+     {"a.txt", "b.txt"},
+     {
+         {"\x1b[B\x1b[6~\x1b[4~\x1b[1~ -h\x1b[Chcwedols"},
+         {"mmtt\x1b[19;3~\x1b[20;3~", nullptr, 100, 30},
+         {"\x1bOP\x1b[6~", "exit help"},
+         {"\x1b", "b.txt"},
+         {"\x1b[21;3~", "COLOUR"},
+         {"FiL\r", "b.txt"},
+         {"q"},
+     },
+     1,
+     true},
+    {"identical", {"a.txt", "same.txt"}, {{"x"}}, 0, false},
+    {"batch", {"-b", "a.txt", "b.txt"}, {}, 1, false},
+    {"usage", {"-q", "a.txt"}, {}, 2, false},
+};
+
+class FaultWalk : public testing::TestWithParam<Session> {
+  protected:
+    TempDirectory dir;
+    std::string program;
+
+    void SetUp() override {
+        dir.write("a.txt", "one\ntwo \xC3\xA9\nthree\n");
+        dir.write("same.txt", "one\ntwo \xC3\xA9\nthree\n");
+        dir.write("b.txt", "one\nTWO\nthree\nfour\n");
+        dir.makeDirectory("home/.config");
+        // The colour save goes beside the program: a copy of it in the scratch directory.
+        program = dir.makeDirectory("bin") + "/" +
+                  std::filesystem::path(QVD_FAULTY_PROGRAM_PATH).filename().string();
+        std::filesystem::copy_file(QVD_FAULTY_PROGRAM_PATH, program);
+    }
+
+    // Runs the session with allocation failing failing (0: none; onward: every one from there on)
+    // and checks how it ended. Returns the number of allocations of a run without failure.
+    uint64_t runSession(const Session& session, uint64_t failing, bool onward) {
+        SCOPED_TRACE(testing::Message() << session.name << ": allocation " << failing
+                                        << (onward ? " and all after it" : "") << " fails");
+        std::string report = dir / "allocations";
+        std::filesystem::remove(report);
+        PtyOptions options;
+        options.program = program;
+        options.arguments = session.arguments;
+        options.directory = dir.path();
+        options.environment = {"PATH=/usr/bin:/bin",
+                               "TERM=xterm-256color",
+                               "LANG=C.UTF-8",
+                               "HOME=" + dir / "home",
+                               "XDG_CONFIG_HOME=" + dir / "home/.config",
+                               "QVD_FAIL_ALLOCATION=" + std::to_string(failing),
+                               std::string("QVD_FAIL_ONWARD=") + (onward ? "1" : "0"),
+                               "QVD_ALLOCATION_REPORT=" + report};
+        if (const char* trace = getenv("QVD_FAILURE_TRACE"); trace && failing != 0)
+            options.environment.push_back(std::string("QVD_FAILURE_TRACE=") + trace);
+        PtySession run(options);
+        if (!run.started()) {
+            ADD_FAILURE() << "cannot start the program on a terminal";
+            return 0;
+        }
+        for (const Step& step : session.steps) {
+            size_t before = run.output.size();
+            run.send(step.keys);
+            // A failure may change or end the picture: the script goes on after a while.
+            if (step.waitFor != nullptr) (void)run.waitForOutput(step.waitFor, 2000, before);
+            if (step.width > 0) run.resize(step.width, step.height);
+        }
+        // A key taken the wrong way under load (an Esc that did not stand alone) may leave a
+        // screen open: the keys that leave every screen, until the program ends.
+        for (int attempt = 0; attempt < 5 && !run.waitForExit(attempt == 0 ? 3000 : 1000);
+             ++attempt) {
+            run.send("\x1b");
+            run.collect(60);
+            run.send("q");
+        }
+        EXPECT_TRUE(run.exited()) << (run.running() ? "still running" : "ended by signal ")
+                                  << run.signalled();
+        int code = run.exitCode();
+        EXPECT_TRUE(code >= 0 && code <= 3) << "exit code " << code;
+        if (code == 3) {
+            EXPECT_NE(run.output.find("Out of memory"), std::string::npos);
+        }
+        EXPECT_EQ(run.errors, "");
+        if (failing == 0) {
+            EXPECT_EQ(code, session.exitCode) << "the script itself went wrong";
+            EXPECT_EQ(std::filesystem::exists(dir / "bin/qvd.ini"), session.savesColours);
+        }
+        EXPECT_TRUE(run.modesRestored()) << "terminal modes not given back";
+        EXPECT_TRUE(run.leftAlternateScreen()) << "the alternate screen was not left";
+        // Nothing beside the program but itself and a colour file that was saved whole.
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "bin")) {
+            std::string name = entry.path().filename().string();
+            EXPECT_TRUE(name == std::filesystem::path(program).filename().string() ||
+                        (name == "qvd.ini" && entry.file_size() == 14))
+                << "left behind: " << name;
+        }
+        std::filesystem::remove(dir / "bin/qvd.ini");
+        std::ifstream counted(report);
+        uint64_t total = 0;
+        counted >> total;
+        return total;
+    }
+};
+
+TEST_P(FaultWalk, EveryAllocationThatFailsEndsTheRunCleanly) {
+    const Session& session = GetParam();
+    uint64_t total = runSession(session, 0, false);
+    ASSERT_GT(total, 0u) << "the run without failures reported no allocations";
+    if (const char* only = getenv("QVD_FAULT_AT")) {
+        runSession(session, std::stoull(only), false);
+        runSession(session, std::stoull(only), true);
+        return;
+    }
+    bool whole = getenv("QVD_FAULT_WALK") != nullptr;
+    // A few past the counted end too: a run may allocate a little more than another.
+    uint64_t last = total + 10;
+    uint64_t stride = whole ? 1 : std::max<uint64_t>(1, last / 40);
+    for (uint64_t failing = 1; failing <= last; failing += failing < 24 ? 1 : stride) {
+        if (whole) {
+            runSession(session, failing, false);
+            runSession(session, failing, true);
+        } else {
+            runSession(session, failing, failing % 2 == 0);
+        }
+        if (HasFailure()) break; // the first failing N says enough
+    }
+}
+
+void PrintTo(const Session& session, std::ostream* out) {
+    *out << session.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, FaultWalk, testing::ValuesIn(kSessions),
+                         [](const testing::TestParamInfo<Session>& session) {
+                             return std::string(session.param.name);
+                         });
+
+} // namespace

@@ -1,0 +1,124 @@
+#include "viewer/rowSearch.h"
+
+#include "console/settings.h"
+#include "platform/build.h"
+#include "platform/charClass.h"
+#include "platform/codePages.h"
+#include "platform/textCells.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// One search over the list: the settings it reads, taken once, and buffers used row after row.
+class RowMatcher {
+  public:
+    RowMatcher(const SearchSpace& space, const std::u16string& needle)
+        : space_(space), needle_(needle) {
+        // 8-bit cells as the screen shows them: moxa reads them in the chosen code page, moxaw
+        // shows OEM bytes, ANSI text converted to them.
+        for (int value = 0; value < 256; ++value) {
+            auto byte = static_cast<uint8_t>(value);
+            if constexpr (kWideBuild)
+                shownByte_[byte] = settings.ansiCharset ? ansiToUnicode(byte) : oemToUnicode(byte);
+            else
+                shownByte_[byte] = oemToUnicode(settings.ansiCharset ? ansiToOem(byte) : byte);
+        }
+    }
+
+    bool rowShows(uint32_t index) {
+        const DiffRow& row = space_.rows[index];
+        if (row.leftNumber != 0 && sideShows(0, row.leftText, row.leftLength)) return true;
+        return row.rightNumber != 0 && sideShows(1, row.rightText, row.rightLength);
+    }
+
+  private:
+    // A 16-bit unit of a text, which images keep little-endian.
+    static char16_t unitAt(const uint8_t* text, uint64_t index) {
+        return static_cast<char16_t>(text[2 * index] | text[2 * index + 1] << 8);
+    }
+
+    void add(char16_t unit) { cells_ += settings.ignoreCase ? lowerUnit(unit) : unit; }
+
+    bool sideShows(int side, const uint8_t* text, uint32_t length) {
+        cells_.clear();
+        if (settings.hexMode) {
+            const ViewerFile& file = side == 0 ? *space_.left : *space_.right;
+            const uint32_t utf16 = side == 0 ? kFile1Utf16 : kFile2Utf16;
+            const bool wide = kWideBuild && (settings.encodingFlags & utf16) != 0;
+            // The row's own characters, and as many after them as a match starting in its last
+            // one could reach.
+            const uint64_t rest = static_cast<uint64_t>(file.raw + file.rawSize - text);
+            const uint64_t own = wide ? length / 2 : length;
+            const uint64_t count = std::min(wide ? rest / 2 : rest, own + needle_.size() - 1);
+            for (uint64_t i = 0; i < count; ++i) add(wide ? unitAt(text, i) : shownByte_[text[i]]);
+            size_t at = cells_.find(needle_);
+            return at != std::u16string::npos && at < own;
+        }
+        // The whole line from its first column, as the panes expand it: tab stops count columns,
+        // which in UTF-16 text are those the characters take (a mark none, a wide character two).
+        const bool wide = kWideBuild && settings.encodingFlags != 0;
+        const auto tabWidth = static_cast<uint64_t>(std::max(settings.tabWidth, 1));
+        const bool compress = settings.compressWhiteSpace != 0;
+        auto blankOrTab = [](char16_t unit) { return unit == u' ' || unit == u'\t'; };
+        const auto* units = reinterpret_cast<const char16_t*>(text);
+        uint64_t column = 0;
+        bool previousBlank = false;
+        for (uint32_t at = 0; at < length;) {
+            int count = 1;
+            int columns = 1;
+            if (wide) {
+                const TextCluster cluster = readCluster(units, length, at);
+                count = cluster.units;
+                columns = cluster.columns;
+            }
+            const char16_t first = wide ? units[at] : text[at];
+            const bool blank = count == 1 && blankOrTab(first);
+            const bool dropped = compress && blank && previousBlank;
+            previousBlank = blank;
+            if (dropped) {
+                at += static_cast<uint32_t>(count);
+                continue;
+            }
+            if (count == 1 && first == u'\t') {
+                do cells_ += u' ';
+                while (++column % tabWidth != 0);
+            } else {
+                for (int unit = 0; unit < count; ++unit)
+                    add(wide ? units[at + static_cast<uint32_t>(unit)] : shownByte_[first]);
+                column += static_cast<uint64_t>(columns);
+            }
+            at += static_cast<uint32_t>(count);
+        }
+        return cells_.find(needle_) != std::u16string::npos;
+    }
+
+    const SearchSpace& space_;
+    const std::u16string& needle_;
+    std::array<char16_t, 256> shownByte_{};
+    std::u16string cells_;
+};
+
+// The needle as the search compares it: letter case folded while it is ignored.
+std::u16string searchForm(const std::u16string& text) {
+    std::u16string form = text;
+    if (settings.ignoreCase)
+        for (char16_t& unit : form) unit = lowerUnit(unit);
+    return form;
+}
+
+} // namespace
+
+int64_t findRow(const SearchSpace& space, uint32_t from, bool upward, const std::u16string& text) {
+    if (text.empty() || space.rowCount == 0 || !space.rows) return -1;
+    const std::u16string needle = searchForm(text);
+    RowMatcher matcher(space, needle);
+    const uint64_t count = space.rowCount;
+    for (uint64_t step = 1; step <= count; ++step) {
+        const auto index = static_cast<uint32_t>(upward ? (from + count - step % count) % count
+                                                        : (from + step) % count);
+        if (matcher.rowShows(index)) return index;
+    }
+    return -1;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Finding text in the aligned list, in the characters the view shows: tabs expanded and white
+// space runs compressed as the panes draw them, 8-bit text in the OEM or ANSI reading, letter
+// case folded while case is ignored. In hex mode the character column is searched: a match starts
+// among the row's own characters and may run on into the file's next bytes (or 16-bit units), so
+// that no text is missed for standing across two rows.
+
+#include "engine/diffList.h"
+#include "viewer/comparison.h"
+
+#include <cstdint>
+#include <string>
+
+// The rows of a search and the files they came from (hex mode reads on past a row).
+struct SearchSpace {
+    const DiffRow* rows;
+    uint32_t rowCount;
+    const ViewerFile* left;
+    const ViewerFile* right;
+};
+
+// The nearest row after `from` (before it when upward) whose sides show text, going round the
+// end of the list and back to `from` itself last; -1 when no row does (and for an empty text).
+int64_t findRow(const SearchSpace& space, uint32_t from, bool upward, const std::u16string& text);
