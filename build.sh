@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds, runs and tests Morvyn's File Compare from a clean clone.
-#   ./build.sh demo   build and open the bundled example pair with moxa
+#   ./build.sh demo   build moxa as a plain build (only what the programs need) and open the
+#                     bundled example pair with it
 #   ./build.sh test   build both programs (plain and sanitized) and run the whole test suite
 #                     (the terminal scenarios on the sanitized programs), then each fuzz target
 #                     for a short while, two at a time
@@ -8,8 +9,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ pkg-config libncurses-dev libgtest-dev libgmock-dev
-          libbenchmark-dev tmux diffutils clang libclang-rt-dev)
+# What the programs need to build, and what the tests and benchmarks need besides.
+programPackages=(cmake ninja-build g++ pkg-config libncurses-dev)
+testPackages=(libgtest-dev libgmock-dev libbenchmark-dev tmux diffutils clang libclang-rt-dev
+              groff-base)
+benchPackages=(libbenchmark-dev diffutils)
 
 # libFuzzer comes with clang's runtime libraries, a package of its own on Debian.
 fuzzerInstalled() {
@@ -17,25 +21,34 @@ fuzzerInstalled() {
         compgen -G "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer*.a" >/dev/null
 }
 
-missingDependencies() {
+programToolsThere() {
     command -v cmake >/dev/null && command -v ninja >/dev/null && command -v g++ >/dev/null &&
-        command -v pkg-config >/dev/null && pkg-config --exists ncursesw &&
-        [ -f /usr/include/gtest/gtest.h ] && [ -f /usr/include/gmock/gmock.h ] &&
-        [ -f /usr/include/benchmark/benchmark.h ] && command -v tmux >/dev/null &&
-        command -v diff >/dev/null && fuzzerInstalled && return 1
-    return 0
+        command -v pkg-config >/dev/null && pkg-config --exists ncursesw
 }
 
-ensureDependencies() {
-    missingDependencies || return 0
+testToolsThere() {
+    [ -f /usr/include/gtest/gtest.h ] && [ -f /usr/include/gmock/gmock.h ] &&
+        [ -f /usr/include/benchmark/benchmark.h ] && command -v tmux >/dev/null &&
+        command -v diff >/dev/null && command -v groff >/dev/null && fuzzerInstalled
+}
+
+benchToolsThere() {
+    [ -f /usr/include/benchmark/benchmark.h ] && command -v diff >/dev/null
+}
+
+# ensure CHECK PACKAGE...: installs the packages when CHECK fails (as root, with apt-get).
+ensure() {
+    local check=$1
+    shift
+    "$check" && return 0
     if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-        echo "Installing build dependencies: ${packages[*]}"
+        echo "Installing: $*"
         export DEBIAN_FRONTEND=noninteractive
         apt-get update -qq
-        apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+        apt-get install -y -qq --no-install-recommends "$@" >/dev/null
     else
         echo "Missing build dependencies. Install them with:" >&2
-        echo "  sudo apt-get install ${packages[*]}" >&2
+        echo "  sudo apt-get install $*" >&2
         exit 1
     fi
 }
@@ -53,12 +66,16 @@ build() { # preset [target...]
 
 case "${1:-}" in
 demo)
-    ensureDependencies
-    build release moxa
-    exec build/release/app/moxa examples/old.txt examples/new.txt
+    # A plain build, as a packager or a user makes it: no test libraries, warnings not errors.
+    ensure programToolsThere "${programPackages[@]}"
+    cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVD_BUILD_TESTS=OFF \
+        -DQVD_BUILD_BENCH=OFF >/dev/null
+    cmake --build build/demo --target moxa
+    exec build/demo/app/moxa examples/old.txt examples/new.txt
     ;;
 test)
-    ensureDependencies
+    ensure programToolsThere "${programPackages[@]}"
+    ensure testToolsThere "${testPackages[@]}"
     build dev
     ctest --preset dev
     build asan
@@ -68,7 +85,8 @@ test)
     echo "fuzz stage passed: every target ran without a finding"
     ;;
 bench)
-    ensureDependencies
+    ensure programToolsThere "${programPackages[@]}"
+    ensure benchToolsThere "${benchPackages[@]}"
     build release
     exec bench/run.sh build/release
     ;;

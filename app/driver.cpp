@@ -26,6 +26,7 @@ constexpr int kExitIdentical = 0;
 constexpr int kExitDifferent = 1;
 constexpr int kExitBadInput = 2;
 constexpr int kExitOutOfMemory = 3;
+constexpr int kExitInformation = 0; // --help and --version
 
 // Everything the driver holds for the run. The images (and whatever the viewer builds on them)
 // are freed when it goes, on every way out.
@@ -181,6 +182,18 @@ int runProgram(int argumentCount, char** argumentVector) {
     arguments.push_back(nullptr);
 
     auto state = std::make_unique<DriverState>();
+
+    // --help and --version answer at once, whatever else the command line holds.
+    switch (findInfoRequest(argumentCount, arguments.data())) {
+    case InfoRequest::help:
+        printHelp();
+        return kExitInformation;
+    case InfoRequest::version:
+        printVersion();
+        return kExitInformation;
+    case InfoRequest::none:
+        break;
+    }
 
     findExeDirectory(argumentVector[0]);
 

@@ -120,6 +120,14 @@ void printUsage() {
     printMessage(kUsageText);
 }
 
+void printHelp() {
+    printAlways(kUsageText);
+}
+
+void printVersion() {
+    printAlways("%s (Morvyn's File Compare) %s\n", kWideBuild ? "moxa" : "moxaw", kVersionText);
+}
+
 TString toDisplayText(TStringView text) {
     TString out(text);
     if constexpr (!kWideBuild) {

@@ -26,8 +26,14 @@ int printAlways(const char* format, ...);
 // The program's version, shown in the usage banner and the console title.
 inline constexpr const char* kVersionText = "3.00h";
 
-// The usage text, banner included.
+// The usage text, banner included (nothing in host mode).
 void printUsage();
+
+// The usage text on request (--help), host mode or not.
+void printHelp();
+
+// One line with the program's name, the product and the version (--version).
+void printVersion();
 
 // A path or argument as messages and the title show it: itself in moxa; in moxaw converted from
 // the ANSI to the OEM code page, the form every 8-bit display string is in.

@@ -7,7 +7,8 @@
 
 namespace {
 
-// The one long option: the letters after a single '-' are the program's original options.
+// The one long option (--help and --version are requests, not options): the letters after a
+// single '-' are the program's original options.
 constexpr const TChar* kLongRunsOption = QVD_T("--long-runs");
 
 bool sameText(const TChar* a, const TChar* b) {
@@ -55,6 +56,14 @@ void readScreenSize(const TChar* text) {
 }
 
 } // namespace
+
+InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments) {
+    for (int i = 1; i < argumentCount; ++i) {
+        if (sameText(arguments[i], QVD_T("--help"))) return InfoRequest::help;
+        if (sameText(arguments[i], QVD_T("--version"))) return InfoRequest::version;
+    }
+    return InfoRequest::none;
+}
 
 void parseOptions(int argumentCount, const TChar* const* arguments) {
     // The option block runs from batchMode to longRuns; encodingFlags and offsetDigits follow it.

@@ -15,6 +15,13 @@ inline constexpr int kSmallestScreenRows = 12;
 // "Invalid option" (in host mode too) and sets badOption; parsing goes on with the next one.
 void parseOptions(int argumentCount, const TChar* const* arguments);
 
+// What the GNU-style requests --help and --version ask for; they stand apart from the options
+// (every other argument that begins with "--" is an invalid option).
+enum class InfoRequest { none, help, version };
+
+// The first --help or --version among arguments[1..argumentCount), or none.
+[[nodiscard]] InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments);
+
 // True when the argument is an option rather than a file name.
 inline bool isOptionArgument(const TChar* argument) {
     return argument[0] == TChar('-');

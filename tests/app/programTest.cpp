@@ -71,10 +71,15 @@ TEST_F(Program, BadCommandLinesPrintTheUsageAndExit2) {
         {{}, ""},
         {{"-b"}, ""},
         {{"-?", "a.txt", "b.txt"}, "\n  Invalid option -? found on the command line\n"},
-        {{"-x", "-", "--help", "-b"},
+        {{"-x", "-", "--helper", "-b"},
          "\n  Invalid option -x found on the command line\n"
          "\n  Invalid option - found on the command line\n"
-         "\n  Invalid option --help found on the command line\n"},
+         "\n  Invalid option --helper found on the command line\n"},
+        // Only the two exact words are requests; everything else after "--" is an option.
+        {{"--Help", "--version=1", "--", "a.txt", "b.txt"},
+         "\n  Invalid option --Help found on the command line\n"
+         "\n  Invalid option --version=1 found on the command line\n"
+         "\n  Invalid option -- found on the command line\n"},
         {{"a.txt", "b.txt", "same.txt"}, "\nToo many file names (same.txt)\n"},
     };
     for (const auto& c : cases) {
@@ -83,6 +88,32 @@ TEST_F(Program, BadCommandLinesPrintTheUsageAndExit2) {
         EXPECT_EQ(outcome.exitCode, 2);
         ASSERT_TRUE(outcome.out.starts_with(c.before)) << outcome.out;
         EXPECT_TRUE(isUsage(outcome.out.substr(c.before.size()))) << outcome.out;
+    }
+}
+
+TEST_F(Program, HelpAndVersionAnswerAtOnceWithZero) {
+    const std::string version =
+        std::string(kWideBuild ? "moxa" : "moxaw") + " (Morvyn's File Compare) 3.00h\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        bool help; // else the version line
+    };
+    // Whatever else the command line holds: bad options, host mode, missing files.
+    const Case cases[] = {
+        {{"--help"}, true},
+        {{"--version"}, false},
+        {{"-x", "missing.txt", "--help"}, true},
+        {{"-z", "--version", "--help"}, false},
+        {{"-b", "a.txt", "b.txt", "--help"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        Outcome outcome = runUnchanged(c.arguments);
+        EXPECT_EQ(outcome.exitCode, 0);
+        if (c.help)
+            EXPECT_TRUE(isUsage(outcome.out)) << outcome.out;
+        else
+            EXPECT_EQ(outcome.out, version);
     }
 }
 

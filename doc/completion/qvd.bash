@@ -1,0 +1,23 @@
+# Bash completion for moxa and moxaw: the options after a dash, file and directory names otherwise.
+# Installed under both program names, so that either name finds it.
+
+_qvd_complete() {
+    local current=${COMP_WORDS[COMP_CWORD]}
+    COMPREPLY=()
+    case $current in
+    --*)
+        mapfile -t COMPREPLY < <(compgen -W '--long-runs --help --version' -- "$current")
+        ;;
+    -*)
+        mapfile -t COMPREPLY < <(compgen -W '-a -b -c -d -e -h -l -m -n -o -s -v -w -z
+            -1 -2 -3 -4 -5 -6 -7 -8 -9 --long-runs --help --version' -- "$current")
+        ;;
+    *)
+        # Names as the shell would quote them; directories get their slash.
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -- "$current")
+        ;;
+    esac
+}
+
+complete -F _qvd_complete moxa moxaw
