@@ -16,9 +16,9 @@ namespace {
 
 // The sixteen colours of the palette, then the default foreground and background.
 const char* const kPalette[18] = {
-    "#000000", "#cd0000", "#00cd00", "#cdcd00", "#0000ee", "#cd00cd", "#00cdcd", "#e5e5e5",
-    "#7f7f7f", "#ff0000", "#00ff00", "#ffff00", "#5c5cff", "#ff00ff", "#00ffff", "#ffffff",
-    "#e5e5e5", "#000000",
+    "#000000", "#cd0000", "#00cd00", "#cdcd00", "#0000ee", "#cd00cd",
+    "#00cdcd", "#e5e5e5", "#7f7f7f", "#ff0000", "#00ff00", "#ffff00",
+    "#5c5cff", "#ff00ff", "#00ffff", "#ffffff", "#e5e5e5", "#000000",
 };
 constexpr int kDefaultForeground = 16;
 constexpr int kDefaultBackground = 17;
@@ -40,17 +40,28 @@ struct Cell {
 void applySgr(Style& style, const std::vector<int>& parameters) {
     for (size_t i = 0; i < parameters.size(); ++i) {
         int p = parameters[i];
-        if (p == 0) style = Style{};
-        else if (p == 1) style.bold = true;
-        else if (p == 22) style.bold = false;
-        else if (p == 7) style.reverse = true;
-        else if (p == 27) style.reverse = false;
-        else if (p >= 30 && p <= 37) style.foreground = p - 30;
-        else if (p >= 90 && p <= 97) style.foreground = p - 90 + 8;
-        else if (p == 39) style.foreground = kDefaultForeground;
-        else if (p >= 40 && p <= 47) style.background = p - 40;
-        else if (p >= 100 && p <= 107) style.background = p - 100 + 8;
-        else if (p == 49) style.background = kDefaultBackground;
+        if (p == 0)
+            style = Style{};
+        else if (p == 1)
+            style.bold = true;
+        else if (p == 22)
+            style.bold = false;
+        else if (p == 7)
+            style.reverse = true;
+        else if (p == 27)
+            style.reverse = false;
+        else if (p >= 30 && p <= 37)
+            style.foreground = p - 30;
+        else if (p >= 90 && p <= 97)
+            style.foreground = p - 90 + 8;
+        else if (p == 39)
+            style.foreground = kDefaultForeground;
+        else if (p >= 40 && p <= 47)
+            style.background = p - 40;
+        else if (p >= 100 && p <= 107)
+            style.background = p - 100 + 8;
+        else if (p == 49)
+            style.background = kDefaultBackground;
         else if ((p == 38 || p == 48) && i + 2 < parameters.size() && parameters[i + 1] == 5) {
             int colour = parameters[i + 2] < 16 ? parameters[i + 2] : kDefaultForeground;
             (p == 38 ? style.foreground : style.background) = colour;
@@ -67,11 +78,13 @@ std::vector<Cell> parseRow(const std::string& line, Style& style) {
         if (line[at] == '\x1b' && at + 1 < line.size() && line[at + 1] == '[') {
             size_t end = at + 2;
             std::vector<int> parameters(1, 0);
-            for (; end < line.size() && (std::isdigit(static_cast<unsigned char>(line[end])) ||
-                                         line[end] == ';');
+            for (; end < line.size() &&
+                   (std::isdigit(static_cast<unsigned char>(line[end])) || line[end] == ';');
                  ++end) {
-                if (line[end] == ';') parameters.push_back(0);
-                else parameters.back() = parameters.back() * 10 + (line[end] - '0');
+                if (line[end] == ';')
+                    parameters.push_back(0);
+                else
+                    parameters.back() = parameters.back() * 10 + (line[end] - '0');
             }
             if (end < line.size() && line[end] == 'm') applySgr(style, parameters);
             at = end + 1;
@@ -95,10 +108,14 @@ std::vector<Cell> parseRow(const std::string& line, Style& style) {
 std::string escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else out += c;
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
     }
     return out;
 }
@@ -124,7 +141,8 @@ int main(int argc, char** argv) {
     std::string line;
     for (int row = 0; row < rows && std::getline(std::cin, line); ++row) {
         std::vector<Cell> cells = parseRow(line, style);
-        cells.resize(static_cast<size_t>(columns), Cell{" ", cells.empty() ? style : cells.back().style});
+        cells.resize(static_cast<size_t>(columns),
+                     Cell{" ", cells.empty() ? style : cells.back().style});
         double y = row * kCellHeight;
         // Backgrounds in runs of one colour, then the text of every cell.
         for (int start = 0; start < columns;) {

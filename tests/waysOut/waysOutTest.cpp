@@ -211,6 +211,17 @@ TEST_F(WaysOut, ViewThatCannotStartAnswersAsWithoutTerminal) {
             run.send("q");
         }
         ASSERT_TRUE(run.waitForExit(5000)) << "the program waits without a view";
+        if (kSanitized) {
+            // The check of an object's dynamic type probes memory through a pipe of its own;
+            // without descriptors for one it takes any object for unreadable and says so (here
+            // of a helper thread's state). That report is the sanitizer's, not the program's.
+            const std::string unreadable = "<memory cannot be printed>\n";
+            if (run.errors.find("which does not point to an object of type") != std::string::npos &&
+                run.errors.ends_with(unreadable) &&
+                run.errors.find("runtime error", run.errors.find("runtime error") + 1) ==
+                    std::string::npos)
+                run.errors.clear();
+        }
         bool loaded = run.output.find("Can't load") == std::string::npos;
         EXPECT_EQ(run.exitCode(), loaded ? 1 : 2) << run.output;
         if (run.output.find("The view could not be started on this terminal") !=
