@@ -89,7 +89,11 @@ OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
     RowWriter writer(rows, leftTable, rightTable);
     uint32_t m = 0;
     uint32_t l = 0;
-    while (m < leftCount && l < rightCount) {
+    for (uint32_t steps = 0; m < leftCount && l < rightCount; ++steps) {
+        if ((steps & kStopLookMask) == 0 && buildStopped(engineRules)) {
+            rowCount = 0;
+            return nullptr;
+        }
         // Lines the search has classified compare by class.
         int32_t match = indexed ? index.knownPair(m, l) : -1;
         if (match < 0) match = compareUnder(rules, leftTable[m], rightTable[l]);

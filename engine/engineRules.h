@@ -2,6 +2,7 @@
 // The rules one build of the comparison works under. The caller makes them from its settings at
 // the time of each build and hands them in; the engine reads nothing else.
 
+#include <atomic>
 #include <cstdint>
 
 struct EngineRules {
@@ -15,7 +16,19 @@ struct EngineRules {
     // When nothing inside the window has an equal pair, the nearest skip beyond it after which
     // syncCount pairs are equal is taken, so an insertion of any length is passed over.
     bool longRuns = false;
+    // Not a rule: a build that is no longer wanted. While it is set, the table and list builds
+    // give up soon and return null, as when memory runs out. Null: the build always runs to its
+    // end.
+    const std::atomic<bool>* stop = nullptr;
 };
+
+// Whether a build under rules has been told to give up.
+[[nodiscard]] inline bool buildStopped(const EngineRules& rules) {
+    return rules.stop != nullptr && rules.stop->load(std::memory_order_relaxed);
+}
+
+// Lines or rows handled between two looks at the stop flag: a few milliseconds of work at most.
+inline constexpr uint32_t kStopLookMask = (1u << 16) - 1;
 
 // How two lines compare under a build's rules: hex rows byte for byte, never with compression.
 struct CompareRules {

@@ -242,11 +242,16 @@ LineRef* allocateTable(size_t entries) {
 }
 
 // Hex rows: every row has `width` bytes but the last, which has the rest.
-LineRef* buildHexRows(const uint8_t* image, uint32_t size, uint32_t width, bool suppress) {
+LineRef* buildHexRows(const uint8_t* image, uint32_t size, uint32_t width, bool suppress,
+                      const EngineRules& rules) {
     LineRef* table = allocateTable(size_t{size} / width + 2);
     if (!table) return nullptr;
     LineRef* out = table;
-    for (uint32_t offset = 0; offset < size;) {
+    for (uint32_t offset = 0, rows = 0; offset < size; ++rows) {
+        if ((rows & kStopLookMask) == 0 && buildStopped(rules)) {
+            std::free(table);
+            return nullptr;
+        }
         uint32_t length = size - offset < width ? size - offset : width;
         *out = {image + offset, length};
         if (!(suppress && allWhite8(image + offset, length))) ++out;
@@ -332,13 +337,15 @@ uint32_t sampleLineBytes(uint32_t size, uint32_t unitBytes, MakeCutter makeCutte
 // first size bytes that starts at the beginning.
 template <typename MakeCutter, typename AllWhite>
 LineRef* buildTextLines(const uint8_t* image, uint32_t size, uint32_t unitBytes,
-                        MakeCutter makeCutter, AllWhite allWhite, bool suppress) {
+                        MakeCutter makeCutter, AllWhite allWhite, bool suppress,
+                        const EngineRules& rules) {
     // A sample that overstates the line length a little costs a growth; one that understates it
     // leaves entries unused, which cost nothing.
     TableWriter writer(size, sampleLineBytes(size, unitBytes, makeCutter));
     if (writer.failed()) return nullptr;
     auto cutter = makeCutter(size);
-    for (uint64_t offset = 0; offset < size;) {
+    for (uint64_t offset = 0, lines = 0; offset < size; ++lines) {
+        if ((lines & kStopLookMask) == 0 && buildStopped(rules)) return nullptr;
         LineCut line = cutter.cut(static_cast<uint32_t>(offset));
         LineRef* out = writer.next();
         if (!out) return nullptr;
@@ -378,14 +385,14 @@ OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_
         // A row width of 0 cannot cut anything: one byte per row is the narrowest real row, and
         // it keeps every byte on screen instead of looping or dividing by zero.
         uint32_t width = mode == 0 ? 1u : static_cast<uint32_t>(-static_cast<int64_t>(mode));
-        return OwnedLineTable(buildHexRows(image, sizeInBytes, width, suppress));
+        return OwnedLineTable(buildHexRows(image, sizeInBytes, width, suppress, rules));
     }
     if (kWideBuild && mode == kMode16Bit) {
         return OwnedLineTable(buildTextLines(
             image, sizeInBytes, 2, [&](uint32_t size) { return Cutter16(image, size); }, allWhite16,
-            suppress));
+            suppress, rules));
     }
     return OwnedLineTable(buildTextLines(
         image, sizeInBytes, 1, [&](uint32_t size) { return Cutter8(image, size); }, allWhite8,
-        suppress));
+        suppress, rules));
 }

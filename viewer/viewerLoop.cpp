@@ -16,6 +16,7 @@
 #include "viewer/viewKeys.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -69,7 +70,8 @@ struct Viewer {
     // The whole comparison being built behind a first screen shown from the files' beginnings:
     // it alone touches tables.comparison until finishBuild.
     std::optional<HelperThread> builder{};
-    bool built = true; // what the builder's build gave
+    bool built = true;                  // what the builder's build gave
+    std::atomic<bool> stopBuild{false}; // tells the builder to give up
 
     // The last screen row: a prompt being typed, or a message that stays until the next key.
     Prompt prompt = Prompt::none;
@@ -96,6 +98,9 @@ struct Viewer {
     [[nodiscard]] bool buildComparison(const EngineRules& rules, bool newTables);
     // Waits for the builder, if any, and takes its list; false when its build failed.
     [[nodiscard]] bool finishBuild();
+    // Stops the builder, if any, and waits for it: nothing of its build is kept. For keys that
+    // end the view, which then never wait for a build they would not use.
+    void abandonBuild();
     // The top rows the list allows, and the top row within them.
     void settleRows();
     void draw(const DiffRow* list);
@@ -467,11 +472,13 @@ bool Viewer::rebuild() {
     rebuildFlags = 0;
     // New tables mean a pass over both files. At the top of a long comparison the screen comes
     // from their beginnings, and the whole is built on a helper thread while that screen is on
-    // show: Ctrl-C and Ctrl-Z act at once, other keys wait for the build. The screen holds
-    // exactly what the whole comparison gives it, so it is not drawn again.
+    // show: Ctrl-C, Ctrl-Z and the quit keys act at once, other keys wait for the build. The
+    // screen holds exactly what the whole comparison gives it, so it is not drawn again.
     if (newTables && topRow == 0 && showFirstRows(rules)) {
         redrawLevel = 0;
-        builder.emplace([this, rules] { built = buildComparison(rules, true); });
+        EngineRules stoppable = rules;
+        stoppable.stop = &stopBuild;
+        builder.emplace([this, stoppable] { built = buildComparison(stoppable, true); });
         return true;
     }
     if (!buildComparison(rules, newTables)) return false;
@@ -491,6 +498,16 @@ bool Viewer::finishBuild() {
     if (!built) return false;
     settleRows();
     return true;
+}
+
+void Viewer::abandonBuild() {
+    if (!builder) return;
+    stopBuild.store(true, std::memory_order_relaxed);
+    builder.reset();
+    stopBuild.store(false, std::memory_order_relaxed);
+    built = true;
+    // The tables may be whole or cut short: the comparison is dropped, as after a reload.
+    tables.comparison = Comparison{};
 }
 
 void Viewer::settleRows() {
@@ -748,6 +765,9 @@ int runViewer(const ViewerFile& left, const ViewerFile& right, ScreenSize reques
     for (;;) {
         if (!viewer.prepareScreen()) return kViewerOutOfMemory;
         int code = readKey() & 0xFFFF;
+        // A key that ends the view does not wait for the rest of the comparison.
+        const ViewKey* key = viewer.prompt == Prompt::none ? findViewKey(code) : nullptr;
+        if (key && key->action == quit) viewer.abandonBuild();
         if (!viewer.finishBuild()) return kViewerOutOfMemory;
         viewer.act(code);
         if (viewer.exitCode != 0) return viewer.exitCode;

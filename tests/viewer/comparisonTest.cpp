@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
 #include <vector>
@@ -91,6 +92,34 @@ TEST(FirstRows, SettledRowsAreTheWholeListsFirstRows) {
     }
     settings = saved;
     EXPECT_GT(built, 130) << "the beginnings should serve most of these files";
+}
+
+// A build told to stop gives up, in the tables and in the list, as when memory runs out; the
+// same build without the word runs to its end.
+TEST(StoppedBuild, GivesUpInTablesAndList) {
+    std::string text;
+    for (int i = 0; i < 200000; ++i) text += "line " + std::to_string(i % 1000) + "\n";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto size = static_cast<uint32_t>(text.size());
+    const ViewerFile file{nullptr, bytes, size, bytes, size};
+    std::atomic<bool> stop{false};
+    for (bool hex : {false, true}) {
+        SCOPED_TRACE(hex ? "hex rows" : "text lines");
+        EngineRules rules;
+        rules.hexMode = hex;
+        rules.stop = &stop;
+        Comparison comparison;
+        stop = true;
+        EXPECT_FALSE(buildLineTables(comparison, file, file, 16, rules));
+        stop = false;
+        ASSERT_TRUE(buildLineTables(comparison, file, file, 16, rules));
+        stop = true;
+        EXPECT_FALSE(buildRows(comparison, rules));
+        EXPECT_EQ(comparison.rowCount, 0u);
+        stop = false;
+        ASSERT_TRUE(buildRows(comparison, rules));
+        EXPECT_EQ(comparison.rowCount, hex ? (size + 15) / 16 : 200000u);
+    }
 }
 
 } // namespace

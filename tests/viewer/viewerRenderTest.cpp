@@ -412,6 +412,19 @@ TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
     reset(80, 25);
     run(manyLeft, manyRight, {kKeyDown, 'e', 'e', kKeyEnd});
     EXPECT_EQ(atEnd.toString(), screen.toString());
+    // A quit key pressed at once ends the view without waiting: the build behind the first
+    // screen is stopped and dropped.
+    for (int key : {int{'q'}, kKeyEscape, kKeyEnter}) {
+        reset(80, 25);
+        leftFile = {QVD_T("old.txt"), bytes(manyLeft), size32(manyLeft), bytes(manyLeft),
+                    size32(manyLeft)};
+        rightFile = {QVD_T("new.txt"), bytes(manyRight), size32(manyRight), bytes(manyRight),
+                     size32(manyRight)};
+        queueKeyCode(key);
+        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerQuit);
+        EXPECT_EQ(tables.comparison.rows, nullptr);
+        tables = {};
+    }
     // A short comparison is built whole before its screen is shown.
     reset(80, 25);
     run(left.substr(0, 20000), right.substr(0, 20000), {});
