@@ -3,6 +3,7 @@
 #include "console/settings.h"
 #include "platform/codePages.h"
 #include "platform/files.h"
+#include "platform/parallel.h"
 #include "platform/pathText.h"
 #include "platform/unicodeTest.h"
 
@@ -116,8 +117,10 @@ bool decodeTexts(FileImage& image1, FileImage& image2) {
     image2.textSize = image2.rawSize;
     if constexpr (!kWideBuild) return true;
 
-    int flags1 = decodeOne(image1, 0);
-    int flags2 = flags1 < 0 ? 0 : decodeOne(image2, 4);
+    // Each file is tested and decoded on its own: the two side by side.
+    int flags1 = 0;
+    int flags2 = 0;
+    runTogether([&] { flags1 = decodeOne(image1, 0); }, [&] { flags2 = decodeOne(image2, 4); });
     bool ok = flags1 >= 0 && flags2 >= 0;
     if (ok && (flags1 | flags2) != 0) {
         if (flags1 == 0) {

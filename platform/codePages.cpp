@@ -94,12 +94,19 @@ int utf8Sequence(const uint8_t* bytes, size_t count, char32_t& character) {
 // Bytes from at up to the first one of 0x80 or above (or count): ASCII runs, a word at a time.
 size_t asciiRunEnd(const uint8_t* bytes, size_t count, size_t at) {
     constexpr uint64_t kHighBits = 0x8080808080808080ull;
-    while (at + 32 <= count) {
-        uint64_t words[4];
-        std::memcpy(words, bytes + at, sizeof words);
-        if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
-        at += 32;
+    // Eight words a step, read straight into registers: long ASCII runs pass at memory speed.
+    auto word = [bytes](size_t offset) {
+        uint64_t value;
+        std::memcpy(&value, bytes + offset, sizeof value);
+        return value;
+    };
+    while (at + 64 <= count) {
+        uint64_t any = (word(at) | word(at + 8)) | (word(at + 16) | word(at + 24));
+        any |= (word(at + 32) | word(at + 40)) | (word(at + 48) | word(at + 56));
+        if ((any & kHighBits) != 0) break;
+        at += 64;
     }
+    while (at + 8 <= count && (word(at) & kHighBits) == 0) at += 8;
     while (at < count && bytes[at] < 0x80) ++at;
     return at;
 }
