@@ -82,16 +82,14 @@ void lineTable(benchmark::State& state) {
 }
 
 // range(0): lines; range(1): percent of lines edited; range(2): 1 for -c -w.
-void diffList(benchmark::State& state) {
-    Pair pair =
-        makePair(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)));
-    EngineRules rules;
-    rules.ignoreCase = state.range(2) != 0;
-    rules.compressWhiteSpace = state.range(2) != 0;
+// Times the aligned list of two texts under rules, their tables cut once beforehand; the rows of
+// the list go to the counter "rows".
+void timeDiffList(benchmark::State& state, const std::string& leftText,
+                  const std::string& rightText, const EngineRules& rules) {
     OwnedLineTable left =
-        buildLineTable(bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit, rules);
-    OwnedLineTable right = buildLineTable(
-        bytes(pair.right), static_cast<uint32_t>(pair.right.size()), kMode8Bit, rules);
+        buildLineTable(bytes(leftText), static_cast<uint32_t>(leftText.size()), kMode8Bit, rules);
+    OwnedLineTable right =
+        buildLineTable(bytes(rightText), static_cast<uint32_t>(rightText.size()), kMode8Bit, rules);
     uint32_t rows = 0;
     for (auto _ : state) {
         OwnedDiffList list = buildDiffList(left.get(), right.get(), rules, rows);
@@ -99,6 +97,15 @@ void diffList(benchmark::State& state) {
     }
     state.counters["rows"] = rows;
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
+}
+
+void diffList(benchmark::State& state) {
+    Pair pair =
+        makePair(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)));
+    EngineRules rules;
+    rules.ignoreCase = state.range(2) != 0;
+    rules.compressWhiteSpace = state.range(2) != 0;
+    timeDiffList(state, pair.left, pair.right, rules);
 }
 
 // Lines from a vocabulary of two, 5% of them changed: candidates abound, so the search must stop
@@ -112,17 +119,7 @@ void diffListRepetitive(benchmark::State& state) {
         left += line;
         right += random() % 20 ? line : (random() % 2 ? "c\n" : "a\n");
     }
-    const EngineRules rules;
-    OwnedLineTable leftTable =
-        buildLineTable(bytes(left), static_cast<uint32_t>(left.size()), kMode8Bit, rules);
-    OwnedLineTable rightTable =
-        buildLineTable(bytes(right), static_cast<uint32_t>(right.size()), kMode8Bit, rules);
-    uint32_t rows = 0;
-    for (auto _ : state) {
-        OwnedDiffList list = buildDiffList(leftTable.get(), rightTable.get(), rules, rows);
-        benchmark::DoNotOptimize(list.get());
-    }
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
+    timeDiffList(state, left, right, EngineRules{});
 }
 
 // The same with and without the long-runs rule. range(0): lines; range(1): percent of lines
@@ -132,17 +129,7 @@ void diffListLongRuns(benchmark::State& state) {
         makePair(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)));
     EngineRules rules;
     rules.longRuns = state.range(2) != 0;
-    OwnedLineTable left =
-        buildLineTable(bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit, rules);
-    OwnedLineTable right = buildLineTable(
-        bytes(pair.right), static_cast<uint32_t>(pair.right.size()), kMode8Bit, rules);
-    uint32_t rows = 0;
-    for (auto _ : state) {
-        OwnedDiffList list = buildDiffList(left.get(), right.get(), rules, rows);
-        benchmark::DoNotOptimize(list.get());
-    }
-    state.counters["rows"] = rows;
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rows));
+    timeDiffList(state, pair.left, pair.right, rules);
 }
 
 BENCHMARK(lineTable)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -9,6 +9,8 @@
 // FIRST_SCREEN_BYTES set to a path, the last run's first screen is written there as the terminal
 // received it, to be compared with another program's.
 
+#include "ptyChild.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -49,26 +51,10 @@ struct Run {
 };
 
 bool runOnce(const winsize& size, char** command, Run& run) {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return false;
-    const char* slaveName = ptsname(master);
-    ioctl(master, TIOCSWINSZ, &size);
     const Clock::time_point start = Clock::now();
-    pid_t child = fork();
+    int master = -1;
+    pid_t child = startOnPseudoTerminal(size, command, master);
     if (child < 0) return false;
-    if (child == 0) {
-        setsid();
-        int slave = open(slaveName, O_RDWR);
-        if (slave < 0) _exit(127);
-        ioctl(slave, TIOCSCTTY, 0);
-        dup2(slave, 0);
-        dup2(slave, 1);
-        dup2(slave, 2);
-        close(master);
-        setenv("TERM", "xterm-256color", 1);
-        execvp(command[0], command);
-        _exit(127);
-    }
     Clock::time_point lastOutput = start;
     long bytes = 0;
     char buffer[65536];

@@ -5,6 +5,8 @@
 // Prints: bytes of the first screen, the mean bytes written per key, and the child's CPU
 // milliseconds (user + system) from start to exit; the program is ended with q.
 
+#include "ptyChild.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -45,25 +47,9 @@ int main(int argc, char** argv) {
     size.ws_row = static_cast<unsigned short>(std::atoi(argv[2]));
     int keys = std::atoi(argv[3]);
 
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 2;
-    const char* slaveName = ptsname(master);
-    ioctl(master, TIOCSWINSZ, &size);
-    pid_t child = fork();
+    int master = -1;
+    pid_t child = startOnPseudoTerminal(size, argv + 4, master);
     if (child < 0) return 2;
-    if (child == 0) {
-        setsid();
-        int slave = open(slaveName, O_RDWR);
-        if (slave < 0) _exit(127);
-        ioctl(slave, TIOCSCTTY, 0);
-        dup2(slave, 0);
-        dup2(slave, 1);
-        dup2(slave, 2);
-        close(master);
-        setenv("TERM", "xterm-256color", 1);
-        execvp(argv[4], argv + 4);
-        _exit(127);
-    }
     long first = drain(master, 500);
     long perKey = 0;
     for (int i = 0; i < keys; ++i) {
