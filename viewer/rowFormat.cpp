@@ -20,6 +20,26 @@ uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t len
     // A tab width of 0 would never reach a tab stop; the keys only set 1..9.
     tabWidth = std::max(tabWidth, 1);
     int o = 0;
+    if (!compress) {
+        // Runs between tabs are copied whole: most rows hold no tab at all.
+        int64_t i = 0;
+        while (o < width && i < length) {
+            const size_t span = static_cast<size_t>(std::min<int64_t>(length - i, width - o));
+            const void* tab = std::memchr(text + i, '\t', span);
+            const size_t run =
+                tab ? static_cast<size_t>(static_cast<const uint8_t*>(tab) - (text + i)) : span;
+            std::memcpy(out + o, text + i, run);
+            o += static_cast<int>(run);
+            i += static_cast<int64_t>(run);
+            if (tab) {
+                out[o++] = ' ';
+                while (o % tabWidth != 0 && o < width) out[o++] = ' ';
+                ++i;
+            }
+        }
+        if (o < width) std::memset(out + o, ' ', static_cast<size_t>(width - o));
+        return out;
+    }
     for (int64_t i = 0; o < width; ++i) {
         if (i >= length) {
             out[o++] = ' ';

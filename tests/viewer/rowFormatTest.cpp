@@ -69,6 +69,8 @@ TEST(ExpandTextRow, TabsCompressionAndPadding) {
         {"tab on a stop moves a whole width", "abcd\tx", kWhole, 10, 4, false, "abcd    x "},
         {"tab width 1", "a\t\tb", kWhole, 6, 1, false, "a  b  "},
         {"tab stops past the width stop there", "abcdefg\t", kWhole, 9, 8, false, "abcdefg  "},
+        {"a tab past the width is never reached", "abc\tx", kWhole, 3, 4, false, "abc"},
+        {"a tab as the last cell", "ab\tc", kWhole, 3, 4, false, "ab "},
         {"compression keeps the first of a run", "a  \t b", kWhole, 6, 4, true, "a b   "},
         {"a run that starts with a tab", "a\t  b", kWhole, 8, 4, true, "a   b   "},
         {"no compression without the flag", "a  b", kWhole, 6, 4, false, "a  b  "},
