@@ -87,10 +87,14 @@ int compareInBatch(DriverState& state) {
 int reloadFiles(DriverState& state, ViewerFile& left, ViewerFile& right) {
     FileImage image1;
     FileImage image2;
-    image1.raw = loadFile(state.path1.text, image1.rawSize);
-    if (!image1.raw) return 1;
-    image2.raw = loadFile(state.path2.text, image2.rawSize);
-    if (!image2.raw) return 2;
+    switch (loadFiles(state.path1.text, state.path2.text, image1, image2)) {
+    case LoadResult::file1Failed:
+        return 1;
+    case LoadResult::file2Failed:
+        return 2;
+    case LoadResult::loaded:
+        break;
+    }
     const uint32_t encodingFlags = settings.encodingFlags;
     if (!decodeTexts(image1, image2)) {
         settings.encodingFlags = encodingFlags; // the view goes on with the old texts

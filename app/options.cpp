@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "console/settings.h"
+#include "platform/pathText.h"
 
 #include <cstring>
 
@@ -9,15 +10,7 @@ namespace {
 
 // The one long option (--help and --version are requests, not options): the letters after a
 // single '-' are the program's original options.
-constexpr const TChar* kLongRunsOption = QVD_T("--long-runs");
-
-bool sameText(const TChar* a, const TChar* b) {
-    while (*a != 0 && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
+constexpr TStringView kLongRunsOption = QVD_T("--long-runs");
 
 bool isDigit(TChar unit) {
     return unit >= TChar('0') && unit <= TChar('9');
@@ -59,8 +52,8 @@ void readScreenSize(const TChar* text) {
 
 InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments) {
     for (int i = 1; i < argumentCount; ++i) {
-        if (sameText(arguments[i], QVD_T("--help"))) return InfoRequest::help;
-        if (sameText(arguments[i], QVD_T("--version"))) return InfoRequest::version;
+        if (arguments[i] == TStringView(QVD_T("--help"))) return InfoRequest::help;
+        if (arguments[i] == TStringView(QVD_T("--version"))) return InfoRequest::version;
     }
     return InfoRequest::none;
 }
@@ -75,7 +68,7 @@ void parseOptions(int argumentCount, const TChar* const* arguments) {
     for (int i = 1; i < argumentCount; ++i) {
         const TChar* argument = arguments[i];
         if (!isOptionArgument(argument)) continue;
-        if (sameText(argument, kLongRunsOption)) {
+        if (argument == kLongRunsOption) {
             settings.longRuns = 1;
             continue;
         }

@@ -41,38 +41,30 @@ medians() {
     echo "$time $peak"
 }
 
-row() { # label goal rowdump-options diff-options name
-    local ours="" theirs="" run
-    # The two programs take turns, so that a change in the machine's load hits both alike.
+# Two programs on the pair NAME, taking turns so that a change in the machine's load hits both
+# alike, and their medians side by side with the ratios.
+race() { # label goal name first-program first-options second-program second-options
+    local first="" second="" run
     for ((run = 0; run < repeat; run++)); do
         # shellcheck disable=SC2086 # the option lists are meant to split
-        ours+=$("$build/bench/measure" 1 "$build/tools/rowdump" $3 "$data/$5.left" "$data/$5.right")$'\n'
+        first+=$("$build/bench/measure" 1 "$4" $5 "$data/$3.left" "$data/$3.right")$'\n'
         # shellcheck disable=SC2086
-        theirs+=$("$build/bench/measure" 1 diff $4 "$data/$5.left" "$data/$5.right")$'\n'
+        second+=$("$build/bench/measure" 1 "$6" $7 "$data/$3.left" "$data/$3.right")$'\n'
     done
-    ours=$(printf '%s' "$ours" | medians)
-    theirs=$(printf '%s' "$theirs" | medians)
-    echo "$1|$2|$ours|$theirs" | awk -F'|' '{
+    first=$(printf '%s' "$first" | medians)
+    second=$(printf '%s' "$second" | medians)
+    echo "$1|$2|$first|$second" | awk -F'|' '{
         split($3, a, " "); split($4, b, " ");
         printf "%-36s %7.3f s %7.3f s %6.2fx %-7s %8d KiB %8d KiB %5.2fx\n",
                $1, a[1], b[1], a[1] / b[1], $2, a[2], b[2], a[2] / b[2] }'
 }
 
-# rowdump with options against rowdump without them, taking turns in the same way.
-withAndWithout() { # label goal rowdump-options name
-    local with="" without="" run
-    for ((run = 0; run < repeat; run++)); do
-        # shellcheck disable=SC2086 # the option list is meant to split
-        with+=$("$build/bench/measure" 1 "$build/tools/rowdump" $3 "$data/$4.left" "$data/$4.right")$'\n'
-        without+=$("$build/bench/measure" 1 "$build/tools/rowdump" "$data/$4.left" "$data/$4.right")$'\n'
-    done
-    with=$(printf '%s' "$with" | medians)
-    without=$(printf '%s' "$without" | medians)
-    echo "$1|$2|$with|$without" | awk -F'|' '{
-        split($3, a, " "); split($4, b, " ");
-        printf "%-36s %7.3f s %7.3f s %6.2fx %-7s %8d KiB %8d KiB %5.2fx\n",
-               $1, a[1], b[1], a[1] / b[1], $2, a[2], b[2], a[2] / b[2] }'
-}
+# rowdump with options against GNU diff with options.
+# row label goal rowdump-options diff-options name
+row() { race "$1" "$2" "$5" "$build/tools/rowdump" "$3" diff "$4"; }
+# rowdump with options against rowdump without them.
+# withAndWithout label goal rowdump-options name
+withAndWithout() { race "$1" "$2" "$4" "$build/tools/rowdump" "$3" "$build/tools/rowdump" ""; }
 
 echo "rowdump against GNU diff, median of $repeat runs each, same inputs ($data)"
 printf '%-36s %9s %9s %7s %-7s %12s %12s %6s\n' case rowdump diff ratio goal "rowdump peak" \

@@ -83,8 +83,10 @@ endfunction()
 # qvdTest(NAME engine SOURCES t1.cpp t2.cpp DEPS engine)
 # makes the test programs engineTests_w and engineTests_n and registers every GoogleTest case of
 # both with CTest, so each case runs once per build ("engineTests_w.Suite.Case").
+# PROGRAMS wide narrow: end-to-end tests, which start the program of their own build; its path is
+# QVD_PROGRAM_PATH, and it is built before them.
 function(qvdTest)
-    cmake_parse_arguments(ARG "" "NAME" "SOURCES;DEPS;EXTERNAL" ${ARGN})
+    cmake_parse_arguments(ARG "" "NAME" "SOURCES;DEPS;EXTERNAL;PROGRAMS" ${ARGN})
     foreach(flavour IN LISTS QVD_BUILDS)
         set(target ${ARG_NAME}Tests_${flavour})
         add_executable(${target} ${ARG_SOURCES})
@@ -94,6 +96,13 @@ function(qvdTest)
             target_link_libraries(${target} PRIVATE ${dep}_${flavour})
         endforeach()
         target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock ${ARG_EXTERNAL})
+        if(ARG_PROGRAMS)
+            list(FIND QVD_BUILDS ${flavour} index)
+            list(GET ARG_PROGRAMS ${index} program)
+            target_compile_definitions(${target} PRIVATE
+                QVD_PROGRAM_PATH="$<TARGET_FILE:${program}>")
+            add_dependencies(${target} ${program})
+        endif()
         # The programs look for the user's colour file under HOME: tests get a home of their own
         # in the build tree, never the real one.
         set(home ${CMAKE_BINARY_DIR}/testHome)

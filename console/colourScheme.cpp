@@ -152,8 +152,7 @@ bool writeSchemeFile(const std::string& path, const unsigned char* bytes, size_t
         error = errno;
     }
     if (!written) {
-        unlink(temporary.c_str());
-        forgetTemporaryFile();
+        removeTemporaryFile();
         return fail(path, error);
     }
     forgetTemporaryFile();

@@ -61,18 +61,6 @@ void writeName(const TChar* name, int maxLength, int row, int column) {
 }
 
 #if QVD_WIDE
-// Columns of text[0..length) as the terminal shows it.
-int columnsOf(const char16_t* text, int length) {
-    int columns = 0;
-    for (int at = 0; at < length;) {
-        TextCluster cluster =
-            readCluster(text, static_cast<size_t>(length), static_cast<size_t>(at));
-        at += cluster.units;
-        columns += cluster.columns;
-    }
-    return columns;
-}
-
 // Units of the longest start of text[0..length) that takes at most columns columns, in whole
 // characters.
 int unitsWithin(const char16_t* text, int length, int columns) {
@@ -87,10 +75,10 @@ int unitsWithin(const char16_t* text, int length, int columns) {
     return at;
 }
 
-// Where the shortest end of text[0..length) that takes at most columns columns begins, in whole
-// characters.
-int tailStartWithin(const char16_t* text, int length, int columns) {
-    int remaining = columnsOf(text, length);
+// Where the shortest end of text[0..length), which takes total columns, that takes at most
+// columns columns begins, in whole characters.
+int tailStartWithin(const char16_t* text, int length, int total, int columns) {
+    int remaining = total;
     int at = 0;
     while (at < length && remaining > columns) {
         TextCluster cluster =
@@ -153,9 +141,10 @@ int shortenFileName(TChar* out, const TChar* name, int maxLength) {
     int headColumns = maxLength / 4;
     int tailColumns = std::max(3 * maxLength / 4 - 4, 0);
 #if QVD_WIDE
-    bool fits = columnsOf(name, length) < maxLength;
+    const auto total = static_cast<int>(textColumns(name, static_cast<size_t>(length)));
+    bool fits = total < maxLength;
     int head = fits ? length : unitsWithin(name, length, headColumns);
-    int tailStart = fits ? length : tailStartWithin(name, length, tailColumns);
+    int tailStart = fits ? length : tailStartWithin(name, length, total, tailColumns);
 #else
     bool fits = length < maxLength;
     int head = fits ? length : headColumns;

@@ -15,12 +15,6 @@ namespace {
 
 constexpr size_t kWorthCommittingAside = size_t{1} << 20;
 
-uint32_t countLines(const LineRef* table) {
-    uint32_t count = 0;
-    while (table[count].text) ++count;
-    return count;
-}
-
 class RowWriter {
   public:
     RowWriter(DiffRow* rows, const LineRef* left, const LineRef* right)
@@ -53,8 +47,8 @@ class RowWriter {
 OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
                             const EngineRules& engineRules, uint32_t& rowCount) {
     if (!leftTable || !rightTable) return nullptr;
-    const uint32_t leftCount = countLines(leftTable);
-    const uint32_t rightCount = countLines(rightTable);
+    const uint32_t leftCount = countTableLines(leftTable);
+    const uint32_t rightCount = countTableLines(rightTable);
     // Every row uses up at least one line, so this is always enough.
     const uint64_t capacity = uint64_t{leftCount} + rightCount + 1;
     auto* rows = capacity > SIZE_MAX / sizeof(DiffRow)

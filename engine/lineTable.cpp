@@ -320,30 +320,22 @@ class TableWriter {
 
 // Bytes a line of the image's first 64 KiB takes on average (a line cut short there counts as
 // it is): the table is sized for the whole image at that rate. At least one byte a line.
-template <typename MakeCutter>
-uint32_t sampleLineBytes(uint32_t size, uint32_t unitBytes, MakeCutter makeCutter) {
+uint32_t sampleLineBytes(const uint8_t* image, uint32_t size, int32_t mode) {
     const uint32_t sample = std::min<uint32_t>(size, 64 * 1024);
-    auto cutter = makeCutter(sample);
-    uint64_t offset = 0;
-    uint32_t lines = 0;
-    for (; offset < sample; ++lines) {
-        LineCut line = cutter.cut(static_cast<uint32_t>(offset));
-        offset += uint64_t{line.length} * unitBytes + line.endBytes;
-    }
-    return lines == 0 ? 1u : static_cast<uint32_t>(std::max<uint64_t>(1, offset / lines));
+    const uint32_t lines = countTextLines(image, sample, mode);
+    return lines == 0 ? 1u : std::max(1u, sample / lines);
 }
 
-// One pass over the image fills the table. makeCutter(size) gives a line cutter of the image's
-// first size bytes that starts at the beginning.
-template <typename MakeCutter, typename AllWhite>
-LineRef* buildTextLines(const uint8_t* image, uint32_t size, uint32_t unitBytes,
-                        MakeCutter makeCutter, AllWhite allWhite, bool suppress,
-                        const EngineRules& rules) {
+// One pass over the image (text of the given mode) fills the table; cutter cuts the whole image
+// into lines, from its beginning.
+template <typename Cutter, typename AllWhite>
+LineRef* buildTextLines(const uint8_t* image, uint32_t size, int32_t mode, Cutter cutter,
+                        AllWhite allWhite, bool suppress, const EngineRules& rules) {
+    const uint32_t unitBytes = mode == kMode16Bit ? 2 : 1;
     // A sample that overstates the line length a little costs a growth; one that understates it
     // leaves entries unused, which cost nothing.
-    TableWriter writer(size, sampleLineBytes(size, unitBytes, makeCutter));
+    TableWriter writer(size, sampleLineBytes(image, size, mode));
     if (writer.failed()) return nullptr;
-    auto cutter = makeCutter(size);
     for (uint64_t offset = 0, lines = 0; offset < size; ++lines) {
         if ((lines & kStopLookMask) == 0 && buildStopped(rules)) return nullptr;
         LineCut line = cutter.cut(static_cast<uint32_t>(offset));
@@ -388,11 +380,10 @@ OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_
         return OwnedLineTable(buildHexRows(image, sizeInBytes, width, suppress, rules));
     }
     if (kWideBuild && mode == kMode16Bit) {
-        return OwnedLineTable(buildTextLines(
-            image, sizeInBytes, 2, [&](uint32_t size) { return Cutter16(image, size); }, allWhite16,
-            suppress, rules));
+        return OwnedLineTable(buildTextLines(image, sizeInBytes, kMode16Bit,
+                                             Cutter16(image, sizeInBytes), allWhite16, suppress,
+                                             rules));
     }
-    return OwnedLineTable(buildTextLines(
-        image, sizeInBytes, 1, [&](uint32_t size) { return Cutter8(image, size); }, allWhite8,
-        suppress, rules));
+    return OwnedLineTable(buildTextLines(image, sizeInBytes, kMode8Bit, Cutter8(image, sizeInBytes),
+                                         allWhite8, suppress, rules));
 }

@@ -27,6 +27,13 @@ using OwnedLineTable = HeapBlock<LineRef>;
 [[nodiscard]] OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes,
                                             int32_t mode, const EngineRules& rules);
 
+// The entries of a table before its terminator.
+[[nodiscard]] inline uint32_t countTableLines(const LineRef* table) {
+    uint32_t count = 0;
+    while (table[count].text) ++count;
+    return count;
+}
+
 // The lines of a text image (mode 1 or 3) before any suppression: the entries buildLineTable
 // gives it without suppression, counted at the speed of memory.
 [[nodiscard]] uint32_t countTextLines(const uint8_t* image, uint32_t sizeInBytes, int32_t mode);

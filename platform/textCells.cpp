@@ -72,6 +72,16 @@ void putWideCells(CellText* out, const CellText& cell) {
     out[1].part = CellPart::wideRight;
 }
 
+uint64_t textColumns(const char16_t* text, size_t length) {
+    uint64_t columns = 0;
+    for (size_t at = 0; at < length;) {
+        TextCluster cluster = readCluster(text, length, at);
+        at += static_cast<size_t>(cluster.units);
+        columns += static_cast<uint64_t>(cluster.columns);
+    }
+    return columns;
+}
+
 int layOutText(CellText* out, int capacity, const char16_t* text, size_t length) {
     int used = 0;
     for (size_t at = 0; at < length && used < capacity;) {

@@ -56,6 +56,10 @@ struct TextCluster {
 // character, a mark with nothing to join, a mark beyond the cell's room (all shown as stand-ins).
 TextCluster readCluster(const char16_t* text, size_t length, size_t at);
 
+// The columns of text[0..length) laid out cluster by cluster: each character by its columns, a
+// tab or a control by the one column of its stand-in.
+uint64_t textColumns(const char16_t* text, size_t length);
+
 // Lays text[0..length) out into at most capacity cells from out: the cells of each character in
 // turn, a character two columns wide as a pair of cells, or as one whole cell (a stand-in) where
 // only the last cell is left. Returns the number of cells used.

@@ -46,12 +46,6 @@ SideImages sideImages(const ViewerFile& left, const ViewerFile& right, uint32_t 
     return sides;
 }
 
-uint32_t countLines(const LineRef* table) {
-    uint32_t count = 0;
-    while (table[count].text) ++count;
-    return count;
-}
-
 } // namespace
 
 bool buildLineTables(Comparison& comparison, const ViewerFile& left, const ViewerFile& right,
@@ -118,7 +112,7 @@ bool buildFirstRows(FirstRows& first, const ViewerFile& left, const ViewerFile& 
             const auto cut = static_cast<uint32_t>(std::min<uint64_t>(limit, size));
             tables[side] = buildLineTable(image, cut, sides.modes[side], rules);
             if (!tables[side]) return false;
-            counts[side] = countLines(tables[side].get());
+            counts[side] = countTableLines(tables[side].get());
             whole[side] = cut == size;
             if (whole[side] || counts[side] >= linesWanted) break;
             // Lines so long that the beginning would be most of the file: the whole comparison

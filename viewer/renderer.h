@@ -16,7 +16,7 @@ inline constexpr int kRedrawToggles = 4; // first, the toggle-state letters of t
 // whole list, sets the width of the number column (computePaneColumns). Reads the display and
 // comparison settings at the time of the call. Allocates nothing.
 void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
-                 uint32_t hexRowBytes, uint32_t largestNumber = 0);
+                 uint32_t hexRowBytes, uint32_t largestNumber);
 
 // One bar of length cells at (y, x) in colour scheme entry colourIndex, its double-lined thumb
 // showing page of total positions from top.

@@ -43,7 +43,7 @@ uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t len
     for (int64_t i = 0; o < width; ++i) {
         if (i >= length) {
             out[o++] = ' ';
-        } else if (compress && i > 0 && isBlankOrTab(text[i]) && isBlankOrTab(text[i - 1])) {
+        } else if (i > 0 && isBlankOrTab(text[i]) && isBlankOrTab(text[i - 1])) {
             continue;
         } else if (text[i] == '\t') {
             out[o++] = ' ';
@@ -96,16 +96,6 @@ CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t 
         }
     }
     return out;
-}
-
-uint64_t scrollColumns(const char16_t* text, size_t length) {
-    uint64_t columns = 0;
-    for (size_t at = 0; at < length;) {
-        TextCluster cluster = readCluster(text, length, at);
-        at += static_cast<size_t>(cluster.units);
-        columns += static_cast<uint64_t>(cluster.columns);
-    }
-    return columns;
 }
 
 uint8_t* formatHexRow(uint8_t* out, int width, const uint8_t* data, uint32_t count) {

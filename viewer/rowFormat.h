@@ -23,10 +23,6 @@ uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t len
 CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t length,
                         uint32_t scrollColumns, int tabWidth, bool compress);
 
-// The columns the scroll of expandTextRow passes over the whole of a UTF-16 line: each
-// character by its columns, a tab by one. Right can scroll that far and no further.
-uint64_t scrollColumns(const char16_t* text, size_t length);
-
 // One hex row of width cells from count bytes: N = (width - 1) / 4 pairs of upper-case digits,
 // each followed by a blank, one more blank, then the N bytes themselves. Cells past count stay
 // blank, so a short last row keeps the character column in place. Returns out.
@@ -58,4 +54,4 @@ struct PaneColumns {
 // largestNumber, the largest line number of the list, has more than five digits: then the column
 // holds all of them and a blank, so that no number is cut or runs into the text. Reads
 // settings.hexMode, settings.hideLineNumbers and settings.offsetDigits.
-PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber = 0);
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber);

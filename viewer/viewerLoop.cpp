@@ -101,11 +101,12 @@ struct Viewer {
     // Stops the builder, if any, and waits for it: nothing of its build is kept. For keys that
     // end the view, which then never wait for a build they would not use.
     void abandonBuild();
-    // The top rows the list allows, and the top row within them.
-    void settleRows();
+    // The top rows the list allows, and the top row within them; with newTables, the widest line.
+    void settleRows(bool newTables);
     void draw(const DiffRow* list);
     void drawLastRow();
-    // Acts on one key by the key table, or on the prompt while one is open.
+    // Acts on one key by the key table, or on the prompt while one is open, once the builder
+    // has finished (a quit key stops it instead); exitCode is set when the view ends.
     void act(int code);
     void editPrompt(int code);
     void closePrompt();
@@ -482,7 +483,7 @@ bool Viewer::rebuild() {
         return true;
     }
     if (!buildComparison(rules, newTables)) return false;
-    settleRows();
+    settleRows(newTables);
     return true;
 }
 
@@ -496,7 +497,7 @@ bool Viewer::finishBuild() {
     if (!builder) return true;
     builder.reset();
     if (!built) return false;
-    settleRows();
+    settleRows(true);
     return true;
 }
 
@@ -510,18 +511,24 @@ void Viewer::abandonBuild() {
     tables.comparison = Comparison{};
 }
 
-void Viewer::settleRows() {
+void Viewer::settleRows(bool newTables) {
     uint32_t rowCount = tables.comparison.rowCount;
     maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
     if (anchorPending) topRow = rowOfLine(anchorSide, anchorNumber);
     anchorPending = false;
     topRow = std::min(topRow, maxTopRow);
     foundRow = -1;
-    // The number column holds the largest number whole; Right reaches the end of the widest line.
-    largestNumber = 0;
-    for (uint32_t i = 0; i < rowCount; ++i)
-        largestNumber = std::max({largestNumber, rows()[i].leftNumber, rows()[i].rightNumber});
-    maxHScroll = widestLine();
+    // The number column holds the largest number whole: the numbers of each side grow down the
+    // list, so the last of each is its largest.
+    uint32_t lastNumbers[2] = {0, 0};
+    for (uint32_t i = rowCount; i-- > 0 && (lastNumbers[0] == 0 || lastNumbers[1] == 0);) {
+        if (lastNumbers[0] == 0) lastNumbers[0] = rows()[i].leftNumber;
+        if (lastNumbers[1] == 0) lastNumbers[1] = rows()[i].rightNumber;
+    }
+    largestNumber = std::max(lastNumbers[0], lastNumbers[1]);
+    // Right reaches the end of the widest line. Every line of the tables has a row, so only new
+    // tables change it.
+    if (newTables) maxHScroll = widestLine();
 }
 
 bool Viewer::showFirstRows(const EngineRules& rules) {
@@ -716,7 +723,7 @@ uint32_t Viewer::widestLine() const {
                 widest = std::max(widest, length);
             } else if (uint64_t{length} * 2 > widest) {
                 const auto* units = reinterpret_cast<const char16_t*>(text);
-                uint64_t width = std::min<uint64_t>(scrollColumns(units, length), UINT32_MAX);
+                uint64_t width = std::min<uint64_t>(textColumns(units, length), UINT32_MAX);
                 widest = std::max(widest, static_cast<uint32_t>(width));
             }
         }
@@ -725,16 +732,23 @@ uint32_t Viewer::widestLine() const {
 }
 
 void Viewer::act(int code) {
+    const bool prompting = prompt != Prompt::none && code != kKeyScreenResized;
+    const ViewKey* key = prompting ? nullptr : findViewKey(code);
+    // A key that ends the view does not wait for the rest of the comparison; the others do.
+    if (key && key->action == quit) abandonBuild();
+    if (!finishBuild()) {
+        exitCode = kViewerOutOfMemory;
+        return;
+    }
     if (!message.empty()) {
         // The message goes with the next key, which then acts as usual.
         message.clear();
         layoutPending = true;
     }
-    if (prompt != Prompt::none && code != kKeyScreenResized) {
+    if (prompting) {
         editPrompt(code);
         return;
     }
-    const ViewKey* key = findViewKey(code);
     if (!key || !key->action(*this, *key, code)) return; // nothing changed: nothing is drawn
     rebuildFlags |= key->rebuild;
     redrawLevel |= key->redraw;
@@ -764,12 +778,7 @@ int runViewer(const ViewerFile& left, const ViewerFile& right, ScreenSize reques
     Viewer viewer{left, right, tables, reload, requestedSize, requestedSize.height, resizePending};
     for (;;) {
         if (!viewer.prepareScreen()) return kViewerOutOfMemory;
-        int code = readKey() & 0xFFFF;
-        // A key that ends the view does not wait for the rest of the comparison.
-        const ViewKey* key = viewer.prompt == Prompt::none ? findViewKey(code) : nullptr;
-        if (key && key->action == quit) viewer.abandonBuild();
-        if (!viewer.finishBuild()) return kViewerOutOfMemory;
-        viewer.act(code);
+        viewer.act(readKey() & 0xFFFF);
         if (viewer.exitCode != 0) return viewer.exitCode;
     }
 }

@@ -106,13 +106,14 @@ secondKeysReachHelpColourSetupAndSizes() {
     local width
     for width in 80 100; do
         press F8
-        sleep 0.5
-        line=$(screen | head -1 | sed 's/ *$//')
-        [ "${#line}" = "$width" ] || fail "F8 did not make the view $width wide: ${#line}"
+        waitForTopRowWidth "$width" || fail "F8 did not make the view $width wide"
     done
     screen | sed -n 40p | grep -q '^  SPACE' || fail "the menu is not on the 40th row"
     press F9
-    sleep 0.5
+    for _ in $(seq 100); do
+        screen | sed -n 25p | grep -q '^  SPACE' && break
+        sleep 0.1
+    done
     screen | sed -n 25p | grep -q '^  SPACE' || fail "F9 did not make the view 25 rows high"
     [ -z "$(screen | sed -n '26,40p' | tr -d ' \n')" ] || fail "rows below the view are not blank"
     quitView

@@ -39,11 +39,7 @@ class Table {
         : refs_(buildLineTable(image.data(), static_cast<uint32_t>(image.size()), mode, rules)) {}
 
     const LineRef* get() const { return refs_.get(); }
-    uint32_t size() const {
-        uint32_t count = 0;
-        while (refs_[count].text) ++count;
-        return count;
-    }
+    uint32_t size() const { return countTableLines(refs_.get()); }
     const LineRef& operator[](size_t index) const { return refs_[index]; }
 
   private:

@@ -311,10 +311,11 @@ makeFilesThatDiffer() {
     printf 'one\nTWO\nthree\n' >"$work/b.txt"
 }
 
-# Waits up to 10 s for the top row of the screen to be width columns wide.
+# Waits up to 10 s for the top row of the screen to be width columns wide (frame characters
+# counted as characters, whatever the caller's locale).
 waitForTopRowWidth() {
     for _ in $(seq 100); do
-        [ "$(screen | head -1 | sed 's/ *$//' | wc -m)" -eq $(($1 + 1)) ] && return 0
+        [ "$(screen | head -1 | sed 's/ *$//' | LC_ALL=C.UTF-8 wc -m)" -eq $(($1 + 1)) ] && return 0
         sleep 0.1
     done
     return 1

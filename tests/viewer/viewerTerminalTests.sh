@@ -717,12 +717,17 @@ expectWholeFrames() { # width, after what
     done < <(screen)
 }
 
+# UTF-8 text without a signature: an accented letter, CJK, an emoji, a combining mark.
+makeLinuxTextFiles() {
+    printf 'title\ncafé au lait\nx中文 wide\nemoji 😀 here\ne\xcc\x81tude\nend\n' >"$work/old.txt"
+    printf 'title\ncafe au lait\nx中文 narrow\nemoji 😃 here\ne\xcc\x80tude\nend\n' >"$work/new.txt"
+}
+
 # moxa reads UTF-8 text without a signature as text and shows each character in its columns:
 # stacked, side by side, scrolled sideways; hex mode shows the bytes, as for a signed file.
 # moxaw, the 8-bit program, shows the bytes through code page 437 as before.
 linuxTextShowsItsCharacters() {
-    printf 'title\ncafé au lait\nx中文 wide\nemoji 😀 here\ne\xcc\x81tude\nend\n' >"$work/old.txt"
-    printf 'title\ncafe au lait\nx中文 narrow\nemoji 😃 here\ne\xcc\x80tude\nend\n' >"$work/new.txt"
+    makeLinuxTextFiles
     startShell 80 25
     runRecorded "$program $work/old.txt $work/new.txt"
     waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
@@ -771,8 +776,7 @@ linuxTextShowsItsCharacters() {
 # On a terminal without UTF-8 (the C locale) the same files show ASCII stand-ins: a '?' for each
 # column of a character beyond ASCII, a mark dropped with its letter kept, the frames in ASCII.
 linuxTextOnTerminalWithoutUtf8() {
-    printf 'title\ncafé au lait\nx中文 wide\nemoji 😀 here\ne\xcc\x81tude\nend\n' >"$work/old.txt"
-    printf 'title\ncafe au lait\nx中文 narrow\nemoji 😃 here\ne\xcc\x80tude\nend\n' >"$work/new.txt"
+    makeLinuxTextFiles
     startShell 80 25 C
     runRecorded "$program $work/old.txt $work/new.txt"
     waitForText 'ESC/ENTER quit' || fail "the view was not drawn"

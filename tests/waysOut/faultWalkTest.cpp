@@ -11,8 +11,7 @@
 // only that one (both ways), and QVD_FAILURE_TRACE=path has the program write the call stack of
 // its failing allocation there.
 
-#include "support/ptySession.h"
-#include "support/tempDirectory.h"
+#include "waysOutSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#ifndef QVD_FAULTY_PROGRAM_PATH
-#error "QVD_FAULTY_PROGRAM_PATH names the fault-injection build of the program under test"
+#ifndef QVD_PROGRAM_PATH
+#error "QVD_PROGRAM_PATH names the fault-injection build of the program under test"
 #endif
 
 namespace {
@@ -74,9 +73,7 @@ class FaultWalk : public testing::TestWithParam<Session> {
         dir.write("b.txt", "one\nTWO\nthree\nfour\n");
         dir.makeDirectory("home/.config");
         // The colour save goes beside the program: a copy of it in the scratch directory.
-        program = dir.makeDirectory("bin") + "/" +
-                  std::filesystem::path(QVD_FAULTY_PROGRAM_PATH).filename().string();
-        std::filesystem::copy_file(QVD_FAULTY_PROGRAM_PATH, program);
+        program = copyOfProgram(dir);
     }
 
     // Runs the session with allocation failing failing (0: none; onward: every one from there on)
@@ -86,18 +83,11 @@ class FaultWalk : public testing::TestWithParam<Session> {
                                         << (onward ? " and all after it" : "") << " fails");
         std::string report = dir / "allocations";
         std::filesystem::remove(report);
-        PtyOptions options;
-        options.program = program;
-        options.arguments = session.arguments;
-        options.directory = dir.path();
-        options.environment = {"PATH=/usr/bin:/bin",
-                               "TERM=xterm-256color",
-                               "LANG=C.UTF-8",
-                               "HOME=" + dir / "home",
-                               "XDG_CONFIG_HOME=" + dir / "home/.config",
-                               "QVD_FAIL_ALLOCATION=" + std::to_string(failing),
-                               std::string("QVD_FAIL_ONWARD=") + (onward ? "1" : "0"),
-                               "QVD_ALLOCATION_REPORT=" + report};
+        PtyOptions options = scratchRun(program, dir, session.arguments);
+        options.environment.insert(options.environment.end(),
+                                   {"QVD_FAIL_ALLOCATION=" + std::to_string(failing),
+                                    std::string("QVD_FAIL_ONWARD=") + (onward ? "1" : "0"),
+                                    "QVD_ALLOCATION_REPORT=" + report});
         if (const char* trace = getenv("QVD_FAILURE_TRACE"); trace && failing != 0)
             options.environment.push_back(std::string("QVD_FAILURE_TRACE=") + trace);
         PtySession run(options);
@@ -132,8 +122,7 @@ class FaultWalk : public testing::TestWithParam<Session> {
             EXPECT_EQ(code, session.exitCode) << "the script itself went wrong";
             EXPECT_EQ(std::filesystem::exists(dir / "bin/qvd.ini"), session.savesColours);
         }
-        EXPECT_TRUE(run.modesRestored()) << "terminal modes not given back";
-        EXPECT_TRUE(run.leftAlternateScreen()) << "the alternate screen was not left";
+        expectTerminalBack(run);
         // Nothing beside the program but itself and a colour file that was saved whole.
         for (const auto& entry : std::filesystem::directory_iterator(dir / "bin")) {
             std::string name = entry.path().filename().string();

@@ -4,8 +4,7 @@
 // without a terminfo entry, and no controlling terminal. However the program ends, the terminal's
 // modes are as before, the alternate screen is left and nothing reached standard error.
 
-#include "support/ptySession.h"
-#include "support/tempDirectory.h"
+#include "waysOutSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -42,14 +41,7 @@ class WaysOut : public testing::Test {
     }
 
     PtyOptions options(std::vector<std::string> arguments, std::string type = "xterm-256color") {
-        PtyOptions result;
-        result.program = program;
-        result.arguments = std::move(arguments);
-        result.directory = dir.path();
-        result.environment = {"PATH=/usr/bin:/bin", "LANG=C.UTF-8", "HOME=" + dir / "home",
-                              "XDG_CONFIG_HOME=" + dir / "home/.config"};
-        if (type != "(unset)") result.environment.push_back("TERM=" + type);
-        return result;
+        return scratchRun(program, dir, std::move(arguments), type);
     }
 
     // Waits for the view's first picture: the alternate screen, then the text of the files.
@@ -60,18 +52,11 @@ class WaysOut : public testing::Test {
 
     // The terminal as the user had it, and nothing on standard error.
     static void expectTerminalBack(const PtySession& run) {
-        EXPECT_TRUE(run.modesRestored()) << "terminal modes not given back";
-        EXPECT_TRUE(run.leftAlternateScreen()) << "the alternate screen was not left";
+        ::expectTerminalBack(run);
         EXPECT_EQ(run.errors, "");
     }
 
-    // A copy of the program in a directory of its own, where its colour save goes.
-    std::string programCopy() {
-        std::string copy = dir.makeDirectory("bin") + "/" +
-                           std::filesystem::path(QVD_PROGRAM_PATH).filename().string();
-        std::filesystem::copy_file(QVD_PROGRAM_PATH, copy);
-        return copy;
-    }
+    std::string programCopy() { return copyOfProgram(dir); }
 
     // Names in the directory that begin with prefix.
     static std::vector<std::string> namesStartingWith(const std::string& directory,
