@@ -89,29 +89,26 @@ class RowPrinter {
     void reserve(size_t size) {
         if (used_ + size > sizeof buffer_) flush();
     }
-    // Writes the decimal digits of value at out; returns how many. The digits are made from the
-    // end in a scratch area and moved with a copy of fixed size, which needs no call.
+    // Writes the decimal digits of value at out; returns how many. They are stored straight into
+    // place from the last two on: nothing written is read back, which would stall the processor.
     static size_t writeNumber(char* out, uint64_t value) {
         static const char kPairs[] = "00010203040506070809101112131415161718192021222324"
                                      "25262728293031323334353637383940414243444546474849"
                                      "50515253545556575859606162636465666768697071727374"
                                      "75767778798081828384858687888990919293949596979899";
-        char scratch[2 * kNumberRoom];
-        char* end = scratch + kNumberRoom;
-        char* start = end;
+        size_t length = 1;
+        for (uint64_t power = 10; length < kNumberRoom && value >= power; power *= 10) ++length;
+        char* start = out + length;
         while (value >= 100) {
             start -= 2;
             std::memcpy(start, kPairs + 2 * (value % 100), 2);
             value /= 100;
         }
-        if (value >= 10) {
-            start -= 2;
-            std::memcpy(start, kPairs + 2 * value, 2);
-        } else {
-            *--start = static_cast<char>('0' + value);
-        }
-        std::memcpy(out, start, kNumberRoom); // what follows the digits is overwritten later
-        return static_cast<size_t>(end - start);
+        if (value >= 10)
+            std::memcpy(start - 2, kPairs + 2 * value, 2);
+        else
+            start[-1] = static_cast<char>('0' + value);
+        return length;
     }
 
     char buffer_[1 << 16];
