@@ -167,9 +167,8 @@ uint32_t ResyncIndex::classifyLine(int side, uint32_t position) {
         const uint32_t wholeFileClass = longRunIndex_.classOf(side, position);
         uint32_t& id = windowClassOf_[wholeFileClass];
         if (id == kNone) {
-            id = freeClasses_.back();
-            freeClasses_.pop_back();
-            classes_[id] = {0, line, 0, kNone, {kNone, kNone}, {kNone, kNone}, wholeFileClass};
+            id = takeClass(0, line, kNone);
+            classes_[id].wholeFileClass = wholeFileClass;
         }
         return id;
     }
@@ -181,11 +180,25 @@ uint32_t ResyncIndex::classifyLine(int side, uint32_t position) {
            !(classes_[id].hash == hash && compareUnder(rules_, classes_[id].sample, line)))
         id = classes_[id].nextInBucket;
     if (id == kNone) {
-        id = freeClasses_.back();
-        freeClasses_.pop_back();
-        classes_[id] = {hash, line, 0, bucket, {kNone, kNone}, {kNone, kNone}, kNone};
+        id = takeClass(hash, line, bucket);
         bucket = id;
     }
+    return id;
+}
+
+uint32_t ResyncIndex::takeClass(uint64_t hash, const LineRef& sample, uint32_t nextInBucket) {
+    const uint32_t id = freeClasses_.back();
+    freeClasses_.pop_back();
+    // Field by field: a whole record built aside and copied in is read back in pieces other
+    // than those just stored, which stalls the processor on every new class.
+    LineClass& lineClass = classes_[id];
+    lineClass.hash = hash;
+    lineClass.sample = sample;
+    lineClass.members = 0;
+    lineClass.nextInBucket = nextInBucket;
+    lineClass.first[0] = lineClass.first[1] = kNone;
+    lineClass.last[0] = lineClass.last[1] = kNone;
+    lineClass.wholeFileClass = kNone;
     return id;
 }
 

@@ -74,6 +74,8 @@ class ResyncIndex {
     void slide(int side, uint32_t low, uint32_t high);
     // The class of a line entering the window, taken (with no members yet) when it has none.
     uint32_t classifyLine(int side, uint32_t position);
+    // A free class, made the class of sample's lines with no members yet.
+    uint32_t takeClass(uint64_t hash, const LineRef& sample, uint32_t nextInBucket);
     void addLine(int side, uint32_t position);
     void dropFirstLine(int side);
     uint32_t classOf(int side, uint32_t position) const {
