@@ -16,6 +16,9 @@ struct EngineRules {
     // When nothing inside the window has an equal pair, the nearest skip beyond it after which
     // syncCount pairs are equal is taken, so an insertion of any length is passed over.
     bool longRuns = false;
+    // Not a rule: the lines each table needs before its list is worked out in two halves on two
+    // cores at once (the rows are the same either way; tests lower it to try it on small tables).
+    uint32_t splitFrom = 1u << 16;
     // Not a rule: a build that is no longer wanted. While it is set, the table and list builds
     // give up soon and return null, as when memory runs out. Null: the build always runs to its
     // end.

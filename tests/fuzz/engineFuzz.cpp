@@ -1,7 +1,8 @@
 // Decoding, line tables and the aligned list on any pair of files under any rules. Input layout:
 // byte 0 the rule switches (bit 0 ignoreCase, 1 suppressEmptyLines, 2 compressWhiteSpace,
-// 3 hexMode, 4 shortSyncScan, 5 longRuns), byte 1 syncLines (0-9), byte 2 the hex row width,
-// bytes 3-4 the size of file 1; the rest is file 1 then file 2.
+// 3 hexMode, 4 shortSyncScan, 5 longRuns, 6 the list in two halves from 2 lines a table on), byte 1
+// syncLines (0-9), byte 2 the hex row width, bytes 3-4 the size of file 1; the rest is file 1 then
+// file 2.
 //
 // Checked: every line lies inside its image; the rows replay both tables in order; each row's
 // match is the pair test's answer; and the rows are exactly those of the literal engine, the
@@ -83,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check((flags & 0x0F) != 0 == ((flags & 0xF0) != 0), "only one file brought to UTF-16");
     check(kWideBuild || flags == 0, "the narrow build decoded");
 
-    const EngineRules rules = currentEngineRules();
+    EngineRules rules = currentEngineRules();
+    if (data[0] >> 6 & 1) rules.splitFrom = 2;
     OwnedLineTable table1;
     OwnedLineTable table2;
     uint32_t unit1 = 1;
