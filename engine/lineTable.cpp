@@ -4,6 +4,7 @@
 #include "engine/unitText.h"
 #include "platform/build.h"
 #include "platform/charClass.h"
+#include "platform/memoryPages.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -285,6 +286,7 @@ class TableWriter {
     // The slot of the next line, or null when no memory is left.
     LineRef* next() {
         if (count_ + 1 >= capacity_ && !grow()) return nullptr;
+        if (count_ >= committed_) commitAhead();
         return table_ + count_;
     }
     // Keeps the slot next() gave out.
@@ -313,8 +315,17 @@ class TableWriter {
         return false;
     }
 
+    // The next megabyte of entries gets its memory in one call rather than a page fault a page.
+    void commitAhead() {
+        constexpr size_t kEntries = (size_t{1} << 20) / sizeof(LineRef);
+        const size_t to = std::min(capacity_, count_ + kEntries);
+        commitPages(table_ + count_, (to - count_) * sizeof(LineRef));
+        committed_ = to;
+    }
+
     size_t capacity_;
     size_t count_ = 0;
+    size_t committed_ = 0;
     LineRef* table_;
 };
 
