@@ -28,17 +28,14 @@ class RowWriter {
         : rows_(rows), left_(left), right_(right), commitOwn_(commitOwn), end_(end) {}
 
     void leftOnly(uint32_t m) {
-        commitAhead();
-        rows_[count_++] = {left_[m].text, left_[m].length, m + 1, emptyText, 0, 0, 0};
+        *place() = {left_[m].text, left_[m].length, m + 1, emptyText, 0, 0, 0};
     }
     void rightOnly(uint32_t l) {
-        commitAhead();
-        rows_[count_++] = {emptyText, 0, 0, right_[l].text, right_[l].length, l + 1, 0};
+        *place() = {emptyText, 0, 0, right_[l].text, right_[l].length, l + 1, 0};
     }
     void pair(uint32_t m, uint32_t l, int32_t match) {
-        commitAhead();
-        rows_[count_++] = {left_[m].text,    left_[m].length, m + 1, right_[l].text,
-                           right_[l].length, l + 1,           match};
+        *place() = {left_[m].text,    left_[m].length, m + 1, right_[l].text,
+                    right_[l].length, l + 1,           match};
     }
     uint32_t count() const { return count_; }
     uint32_t finish() {
@@ -46,9 +43,31 @@ class RowWriter {
         return count_;
     }
 
+    // Rows from limit on go to aside (room for every row to the end) until settle(): the block
+    // holds another writer's rows from there.
+    void holdBack(uint32_t limit, DiffRow* aside) {
+        limit_ = limit;
+        aside_ = aside;
+    }
+    // The rows held aside.
+    uint32_t heldBack() const { return count_ > limit_ ? count_ - limit_ : 0; }
+    // Moves the rows held aside into the block, once it is free from the limit on, and writes
+    // there again.
+    void settle() {
+        if (heldBack() > 0) {
+            commitPages(rows_ + limit_, size_t{heldBack()} * sizeof(DiffRow));
+            std::memcpy(rows_ + limit_, aside_, size_t{heldBack()} * sizeof(DiffRow));
+        }
+        limit_ = UINT32_MAX;
+    }
+
   private:
+    DiffRow* place() {
+        if (count_ >= limit_) return aside_ + (count_++ - limit_);
+        if (commitOwn_ && count_ >= committed_) commitAhead();
+        return rows_ + count_++;
+    }
     void commitAhead() {
-        if (!commitOwn_ || count_ < committed_) return;
         const uint64_t to = std::min<uint64_t>(uint64_t{committed_} + kCommitRows, end_);
         if (to > count_) commitPages(rows_ + count_, (to - count_) * sizeof(DiffRow));
         committed_ = static_cast<uint32_t>(to);
@@ -62,6 +81,8 @@ class RowWriter {
     bool commitOwn_;
     uint64_t end_;
     uint32_t committed_ = 0;
+    uint32_t limit_ = UINT32_MAX;
+    DiffRow* aside_ = nullptr;
 };
 
 // The aligner's step from lines m and l, which both tables have: the rows of the lines that have
@@ -72,31 +93,19 @@ class Aligner {
         : left_(left), right_(right), engineRules_(rules), rules_(compareRulesOf(rules)),
           index_(index) {}
 
-    // Where the step goes: to the pair of lines newLeft and newRight, whose pair test it
-    // returns; the lines before them have no partner.
-    int32_t decide(uint32_t m, uint32_t l, uint32_t& newLeft, uint32_t& newRight) {
-        newLeft = m;
-        newRight = l;
+    void step(uint32_t& m, uint32_t& l, RowWriter& writer) {
         // Lines the search has classified compare by class.
         int32_t match = index_ ? index_->knownPair(m, l) : -1;
         if (match < 0) match = compareUnder(rules_, left_[m], right_[l]);
-        if (!match && !engineRules_.hexMode)
+        if (!match && !engineRules_.hexMode) {
+            uint32_t newLeft = m;
+            uint32_t newRight = l;
             match = index_ ? index_->find(newLeft, newRight)
                            : findResync(left_, right_, newLeft, newRight, engineRules_);
-        return match;
-    }
-    // Writes the rows of a step decided on and moves m and l past them.
-    static void write(uint32_t& m, uint32_t& l, uint32_t newLeft, uint32_t newRight, int32_t match,
-                      RowWriter& writer) {
-        for (; m < newLeft; ++m) writer.leftOnly(m);
-        for (; l < newRight; ++l) writer.rightOnly(l);
+            for (; m < newLeft; ++m) writer.leftOnly(m);
+            for (; l < newRight; ++l) writer.rightOnly(l);
+        }
         writer.pair(m++, l++, match);
-    }
-    void step(uint32_t& m, uint32_t& l, RowWriter& writer) {
-        uint32_t newLeft = 0;
-        uint32_t newRight = 0;
-        const int32_t match = decide(m, l, newLeft, newRight);
-        write(m, l, newLeft, newRight, match, writer);
     }
 
   private:
@@ -121,10 +130,12 @@ struct AlignerState {
 // there on are the rest of the list.
 class SecondHalf {
   public:
+    // Starts the work; its rows go to rows, which has room for every row to the ends of both
+    // tables.
     SecondHalf(const LineRef* left, uint32_t leftCount, const LineRef* right, uint32_t rightCount,
-               const EngineRules& rules, AlignerState start, DiffRow* rows, uint64_t rowsEnd)
+               const EngineRules& rules, AlignerState start, DiffRow* rows)
         : left_(left), right_(right), counts_{leftCount, rightCount}, rules_(rules), start_(start),
-          rows_(rows), rowsEnd_(rowsEnd) {
+          rows_(rows) {
         thread_.emplace([this] { work(); });
     }
     // Told to give up, and waited for.
@@ -140,7 +151,7 @@ class SecondHalf {
         return !failed_;
     }
 
-    const DiffRow* rows() const { return rows_; }
+    DiffRow* rows() const { return rows_; }
     uint32_t count() const { return count_; }
     // Rows written so far: they may be read.
     uint32_t published() const { return published_.load(std::memory_order_acquire); }
@@ -155,7 +166,8 @@ class SecondHalf {
             return;
         }
         Aligner aligner(left_, right_, rules_, &index);
-        RowWriter writer(rows_, left_, right_, true, rowsEnd_);
+        const uint64_t capacity = uint64_t{counts_[0] - start_.m} + (counts_[1] - start_.l);
+        RowWriter writer(rows_, left_, right_, true, capacity);
         uint32_t m = start_.m;
         uint32_t l = start_.l;
         for (uint32_t steps = 0; m < counts_[0] && l < counts_[1]; ++steps) {
@@ -181,7 +193,6 @@ class SecondHalf {
     const EngineRules& rules_;
     AlignerState start_;
     DiffRow* rows_;
-    uint64_t rowsEnd_;
     uint32_t count_ = 0;
     bool failed_ = false;
     std::atomic<uint32_t> published_{0};
@@ -206,10 +217,14 @@ bool inStepFrom(const LineRef* left, const LineRef* right, uint32_t m, uint32_t 
 
 // A state in the middle that the steps from the beginning are likely to pass through: lines
 // about halfway down the left table that stand in step with lines about as far down the right
-// one. False when none is found near there.
+// one. False when none is found near there. Under plain rules the tables' hashes rule out
+// nearly every candidate at once, so the look goes far; else every candidate costs a comparison.
 bool findMiddle(const LineRef* left, uint32_t leftCount, const LineRef* right, uint32_t rightCount,
                 const EngineRules& rules, AlignerState& middle) {
-    const uint32_t reach = std::min(2 * static_cast<uint32_t>(rules.window), 1u << 12);
+    const CompareRules compare = compareRulesOf(rules);
+    const uint32_t reach = !compare.ignoreCase && !compare.compressWhite
+                               ? 1u << 15
+                               : std::min(2 * static_cast<uint32_t>(rules.window), 1u << 12);
     for (uint32_t attempt = 0; attempt < 4; ++attempt) {
         const uint32_t m = leftCount / 2 + attempt * 61;
         if (m >= leftCount) break;
@@ -228,28 +243,37 @@ bool findMiddle(const LineRef* left, uint32_t leftCount, const LineRef* right, u
     return false;
 }
 
+// Rows the first half gets before the second half's begin: as many as the longer side has lines
+// before the middle, and an eighth of the shorter side more for differences.
+uint32_t roomBeforeMiddle(AlignerState middle, const EngineRules& rules) {
+    const uint64_t longer = std::max(middle.m, middle.l);
+    return static_cast<uint32_t>(
+        std::min<uint64_t>(uint64_t{middle.m} + middle.l,
+                           longer + std::min(middle.m, middle.l) / 8 + rules.window + 1));
+}
+
 // The list on two cores: the first half from the beginning on this thread, the second from a
-// state in the middle on a helper thread, joined where their steps meet. When they do not meet
-// (or the second half could not be worked out), this thread goes on alone to the end. Returns
-// the row count, or nullopt when the build was stopped.
+// state in the middle on a helper thread, its rows from firstRoom on, joined where their steps
+// meet. Rows of the first half beyond firstRoom are held aside (room for all of them; memory is
+// taken only as they are written) and moved in when the halves join. When they do not meet (or
+// the second half could not be worked out), this thread goes on alone to the end. Returns the
+// row count, or nullopt when the build was stopped.
 std::optional<uint32_t> alignOnTwoCores(DiffRow* rows, uint64_t capacity, const LineRef* left,
                                         uint32_t leftCount, const LineRef* right,
                                         uint32_t rightCount, const EngineRules& rules,
-                                        ResyncIndex& index, AlignerState middle) {
-    // The first half's rows before the middle: at least as many as the longer side has lines
-    // there, and a sixteenth of the shorter side more leaves room for differences. Should the
-    // first half need more room before the halves meet, it goes on alone.
-    const uint64_t longer = std::max(middle.m, middle.l);
-    const uint64_t firstRoom =
-        std::min<uint64_t>(uint64_t{middle.m} + middle.l,
-                           longer + std::min(middle.m, middle.l) / 16 + rules.window + 1);
-    DiffRow* secondRows = rows + firstRoom;
+                                        ResyncIndex& index, AlignerState middle, uint32_t firstRoom,
+                                        DiffRow* aside) {
     std::optional<SecondHalf> second;
-    second.emplace(left, leftCount, right, rightCount, rules, middle, secondRows,
-                   capacity - 1 - firstRoom);
+    second.emplace(left, leftCount, right, rightCount, rules, middle, rows + firstRoom);
 
     Aligner aligner(left, right, rules, &index);
     RowWriter writer(rows, left, right, true, capacity - 1);
+    writer.holdBack(firstRoom, aside);
+    // Without the second half, its rows are given up and the first half's go in their place.
+    const auto goOnAlone = [&] {
+        second.reset();
+        writer.settle();
+    };
     uint32_t m = 0;
     uint32_t l = 0;
     AlignerState met = middle; // the second half's state the first half looks out for
@@ -266,41 +290,36 @@ std::optional<uint32_t> alignOnTwoCores(DiffRow* rows, uint64_t capacity, const 
                     const DiffRow& row = second->rows()[scanned];
                     if (row.leftNumber != 0 && row.rightNumber != 0) found = &row;
                 }
-                if (found) {
+                if (found)
                     met = {found->leftNumber, found->rightNumber, scanned};
-                } else if (second->ended() && scanned >= second->published()) {
-                    second.reset(); // its steps ended before line m: they cannot meet
-                } else if (!second->ended()) {
-                    second.reset(); // this half has overtaken it: on alone
-                }
+                else if (second->ended() && scanned >= second->published())
+                    goOnAlone(); // its steps ended before line m: they cannot meet
+                else if (!second->ended())
+                    goOnAlone(); // this half has overtaken it
             }
             if (second && met.m == m && met.l == l) {
                 if (second->finish()) {
                     joined = true;
                     break;
                 }
-                second.reset(); // its rows are not all there: on alone from here
+                goOnAlone(); // its rows are not all there
             }
         }
-        uint32_t newLeft = 0;
-        uint32_t newRight = 0;
-        const int32_t match = aligner.decide(m, l, newLeft, newRight);
-        // Rows before the second half's state that is looked out for are no longer wanted:
-        // the first half may write over them, not further.
-        const uint64_t stepRows = uint64_t{newLeft - m} + (newRight - l) + 1;
-        if (second && writer.count() + stepRows > firstRoom + met.row) second.reset();
-        Aligner::write(m, l, newLeft, newRight, match, writer);
+        aligner.step(m, l, writer);
     }
     if (!joined) {
-        second.reset();
+        if (second) goOnAlone();
         for (; m < leftCount; ++m) writer.leftOnly(m);
         for (; l < rightCount; ++l) writer.rightOnly(l);
         return writer.finish();
     }
-    // The second half's rows from the meeting state on follow the first half's.
+    // The second half's rows from the meeting state on follow the first half's, those held
+    // aside between them.
     const uint32_t firstCount = writer.count();
+    const uint32_t held = writer.heldBack();
     const uint32_t rest = second->count() - met.row;
-    std::memmove(rows + firstCount, secondRows + met.row, size_t{rest} * sizeof(DiffRow));
+    std::memmove(rows + firstCount, second->rows() + met.row, size_t{rest} * sizeof(DiffRow));
+    if (held > 0) std::memcpy(rows + firstRoom, aside, size_t{held} * sizeof(DiffRow));
     const uint32_t count = firstCount + rest;
     rows[count] = {nullptr, 0, 0, nullptr, 0, 0, 0};
     return count;
@@ -341,12 +360,17 @@ OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
     if (indexed && !engineRules.longRuns && leftCount >= std::max(engineRules.splitFrom, 1u) &&
         rightCount >= std::max(engineRules.splitFrom, 1u) &&
         findMiddle(leftTable, leftCount, rightTable, rightCount, engineRules, middle)) {
-        std::optional<uint32_t> count =
-            alignOnTwoCores(rows, capacity, leftTable, leftCount, rightTable, rightCount,
-                            engineRules, index, middle);
-        rowCount = count.value_or(0);
-        if (!count) return nullptr;
-        return list;
+        const uint32_t firstRoom = roomBeforeMiddle(middle, engineRules);
+        OwnedDiffList aside(
+            static_cast<DiffRow*>(std::malloc(size_t(capacity - firstRoom) * sizeof(DiffRow))));
+        if (aside) {
+            std::optional<uint32_t> count =
+                alignOnTwoCores(rows, capacity, leftTable, leftCount, rightTable, rightCount,
+                                engineRules, index, middle, firstRoom, aside.get());
+            rowCount = count.value_or(0);
+            if (!count) return nullptr;
+            return list;
+        }
     }
     // Every line of the longer table has a row of its own. The pages of that many rows get their
     // memory on a second core while the rows are worked out here, where a page fault each would

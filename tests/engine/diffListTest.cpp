@@ -331,9 +331,10 @@ void expectSameAsLiteral(const Table& left, const Table& right, const EngineRule
 struct RandomRun {
     uint32_t rounds;
     uint32_t maxLines;
-    bool longEdits;          // some edited runs are longer than the windows
-    uint32_t longRunsChance; // percent of rounds built with rules.longRuns
-    bool smallWindows;       // windows of 2 to 40 lines instead of 100 and 600
+    bool longEdits;             // some edited runs are longer than the windows
+    uint32_t longRunsChance;    // percent of rounds built with rules.longRuns
+    bool smallWindows;          // windows of 2 to 40 lines instead of 100 and 600
+    uint32_t halvesChance = 50; // percent of rounds whose list is worked out in two halves
 };
 
 // Rounds whose rows changed with the long-runs rule (counted where it was on).
@@ -365,7 +366,7 @@ void compareOnRandomFiles(uint32_t seed, const RandomRun& run) {
         rules.wideText = wide;
         // Half of the rounds work out the list in two halves on two cores (the default takes
         // tables of tens of thousands of lines); drawn apart, so the rounds stay as they were.
-        if (Random halves(seed + round * 7919); halves.chance(50))
+        if (Random halves(seed + round * 7919); halves.chance(run.halvesChance))
             rules.splitFrom = 1 + halves.below(40);
         int32_t mode = rules.hexMode ? -static_cast<int32_t>(1 + random.below(16))
                                      : (wide ? kMode16Bit : kMode8Bit);
@@ -400,6 +401,45 @@ TEST_F(DiffListTest, FastRowsEqualLiteralRowsOnLongerRandomFiles) {
 
 TEST_F(DiffListTest, FastRowsEqualLiteralRowsAcrossTheWindows) {
     compareOnRandomFiles(303, {40, 1500, true, 50, false});
+}
+
+TEST_F(DiffListTest, HalvesOfLongTablesGiveTheLiteralRows) {
+    // Thousands of lines a half, repeated word for word as in logs: the halves meet at the middle
+    // or after the differences that follow it, and the second half's rows are moved behind the
+    // first's.
+    Random random(505);
+    const auto image = [](const std::vector<uint32_t>& ids, bool wide) {
+        std::u16string text;
+        for (uint32_t id : ids) {
+            std::string line = id % 13 == 0 ? "" : "entry " + std::to_string(id) + " of the log";
+            text += std::u16string(line.begin(), line.end()) + u"\n";
+        }
+        if (wide) return bytesOf(text);
+        return Bytes(text.begin(), text.end());
+    };
+    for (uint32_t round = 0; round < 8; ++round) {
+        const bool wide = kWideBuild && round % 4 == 3;
+        FileMaker maker(random, 200 + random.below(3000), wide);
+        std::vector<uint32_t> leftIds = maker.lineIds(4000 + random.below(6000));
+        std::vector<uint32_t> rightIds = maker.edit(leftIds, round % 2 == 1);
+        rules = EngineRules{};
+        rules.wideText = wide;
+        rules.ignoreCase = round % 3 == 2;
+        rules.suppressEmptyLines = round % 4 == 1;
+        rules.syncCount = 1 + static_cast<int32_t>(random.below(9));
+        rules.window = random.below(2) ? 100 : 600;
+        rules.splitFrom = 2;
+        SCOPED_TRACE(testing::Message()
+                     << "round " << round << ": " << leftIds.size() << "/" << rightIds.size()
+                     << " lines, sync " << rules.syncCount << " window " << rules.window);
+        const int32_t mode = wide ? kMode16Bit : kMode8Bit;
+        const Bytes leftImage = image(leftIds, wide);
+        const Bytes rightImage = image(rightIds, wide);
+        Table left(leftImage, mode, rules);
+        Table right(rightImage, mode, rules);
+        expectSameAsLiteral(left, right, rules);
+        if (testing::Test::HasFatalFailure()) return;
+    }
 }
 
 TEST_F(DiffListTest, FastRowsEqualLiteralRowsWithLongRuns) {
