@@ -13,6 +13,7 @@
 #include "app/messages.h"
 #include "app/options.h"
 #include "console/settings.h"
+#include "platform/parallel.h"
 #include "platform/pathText.h"
 #include "viewer/comparison.h"
 
@@ -230,6 +231,14 @@ int run(int argumentCount, char** argumentVector) {
     const uint32_t rowCount = dump.comparison.rowCount;
 
     RowPrinter out;
+    // Only the rows' numbers are printed: the images and the tables are given back on a second
+    // core meanwhile, which otherwise takes about as long as the printing after it.
+    HelperThread giveBack([&dump] {
+        dump.comparison.leftTable.reset();
+        dump.comparison.rightTable.reset();
+        dump.image1 = {};
+        dump.image2 = {};
+    });
     static const char kHex[] = "0123456789ABCDEF";
     out.text("rows ");
     out.number(rowCount);
