@@ -68,7 +68,8 @@ class RowWriter {
         return rows_ + count_++;
     }
     void commitAhead() {
-        const uint64_t to = std::min<uint64_t>(uint64_t{committed_} + kCommitRows, end_);
+        const uint64_t to =
+            std::min<uint64_t>(uint64_t{std::max(committed_, count_)} + kCommitRows, end_);
         if (to > count_) commitPages(rows_ + count_, (to - count_) * sizeof(DiffRow));
         committed_ = static_cast<uint32_t>(to);
         if (committed_ <= count_) commitOwn_ = false; // the end is reached
@@ -139,9 +140,7 @@ class SecondHalf {
         thread_.emplace([this] { work(); });
     }
     // Told to give up, and waited for.
-    ~SecondHalf() { cancel(); }
-
-    void cancel() {
+    ~SecondHalf() {
         cancelled_.store(true, std::memory_order_relaxed);
         thread_.reset();
     }
