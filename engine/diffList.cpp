@@ -200,12 +200,11 @@ class SecondHalf {
     std::optional<HelperThread> thread_;
 };
 
-// Whether the syncCount pairs from (m, l) on are all there and equal.
+// Whether the syncCount pairs from (m, l) on are all there and equal; under plain rules, lines
+// of different hashes differ.
 bool inStepFrom(const LineRef* left, const LineRef* right, uint32_t m, uint32_t l,
-                const EngineRules& rules) {
-    const CompareRules compare = compareRulesOf(rules);
-    const bool plain = !compare.ignoreCase && !compare.compressWhite;
-    for (int32_t k = 0; k < rules.syncCount; ++k) {
+                const CompareRules& compare, bool plain, int32_t syncCount) {
+    for (int32_t k = 0; k < syncCount; ++k) {
         const LineRef& a = left[m + k];
         const LineRef& b = right[l + k];
         if (!a.text || !b.text || (plain && a.hash != b.hash) || !compareUnder(compare, a, b))
@@ -221,9 +220,9 @@ bool inStepFrom(const LineRef* left, const LineRef* right, uint32_t m, uint32_t 
 bool findMiddle(const LineRef* left, uint32_t leftCount, const LineRef* right, uint32_t rightCount,
                 const EngineRules& rules, AlignerState& middle) {
     const CompareRules compare = compareRulesOf(rules);
-    const uint32_t reach = !compare.ignoreCase && !compare.compressWhite
-                               ? 1u << 15
-                               : std::min(2 * static_cast<uint32_t>(rules.window), 1u << 12);
+    const bool plain = !compare.ignoreCase && !compare.compressWhite;
+    const uint32_t reach =
+        plain ? 1u << 15 : std::min(2 * static_cast<uint32_t>(rules.window), 1u << 12);
     for (uint32_t attempt = 0; attempt < 4; ++attempt) {
         const uint32_t m = leftCount / 2 + attempt * 61;
         if (m >= leftCount) break;
@@ -232,7 +231,8 @@ bool findMiddle(const LineRef* left, uint32_t leftCount, const LineRef* right, u
             for (int sign = 0; sign < (distance ? 2 : 1); ++sign) {
                 const int64_t l = sign ? int64_t{guess} - distance : int64_t{guess} + distance;
                 if (l < 0 || l >= rightCount) continue;
-                if (inStepFrom(left, right, m, static_cast<uint32_t>(l), rules)) {
+                if (inStepFrom(left, right, m, static_cast<uint32_t>(l), compare, plain,
+                               rules.syncCount)) {
                     middle = {m, static_cast<uint32_t>(l), 0};
                     return true;
                 }
