@@ -1,11 +1,11 @@
 # Warnings, sanitizers and the two builds of every target.
 #
-# Every library and program exists twice: the wide build (suffix _w, UTF-16 text inside, the
-# program moxa) and the narrow build (suffix _n, 8-bit text throughout, the program moxaw). The
+# Every library and program exists twice: the wide build (suffix _wide, UTF-16 text inside, the
+# program moxa) and the narrow build (suffix _narrow, 8-bit text throughout, the program moxaw). The
 # only difference between them is the definition QVD_NARROW_BUILD, which platform/build.h turns
 # into the text type and the few switches where the builds really differ.
 
-set(QVD_BUILDS w n)
+set(QVD_BUILDS wide narrow)
 
 # Warnings are errors in the presets (QVD_WERROR), never in a plain build: a distribution's newer
 # compiler may warn about what this one does not, and must still build the programs.
@@ -30,9 +30,9 @@ if(QVD_FUZZ)
     add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
-# Applies the build flavour ("w" or "n") to a target.
+# Applies the build flavour ("wide" or "narrow") to a target.
 function(qvdFlavour target flavour)
-    if(flavour STREQUAL "n")
+    if(flavour STREQUAL "narrow")
         target_compile_definitions(${target} PUBLIC QVD_NARROW_BUILD=1)
     endif()
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
@@ -40,7 +40,7 @@ function(qvdFlavour target flavour)
 endfunction()
 
 # qvdLibrary(NAME engine SOURCES a.cpp b.cpp DEPS platform settings [EXTERNAL PkgConfig::X])
-# makes engine_w and engine_n, each linked to the same flavour of its DEPS.
+# makes engine_wide and engine_narrow, each linked to the same flavour of its DEPS.
 function(qvdLibrary)
     cmake_parse_arguments(ARG "" "NAME" "SOURCES;DEPS;EXTERNAL" ${ARGN})
     foreach(flavour IN LISTS QVD_BUILDS)
@@ -61,7 +61,7 @@ endfunction()
 function(qvdProgram)
     cmake_parse_arguments(ARG "" "WIDE;NARROW" "SOURCES;DEPS;EXTERNAL" ${ARGN})
     foreach(flavour IN LISTS QVD_BUILDS)
-        if(flavour STREQUAL "w")
+        if(flavour STREQUAL "wide")
             set(target ${ARG_WIDE})
         else()
             set(target ${ARG_NARROW})
@@ -81,8 +81,8 @@ function(qvdProgram)
 endfunction()
 
 # qvdTest(NAME engine SOURCES t1.cpp t2.cpp DEPS engine)
-# makes the test programs engineTests_w and engineTests_n and registers every GoogleTest case of
-# both with CTest, so each case runs once per build ("engineTests_w.Suite.Case").
+# makes the test programs engineTests_wide and engineTests_narrow and registers every GoogleTest case of
+# both with CTest, so each case runs once per build ("engineTests_wide.Suite.Case").
 # PROGRAMS wide narrow: end-to-end tests, which start the program of their own build; its path is
 # QVD_PROGRAM_PATH, and it is built before them.
 function(qvdTest)

@@ -1,6 +1,6 @@
 #pragma once
 // The terminal for tests: a fake terminal of any size, scripted keys, and a dump of the emulated
-// screen. Link the library memoryTerminal_w / memoryTerminal_n (instead of terminal_*) next to the
+// screen. Link the library memoryTerminal_wide / memoryTerminal_narrow (instead of terminal_*) next to the
 // console library, and include this header.
 //
 //   resetMemoryTerminal(80, 25);          // before each test: empty 80 x 25 console, no keys

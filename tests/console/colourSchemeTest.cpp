@@ -35,8 +35,8 @@ class ColourFiles : public testing::Test {
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
         std::string base = exeDirectory + "colourFiles/";
         mkdir(base.c_str(), 0777);
-        directory = base + info->name() + (QVD_WIDE ? "_w/" : "_n/");
-        userConfig = base + info->name() + (QVD_WIDE ? "_w.config/" : "_n.config/");
+        directory = base + info->name() + (QVD_WIDE ? "_wide/" : "_narrow/");
+        userConfig = base + info->name() + (QVD_WIDE ? "_wide.config/" : "_narrow.config/");
         userDirectory = userConfig + "qvd/";
         std::filesystem::remove_all(directory);
         std::filesystem::remove_all(userConfig);

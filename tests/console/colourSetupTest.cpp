@@ -58,7 +58,7 @@ class ColourSetup : public testing::Test {
         const std::string base = exeDirectory + "colourSetupFiles/";
         mkdir(base.c_str(), 0777);
         directory = base + testing::UnitTest::GetInstance()->current_test_info()->name() +
-                    (QVD_WIDE ? "_w/" : "_n/");
+                    (QVD_WIDE ? "_wide/" : "_narrow/");
         mkdir(directory.c_str(), 0777);
         unlink((directory + "qvd.ini").c_str());
         unlink((directory + "kqw.ini").c_str());

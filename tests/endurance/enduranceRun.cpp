@@ -3,7 +3,7 @@
 // resizes to any size from 1 x 1 up, over two texts of a million lines that differ here and
 // there. Under the sanitizers a fault, an overflow or a leak ends the run with a report.
 //
-//   endurance_w [KEYS] [SEED]
+//   endurance_wide [KEYS] [SEED]
 //
 // The keys are generated so that every one of them is read: the help and the colour setup are
 // always left again, and the view's quit keys come only at the end. Exit status 0 when the view

@@ -4,6 +4,6 @@
 set -euo pipefail
 build=$1
 shift
-for flavour in w n; do
+for flavour in wide narrow; do
     "$build/tests/endurance/endurance_$flavour" "$@"
 done

@@ -27,9 +27,10 @@ fi
 # Fuzzes one target; its verdict goes to $work/$target/result.
 fuzzTarget() {
     local target=$1 corpusName seeds log runs coverage
-    # fuzzKeyParser_w -> keyParser: both builds share a corpus.
+    # fuzzKeyParser_wide -> keyParser: both builds share a corpus.
     corpusName=${target#fuzz}
-    corpusName=${corpusName%_[wn]}
+    corpusName=${corpusName%_wide}
+    corpusName=${corpusName%_narrow}
     corpusName=$(tr '[:upper:]' '[:lower:]' <<<"${corpusName:0:1}")${corpusName:1}
     seeds=$source/corpus/$corpusName
     mkdir -p "$work/$target/corpus" "$work/$target/artifacts"
