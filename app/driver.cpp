@@ -1,5 +1,6 @@
 #include "app/driver.h"
 
+#include "app/exitCodes.h"
 #include "app/fileNames.h"
 #include "app/loading.h"
 #include "app/messages.h"
@@ -7,7 +8,6 @@
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
 #include "console/screen.h"
-#include "console/settings.h"
 #include "platform/files.h"
 #include "platform/pathText.h"
 #include "platform/temporaryFile.h"
@@ -22,15 +22,10 @@
 
 namespace {
 
-constexpr int kExitIdentical = 0;
-constexpr int kExitDifferent = 1;
-constexpr int kExitBadInput = 2;
-constexpr int kExitOutOfMemory = 3;
-constexpr int kExitInformation = 0; // --help and --version
-
 // Everything the driver holds for the run. The images (and whatever the viewer builds on them)
 // are freed when it goes, on every way out.
 struct DriverState {
+    Options options; // as the command line gave them; read-only once parsed
     PathBuffer path1;
     PathBuffer path2;
     // How the paths are shown in messages, the title and the frames: in moxaw the OEM forms.
@@ -60,8 +55,8 @@ void printResult(const DriverState& state, bool identical) {
 int compareInBatch(DriverState& state) {
     uint32_t size1 = 0;
     uint32_t size2 = 0;
-    FileComparison result = compareFiles(pathToBytes(state.path1.text).c_str(),
-                                         pathToBytes(state.path2.text).c_str(), size1, size2);
+    const FileComparison result = compareFiles(pathToBytes(state.path1.text).c_str(),
+                                               pathToBytes(state.path2.text).c_str(), size1, size2);
     switch (result) {
     case FileComparison::file1Failed:
         printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
@@ -76,44 +71,60 @@ int compareInBatch(DriverState& state) {
     case FileComparison::different:
         break;
     }
-    settings.offsetDigits = countOffsetDigits(size1, size2);
     bool identical = result == FileComparison::identical;
     printResult(state, identical);
     return identical ? kExitIdentical : kExitDifferent;
 }
 
+// The files as the view shows them: the images, their names, and the width of hex offsets.
+FilePair viewedFiles(const DriverState& state) {
+    const FileImage& image1 = state.image1;
+    const FileImage& image2 = state.image2;
+    return {{state.shownPath1.c_str(), image1.raw.get(), image1.rawSize, image1.text,
+             image1.textSize, image1.encoding},
+            {state.shownPath2.c_str(), image2.raw.get(), image2.rawSize, image2.text,
+             image2.textSize, image2.encoding},
+            countOffsetDigits(image1.rawSize, image2.rawSize)};
+}
+
 // The key R of the view: both files read and decoded again by the same rules. The new images take
-// the old ones' place only when both loaded and decoded; then left and right show them.
-int reloadFiles(DriverState& state, ViewerFile& left, ViewerFile& right) {
+// the old ones' place only when both loaded and decoded; then files shows them.
+ReloadResult reloadFiles(DriverState& state, FilePair& files) {
     FileImage image1;
     FileImage image2;
     switch (loadFiles(state.path1.text, state.path2.text, image1, image2)) {
     case LoadResult::file1Failed:
-        return 1;
+        return ReloadResult::file1Failed;
     case LoadResult::file2Failed:
-        return 2;
+        return ReloadResult::file2Failed;
     case LoadResult::loaded:
         break;
     }
-    const uint32_t encodingFlags = settings.encodingFlags;
-    if (!decodeTexts(image1, image2)) {
-        settings.encodingFlags = encodingFlags; // the view goes on with the old texts
-        return kViewerOutOfMemory;
-    }
-    settings.offsetDigits = countOffsetDigits(image1.rawSize, image2.rawSize);
+    if (!decodeTexts(image1, image2)) return ReloadResult::outOfMemory; // the old texts stay
     state.image1 = std::move(image1);
     state.image2 = std::move(image2);
-    left = {left.name, state.image1.raw.get(), state.image1.rawSize, state.image1.text,
-            state.image1.textSize};
-    right = {right.name, state.image2.raw.get(), state.image2.rawSize, state.image2.text,
-             state.image2.textSize};
-    return 0;
+    files = viewedFiles(state);
+    return ReloadResult::loaded;
+}
+
+// What leaving the view tells the caller of the program.
+int exitCodeOf(ViewOutcome outcome) {
+    switch (outcome) {
+    case ViewOutcome::none:
+    case ViewOutcome::done:
+        break;
+    case ViewOutcome::interrupted:
+        return kExitInterrupted;
+    case ViewOutcome::outOfMemory:
+        return kExitOutOfMemory;
+    }
+    return kExitDifferent;
 }
 
 // Loads both files, tests identity, and reports or shows them. Returns the exit code.
 int loadAndCompare(DriverState& state) {
     // Without a terminal no key could ever come: the program answers as in batch mode.
-    if (settings.batchMode || !state.terminalThere) return compareInBatch(state);
+    if (state.options.batchMode || !state.terminalThere) return compareInBatch(state);
     switch (loadFiles(state.path1.text, state.path2.text, state.image1, state.image2)) {
     case LoadResult::file1Failed:
         printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
@@ -124,7 +135,6 @@ int loadAndCompare(DriverState& state) {
     case LoadResult::loaded:
         break;
     }
-    settings.offsetDigits = countOffsetDigits(state.image1.rawSize, state.image2.rawSize);
     bool identical = filesIdentical(state.image1, state.image2);
 
     if (identical) {
@@ -145,22 +155,16 @@ int loadAndCompare(DriverState& state) {
         printResult(state, false);
         return kExitDifferent;
     }
-    const ViewerFile left{state.shownPath1.c_str(), state.image1.raw.get(), state.image1.rawSize,
-                          state.image1.text, state.image1.textSize};
-    const ViewerFile right{state.shownPath2.c_str(), state.image2.raw.get(), state.image2.rawSize,
-                           state.image2.text, state.image2.textSize};
-    const ReloadFiles reload = [&state](ViewerFile& newLeft, ViewerFile& newRight) {
-        return reloadFiles(state, newLeft, newRight);
-    };
-    int exitCode =
-        runViewer(left, right, state.startupSize, state.resizePending, state.tables, reload);
+    const ReloadFiles reload = [&state](FilePair& files) { return reloadFiles(state, files); };
+    const ViewOutcome outcome = runViewer(viewedFiles(state), state.options, state.startupSize,
+                                          state.resizePending, state.tables, reload);
     state.viewerShown = state.tables.viewerShown;
-    if (exitCode == kViewerOutOfMemory) {
+    if (outcome == ViewOutcome::outOfMemory) {
         // Said on the user's own screen: printed while the view is up it would go with it.
         releaseTerminal();
         printMessage("\nOut of memory\n");
     }
-    return exitCode;
+    return exitCodeOf(outcome);
 }
 
 } // namespace
@@ -170,7 +174,7 @@ void endOutOfMemory() {
     removeTemporaryFile();
     abandonTerminal();
     fflush(stdout); // what was printed before comes first
-    if (!settings.hostMode) (void)!write(STDOUT_FILENO, kMessage, sizeof kMessage - 1);
+    if (!messagesQuiet()) (void)!write(STDOUT_FILENO, kMessage, sizeof kMessage - 1);
     _exit(kExitOutOfMemory);
 }
 
@@ -201,8 +205,10 @@ int runProgram(int argumentCount, char** argumentVector) {
 
     findExeDirectory(argumentVector[0]);
 
-    parseOptions(argumentCount, arguments.data());
-    if (settings.badOption) {
+    state->options = parseOptions(argumentCount, arguments.data());
+    const Options& options = state->options;
+    setMessagesQuiet(options.hostMode != 0);
+    if (options.badOption) {
         printUsage();
         return kExitBadInput; // nothing else done: console and colour files untouched
     }
@@ -213,11 +219,12 @@ int runProgram(int argumentCount, char** argumentVector) {
     // A size past what a console side can hold asks for the largest there is; setScreenSize
     // refuses sizes below one cell and cuts the rest to the terminal.
     auto side = [](int32_t value) { return static_cast<int16_t>(std::min<int32_t>(value, 32767)); };
-    if (settings.screenRows != 0) state->startupSize.height = side(settings.screenRows);
-    if (settings.screenColumns != 0) state->startupSize.width = side(settings.screenColumns);
-    state->resizePending = settings.screenRows != 0 || settings.screenColumns != 0;
+    if (options.screenRows != 0) state->startupSize.height = side(options.screenRows);
+    if (options.screenColumns != 0) state->startupSize.width = side(options.screenColumns);
+    state->resizePending = options.screenRows != 0 || options.screenColumns != 0;
 
-    switch (resolveFileNames(state->path1, state->path2, argumentCount, arguments.data())) {
+    switch (resolveFileNames(state->path1, state->path2, argumentCount, arguments.data(),
+                             options.hostMode != 0)) {
     case NameResult::resolved:
         break;
     case NameResult::tooLong:
@@ -239,6 +246,6 @@ int runProgram(int argumentCount, char** argumentVector) {
 
     // Exit steps: the start-up size again (in batch mode too), and a clean screen after the view.
     (void)setScreenSize(state->startupSize);
-    if (state->viewerShown && !settings.hostMode) clearScreen(7);
+    if (state->viewerShown && !options.hostMode) clearScreen(7);
     return exitCode;
 }

@@ -2,7 +2,6 @@
 
 #include "app/messages.h"
 #include "app/options.h"
-#include "console/settings.h"
 #include "platform/codePages.h"
 #include "platform/directorySearch.h"
 #include "platform/files.h"
@@ -119,10 +118,10 @@ TString joinPath(const PathParts& parts) {
 }
 
 NameResult resolveFileNames(PathBuffer& path1, PathBuffer& path2, int argumentCount,
-                            const TChar* const* arguments) {
+                            const TChar* const* arguments, bool hostMode) {
     path1.text[0] = 0;
     path2.text[0] = 0;
-    if (settings.hostMode) return resolveHost(path1, path2, argumentCount, arguments);
+    if (hostMode) return resolveHost(path1, path2, argumentCount, arguments);
     return resolveNormal(path1, path2, argumentCount, arguments);
 }
 

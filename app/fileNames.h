@@ -45,7 +45,7 @@ enum class NameResult {
 // through the FileNameMatcher, nothing is derived. An empty argument is a name that names no
 // file: it is kept as an empty path, which then fails to load, instead of becoming "/name".
 [[nodiscard]] NameResult resolveFileNames(PathBuffer& path1, PathBuffer& path2, int argumentCount,
-                                          const TChar* const* arguments);
+                                          const TChar* const* arguments, bool hostMode);
 
 // Host mode's look-up of one name. A file manager may hand over names that went through the
 // wrong code page; when the name does not exist as given, the directory is searched for the entry

@@ -1,11 +1,11 @@
 #include "app/loading.h"
 
-#include "console/settings.h"
 #include "platform/codePages.h"
 #include "platform/files.h"
 #include "platform/parallel.h"
 #include "platform/pathText.h"
 #include "platform/unicodeTest.h"
+#include "viewer/viewerFile.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -66,10 +66,10 @@ bool decodeUtf8(FileImage& image, const uint8_t* bytes, uint32_t count, size_t u
     return true;
 }
 
-// Steps 1 and 2 for one file: the encoding bits of its nibble (shift 0 or 4), or 0 when it stays
-// 8-bit for now; -1 when no buffer could be allocated. On Linux the system's 8-bit text is UTF-8:
-// a file that is UTF-8 text without the signature is read exactly as one with it.
-int decodeOne(FileImage& image, int shift) {
+// Steps 1 and 2 for one file: its encoding bits, or 0 when it stays 8-bit for now; -1 when no
+// buffer could be allocated. On Linux the system's 8-bit text is UTF-8: a file that is UTF-8 text
+// without the signature is read exactly as one with it.
+int decodeOne(FileImage& image) {
     const uint8_t* raw = image.raw.get();
     image.text = raw;
     image.textSize = image.rawSize;
@@ -79,16 +79,16 @@ int decodeOne(FileImage& image, int shift) {
             image.text = raw + 2;
             image.textSize = image.rawSize - 2;
         }
-        return kFile1Utf16 << shift;
+        return kTextUtf16;
     }
     if (image.rawSize >= 3 && raw[0] == 0xEF && raw[1] == 0xBB && raw[2] == 0xBF) {
         const uint8_t* bytes = raw + 3;
         uint32_t count = image.rawSize - 3;
         size_t units = utf8ToUtf16(bytes, count, nullptr);
-        return decodeUtf8(image, bytes, count, units) ? kFile1Utf8 << shift : -1;
+        return decodeUtf8(image, bytes, count, units) ? kTextUtf8 : -1;
     }
     if (size_t units = utf8TextUnits(raw, image.rawSize); units != 0)
-        return decodeUtf8(image, raw, image.rawSize, units) ? kFile1Utf8 << shift : -1;
+        return decodeUtf8(image, raw, image.rawSize, units) ? kTextUtf8 : -1;
     return 0;
 }
 
@@ -110,7 +110,8 @@ void dropDecoded(FileImage& image) {
 } // namespace
 
 bool decodeTexts(FileImage& image1, FileImage& image2) {
-    settings.encodingFlags = 0;
+    image1.encoding = 0;
+    image2.encoding = 0;
     image1.text = image1.raw.get();
     image1.textSize = image1.rawSize;
     image2.text = image2.raw.get();
@@ -120,16 +121,16 @@ bool decodeTexts(FileImage& image1, FileImage& image2) {
     // Each file is tested and decoded on its own: the two side by side.
     int flags1 = 0;
     int flags2 = 0;
-    runTogether([&] { flags1 = decodeOne(image1, 0); }, [&] { flags2 = decodeOne(image2, 4); });
+    runTogether([&] { flags1 = decodeOne(image1); }, [&] { flags2 = decodeOne(image2); });
     bool ok = flags1 >= 0 && flags2 >= 0;
     if (ok && (flags1 | flags2) != 0) {
         if (flags1 == 0) {
             ok = convertAnsi(image1);
-            flags1 = kFile1Ansi;
+            flags1 = kTextAnsi;
         }
         if (ok && flags2 == 0) {
             ok = convertAnsi(image2);
-            flags2 = kFile2Ansi;
+            flags2 = kTextAnsi;
         }
     }
     if (!ok) {
@@ -138,6 +139,7 @@ bool decodeTexts(FileImage& image1, FileImage& image2) {
         dropDecoded(image2);
         return false;
     }
-    settings.encodingFlags = static_cast<uint32_t>(flags1 | flags2);
+    image1.encoding = static_cast<uint32_t>(flags1);
+    image2.encoding = static_cast<uint32_t>(flags2);
     return true;
 }

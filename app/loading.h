@@ -26,11 +26,10 @@ int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2);
 // read again).
 bool filesIdentical(const FileImage& image1, const FileImage& image2);
 
-// Decides each file's encoding and fills text, textSize and decoded of both images and
-// settings.encodingFlags. moxa: UTF-16 (the platform's test), UTF-8 with signature or UTF-8 text
-// without it (valid, with a character beyond ASCII: the same flag), else 8-bit;
-// when either file is 16-bit afterwards, an 8-bit file is converted from the ANSI code page so
-// that both compare as UTF-16. moxaw: both texts are the raw images, flags 0. Returns false when
-// a conversion buffer cannot be allocated (or its size would pass 4 GiB); the images then hold
-// no decoded buffer and settings.encodingFlags is 0.
+// Decides each file's encoding and fills text, textSize, decoded and encoding of both images. moxa:
+// UTF-16 (the platform's test), UTF-8 with signature or UTF-8 text without it (valid, with a
+// character beyond ASCII: the same flag), else 8-bit; when either file is 16-bit afterwards, an
+// 8-bit file is converted from the ANSI code page so that both compare as UTF-16. moxaw: both texts
+// are the raw images, flags 0. Returns false when a conversion buffer cannot be allocated (or its
+// size would pass 4 GiB); the images then hold no decoded buffer and both encodings are 0.
 [[nodiscard]] bool decodeTexts(FileImage& image1, FileImage& image2);

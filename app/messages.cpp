@@ -1,6 +1,5 @@
 #include "app/messages.h"
 
-#include "console/settings.h"
 #include "platform/codePages.h"
 #include "platform/pathText.h"
 
@@ -99,8 +98,23 @@ std::string formatMessage(const char* format, va_list arguments) {
     return out;
 }
 
+namespace {
+
+// Host mode keeps the program's lines off standard output; the driver says so once, at start.
+bool quiet = false;
+
+} // namespace
+
+void setMessagesQuiet(bool silent) {
+    quiet = silent;
+}
+
+bool messagesQuiet() {
+    return quiet;
+}
+
 int printMessage(const char* format, ...) {
-    if (settings.hostMode) return 0;
+    if (quiet) return 0;
     va_list arguments;
     va_start(arguments, format);
     std::string text = formatMessage(format, arguments);

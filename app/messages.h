@@ -17,6 +17,11 @@
 // Formats into a string of UTF-8 (moxa) or OEM bytes (moxaw), before the output conversion.
 std::string formatMessage(const char* format, va_list arguments);
 
+// Host mode (-z): printMessage prints nothing from then on. Set once by the driver, after the
+// options are read.
+void setMessagesQuiet(bool quiet);
+[[nodiscard]] bool messagesQuiet();
+
 // Prints through the formatter; nothing at all in host mode. Returns the bytes written.
 int printMessage(const char* format, ...);
 

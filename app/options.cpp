@@ -1,7 +1,6 @@
 #include "app/options.h"
 
 #include "app/messages.h"
-#include "console/settings.h"
 #include "platform/pathText.h"
 
 #include <cstring>
@@ -32,16 +31,16 @@ long long readNumber(const TChar* text) {
 
 // -aYY[,XX]: a height below 12 keeps the height; a negative or zero number, or one beyond what a
 // console size can hold, keeps that dimension rather than wrapping to some other size.
-void readScreenSize(const TChar* text) {
+void readScreenSize(Options& options, const TChar* text) {
     long long rows = readNumber(text);
-    settings.screenRows =
+    options.screenRows =
         rows >= kSmallestScreenRows && rows <= kLargestScreenSize ? static_cast<int32_t>(rows) : 0;
-    settings.screenColumns = 0;
+    options.screenColumns = 0;
     for (const TChar* at = text; *at; ++at) {
         if (*at == TChar(',')) {
             long long columns = readNumber(at + 1);
             if (columns > 0 && columns <= kLargestScreenSize) {
-                settings.screenColumns = static_cast<int32_t>(columns);
+                options.screenColumns = static_cast<int32_t>(columns);
             }
             break;
         }
@@ -58,73 +57,69 @@ InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments) {
     return InfoRequest::none;
 }
 
-void parseOptions(int argumentCount, const TChar* const* arguments) {
-    // The option block runs from batchMode to longRuns; encodingFlags and offsetDigits follow it.
-    static_assert(offsetof(Settings, longRuns) + sizeof(int32_t) ==
-                  offsetof(Settings, encodingFlags));
-    memset(&settings, 0, offsetof(Settings, encodingFlags));
-    settings.horizontalSplit = 1;
+Options parseOptions(int argumentCount, const TChar* const* arguments) {
+    Options options;
 
     for (int i = 1; i < argumentCount; ++i) {
         const TChar* argument = arguments[i];
         if (!isOptionArgument(argument)) continue;
         if (argument == kLongRunsOption) {
-            settings.longRuns = 1;
+            options.longRuns = 1;
             continue;
         }
         TChar letter = argument[1];
         if (letter >= TChar('A') && letter <= TChar('Z')) letter = letter - TChar('A') + TChar('a');
         switch (letter) {
         case TChar('a'):
-            readScreenSize(argument + 2);
+            readScreenSize(options, argument + 2);
             break;
         case TChar('b'):
-            settings.batchMode = 1;
+            options.batchMode = 1;
             break;
         case TChar('c'):
-            settings.ignoreCase = 1;
+            options.ignoreCase = 1;
             break;
         case TChar('d'):
-            settings.highlightDiffChars = 1;
+            options.highlightDiffChars = 1;
             break;
         case TChar('e'):
-            settings.suppressEmptyLines = 1;
+            options.suppressEmptyLines = 1;
             break;
         case TChar('h'):
-            settings.hexMode = 1;
+            options.hexMode = 1;
             break;
         case TChar('l'):
         case TChar('n'):
-            settings.hideLineNumbers = 1;
+            options.hideLineNumbers = 1;
             break;
         case TChar('m'):
-            settings.hideMenu ^= 1;
+            options.hideMenu ^= 1;
             break;
         case TChar('o'):
-            settings.ansiCharset ^= 1;
+            options.ansiCharset ^= 1;
             break;
         case TChar('s'):
-            settings.shortSyncScan = 1;
+            options.shortSyncScan = 1;
             break;
         case TChar('v'):
-            settings.horizontalSplit = 0;
+            options.horizontalSplit = 0;
             break;
         case TChar('w'):
-            settings.compressWhiteSpace = 1;
+            options.compressWhiteSpace = 1;
             break;
         case TChar('z'):
-            settings.hostMode = 1;
+            options.hostMode = 1;
             break;
         default:
             if (letter >= TChar('1') && letter <= TChar('9')) {
-                settings.syncLines = letter - TChar('0');
+                options.syncLines = letter - TChar('0');
                 break;
             }
             printAlways("\n  Invalid option %S found on the command line\n",
                         toDisplayText(argument).c_str());
-            settings.badOption = 1;
+            options.badOption = 1;
             break;
         }
     }
-    settings.tabWidth = 4;
+    return options;
 }

@@ -1,19 +1,30 @@
 #pragma once
-// The command line's options, read into the option block of Settings.
+// The command line's options: the view's settings at the start, and the program's own.
 
 #include "platform/build.h"
+#include "viewer/settings.h"
 
 // Largest screen size -a can ask for: console sizes are signed 16-bit.
 inline constexpr int kLargestScreenSize = 32767;
 // Smallest height -a can ask for; anything below keeps the height.
 inline constexpr int kSmallestScreenRows = 12;
 
-// Resets the option block and fills it from arguments[1..argumentCount). An argument that begins
-// with '-' is an option (a '/' begins an absolute path on POSIX); its second character decides,
-// in either letter case, and the rest is ignored except after -a. The one long option is exactly
-// --long-runs (settings.longRuns); any other "--" is an unknown option. Every unknown option prints
-// "Invalid option" (in host mode too) and sets badOption; parsing goes on with the next one.
-void parseOptions(int argumentCount, const TChar* const* arguments);
+// What the command line asks for. Parsed once; read-only afterwards. The view starts from the
+// settings it holds (its toggles), the driver reads the rest.
+struct Options : Settings {
+    int32_t batchMode = 0;     // 1: no display or keyboard, verdict and exit code only (-b)
+    int32_t hostMode = 0;      // 1: names go through the matcher, messages are silent (-z)
+    int32_t badOption = 0;     // 1: an unknown option was seen
+    int32_t screenRows = 0;    // requested console height; 0 = keep (-aYY)
+    int32_t screenColumns = 0; // requested console width; 0 = keep (-aYY,XX)
+};
+
+// The options among arguments[1..argumentCount). An argument that begins with '-' is an option
+// (a '/' begins an absolute path on POSIX); its second character decides, in either letter case,
+// and the rest is ignored except after -a. The one long option is exactly --long-runs
+// (longRuns); any other "--" is an unknown option. Every unknown option prints "Invalid option"
+// (in host mode too) and sets badOption; parsing goes on with the next one.
+[[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments);
 
 // What the GNU-style requests --help and --version ask for; they stand apart from the options
 // (every other argument that begins with "--" is an invalid option).

@@ -9,7 +9,6 @@
 
 #include "app/loading.h"
 #include "console/keyReader.h"
-#include "console/settings.h"
 #include "platform/memoryTerminal.h"
 #include "viewer/viewerLoop.h"
 
@@ -45,23 +44,18 @@ int main(int argc, char** argv) {
     auto leftPath = toText(argv[4]);
     auto rightPath = toText(argv[5]);
 
-    settings = Settings{};
-    settings.horizontalSplit = 1;
-    settings.tabWidth = 4;
     FileImage left;
     FileImage right;
     if (loadFiles(leftPath.c_str(), rightPath.c_str(), left, right) != LoadResult::loaded) return 2;
-    settings.offsetDigits = countOffsetDigits(left.rawSize, right.rawSize);
     if (!decodeTexts(left, right)) return 3;
 
-    const ViewerFile leftFile{leftPath.c_str(), left.raw.get(), left.rawSize, left.text,
-                              left.textSize};
-    const ViewerFile rightFile{rightPath.c_str(), right.raw.get(), right.rawSize, right.text,
-                               right.textSize};
-    const Settings start = settings;
+    const FilePair files{
+        {leftPath.c_str(), left.raw.get(), left.rawSize, left.text, left.textSize, left.encoding},
+        {rightPath.c_str(), right.raw.get(), right.rawSize, right.text, right.textSize,
+         right.encoding},
+        countOffsetDigits(left.rawSize, right.rawSize)};
     double wall = 0;
     auto view = [&](size_t keyCount, double& cpu) {
-        settings = start;
         resetMemoryTerminal(width, height);
         for (size_t i = 0; i < keyCount; ++i) {
             char key = keys[i];
@@ -74,7 +68,9 @@ int main(int argc, char** argv) {
         ScreenSize size{static_cast<int16_t>(width), static_cast<int16_t>(height)};
         double begin = cpuMilliseconds();
         auto began = std::chrono::steady_clock::now();
-        int code = runViewer(leftFile, rightFile, size, false, tables);
+        // 1 after q, as the program ends then.
+        const int code =
+            runViewer(files, Settings{}, size, false, tables) == ViewOutcome::done ? 1 : 3;
         wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began)
                    .count();
         cpu = cpuMilliseconds() - begin;

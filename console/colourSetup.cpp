@@ -5,8 +5,8 @@
 #include "console/helpPages.h"
 #include "console/keyReader.h"
 #include "console/paneFrames.h"
+#include "console/reaction.h"
 #include "console/screen.h"
-#include "console/settings.h"
 #include "platform/pathText.h"
 
 #include <algorithm>
@@ -52,11 +52,8 @@ constexpr int kFirstMenuRow = 22;
 
 void drawColourSetup() {
     // The sample panes always leave the three menu rows free, whatever the user's menu setting.
-    const int32_t savedHideMenu = settings.hideMenu;
-    settings.hideMenu = 0;
-    const PaneLayout layout = drawPaneFrames(kPictureWidth, kPictureHeight, 0, QVD_T("colour1.txt"),
-                                             QVD_T("colour2.txt"));
-    settings.hideMenu = savedHideMenu;
+    const PaneLayout layout = drawPaneFrames(kPictureWidth, kPictureHeight, 0, true,
+                                             QVD_T("colour1.txt"), QVD_T("colour2.txt"));
 
     int row = 1;
     for (int sample = 0; sample < static_cast<int>(std::size(kLeftSamples)); ++sample, ++row) {
@@ -82,65 +79,78 @@ TString asciiText(std::string_view text) {
     return TString(text.begin(), text.end());
 }
 
-} // namespace
-
-int runColourSetup() {
-    clearScreen(colourScheme.frame);
-    bool killRequested = false;
-    for (;;) {
-        drawColourSetup();
-        const int key = readKey();
-        if (stepColourForKey(colourScheme, key)) {
-            continue;
+// The failure lines in place of the menu lines: what was not done, then each place tried and
+// why.
+void drawFailure(int request) {
+    const bool saving = request == kColourSetupSave;
+    writeRow(asciiText(saving ? " The colours were not saved: they last until the program "
+                                "ends.   Press a key"
+                              : " qvd.ini was not deleted: the next start reads it again.   "
+                                "Press a key"),
+             kFirstMenuRow, colourScheme.differing);
+    const std::vector<ColourFileError>& errors = colourFileErrors();
+    for (int line = 1; line < static_cast<int>(std::size(kMenuLines)); ++line) {
+        TString text;
+        if (static_cast<size_t>(line) <= errors.size()) {
+            const ColourFileError& error = errors[static_cast<size_t>(line) - 1];
+            const TString reason = asciiText(": ") + asciiText(error.reason);
+            TString path = argumentToText(error.path);
+            // A long path gives up its start, so that the reason stays in sight.
+            const size_t room = kPictureWidth - 1 - std::min<size_t>(reason.size(), 40);
+            if (path.size() > room) path = asciiText("...") + path.substr(path.size() - room + 3);
+            text = asciiText(" ") + path + reason;
         }
-        switch (key) {
-        case 'R':
-        case 'r':
-            (void)loadColourScheme(true);
-            break;
-        case 'k': // only the lowercase letter, although the menu shows 'K'
-            (void)loadColourScheme(false);
-            killRequested = true;
-            break;
-        case kKeyF1:
-            showHelp(colourHelpPages, kPictureHeight);
-            break;
-        case kKeyEnter:
-            return kColourSetupSave;
-        case kKeyEscape:
-            (void)loadColourScheme(false);
-            return killRequested ? kColourSetupKill : kColourSetupAborted;
-        default:
-            break;
-        }
+        writeRow(std::move(text), kFirstMenuRow + line, colourScheme.frame);
     }
 }
 
-void showColourFileFailure(int request) {
-    const bool saving = request == kColourSetupSave;
-    for (;;) {
-        drawColourSetup();
-        writeRow(asciiText(saving ? " The colours were not saved: they last until the program "
-                                    "ends.   Press a key"
-                                  : " qvd.ini was not deleted: the next start reads it again.   "
-                                    "Press a key"),
-                 kFirstMenuRow, colourScheme.differing);
-        const std::vector<ColourFileError>& errors = colourFileErrors();
-        for (int line = 1; line < static_cast<int>(std::size(kMenuLines)); ++line) {
-            TString text;
-            if (static_cast<size_t>(line) <= errors.size()) {
-                const ColourFileError& error = errors[static_cast<size_t>(line) - 1];
-                const TString reason = asciiText(": ") + asciiText(error.reason);
-                TString path = argumentToText(error.path);
-                // A long path gives up its start, so that the reason stays in sight.
-                const size_t room = kPictureWidth - 1 - std::min<size_t>(reason.size(), 40);
-                if (path.size() > room)
-                    path = asciiText("...") + path.substr(path.size() - room + 3);
-                text = asciiText(" ") + path + reason;
-            }
-            writeRow(std::move(text), kFirstMenuRow + line, colourScheme.frame);
-        }
-        // A terminal resize is no answer: the picture is drawn again for it.
-        if (readKey() != kKeyScreenResized) return;
+// Leaves once the colour file did what request asks (nothing for an abort); else stays to say
+// what failed.
+Reaction leaveWith(ColourSetupScreen& screen, int request) {
+    screen.request = request;
+    if (request != kColourSetupAborted && !saveColourScheme(request)) {
+        screen.failed = true;
+        return {};
     }
+    return {.leave = ViewOutcome::done};
+}
+
+} // namespace
+
+void drawView(ColourSetupScreen& screen) {
+    if (!screen.cleared) {
+        clearScreen(colourScheme.frame);
+        screen.cleared = true;
+    }
+    drawColourSetup();
+    if (screen.failed) drawFailure(screen.request);
+}
+
+Reaction actOnKey(ColourSetupScreen& screen, const Key& key) {
+    // After a failure a terminal resize is no answer: the picture is drawn again for it.
+    if (screen.failed) {
+        if (key.code == kKeyScreenResized) return {};
+        return {.leave = ViewOutcome::done};
+    }
+    if (stepColourForKey(colourScheme, key.code)) return {};
+    switch (key.code) {
+    case 'R':
+    case 'r':
+        (void)loadColourScheme(true);
+        break;
+    case 'k': // only the lowercase letter, although the menu shows 'K'
+        (void)loadColourScheme(false);
+        screen.killRequested = true;
+        break;
+    case kKeyF1:
+        return {.open = HelpPager{colourHelpPages, kPictureHeight}};
+    case kKeyEnter:
+        return leaveWith(screen, kColourSetupSave);
+    case kKeyEscape:
+        (void)loadColourScheme(false);
+        return leaveWith(screen, screen.killRequested ? kColourSetupKill : kColourSetupAborted);
+    default:
+        break;
+    }
+    return {};
 }

@@ -1,15 +1,19 @@
 #pragma once
 // The colour setup screen (Alt-F10 in the view): a fixed 80 x 25 picture of two sample files in
-// every colour of the scheme, whose entries the letter keys step while the picture follows.
+// every colour of the scheme, whose entries the letter keys step while the picture follows. A view
+// of the loop that drives the views (viewer/viewerLoop.h).
 
 #include "console/colourScheme.h"
 
 #include <cstdint>
 
-// Results of runColourSetup, as saveColourScheme takes them.
+struct Key;
+struct Reaction;
+
+// What leaving the screen asks of the colour file, as saveColourScheme takes it.
 inline constexpr int kColourSetupAborted = 0; // ESC: the scheme as at start-up is back
-inline constexpr int kColourSetupKill = 1;    // ESC after 'k': the caller deletes qvd.ini
-inline constexpr int kColourSetupSave = 2;    // ENTER: the caller writes qvd.ini
+inline constexpr int kColourSetupKill = 1;    // ESC after 'k': qvd.ini is deleted
+inline constexpr int kColourSetupSave = 2;    // ENTER: qvd.ini is written
 
 // Next foreground colour (low nibble, 15 wraps to 0); the background stays. The result is 0..255:
 // a high byte that an entry read from qvd.ini may carry is dropped.
@@ -55,13 +59,22 @@ constexpr bool stepColourForKey(ColourScheme& scheme, int key) {
     return true;
 }
 
-// Runs the screen until ENTER or ESC and returns kColourSetupAborted, kColourSetupKill or
-// kColourSetupSave. Every change is live for all drawing at once; ESC reloads the scheme as at
-// start-up. Nothing is written to disk here: the caller passes a nonzero result to
-// saveColourScheme and redraws its whole screen.
-int runColourSetup();
+struct ColourSetupScreen {
+    bool cleared = false;              // the screen was cleared for the first picture
+    bool killRequested = false;        // 'k' was pressed: ESC deletes qvd.ini
+    int request = kColourSetupAborted; // what ENTER or ESC asked of the colour file
+    // The colour file could not do what was asked: the picture says what was not done and each
+    // place tried and why (colourFileErrors) in place of the menu lines, until a key is pressed.
+    // The colours in force stay as they are.
+    bool failed = false;
+};
 
-// Tells on the colour setup picture that saveColourScheme(request) failed: what was not done,
-// then each place tried and why (colourFileErrors), in place of the menu lines. Waits for a key;
-// the colours in force stay as they are. The caller redraws its whole screen afterwards.
-void showColourFileFailure(int request);
+// Draws the picture (and what failed, when something did).
+void drawView(ColourSetupScreen& screen);
+
+// The letter keys step the colours, live for all drawing at once; 'r' restores the defaults,
+// 'k' asks for qvd.ini to be deleted on ESC, F1 opens the colour help. ENTER writes qvd.ini,
+// ESC reloads the scheme as at start-up (and deletes qvd.ini after 'k'); either leaves, unless
+// the file could not be written or deleted: then the next key leaves (a terminal resize draws
+// the picture again). The view below redraws its whole screen afterwards.
+[[nodiscard]] Reaction actOnKey(ColourSetupScreen& screen, const Key& key);

@@ -3,6 +3,7 @@
 #include "console/colourScheme.h"
 #include "console/helpPages.h"
 #include "console/keyReader.h"
+#include "console/reaction.h"
 #include "console/screen.h"
 
 #include <cstdio>
@@ -63,40 +64,37 @@ void drawHelpPage(const char* page, int pageNumber, int screenRows) {
 
 } // namespace
 
-void showHelp(const char* const* pages, int screenRows) {
-    int pageNumber = 0;
-    for (;;) {
-        // The console may be shorter than the rows asked for (the colour help's 25 rows on a
-        // small terminal, or a terminal that shrank while the help was open): the rule and the
-        // key line then go on its last rows, where they can be seen.
-        const int consoleRows = getScreenSize(false).height;
-        drawHelpPage(pages[pageNumber], pageNumber,
-                     screenRows < consoleRows ? screenRows : consoleRows);
-        switch (readKey()) {
-        case kKeyEscape:
-            return;
-        case kKeyHome:
-            pageNumber = 0;
-            break;
-        case kKeyPageUp:
-        case kKeyLeft:
-        case kKeyUp:
-            if (pageNumber > 0) {
-                --pageNumber;
-            }
-            break;
-        case kKeyPageDown:
-        case kKeyRight:
-        case kKeyDown:
-        case kKeyF1:
-        case kKeyEnter:
-        case ' ':
-            if (pages[pageNumber + 1] != nullptr) {
-                ++pageNumber;
-            }
-            break;
-        default:
-            break;
-        }
+void drawView(HelpPager& pager) {
+    // The console may be shorter than the rows asked for (the colour help's 25 rows on a small
+    // terminal, or a terminal that shrank while the help was open): the rule and the key line
+    // then go on its last rows, where they can be seen.
+    const int consoleRows = getScreenSize(false).height;
+    drawHelpPage(pager.pages[pager.pageNumber], pager.pageNumber,
+                 pager.screenRows < consoleRows ? pager.screenRows : consoleRows);
+}
+
+Reaction actOnKey(HelpPager& pager, const Key& key) {
+    switch (key.code) {
+    case kKeyEscape:
+        return {.leave = ViewOutcome::done};
+    case kKeyHome:
+        pager.pageNumber = 0;
+        break;
+    case kKeyPageUp:
+    case kKeyLeft:
+    case kKeyUp:
+        if (pager.pageNumber > 0) --pager.pageNumber;
+        break;
+    case kKeyPageDown:
+    case kKeyRight:
+    case kKeyDown:
+    case kKeyF1:
+    case kKeyEnter:
+    case ' ':
+        if (pager.pages[pager.pageNumber + 1] != nullptr) ++pager.pageNumber;
+        break;
+    default:
+        break;
     }
+    return {};
 }

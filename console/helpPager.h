@@ -1,10 +1,23 @@
 #pragma once
-// The help pager: shows a list of fixed 80-column pages (see helpPages.h) one at a time.
+// The help pager: shows a list of fixed 80-column pages (see helpPages.h) one at a time, as a
+// view of the loop that drives the views (viewer/viewerLoop.h).
 
-// Shows pages from page 0 on a screen of screenRows rows until ESC, reading keys with readKey.
+struct Key;
+struct Reaction;
+
+// The pager over pages (ended by a null entry, at least one page) on a screen of screenRows
+// rows: the rule and the key line go on the last two of them, or of the console's rows when it
+// has fewer.
+struct HelpPager {
+    const char* const* pages = nullptr;
+    int screenRows = 25;
+    int pageNumber = 0; // the page on show
+};
+
+// Draws the page on show over the whole screen; the screen is left as it drew it, so the view
+// below redraws its own picture when it comes back.
+void drawView(HelpPager& pager);
+
 // PageDown, Right, Down, F1, ENTER and SPACE turn to the next page, PageUp, Left and Up to the
-// previous one, Home to page 0; every key but ESC redraws the page. The rule and the key line
-// go on the last two of screenRows rows, or of the console's rows when it has fewer. The screen is
-// left as the last page drew it, so the caller redraws its own picture afterwards. pages is ended
-// by a null entry and holds at least one page.
-void showHelp(const char* const* pages, int screenRows);
+// previous one, Home to page 0; ESC leaves. Every key but ESC draws the page again.
+[[nodiscard]] Reaction actOnKey(HelpPager& pager, const Key& key);

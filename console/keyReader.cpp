@@ -21,27 +21,13 @@ int keyCodeFor(const KeyEvent& event) {
     return code;
 }
 
-namespace {
-
-char32_t lastCharacter = 0;
-
-} // namespace
-
-int readKey() {
-    lastCharacter = 0;
+Key readKey() {
     for (;;) {
         presentConsole();
         KeyEvent event{};
         int result = nextKeyEvent(event);
-        if (result == kInputKey) {
-            lastCharacter = event.character;
-            return keyCodeFor(event);
-        }
-        if (result == kInputClosed) return kKeyEscape;
-        if (consoleBuffer.drawn) return kKeyScreenResized;
+        if (result == kInputKey) return {keyCodeFor(event), event.character};
+        if (result == kInputClosed) return {kKeyEscape};
+        if (consoleBuffer.drawn) return {kKeyScreenResized};
     }
-}
-
-char32_t lastKeyCharacter() {
-    return lastCharacter;
 }

@@ -39,14 +39,25 @@ inline constexpr int kKeyAltF10 = kKeyAlt + kKeyVirtual + kVkF10;
 // ignore unknown keys need nothing more than a redraw.
 inline constexpr int kKeyScreenResized = kKeyVirtual + kVkResized;
 
-// Draws the console on the terminal, then waits for the next key press and returns its code (-1
-// for a dead key, which terminals do not have). Esc when no key can come any more (the terminal
-// is gone, or a test's key script ran out), so every screen of the program can be left.
-int readKey();
+// Room for a mouse report beside the keys: the reader does not deliver any yet.
+struct MouseEvent {
+    uint8_t action = 0; // 0: no mouse event
+    uint8_t button = 0;
+    int16_t row = -1;
+    int16_t column = -1;
+};
 
-// The character the key that readKey returned last typed, as Unicode (the code holds only its OEM
-// form), or 0 when it typed none. Text typed into the program comes whole through this.
-char32_t lastKeyCharacter();
+// One key press as it travels from the reader to the action that uses it.
+struct Key {
+    int code = 0;           // the key code above
+    char32_t character = 0; // what the key typed, whole, as Unicode; 0 when it typed nothing
+    MouseEvent mouse{};
+};
+
+// Draws the console on the terminal, then waits for the next key press and returns it. Esc when
+// no key can come any more (the terminal is gone, or a test's key script ran out), so every
+// screen of the program can be left.
+Key readKey();
 
 struct KeyEvent;
 

@@ -2,7 +2,6 @@
 
 #include "console/colourScheme.h"
 #include "console/screen.h"
-#include "console/settings.h"
 
 #include <algorithm>
 
@@ -92,17 +91,17 @@ int tailStartWithin(const char16_t* text, int length, int total, int columns) {
 
 } // namespace
 
-PaneLayout computePaneLayout(int width, int height, int horizontalSplit) {
-    int rows = std::max(settings.hideMenu ? height : height - 3, 0);
+PaneLayout computePaneLayout(int width, int height, int horizontalSplit, bool menuShown) {
+    int rows = std::max(menuShown ? height - 3 : height, 0);
     width = std::max(width, 0);
     if (horizontalSplit) return PaneLayout{0, 0, 0, rows / 2, (rows + 1) / 2, width};
     return PaneLayout{0, 0, width / 2, 0, rows, width / 2};
 }
 
-PaneLayout drawPaneFrames(int width, int height, int horizontalSplit, const TChar* name1,
-                          const TChar* name2) {
-    PaneLayout layout = computePaneLayout(width, height, horizontalSplit);
-    int rows = std::max(settings.hideMenu ? height : height - 3, 0);
+PaneLayout drawPaneFrames(int width, int height, int horizontalSplit, bool menuShown,
+                          const TChar* name1, const TChar* name2) {
+    PaneLayout layout = computePaneLayout(width, height, horizontalSplit, menuShown);
+    int rows = std::max(menuShown ? height - 3 : height, 0);
     width = std::clamp(width, 0, kRowCapacity);
 
     clearScreen(colourScheme.frame);

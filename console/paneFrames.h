@@ -31,14 +31,14 @@ inline constexpr int kNameFieldLimit = 132;
 inline constexpr int kShortNameCapacity = kNameFieldLimit * (kWideBuild ? kCellUnits : 1);
 
 // Where the panes go on a screen of width x height cells: one above the other
-// (horizontalSplit 1) or side by side (0), above the three menu rows unless settings.hideMenu is
-// set. Never negative, however small the screen.
-PaneLayout computePaneLayout(int width, int height, int horizontalSplit);
+// (horizontalSplit 1) or side by side (0), above the three menu rows while the menu is shown.
+// Never negative, however small the screen.
+PaneLayout computePaneLayout(int width, int height, int horizontalSplit, bool menuShown);
 
 // Clears the screen in the frame colour, hides the cursor, draws both frames (the border between
 // stacked panes included) and the two names in the top borders, and returns the layout.
-PaneLayout drawPaneFrames(int width, int height, int horizontalSplit, const TChar* name1,
-                          const TChar* name2);
+PaneLayout drawPaneFrames(int width, int height, int horizontalSplit, bool menuShown,
+                          const TChar* name1, const TChar* name2);
 
 // Writes into out (kShortNameCapacity units) the name for a field of maxLength cells (at most
 // kNameFieldLimit): the whole name when it takes fewer than maxLength columns, else as many of its

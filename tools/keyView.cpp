@@ -1,5 +1,5 @@
-// keyView: shows the code readKey gives for each key pressed, on the full screen, in the colour
-// scheme's colours. For checking what a terminal sends and how the console draws on it.
+// keyView: shows the code and character readKey gives for each key pressed, on the full screen, in
+// the colour scheme's colours. For checking what a terminal sends and how the console draws on it.
 // Ends with q; Ctrl-C, Ctrl-Z and resizing behave as in the programs.
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
@@ -43,14 +43,16 @@ int main(int, char** arguments) {
     drawFrame();
     int row = 4;
     for (;;) {
-        int code = readKey();
+        const Key key = readKey();
+        const int code = key.code;
         if (code == kKeyScreenResized) {
             drawFrame();
             row = 4;
             continue;
         }
         char line[80];
-        snprintf(line, sizeof line, "key code %5d (0x%04X)", code, static_cast<unsigned>(code));
+        snprintf(line, sizeof line, "key code %5d (0x%04X), character U+%04X", code,
+                 static_cast<unsigned>(code), static_cast<unsigned>(key.character));
         ScreenSize size = getScreenSize(false);
         if (row >= size.height - 1) row = 4;
         put(std::string(line) + "          ", row++, 1, colourScheme.identical);

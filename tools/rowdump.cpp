@@ -7,15 +7,16 @@
 // Exit codes: 2 for bad options or files (with the program's messages), 3 when a table or the
 // list cannot be built, else 0.
 
+#include "app/exitCodes.h"
 #include "app/fileImage.h"
 #include "app/fileNames.h"
 #include "app/loading.h"
 #include "app/messages.h"
 #include "app/options.h"
-#include "console/settings.h"
+#include "engine/comparison.h"
 #include "platform/parallel.h"
 #include "platform/pathText.h"
-#include "viewer/comparison.h"
+#include "viewer/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,9 +25,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kExitBadInput = 2;
-constexpr int kExitOutOfMemory = 3;
 
 // Everything rowdump holds, freed on every way out; the comparison goes before the images.
 struct Dump {
@@ -182,14 +180,15 @@ int run(int argumentCount, char** argumentVector) {
     for (const TString& text : argumentTexts) arguments.push_back(text.c_str());
     arguments.push_back(nullptr);
 
-    parseOptions(count, arguments.data());
-    if (settings.badOption) {
+    const Options options = parseOptions(count, arguments.data());
+    setMessagesQuiet(options.hostMode != 0);
+    if (options.badOption) {
         printUsage();
         return kExitBadInput;
     }
     PathBuffer path1;
     PathBuffer path2;
-    switch (resolveFileNames(path1, path2, count, arguments.data())) {
+    switch (resolveFileNames(path1, path2, count, arguments.data(), options.hostMode != 0)) {
     case NameResult::resolved:
         break;
     case NameResult::tooLong:
@@ -211,18 +210,20 @@ int run(int argumentCount, char** argumentVector) {
     case LoadResult::loaded:
         break;
     }
-    settings.offsetDigits = countOffsetDigits(dump.image1.rawSize, dump.image2.rawSize);
+    const int32_t offsetDigits = countOffsetDigits(dump.image1.rawSize, dump.image2.rawSize);
     // Decoded as on the way into the view, identical files included.
     if (!decodeTexts(dump.image1, dump.image2)) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
     }
     // The tables and the list exactly as the view builds them.
-    const ViewerFile file1{nullptr, dump.image1.raw.get(), dump.image1.rawSize, dump.image1.text,
-                           dump.image1.textSize};
-    const ViewerFile file2{nullptr, dump.image2.raw.get(), dump.image2.rawSize, dump.image2.text,
-                           dump.image2.textSize};
-    const EngineRules rules = currentEngineRules();
+    const uint32_t encodingFlags = dump.image1.encoding | dump.image2.encoding << 4;
+    const bool wideText = kWideBuild && encodingFlags != 0;
+    const ComparedFile file1{dump.image1.raw.get(), dump.image1.rawSize, dump.image1.text,
+                             dump.image1.textSize, wideText && dump.image1.encoding != 0};
+    const ComparedFile file2{dump.image2.raw.get(), dump.image2.rawSize, dump.image2.text,
+                             dump.image2.textSize, wideText && dump.image2.encoding != 0};
+    const EngineRules rules = engineRules(options, wideText);
     if (!buildLineTables(dump.comparison, file1, file2, static_cast<uint32_t>(rowBytes), rules) ||
         !buildRows(dump.comparison, rules)) {
         printMessage("\nOut of memory\n");
@@ -243,10 +244,10 @@ int run(int argumentCount, char** argumentVector) {
     out.text("rows ");
     out.number(rowCount);
     out.text(" flags 0x");
-    out.character(kHex[settings.encodingFlags >> 4 & 0xF]);
-    out.character(kHex[settings.encodingFlags & 0xF]);
+    out.character(kHex[encodingFlags >> 4 & 0xF]);
+    out.character(kHex[encodingFlags & 0xF]);
     out.text(" digits ");
-    out.number(static_cast<uint64_t>(settings.offsetDigits));
+    out.number(static_cast<uint64_t>(offsetDigits));
     out.character('\n');
     for (uint32_t i = 0; i < rowCount; ++i) {
         const DiffRow& row = dump.comparison.rows[i];

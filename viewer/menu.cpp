@@ -2,7 +2,6 @@
 
 #include "console/colourScheme.h"
 #include "console/screen.h"
-#include "console/settings.h"
 #include "viewer/viewKeys.h"
 
 #include <algorithm>
@@ -37,9 +36,10 @@ int findWord(const TChar* line, int count, const TChar* word, int length) {
 
 } // namespace
 
-PaneLayout drawLayoutAndMenu(int width, int height, int horizontalSplit, const TChar* name1,
+PaneLayout drawLayoutAndMenu(int width, int height, const Settings& settings, const TChar* name1,
                              const TChar* name2) {
-    PaneLayout layout = drawPaneFrames(width, height, horizontalSplit, name1, name2);
+    PaneLayout layout = drawPaneFrames(width, height, settings.horizontalSplit,
+                                       settings.hideMenu == 0, name1, name2);
     if (settings.hideMenu) return layout;
     if (height < 3 || width < 1) {
         toggleLineRow = -1; // no room for the menu: nothing to read back
@@ -52,11 +52,11 @@ PaneLayout drawLayoutAndMenu(int width, int height, int horizontalSplit, const T
     writeEscaped(kMenuLine3, height - 1, 0);
     toggleLineRow = height - 2;
     toggleLineCells = std::min(width, kMenuWidth);
-    highlightToggleStates();
+    highlightToggleStates(settings);
     return layout;
 }
 
-void highlightToggleStates() {
+void highlightToggleStates(const Settings& settings) {
     if (settings.hideMenu || toggleLineRow < 0) return;
     TChar characters[kMenuWidth];
     uint16_t attributes[kMenuWidth];

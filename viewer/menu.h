@@ -4,13 +4,14 @@
 
 #include "console/paneFrames.h"
 #include "platform/build.h"
+#include "viewer/settings.h"
 
 // Clears the screen, draws frames and names, and (unless settings.hideMenu is set) the menu
-// lines with the current toggle states. Returns the pane layout.
-PaneLayout drawLayoutAndMenu(int width, int height, int horizontalSplit, const TChar* name1,
+// lines with the toggle states of settings. Returns the pane layout.
+PaneLayout drawLayoutAndMenu(int width, int height, const Settings& settings, const TChar* name1,
                              const TChar* name2);
 
 // Recolours the key letters of the toggles the key table shows in the middle menu line (C, W, E,
-// O and D) from the settings, by reading that line back from the screen. Does nothing while the
-// menu is hidden.
-void highlightToggleStates();
+// O and D) from settings, by reading that line back from the screen. Does nothing while the menu
+// is hidden.
+void highlightToggleStates(const Settings& settings);

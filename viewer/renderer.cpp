@@ -2,7 +2,6 @@
 
 #include "console/colourScheme.h"
 #include "console/screen.h"
-#include "console/settings.h"
 #include "platform/charClass.h"
 #include "platform/codePages.h"
 #include "viewer/menu.h"
@@ -71,12 +70,13 @@ struct SideRow {
 };
 
 // Builds one side's displayed text row of width cells.
-SideRow buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t hScroll, int width) {
+SideRow buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t hScroll, int width,
+                      const Settings& settings, uint32_t encodingFlags) {
     const DisplayTables& tables = displayTables();
     uint8_t* narrow = narrowRow[side];
     if (settings.hexMode) {
 #if QVD_WIDE
-        bool fileUtf16 = (settings.encodingFlags & (side == 0 ? kFile1Utf16 : kFile2Utf16)) != 0;
+        bool fileUtf16 = (encodingFlags & (side == 0 ? kFile1Utf16 : kFile2Utf16)) != 0;
         if (fileUtf16) {
             // One unit a cell in the character column, as the hex digits count them.
             char16_t* units = formatHexRowWide(unitRow[side], width, text, length / 2);
@@ -92,7 +92,7 @@ SideRow buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t h
         }
 #endif
         formatHexRow(narrow, width, text, length);
-    } else if (kWideBuild && settings.encodingFlags != 0) {
+    } else if (kWideBuild && encodingFlags != 0) {
 #if QVD_WIDE
         // Both texts are UTF-16 here (the decoder brings the other file to 16 bits); the images
         // come from the allocator, so their units are aligned. The scroll counts columns.
@@ -122,13 +122,13 @@ SideRow buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t h
 
 // The number column text of one side: a line number, a hex offset, or the missing-side marker.
 void writeNumberColumn(uint32_t number, int right, int numberWidth, uint32_t hexRowBytes, int row,
-                       int column) {
+                       int column, bool hexMode) {
     static const char kMissing[] = "  -                 ";
     char formatted[48];
     const char* cells = formatted;
     if (number == 0) {
         cells = kMissing;
-    } else if (settings.hexMode) {
+    } else if (hexMode) {
         std::snprintf(formatted, sizeof formatted, "%0*X ", numberWidth - 1,
                       (number - 1) * hexRowBytes);
     } else if (right && numberWidth <= 5) {
@@ -146,9 +146,9 @@ void writeNumberColumn(uint32_t number, int right, int numberWidth, uint32_t hex
                         column + count, colourScheme.lineNumbers);
 }
 
-bool sameDisplayedCell(TChar left, TChar right) {
+bool sameDisplayedCell(TChar left, TChar right, bool ignoreCase) {
     if (left == right) return true;
-    if (!settings.ignoreCase) return false;
+    if (!ignoreCase) return false;
 #if QVD_WIDE
     return lowerUnit(left) == lowerUnit(right);
 #else
@@ -160,9 +160,9 @@ bool sameDisplayedCell(TChar left, TChar right) {
 void joinWideCharacterColours(const TChar*, const TChar*, int) {}
 
 #if QVD_WIDE
-bool sameDisplayedCell(const CellText& left, const CellText& right) {
+bool sameDisplayedCell(const CellText& left, const CellText& right, bool ignoreCase) {
     if (left == right) return true;
-    if (!settings.ignoreCase || left.part != right.part) return false;
+    if (!ignoreCase || left.part != right.part) return false;
     for (int index = 0; index < kCellUnits; ++index)
         if (lowerUnit(left.units[index]) != lowerUnit(right.units[index])) return false;
     return true;
@@ -187,7 +187,7 @@ void joinWideCharacterColours(const CellText* left, const CellText* right, int w
 // (one attribute per column, the same in both panes).
 template <typename Cell>
 void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width, int leftRow,
-                  int leftColumn, int rightRow, int rightColumn) {
+                  int leftColumn, int rightRow, int rightColumn, const Settings& settings) {
     if (!settings.highlightDiffChars || match == 1) {
         uint16_t attribute = match == 1 ? colourScheme.identical : colourScheme.differing;
         if constexpr (std::is_same_v<Cell, char>) {
@@ -200,8 +200,9 @@ void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width,
         return;
     }
     for (int j = 0; j < width; ++j)
-        cellAttributes[j] =
-            sameDisplayedCell(left[j], right[j]) ? colourScheme.matching : colourScheme.differing;
+        cellAttributes[j] = sameDisplayedCell(left[j], right[j], settings.ignoreCase != 0)
+                                ? colourScheme.matching
+                                : colourScheme.differing;
     joinWideCharacterColours(left, right, width);
     writeCells(left, cellAttributes, width, leftRow, leftColumn);
     writeCells(right, cellAttributes, width, rightRow, rightColumn);
@@ -210,10 +211,13 @@ void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width,
 } // namespace
 
 void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
-                 uint32_t hexRowBytes, uint32_t largestNumber) {
-    if (redrawLevel & kRedrawToggles) highlightToggleStates();
+                 uint32_t hexRowBytes, uint32_t largestNumber, const Settings& settings,
+                 const FilePair& files) {
+    if (redrawLevel & kRedrawToggles) highlightToggleStates(settings);
     const char* blanks = blankCells();
-    PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes, largestNumber);
+    const uint32_t flags = encodingFlags(files);
+    PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes, largestNumber, settings,
+                                             files.offsetDigits);
     int numberWidth = columns.numberWidth;
     int textWidth = std::min(columns.textWidth, kRowCapacity);
     bool numbers = (redrawLevel & kRedrawNumbers) && numberWidth > 0;
@@ -240,13 +244,15 @@ void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll
         const DiffRow& row = rows[i];
         if (numbers && showNumbers) {
             writeNumberColumn(row.leftNumber, 0, numberWidth, hexRowBytes, paneY[0] + 1 + i,
-                              paneX[0] + 1);
+                              paneX[0] + 1, settings.hexMode != 0);
             writeNumberColumn(row.rightNumber, 1, numberWidth, hexRowBytes, paneY[1] + 1 + i,
-                              paneX[1] + 1);
+                              paneX[1] + 1, settings.hexMode != 0);
         }
         if (!text) continue;
-        SideRow left = buildSideText(0, row.leftText, row.leftLength, hScroll, textWidth);
-        SideRow right = buildSideText(1, row.rightText, row.rightLength, hScroll, textWidth);
+        SideRow left =
+            buildSideText(0, row.leftText, row.leftLength, hScroll, textWidth, settings, flags);
+        SideRow right =
+            buildSideText(1, row.rightText, row.rightLength, hScroll, textWidth, settings, flags);
         int leftY = paneY[0] + 1 + i;
         int rightY = paneY[1] + 1 + i;
         int leftColumn = paneX[0] + numberWidth + 1;
@@ -254,12 +260,12 @@ void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll
 #if QVD_WIDE
         if (left.cells != nullptr) {
             writeRowPair(left.cells, right.cells, row.match, textWidth, leftY, leftColumn, rightY,
-                         rightColumn);
+                         rightColumn, settings);
             continue;
         }
 #endif
         writeRowPair(left.characters, right.characters, row.match, textWidth, leftY, leftColumn,
-                     rightY, rightColumn);
+                     rightY, rightColumn, settings);
     }
 }
 

@@ -3,6 +3,8 @@
 
 #include "console/paneFrames.h"
 #include "engine/diffList.h"
+#include "viewer/settings.h"
+#include "viewer/viewerFile.h"
 
 #include <cstdint>
 
@@ -10,13 +12,15 @@
 inline constexpr int kRedrawNumbers = 1; // the number (or offset) column of every pane row
 inline constexpr int kRedrawText = 2;    // the text of every pane row
 inline constexpr int kRedrawToggles = 4; // first, the toggle-state letters of the menu
+inline constexpr int kRedrawRows = kRedrawNumbers | kRedrawText;
 
 // Draws paneHeight - 2 rows into each pane from rows on (the list's all-zero row ends it; rows
 // after it are blank), as far as redrawLevel asks. largestNumber, the largest line number of the
-// whole list, sets the width of the number column (computePaneColumns). Reads the display and
-// comparison settings at the time of the call. Allocates nothing.
+// whole list, sets the width of the number column (computePaneColumns). The rows are drawn by
+// the view's settings, in the files' encodings. Allocates nothing.
 void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
-                 uint32_t hexRowBytes, uint32_t largestNumber);
+                 uint32_t hexRowBytes, uint32_t largestNumber, const Settings& settings,
+                 const FilePair& files);
 
 // One bar of length cells at (y, x) in colour scheme entry colourIndex, its double-lined thumb
 // showing page of total positions from top.

@@ -1,6 +1,7 @@
 #include "viewer/rowFormat.h"
 
-#include "console/settings.h"
+#include "viewer/settings.h"
+#include "viewer/viewerFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -156,10 +157,11 @@ uint32_t computeHexRowBytes(int paneWidth, int offsetDigits, uint32_t encodingFl
     return static_cast<uint32_t>(bytes);
 }
 
-PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber) {
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber,
+                               const Settings& settings, int32_t offsetDigits) {
     int numberWidth;
     if (settings.hexMode) {
-        numberWidth = settings.offsetDigits + 1;
+        numberWidth = offsetDigits + 1;
     } else if (settings.hideLineNumbers) {
         numberWidth = 0;
     } else {

@@ -5,6 +5,7 @@
 
 #include "platform/build.h"
 #include "platform/textCells.h"
+#include "viewer/settings.h"
 
 #include <cstdint>
 
@@ -52,6 +53,7 @@ struct PaneColumns {
 };
 // Line numbers take five columns, four digits and a blank (a fifth digit takes the blank), unless
 // largestNumber, the largest line number of the list, has more than five digits: then the column
-// holds all of them and a blank, so that no number is cut or runs into the text. Reads
-// settings.hexMode, settings.hideLineNumbers and settings.offsetDigits.
-PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber);
+// holds all of them and a blank, so that no number is cut or runs into the text. In hex mode the
+// column holds offsets of offsetDigits digits; without line numbers it is empty.
+PaneColumns computePaneColumns(int paneWidth, uint32_t hexRowBytes, uint32_t largestNumber,
+                               const Settings& settings, int32_t offsetDigits);

@@ -1,6 +1,5 @@
 #include "viewer/rowSearch.h"
 
-#include "console/settings.h"
 #include "platform/build.h"
 #include "platform/charClass.h"
 #include "platform/codePages.h"
@@ -15,15 +14,16 @@ namespace {
 class RowMatcher {
   public:
     RowMatcher(const SearchSpace& space, const std::u16string& needle)
-        : space_(space), needle_(needle) {
+        : space_(space), settings_(*space.settings), needle_(needle),
+          wideText_(kWideBuild && (space.left->encoding | space.right->encoding) != 0) {
         // 8-bit cells as the screen shows them: moxa reads them in the chosen code page, moxaw
         // shows OEM bytes, ANSI text converted to them.
         for (int value = 0; value < 256; ++value) {
             auto byte = static_cast<uint8_t>(value);
             if constexpr (kWideBuild)
-                shownByte_[byte] = settings.ansiCharset ? ansiToUnicode(byte) : oemToUnicode(byte);
+                shownByte_[byte] = settings_.ansiCharset ? ansiToUnicode(byte) : oemToUnicode(byte);
             else
-                shownByte_[byte] = oemToUnicode(settings.ansiCharset ? ansiToOem(byte) : byte);
+                shownByte_[byte] = oemToUnicode(settings_.ansiCharset ? ansiToOem(byte) : byte);
         }
     }
 
@@ -39,14 +39,13 @@ class RowMatcher {
         return static_cast<char16_t>(text[2 * index] | text[2 * index + 1] << 8);
     }
 
-    void add(char16_t unit) { cells_ += settings.ignoreCase ? lowerUnit(unit) : unit; }
+    void add(char16_t unit) { cells_ += settings_.ignoreCase ? lowerUnit(unit) : unit; }
 
     bool sideShows(int side, const uint8_t* text, uint32_t length) {
         cells_.clear();
-        if (settings.hexMode) {
+        if (settings_.hexMode) {
             const ViewerFile& file = side == 0 ? *space_.left : *space_.right;
-            const uint32_t utf16 = side == 0 ? kFile1Utf16 : kFile2Utf16;
-            const bool wide = kWideBuild && (settings.encodingFlags & utf16) != 0;
+            const bool wide = kWideBuild && (file.encoding & kTextUtf16) != 0;
             // The row's own characters, and as many after them as a match starting in its last
             // one could reach.
             const uint64_t rest = static_cast<uint64_t>(file.raw + file.rawSize - text);
@@ -58,9 +57,9 @@ class RowMatcher {
         }
         // The whole line from its first column, as the panes expand it: tab stops count columns,
         // which in UTF-16 text are those the characters take (a mark none, a wide character two).
-        const bool wide = kWideBuild && settings.encodingFlags != 0;
-        const auto tabWidth = static_cast<uint64_t>(std::max(settings.tabWidth, 1));
-        const bool compress = settings.compressWhiteSpace != 0;
+        const bool wide = wideText_;
+        const auto tabWidth = static_cast<uint64_t>(std::max(settings_.tabWidth, 1));
+        const bool compress = settings_.compressWhiteSpace != 0;
         auto blankOrTab = [](char16_t unit) { return unit == u' ' || unit == u'\t'; };
         const auto* units = reinterpret_cast<const char16_t*>(text);
         uint64_t column = 0;
@@ -95,13 +94,15 @@ class RowMatcher {
     }
 
     const SearchSpace& space_;
+    const Settings& settings_;
     const std::u16string& needle_;
+    const bool wideText_; // moxa decoded the files: both texts are 16-bit
     std::array<char16_t, 256> shownByte_{};
     std::u16string cells_;
 };
 
 // The needle as the search compares it: letter case folded while it is ignored.
-std::u16string searchForm(const std::u16string& text) {
+std::u16string searchForm(const std::u16string& text, const Settings& settings) {
     std::u16string form = text;
     if (settings.ignoreCase)
         for (char16_t& unit : form) unit = lowerUnit(unit);
@@ -112,7 +113,7 @@ std::u16string searchForm(const std::u16string& text) {
 
 int64_t findRow(const SearchSpace& space, uint32_t from, bool upward, const std::u16string& text) {
     if (text.empty() || space.rowCount == 0 || !space.rows) return -1;
-    const std::u16string needle = searchForm(text);
+    const std::u16string needle = searchForm(text, *space.settings);
     RowMatcher matcher(space, needle);
     const uint64_t count = space.rowCount;
     for (uint64_t step = 1; step <= count; ++step) {

@@ -6,17 +6,20 @@
 // that no text is missed for standing across two rows.
 
 #include "engine/diffList.h"
-#include "viewer/comparison.h"
+#include "viewer/settings.h"
+#include "viewer/viewerFile.h"
 
 #include <cstdint>
 #include <string>
 
-// The rows of a search and the files they came from (hex mode reads on past a row).
+// The rows of a search, the files they came from (hex mode reads on past a row) and the settings
+// the view shows them by.
 struct SearchSpace {
     const DiffRow* rows;
     uint32_t rowCount;
     const ViewerFile* left;
     const ViewerFile* right;
+    const Settings* settings;
 };
 
 // The nearest row after `from` (before it when upward) whose sides show text, going round the

@@ -1,32 +1,29 @@
 #pragma once
-// The keys of the view as data: each row names its key codes, the action, and what the next pass
-// of the loop must rebuild and redraw once the action took effect. The toggles shown in the menu
-// also name their settings field and the menu word whose first letter shows their state.
+// The keys of the comparison view as data: each row names its key codes, the action, and the
+// rows of the help that describe it. The toggles shown in the menu also name their settings
+// field and the menu word whose first letter shows their state.
 
-#include "console/settings.h"
+#include "console/reaction.h"
 #include "platform/build.h"
+#include "viewer/settings.h"
 
 #include <span>
 
-struct Viewer;
-
-// Bits of the rebuild flags.
-inline constexpr int kRebuildTables = 1;  // both line tables (and so the list)
-inline constexpr int kRebuildList = 2;    // the aligned list
-inline constexpr int kRebuildToggles = 4; // and the toggle letters of the menu afterwards
+struct ComparisonView;
+struct Key;
 
 struct ViewKey {
     int codes[9] = {}; // the key codes that run it; unused places are 0
-    // Does what the key does; false when its condition did not hold (then nothing changed and
-    // nothing is drawn).
-    bool (*action)(Viewer& viewer, const ViewKey& key, int code) = nullptr;
-    int rebuild = 0;                     // rebuild flags once it took effect
-    int redraw = 0;                      // redraw level once it took effect (renderer.h)
-    bool resize = false;                 // the wanted console size must be applied first
-    bool layout = false;                 // frames and menu must be drawn anew
+    // Does what the key does and returns what must follow; an empty reaction when its condition
+    // did not hold (then nothing changed and nothing is drawn).
+    Reaction (*action)(ComparisonView& view, const ViewKey& row, const Key& key) = nullptr;
+    Reaction toggled{};                  // what flipping the toggle needs (the toggle action)
     int32_t Settings::*toggle = nullptr; // the field a toggle flips, else null
     const TChar* menuWord = nullptr;     // the word of the menu's middle line that shows it
     bool litWhenClear = false;           // the word stands out while the field is 0, not 1
+    // How the help pages name the key: each the start of a help row that describes it (after
+    // the row's first blank), up to a blank. Null for what is not a key (a terminal resize).
+    const char* help[3] = {};
 };
 
 // Every key of the view; codes not named in any row are ignored and draw nothing.

@@ -1,6 +1,5 @@
 #include "app/fileNames.h"
 
-#include "console/settings.h"
 #include "platform/codePages.h"
 #include "support/tempDirectory.h"
 #include "testArguments.h"
@@ -24,15 +23,12 @@ struct Resolved {
 };
 
 Resolved resolve(std::initializer_list<std::string> arguments, bool hostMode = false) {
-    settings = Settings{};
-    settings.hostMode = hostMode ? 1 : 0;
     TestArguments command(arguments);
     auto path1 = std::make_unique<PathBuffer>();
     auto path2 = std::make_unique<PathBuffer>();
     testing::internal::CaptureStdout();
-    NameResult result = resolveFileNames(*path1, *path2, command.count(), command.data());
+    NameResult result = resolveFileNames(*path1, *path2, command.count(), command.data(), hostMode);
     std::string printed = testing::internal::GetCapturedStdout();
-    settings = Settings{};
     return {result, bytesOf(*path1), bytesOf(*path2), printed};
 }
 

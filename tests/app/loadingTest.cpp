@@ -1,6 +1,5 @@
 #include "app/loading.h"
 
-#include "console/settings.h"
 #include "platform/pathText.h"
 #include "support/tempDirectory.h"
 
@@ -72,7 +71,10 @@ TEST(LoadFile, PathsInTheBuildsTextReachTheFile) {
 
 class DecodeTexts : public testing::Test {
   protected:
-    void TearDown() override { settings.encodingFlags = 0; }
+    // Both images' encodings in one word, file 1 in the low nibble.
+    static uint32_t flags(const Image& one, const Image& two) {
+        return one.image.encoding | two.image.encoding << 4;
+    }
 };
 
 TEST_F(DecodeTexts, NarrowBuildKeepsBothRawImages) {
@@ -82,14 +84,14 @@ TEST_F(DecodeTexts, NarrowBuildKeepsBothRawImages) {
         utf8("\xEF\xBB\xBF"
              "a"s);
     ASSERT_TRUE(decodeTexts(utf16.image, utf8.image));
-    EXPECT_EQ(settings.encodingFlags, 0u);
+    EXPECT_EQ(flags(utf16, utf8), 0u);
     EXPECT_EQ(utf16.image.text, utf16.image.raw.get());
     EXPECT_EQ(utf16.image.textSize, 4u);
     EXPECT_EQ(utf8.image.decoded, nullptr);
     EXPECT_EQ(utf8.image.textSize, 4u);
     Image cafe("caf\xC3\xA9"), wide("\xE4\xB8\xAD");
     ASSERT_TRUE(decodeTexts(cafe.image, wide.image));
-    EXPECT_EQ(settings.encodingFlags, 0u) << "UTF-8 without signature is 8-bit text in moxaw";
+    EXPECT_EQ(flags(cafe, wide), 0u) << "UTF-8 without signature is 8-bit text in moxaw";
     EXPECT_EQ(cafe.text8(), "caf\xC3\xA9");
 }
 
@@ -148,7 +150,7 @@ TEST_F(DecodeTexts, EncodingOfEachFileAndTheBalancing) {
         SCOPED_TRACE(c.name);
         Image one(c.bytes1), two(c.bytes2);
         ASSERT_TRUE(decodeTexts(one.image, two.image));
-        EXPECT_EQ(settings.encodingFlags, c.flags);
+        EXPECT_EQ(flags(one, two), c.flags);
         if (c.flags == 0) {
             EXPECT_EQ(one.text8(), c.bytes1);
             EXPECT_EQ(two.text8(), c.bytes2);
@@ -170,7 +172,7 @@ TEST_F(DecodeTexts, OddUtf16SizeKeepsTheLastByteInTheText) {
               "a\0b"s),
         other("x");
     ASSERT_TRUE(decodeTexts(odd.image, other.image));
-    EXPECT_EQ(settings.encodingFlags, 0x41u);
+    EXPECT_EQ(flags(odd, other), 0x41u);
     EXPECT_EQ(odd.image.text, odd.image.raw.get() + 2);
     EXPECT_EQ(odd.image.textSize, 3u);
 }

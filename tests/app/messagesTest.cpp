@@ -1,7 +1,5 @@
 #include "app/messages.h"
 
-#include "console/settings.h"
-
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -28,13 +26,13 @@ TEST(FormatMessage, NarrowStringsPathsNumbersAndPercent) {
 }
 
 TEST(PrintMessage, SilentInHostModeExceptForPrintAlways) {
-    settings.hostMode = 1;
+    setMessagesQuiet(true);
     testing::internal::CaptureStdout();
     EXPECT_EQ(printMessage("hidden %s", "x"), 0);
     printUsage();
     printAlways("shown %s", "y");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "shown y");
-    settings.hostMode = 0;
+    setMessagesQuiet(false);
 }
 
 TEST(PrintMessage, NarrowBuildShowsOemBytesAsUtf8) {

@@ -1,26 +1,24 @@
 #include "app/options.h"
 
-#include "console/settings.h"
 #include "testArguments.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+// What the last parse gave.
+Options settings;
+
 // Parses the arguments with standard output captured; returns what was printed.
 std::string parse(std::initializer_list<std::string> arguments) {
     TestArguments command(arguments);
     testing::internal::CaptureStdout();
-    parseOptions(command.count(), command.data());
+    settings = parseOptions(command.count(), command.data());
     return testing::internal::GetCapturedStdout();
 }
 
 TEST(ParseOptions, StartValuesWithoutOptions) {
-    settings.batchMode = 1;
-    settings.tabWidth = 8;
-    settings.hideMenu = 1;
-    settings.longRuns = 1;
-    settings.encodingFlags = 0x11; // outside the option block: kept
+    parse({"-b", "-v", "-m", "--long-runs"}); // an earlier parse leaves nothing behind
     EXPECT_EQ(parse({"a.txt", "b.txt"}), "");
     EXPECT_EQ(settings.batchMode, 0);
     EXPECT_EQ(settings.hideMenu, 0);
@@ -28,37 +26,35 @@ TEST(ParseOptions, StartValuesWithoutOptions) {
     EXPECT_EQ(settings.horizontalSplit, 1);
     EXPECT_EQ(settings.tabWidth, 4);
     EXPECT_EQ(settings.badOption, 0);
-    EXPECT_EQ(settings.encodingFlags, 0x11u);
-    settings.encodingFlags = 0;
 }
 
 TEST(ParseOptions, EachLetterSetsItsField) {
     struct Case {
         std::string option;
-        int32_t Settings::*field;
+        int32_t Options::*field;
         int32_t value;
     };
     const Case cases[] = {
-        {"-b", &Settings::batchMode, 1},
-        {"-B", &Settings::batchMode, 1},   // either letter case
-        {"-bc", &Settings::ignoreCase, 0}, // no combining: only b counts
-        {"-c", &Settings::ignoreCase, 1},
-        {"-d", &Settings::highlightDiffChars, 1},
-        {"-e", &Settings::suppressEmptyLines, 1},
-        {"-h", &Settings::hexMode, 1},
-        {"-l", &Settings::hideLineNumbers, 1},
-        {"-N", &Settings::hideLineNumbers, 1},
-        {"-m", &Settings::hideMenu, 1},
-        {"-o", &Settings::ansiCharset, 1},
-        {"-s", &Settings::shortSyncScan, 1},
-        {"-v", &Settings::horizontalSplit, 0},
-        {"-w", &Settings::compressWhiteSpace, 1},
-        {"-z", &Settings::hostMode, 1},
-        {"-1", &Settings::syncLines, 1},
-        {"-9", &Settings::syncLines, 9},
-        {"-7x", &Settings::syncLines, 7},
-        {"-wrong", &Settings::compressWhiteSpace, 1}, // the rest of the argument is ignored
-        {"--long-runs", &Settings::longRuns, 1},      // the one long option, spelt exactly
+        {"-b", &Options::batchMode, 1},
+        {"-B", &Options::batchMode, 1},   // either letter case
+        {"-bc", &Options::ignoreCase, 0}, // no combining: only b counts
+        {"-c", &Options::ignoreCase, 1},
+        {"-d", &Options::highlightDiffChars, 1},
+        {"-e", &Options::suppressEmptyLines, 1},
+        {"-h", &Options::hexMode, 1},
+        {"-l", &Options::hideLineNumbers, 1},
+        {"-N", &Options::hideLineNumbers, 1},
+        {"-m", &Options::hideMenu, 1},
+        {"-o", &Options::ansiCharset, 1},
+        {"-s", &Options::shortSyncScan, 1},
+        {"-v", &Options::horizontalSplit, 0},
+        {"-w", &Options::compressWhiteSpace, 1},
+        {"-z", &Options::hostMode, 1},
+        {"-1", &Options::syncLines, 1},
+        {"-9", &Options::syncLines, 9},
+        {"-7x", &Options::syncLines, 7},
+        {"-wrong", &Options::compressWhiteSpace, 1}, // the rest of the argument is ignored
+        {"--long-runs", &Options::longRuns, 1},      // the one long option, spelt exactly
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);

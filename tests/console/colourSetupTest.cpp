@@ -1,10 +1,10 @@
 #include "console/colourSetup.h"
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
-#include "console/settings.h"
 #include "keyWaitScreens.h"
 #include "platform/build.h"
 #include "platform/memoryTerminal.h"
+#include "viewer/viewerLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +70,6 @@ class ColourSetup : public testing::Test {
         colourScheme = {};
         ASSERT_EQ(loadColourScheme(false), 1);
 
-        settings = {};
         resetMemoryTerminal(80, 25);
         screensAtKeyWaits.clear();
         wipeAfterEachWait = false;
@@ -83,14 +82,18 @@ class ColourSetup : public testing::Test {
         return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
-    // What the view does with Alt-F10: run the screen, then save or delete as its result asks,
-    // and say so when that failed.
+    // Runs the screen over the keys; returns what leaving it asked of the colour file.
+    static int runSetup() {
+        View setup = ColourSetupScreen{};
+        EXPECT_EQ(runViews(setup), ViewOutcome::done);
+        return std::get<ColourSetupScreen>(setup).request;
+    }
+
+    // What the view does with Alt-F10: run the screen, which saves or deletes as it was asked and
+    // says so when that failed.
     int runAsTheViewDoes(std::initializer_list<int> keys) {
         queueKeyCodes(keys);
-        const int result = runColourSetup();
-        if (result != kColourSetupAborted && !saveColourScheme(result)) {
-            showColourFileFailure(result);
-        }
+        const int result = runSetup();
         EXPECT_EQ(pendingScriptEntries(), 0) << "the screen left before the last key";
         EXPECT_EQ(scriptUnderruns(), 0) << "the screen read past its last key";
         EXPECT_EQ(screensAtKeyWaits.size(), keys.size());
@@ -140,12 +143,19 @@ TEST_F(ColourSetup, PictureShowsSamplePanesAndMenu) {
 }
 
 TEST_F(ColourSetup, MenuRowsStayReservedWhenTheUserHidesTheMenu) {
+    // Opened from a view whose menu is hidden: its screen, then the setup's, then its again.
+    Settings settings;
     settings.hideMenu = 1;
-    runAsTheViewDoes({kKeyEscape});
-    const ScreenDump& screen = screensAtKeyWaits[0];
+    const auto* bytes = reinterpret_cast<const uint8_t*>("a\n");
+    const FilePair files{{QVD_T("a"), bytes, 2, bytes, 2}, {QVD_T("b"), bytes, 1, bytes, 1}};
+    ViewerTables tables;
+    queueKeyCodes({kKeyAltF10, kKeyEscape, 'q'});
+    EXPECT_EQ(runViewer(files, settings, {80, 25}, false, tables), ViewOutcome::done);
+    ASSERT_EQ(screensAtKeyWaits.size(), 3u);
+    const ScreenDump& screen = screensAtKeyWaits[1];
     EXPECT_EQ(screen.text(21, 0, 1), "\u2514");
     EXPECT_EQ(screen.text(22, 0, 7), " COLOUR");
-    EXPECT_EQ(settings.hideMenu, 1);
+    EXPECT_NE(screensAtKeyWaits[2].text(22, 0, 7), " TOGGLES") << "the view's menu stays hidden";
 }
 
 TEST_F(ColourSetup, OnALargerScreenThePictureTakesTheTopLeft80By25) {
@@ -202,7 +212,7 @@ TEST_F(ColourSetup, RestoreSetsTheDefaultsButKeepsReserved) {
         colourScheme.base = 0x70;
         screensAtKeyWaits.clear();
         queueKeyCodes({key, kKeyEnter});
-        EXPECT_EQ(runColourSetup(), kColourSetupSave);
+        EXPECT_EQ(runSetup(), kColourSetupSave);
         EXPECT_EQ(colourScheme, kDefaults);
         EXPECT_EQ(screensAtKeyWaits[1].attribute(1, 1), kDefaults.lineNumbers);
     }
@@ -273,12 +283,12 @@ TEST_F(ColourSetup, SaveThatFailsEverywhereSaysSoAndWaitsForAKey) {
 }
 
 TEST_F(ColourSetup, DeletionThatFailsSaysSo) {
-    queueKeyCodes({'k', kKeyEscape});
-    ASSERT_EQ(runColourSetup(), kColourSetupKill);
     exeDirectory = directory + "qvd.ini/"; // the file read now lies below a file: unlink fails
     ASSERT_FALSE(saveColourScheme(kColourSetupKill));
+    // The screen as ESC after 'k' leaves it when the deletion fails.
     queueKeyCodes({'x'});
-    showColourFileFailure(kColourSetupKill);
+    View failed = ColourSetupScreen{.request = kColourSetupKill, .failed = true};
+    EXPECT_EQ(runViews(failed), ViewOutcome::done);
     const ScreenDump& screen = screensAtKeyWaits.back();
     EXPECT_EQ(screen.text(22, 0, 59),
               " qvd.ini was not deleted: the next start reads it again.   ");

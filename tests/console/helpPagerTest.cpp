@@ -4,6 +4,7 @@
 #include "console/keyReader.h"
 #include "keyWaitScreens.h"
 #include "platform/memoryTerminal.h"
+#include "viewer/viewerLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +58,8 @@ class HelpPager : public testing::Test {
     // Runs the pager over the script and checks that it read exactly the script.
     void show(const char* const* pages, int rows, std::initializer_list<int> keys) {
         queueKeyCodes(keys);
-        showHelp(pages, rows);
+        View pager = ::HelpPager{pages, rows};
+        EXPECT_EQ(runViews(pager), ViewOutcome::done);
         EXPECT_EQ(pendingScriptEntries(), 0) << "the pager left before the last key";
         EXPECT_EQ(scriptUnderruns(), 0) << "the pager read past ESC";
         ASSERT_EQ(screensAtKeyWaits.size(), keys.size());

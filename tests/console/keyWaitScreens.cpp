@@ -1,14 +1,15 @@
 #include "keyWaitScreens.h"
 
+#include "console/keyReader.h"
 #include "console/screen.h"
 
 std::vector<ScreenDump> screensAtKeyWaits;
 bool wipeAfterEachWait = false;
 
 // The names the linker gives the wrapped function and the original (see the header).
-extern "C" int __real__Z7readKeyv();
+extern "C" Key __real__Z7readKeyv();
 
-extern "C" int __wrap__Z7readKeyv() {
+extern "C" Key __wrap__Z7readKeyv() {
     screensAtKeyWaits.push_back(dumpScreen());
     if (wipeAfterEachWait) {
         clearScreen(0);

@@ -7,11 +7,10 @@
 //
 // The keys are generated so that every one of them is read: the help and the colour setup are
 // always left again, and the view's quit keys come only at the end. Exit status 0 when the view
-// read every key, ended with the quit key's code and left no key unread.
+// read every key, was left by the quit key and left no key unread.
 
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
-#include "console/settings.h"
 #include "platform/memoryTerminal.h"
 #include "viewer/viewerLoop.h"
 
@@ -161,10 +160,6 @@ int main(int argc, char** argv) {
     std::string left;
     std::string right;
     makeTexts(1'000'000, left, right);
-    settings = Settings{};
-    settings.horizontalSplit = 1;
-    settings.tabWidth = 4;
-    settings.offsetDigits = 8;
     (void)loadColourScheme(false);
 
     resetMemoryTerminal(80, 25);
@@ -180,15 +175,16 @@ int main(int argc, char** argv) {
     ViewerTables tables;
     // Every third reload finds the second file gone; the others read the same texts again.
     int reloads = 0;
-    const ReloadFiles reload = [&](ViewerFile& newLeft, ViewerFile& newRight) {
-        if (++reloads % 3 == 0) return 2;
-        newLeft = leftFile;
-        newRight = rightFile;
-        return 0;
+    const FilePair files{leftFile, rightFile, 8};
+    const ReloadFiles reload = [&](FilePair& newFiles) {
+        if (++reloads % 3 == 0) return ReloadResult::file2Failed;
+        newFiles = files;
+        return ReloadResult::loaded;
     };
 
     auto start = std::chrono::steady_clock::now();
-    int code = runViewer(leftFile, rightFile, {80, 25}, false, tables, reload);
+    const ViewOutcome outcome = runViewer(files, Settings{}, {80, 25}, false, tables, reload);
+    const int code = static_cast<int>(outcome);
     tables = {};
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -197,11 +193,11 @@ int main(int argc, char** argv) {
     int unread = pendingScriptEntries();
     int underruns = scriptUnderruns();
     printf("endurance: %d keys (%d helps, %d colour setups, %d prompts, %d reloads), %d resizes "
-           "on %zu + %zu bytes, %.1f s; exit code %d, %d entries unread, %d reads past the "
+           "on %zu + %zu bytes, %.1f s; outcome %d, %d entries unread, %d reads past the "
            "script\n",
            script.keys, script.helps, script.setups, script.prompts, reloads, script.resizes,
            left.size(), right.size(), seconds, code, unread, underruns);
-    bool passed = code == kViewerQuit && unread == 0 && underruns == 0;
+    bool passed = outcome == ViewOutcome::done && unread == 0 && underruns == 0;
     printf("%s\n", passed ? "endurance passed" : "ENDURANCE FAILED");
     return passed ? 0 : 1;
 }

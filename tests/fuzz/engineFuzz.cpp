@@ -10,12 +10,11 @@
 
 #include "app/fileImage.h"
 #include "app/loading.h"
-#include "console/settings.h"
 #include "engine/diffList.h"
 #include "engine/lineCompare.h"
 #include "engine/lineTable.h"
 #include "engine/literalEngine.h"
-#include "viewer/comparison.h"
+#include "viewer/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,9 +54,7 @@ uint32_t checkTable(const LineRef* table, const uint8_t* image, uint32_t size, u
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5) return 0;
-    settings = {};
-    settings.horizontalSplit = 1;
-    settings.tabWidth = 4;
+    Settings settings;
     settings.ignoreCase = data[0] & 1;
     settings.suppressEmptyLines = data[0] >> 1 & 1;
     settings.compressWhiteSpace = data[0] >> 2 & 1;
@@ -77,14 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     image1.rawSize = static_cast<uint32_t>(size1);
     image2.raw.reset(copyOf(file2, rest - size1));
     image2.rawSize = static_cast<uint32_t>(rest - size1);
-    settings.offsetDigits = countOffsetDigits(image1.rawSize, image2.rawSize);
     check(decodeTexts(image1, image2), "decoding failed on a small pair");
-    uint32_t flags = settings.encodingFlags;
+    const uint32_t flags = image1.encoding | image2.encoding << 4;
     check((flags & ~0x77u) == 0, "unknown encoding bits");
     check((flags & 0x0F) != 0 == ((flags & 0xF0) != 0), "only one file brought to UTF-16");
     check(kWideBuild || flags == 0, "the narrow build decoded");
 
-    EngineRules rules = currentEngineRules();
+    EngineRules rules = engineRules(settings, kWideBuild && flags != 0);
     if (data[0] >> 6 & 1) rules.splitFrom = 2;
     OwnedLineTable table1;
     OwnedLineTable table2;

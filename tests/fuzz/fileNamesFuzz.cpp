@@ -7,7 +7,6 @@
 // name gives a .bak path; too many names empty path 1; split and join give a path back.
 
 #include "app/fileNames.h"
-#include "console/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -73,8 +72,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    settings = {};
-    settings.hostMode = data[0] & 1;
+    const bool hostMode = (data[0] & 1) != 0;
     std::vector<TString> texts{argumentToText("moxa")};
     std::string current;
     for (size_t at = 1; at <= size; ++at) {
@@ -98,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static PathBuffer path1;
     static PathBuffer path2;
-    NameResult result =
-        resolveFileNames(path1, path2, static_cast<int>(arguments.size()), arguments.data());
+    NameResult result = resolveFileNames(path1, path2, static_cast<int>(arguments.size()),
+                                         arguments.data(), hostMode);
     for (const PathBuffer* path : {&path1, &path2}) {
         size_t length = textLength(path->text);
         check(length < kPathCapacity, "a path runs past its buffer");
@@ -109,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TStringView second(path2.text, textLength(path2.text));
     switch (result) {
     case NameResult::resolved:
-        if (settings.hostMode) {
+        if (hostMode) {
             struct stat status;
             check(lstat(pathToBytes(first).c_str(), &status) == 0,
                   "host mode path 1 names nothing");
@@ -121,13 +119,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         break;
     case NameResult::tooMany:
-        check(!settings.hostMode && names > 2 && first.empty(), "too many names mishandled");
+        check(!hostMode && names > 2 && first.empty(), "too many names mishandled");
         break;
     case NameResult::missing:
-        check(settings.hostMode || names == 0, "names present but reported missing");
+        check(hostMode || names == 0, "names present but reported missing");
         break;
     case NameResult::tooLong:
-        check(!settings.hostMode, "host mode reports a long path");
+        check(!hostMode, "host mode reports a long path");
         break;
     }
     return 0;

@@ -1,6 +1,6 @@
 #include "viewer/rowFormat.h"
-#include "console/settings.h"
 #include "platform/codePages.h"
+#include "viewer/viewerFile.h"
 
 #include <gtest/gtest.h>
 
@@ -246,17 +246,16 @@ TEST(ComputePaneColumns, NumberAndTextWidths) {
         {"pane narrower than a wide number column", 0, 0, 4, 8, 0, 1000000, 6, 0},
         {"pane of no width", 1, 0, 4, 0, 1, 0, 0, 0},
     };
-    Settings saved = settings;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        Settings settings;
         settings.hexMode = c.hexMode;
         settings.hideLineNumbers = c.hideLineNumbers;
-        settings.offsetDigits = c.offsetDigits;
-        PaneColumns columns = computePaneColumns(c.paneWidth, c.hexRowBytes, c.largestNumber);
+        PaneColumns columns = computePaneColumns(c.paneWidth, c.hexRowBytes, c.largestNumber,
+                                                 settings, c.offsetDigits);
         EXPECT_EQ(columns.numberWidth, c.numberWidth);
         EXPECT_EQ(columns.textWidth, c.textWidth);
     }
-    settings = saved;
 }
 
 } // namespace

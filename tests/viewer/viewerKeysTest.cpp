@@ -61,7 +61,7 @@ TEST_F(ViewerKeys, BlockJumpsAndRowMoves) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         reset(80, 25);
-        EXPECT_EQ(run(blockLeft(), blockRight(), c.keys), kViewerQuit);
+        EXPECT_EQ(run(blockLeft(), blockRight(), c.keys), ViewOutcome::done);
         EXPECT_EQ(topNumber(screen), c.topRow + 1);
     }
 }
@@ -83,7 +83,7 @@ TEST_F(ViewerKeys, QuitKeysEndWithOne) {
         queueKeyCode(key);
         leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
         rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
-        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerQuit);
+        EXPECT_EQ(view(), ViewOutcome::done);
         EXPECT_TRUE(tables.viewerShown);
         EXPECT_EQ(pendingScriptEntries(), 0);
         tables = {};
@@ -94,7 +94,7 @@ TEST_F(ViewerKeys, CtrlCEndsWith130) {
     queueKeyCode(2048 + 3);
     leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
     rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
-    EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerInterrupted);
+    EXPECT_EQ(view(), ViewOutcome::interrupted);
     tables = {};
 }
 
@@ -259,7 +259,7 @@ TEST_F(ViewerKeys, SearchAndGoToALine) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         reset(80, 25);
-        EXPECT_EQ(run(searchLeft(), searchRight(), c.keys), kViewerQuit);
+        EXPECT_EQ(run(searchLeft(), searchRight(), c.keys), ViewOutcome::done);
         EXPECT_EQ(topNumber(screen), c.topRow);
         EXPECT_EQ(screen.text(24, 0, static_cast<int>(c.lastRow.size())), c.lastRow);
     }
@@ -287,7 +287,7 @@ TEST_F(ViewerKeys, PromptsShowTheirTextWithTheCursorAtItsEnd) {
         // Ctrl-C ends the program from the prompt too; the screen is then as the prompt left it.
         for (int key : c.keys) queueKeyCode(key);
         queueKeyCode(kKeyCtrlC);
-        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerInterrupted);
+        EXPECT_EQ(view(), ViewOutcome::interrupted);
         tables = {};
         ScreenDump shown = dumpScreen();
         EXPECT_EQ(shown.text(24, c.column, static_cast<int>(c.shown.size())), c.shown);
@@ -353,19 +353,22 @@ TEST_F(ViewerKeys, ReloadReadsTheFilesAgainAndKeepsTheTopLine) {
     std::string newLeft = "new 1\nnew 2\n" + blockLeft();
     int reloads = 0;
     int failWith = 0;
-    const ReloadFiles reload = [&](ViewerFile& l, ViewerFile& r) {
+    const ReloadFiles reload = [&](FilePair& files) {
         ++reloads;
-        if (failWith != 0) return failWith;
+        if (failWith != 0)
+            return failWith == 1 ? ReloadResult::file1Failed : ReloadResult::file2Failed;
+        ViewerFile& l = files.left;
+        ViewerFile& r = files.right;
         l = {l.name, bytes(newLeft), size32(newLeft), bytes(newLeft), size32(newLeft)};
         r = {r.name, bytes(right), size32(right), bytes(right), size32(right)};
-        return 0;
+        return ReloadResult::loaded;
     };
     leftFile = {QVD_T("old.txt"), bytes(left), size32(left), bytes(left), size32(left)};
     rightFile = {QVD_T("new.txt"), bytes(right), size32(right), bytes(right), size32(right)};
 
     // Line 6 of the left file stays at the top; its text is now the old line 4.
     queueKeyCodes({kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, 'r', 'q'});
-    EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload), kViewerQuit);
+    EXPECT_EQ(view(reload), ViewOutcome::done);
     screen = dumpScreen();
     tables = {};
     EXPECT_EQ(reloads, 1);
@@ -377,8 +380,7 @@ TEST_F(ViewerKeys, ReloadReadsTheFilesAgainAndKeepsTheTopLine) {
         reset(80, 25);
         failWith = file;
         queueKeyCodes({kKeyDown, 'R', kKeyCtrlC});
-        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload),
-                  kViewerInterrupted);
+        EXPECT_EQ(view(reload), ViewOutcome::interrupted);
         screen = dumpScreen();
         tables = {};
         EXPECT_EQ(screen.text(kTopLeftRow, 1, 11), "   2 line 1");
@@ -389,7 +391,7 @@ TEST_F(ViewerKeys, ReloadReadsTheFilesAgainAndKeepsTheTopLine) {
     }
     reset(80, 25);
     queueKeyCodes({'r', kKeyDown, 'q'});
-    EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables, reload), kViewerQuit);
+    EXPECT_EQ(view(reload), ViewOutcome::done);
     screen = dumpScreen();
     tables = {};
     EXPECT_EQ(topNumber(screen), 2) << "the key after the message acts";

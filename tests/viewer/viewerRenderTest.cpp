@@ -314,7 +314,7 @@ TEST_F(ViewerRender, TinyAndHugeScreensDrawWithinTheScreen) {
             settings.hideLineNumbers = 0;
             EXPECT_EQ(run(left, right, keys,
                           {static_cast<int16_t>(c.width), static_cast<int16_t>(c.height)}),
-                      kViewerQuit);
+                      ViewOutcome::done);
         }
     }
     // A screen far wider than 255 columns: the text reaches the last column before the border.
@@ -369,17 +369,17 @@ TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
         {"plain", [] {}, left, right},
         {"six-digit line numbers", [] {}, manyLeft, manyRight},
         // The width of the number column would take a pass of its own over suppressed lines.
-        {"six-digit line numbers, empty lines suppressed", [] { settings.suppressEmptyLines = 1; },
-         manyLeft, manyRight, 1},
+        {"six-digit line numbers, empty lines suppressed",
+         [this] { settings.suppressEmptyLines = 1; }, manyLeft, manyRight, 1},
         // Long runs look beyond any beginning of the files.
-        {"long runs", [] { settings.longRuns = 1; }, left, right, 1},
-        {"side by side", [] { settings.horizontalSplit = 0; }, left, right},
-        {"empty lines suppressed", [] { settings.suppressEmptyLines = 1; }, left, right},
-        {"case and white space", [] { settings.ignoreCase = settings.compressWhiteSpace = 1; },
+        {"long runs", [this] { settings.longRuns = 1; }, left, right, 1},
+        {"side by side", [this] { settings.horizontalSplit = 0; }, left, right},
+        {"empty lines suppressed", [this] { settings.suppressEmptyLines = 1; }, left, right},
+        {"case and white space", [this] { settings.ignoreCase = settings.compressWhiteSpace = 1; },
          left, right},
-        {"short scan, one sync line", [] { settings.shortSyncScan = settings.syncLines = 1; }, left,
-         right},
-        {"hex mode", [] { settings.hexMode = 1; }, left, right},
+        {"short scan, one sync line", [this] { settings.shortSyncScan = settings.syncLines = 1; },
+         left, right},
+        {"hex mode", [this] { settings.hexMode = 1; }, left, right},
     };
     if constexpr (kWideBuild) {
         auto wide = [](const std::string& text) {
@@ -387,7 +387,7 @@ TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
             for (char c : text) units += std::string{c, '\0'};
             return units;
         };
-        cases.push_back({"UTF-16", [] { settings.encodingFlags = kFile1Utf16 | kFile2Utf16; },
+        cases.push_back({"UTF-16", [this] { settings.encodingFlags = kFile1Utf16 | kFile2Utf16; },
                          wide(left), wide(right)});
     }
     for (const Case& c : cases) {
@@ -421,7 +421,7 @@ TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
         rightFile = {QVD_T("new.txt"), bytes(manyRight), size32(manyRight), bytes(manyRight),
                      size32(manyRight)};
         queueKeyCode(key);
-        EXPECT_EQ(runViewer(leftFile, rightFile, {80, 25}, false, tables), kViewerQuit);
+        EXPECT_EQ(view(), ViewOutcome::done);
         EXPECT_EQ(tables.comparison.rows, nullptr);
         tables = {};
     }

@@ -3,7 +3,6 @@
 
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
-#include "console/settings.h"
 #include "platform/memoryTerminal.h"
 #include "viewer/viewerLoop.h"
 
@@ -23,41 +22,54 @@ inline std::string makeLines(int n, const std::function<std::string(int)>& make)
     return text;
 }
 
+// The view's settings as a test gives them, with what the driver works out from the files: their
+// encodings (file 1 in the low nibble) and the width of hex offsets.
+struct TestSettings : Settings {
+    uint32_t encodingFlags = 0;
+    int32_t offsetDigits = 4;
+};
+
 class ViewerScreenTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        savedSettings = settings;
         savedScheme = colourScheme;
         colourScheme = kTestScheme;
         reset();
     }
 
-    // A fresh terminal and the settings as the option parser leaves them without options (the
-    // view's keys change settings, and they would carry over from one run to the next).
+    // A fresh terminal and the settings as the option parser leaves them without options.
     void reset(int width = 80, int height = 25) {
         resetMemoryTerminal(width, height);
-        settings = Settings{};
-        settings.horizontalSplit = 1;
-        settings.tabWidth = 4;
-        settings.offsetDigits = 4;
+        settings = TestSettings{};
     }
-    void TearDown() override {
-        settings = savedSettings;
-        colourScheme = savedScheme;
+    void TearDown() override { colourScheme = savedScheme; }
+
+    // leftFile and rightFile as the view is handed them.
+    FilePair files() const {
+        FilePair pair{leftFile, rightFile, settings.offsetDigits};
+        pair.left.encoding = settings.encodingFlags & 0x0F;
+        pair.right.encoding = settings.encodingFlags >> 4 & 0x0F;
+        return pair;
+    }
+
+    // Runs the view over leftFile and rightFile with the keys queued so far.
+    ViewOutcome view(const ReloadFiles& reload = {}) {
+        return runViewer(files(), settings, {80, 25}, false, tables, reload);
     }
 
     // Runs the view over two 8-bit texts with the given keys and then q; the screen is in
     // screen afterwards. size is the console size asked for (applied first when it differs from
     // the terminal's).
-    int run(const std::string& leftText, const std::string& rightText, std::vector<int> keys,
-            ScreenSize size = {80, 25}, const TChar* leftName = QVD_T("old.txt")) {
+    ViewOutcome run(const std::string& leftText, const std::string& rightText,
+                    std::vector<int> keys, ScreenSize size = {80, 25},
+                    const TChar* leftName = QVD_T("old.txt")) {
         leftFile = {leftName, bytes(leftText), size32(leftText), bytes(leftText), size32(leftText)};
         rightFile = {QVD_T("new.txt"), bytes(rightText), size32(rightText), bytes(rightText),
                      size32(rightText)};
         for (int key : keys) queueKeyCode(key);
         queueKeyCode('q');
         ScreenSize current = getScreenSize(false);
-        int code = runViewer(leftFile, rightFile, size, !(size == current), tables);
+        ViewOutcome code = runViewer(files(), settings, size, !(size == current), tables);
         screen = dumpScreen();
         tables = {};
         EXPECT_EQ(scriptUnderruns(), 0) << "the view read more keys than the script held";
@@ -82,7 +94,7 @@ class ViewerScreenTest : public ::testing::Test {
         return a;
     }
 
-    Settings savedSettings{};
+    TestSettings settings;
     ColourScheme savedScheme{};
     ViewerFile leftFile{};
     ViewerFile rightFile{};

@@ -1,22 +1,21 @@
 #pragma once
-// The comparison the view shows: both files cut into line tables and aligned into rows, under the
-// rules the settings hold at the time of each build.
+// The engine's door: both files cut into line tables and aligned into rows under the rules the
+// caller hands in. The view, rowdump and the tests all build their comparisons through here.
 
 #include "engine/diffList.h"
 #include "engine/engineRules.h"
 #include "engine/lineTable.h"
-#include "platform/build.h"
 
 #include <cstdint>
 
-// One input file as the view needs it. The driver owns everything pointed to; the images must
-// outlive the tables cut from them.
-struct ViewerFile {
-    const TChar* name;   // as shown in the pane frame
+// One input file as the engine needs it. Its owner keeps everything pointed to alive for as long
+// as the tables cut from it.
+struct ComparedFile {
     const uint8_t* raw;  // the bytes as stored (hex mode)
     uint32_t rawSize;    // bytes in raw
     const uint8_t* text; // the decoded text image (text mode)
     uint32_t textSize;   // bytes in text
+    bool wideText;       // text holds 16-bit units (moxa decoded the file), else bytes
 };
 
 // The two line tables and the aligned list built on them; the list points into the tables' texts.
@@ -27,16 +26,10 @@ struct Comparison {
     uint32_t rowCount = 0; // rows before the list's all-zero row
 };
 
-// The engine's rules from the settings as they are now: letter case, white space, hex mode,
-// empty lines, the sync count (-1..-9, else 4), the window (100 with -s, else 600) and the look
-// beyond it for long runs (--long-runs, key A). In moxa
-// the texts are 16-bit whenever a file was decoded (settings.encodingFlags).
-[[nodiscard]] EngineRules currentEngineRules();
-
 // Cuts both tables as the view shows the files: in hex mode rows of hexRowBytes of the raw bytes,
 // else each decoded text in its own width. False when memory ran out (the tables are then empty).
-[[nodiscard]] bool buildLineTables(Comparison& comparison, const ViewerFile& left,
-                                   const ViewerFile& right, uint32_t hexRowBytes,
+[[nodiscard]] bool buildLineTables(Comparison& comparison, const ComparedFile& left,
+                                   const ComparedFile& right, uint32_t hexRowBytes,
                                    const EngineRules& rules);
 
 // The beginning of a comparison, worked out from the beginnings of the files alone: enough to
@@ -51,13 +44,13 @@ struct FirstRows {
 // are short enough to be compared whole at once, when their lines are so long that the beginnings
 // would take most of the files, under long runs (which look beyond any beginning), or when memory
 // ran out.
-[[nodiscard]] bool buildFirstRows(FirstRows& first, const ViewerFile& left, const ViewerFile& right,
-                                  uint32_t hexRowBytes, const EngineRules& rules,
-                                  uint32_t rowsWanted);
+[[nodiscard]] bool buildFirstRows(FirstRows& first, const ComparedFile& left,
+                                  const ComparedFile& right, uint32_t hexRowBytes,
+                                  const EngineRules& rules, uint32_t rowsWanted);
 
 // The line count of the longer of the two decoded texts, before any suppression: the largest
 // line number the text view can show. Counted side by side at the speed of memory.
-[[nodiscard]] uint32_t longerTextLineCount(const ViewerFile& left, const ViewerFile& right);
+[[nodiscard]] uint32_t longerTextLineCount(const ComparedFile& left, const ComparedFile& right);
 
 // Aligns the two tables anew. False when memory ran out (the list is then empty).
 [[nodiscard]] bool buildRows(Comparison& comparison, const EngineRules& rules);

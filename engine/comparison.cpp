@@ -1,23 +1,9 @@
-#include "viewer/comparison.h"
+#include "engine/comparison.h"
 
-#include "console/settings.h"
 #include "platform/parallel.h"
 
 #include <algorithm>
 #include <utility>
-
-EngineRules currentEngineRules() {
-    EngineRules rules;
-    rules.wideText = kWideBuild && settings.encodingFlags != 0;
-    rules.ignoreCase = settings.ignoreCase != 0;
-    rules.compressWhiteSpace = settings.compressWhiteSpace != 0;
-    rules.hexMode = settings.hexMode != 0;
-    rules.suppressEmptyLines = settings.suppressEmptyLines != 0;
-    rules.syncCount = settings.syncLines == 0 ? 4 : settings.syncLines;
-    rules.window = settings.shortSyncScan ? 100 : 600;
-    rules.longRuns = settings.longRuns != 0;
-    return rules;
-}
 
 namespace {
 
@@ -28,7 +14,7 @@ struct SideImages {
     int32_t modes[2];
 };
 
-SideImages sideImages(const ViewerFile& left, const ViewerFile& right, uint32_t hexRowBytes,
+SideImages sideImages(const ComparedFile& left, const ComparedFile& right, uint32_t hexRowBytes,
                       const EngineRules& rules) {
     SideImages sides{
         {left.text, right.text}, {left.textSize, right.textSize}, {kMode8Bit, kMode8Bit}};
@@ -39,16 +25,15 @@ SideImages sideImages(const ViewerFile& left, const ViewerFile& right, uint32_t 
         sides.sizes[1] = right.rawSize;
         sides.modes[0] = sides.modes[1] = -static_cast<int32_t>(hexRowBytes);
     } else {
-        uint32_t flags = kWideBuild ? settings.encodingFlags : 0;
-        if (flags & 0x0F) sides.modes[0] = kMode16Bit;
-        if (flags & 0xF0) sides.modes[1] = kMode16Bit;
+        if (left.wideText) sides.modes[0] = kMode16Bit;
+        if (right.wideText) sides.modes[1] = kMode16Bit;
     }
     return sides;
 }
 
 } // namespace
 
-bool buildLineTables(Comparison& comparison, const ViewerFile& left, const ViewerFile& right,
+bool buildLineTables(Comparison& comparison, const ComparedFile& left, const ComparedFile& right,
                      uint32_t hexRowBytes, const EngineRules& rules) {
     // The list points into the old tables: it goes first.
     comparison.rows.reset();
@@ -74,7 +59,7 @@ bool buildLineTables(Comparison& comparison, const ViewerFile& left, const Viewe
     return true;
 }
 
-uint32_t longerTextLineCount(const ViewerFile& left, const ViewerFile& right) {
+uint32_t longerTextLineCount(const ComparedFile& left, const ComparedFile& right) {
     EngineRules textRules;
     const SideImages sides = sideImages(left, right, 0, textRules);
     uint32_t counts[2] = {0, 0};
@@ -84,7 +69,7 @@ uint32_t longerTextLineCount(const ViewerFile& left, const ViewerFile& right) {
     return std::max(counts[0], counts[1]);
 }
 
-bool buildFirstRows(FirstRows& first, const ViewerFile& left, const ViewerFile& right,
+bool buildFirstRows(FirstRows& first, const ComparedFile& left, const ComparedFile& right,
                     uint32_t hexRowBytes, const EngineRules& rules, uint32_t rowsWanted) {
     first = FirstRows{};
     // Long runs look beyond the search window: no beginning of the files settles a row then.

@@ -1,7 +1,6 @@
 // The first rows the view shows before the whole comparison is built: a property over random
 // files, with look-aheads short enough that the search often reaches past the beginnings.
-#include "viewer/comparison.h"
-#include "console/settings.h"
+#include "engine/comparison.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +16,8 @@ TEST(FirstRows, SettledRowsAreTheWholeListsFirstRows) {
     auto below = [&random](uint32_t bound) {
         return std::uniform_int_distribution<uint32_t>(0, bound - 1)(random);
     };
-    const Settings saved = settings;
     int built = 0;
     for (int round = 0; round < 200; ++round) {
-        settings = Settings{};
         EngineRules rules;
         rules.window = 1 + static_cast<int32_t>(below(40));
         rules.syncCount = 1 + static_cast<int32_t>(below(9));
@@ -59,14 +56,13 @@ TEST(FirstRows, SettledRowsAreTheWholeListsFirstRows) {
         rules.compressWhiteSpace = below(4) == 0;
         rules.suppressEmptyLines = below(4) == 0;
         rules.hexMode = below(8) == 0;
-        settings.hexMode = rules.hexMode;
         auto bytes = [](const std::string& text) {
             return reinterpret_cast<const uint8_t*>(text.data());
         };
         const auto size0 = static_cast<uint32_t>(texts[0].size());
         const auto size1 = static_cast<uint32_t>(texts[1].size());
-        const ViewerFile left{nullptr, bytes(texts[0]), size0, bytes(texts[0]), size0};
-        const ViewerFile right{nullptr, bytes(texts[1]), size1, bytes(texts[1]), size1};
+        const ComparedFile left{bytes(texts[0]), size0, bytes(texts[0]), size0, false};
+        const ComparedFile right{bytes(texts[1]), size1, bytes(texts[1]), size1, false};
         const uint32_t hexRowBytes = 1 + below(16);
         const uint32_t wanted = 1 + below(60);
         SCOPED_TRACE(testing::Message() << "round " << round << ", window " << rules.window
@@ -90,7 +86,6 @@ TEST(FirstRows, SettledRowsAreTheWholeListsFirstRows) {
                 << "row " << i << " of " << first.settledRows;
         }
     }
-    settings = saved;
     EXPECT_GT(built, 130) << "the beginnings should serve most of these files";
 }
 
@@ -101,7 +96,7 @@ TEST(StoppedBuild, GivesUpInTablesAndList) {
     for (int i = 0; i < 200000; ++i) text += "line " + std::to_string(i % 1000) + "\n";
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     const auto size = static_cast<uint32_t>(text.size());
-    const ViewerFile file{nullptr, bytes, size, bytes, size};
+    const ComparedFile file{bytes, size, bytes, size, false};
     std::atomic<bool> stop{false};
     for (bool hex : {false, true}) {
         SCOPED_TRACE(hex ? "hex rows" : "text lines");

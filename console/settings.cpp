@@ -1,3 +1,0 @@
-#include "console/settings.h"
-
-Settings settings{};

@@ -1,0 +1,249 @@
+#include "viewer/comparisonView.h"
+
+#include "console/colourScheme.h"
+#include "platform/terminal.h"
+#include "viewer/menu.h"
+#include "viewer/rowFormat.h"
+#include "viewer/rowSearch.h"
+
+#include <algorithm>
+#include <utility>
+
+ComparisonView::ComparisonView(const FilePair& startFiles, const Settings& startSettings,
+                               ViewerTables& built, const ReloadFiles& reloadFiles,
+                               ScreenSize requestedSize, bool resize)
+    : files(startFiles), settings(startSettings), tables(built), reload(reloadFiles),
+      wantedSize(requestedSize), startupHeight(requestedSize.height), resizePending(resize) {}
+
+EngineRules ComparisonView::rules() const {
+    return engineRules(settings, wideTexts(files));
+}
+
+void ComparisonView::take(const Reaction& reaction) {
+    rebuildFlags |= reaction.rebuild;
+    redrawLevel |= reaction.redraw;
+    resizePending = resizePending || reaction.resize;
+    layoutPending = layoutPending || reaction.layout;
+}
+
+bool drawView(ComparisonView& view) {
+    if (view.resizePending) {
+        view.wantedSize = setScreenSize(view.wantedSize);
+        view.resizePending = false;
+        view.layoutPending = true;
+    }
+    if (view.layoutPending) {
+        view.layout = drawLayoutAndMenu(view.wantedSize.width, view.wantedSize.height,
+                                        view.settings, view.files.left.name, view.files.right.name);
+        view.tables.viewerShown = true;
+        view.redrawLevel = kRedrawRows;
+        view.layoutPending = false;
+        view.hexRowBytes = computeHexRowBytes(view.layout.paneWidth, view.files.offsetDigits,
+                                              encodingFlags(view.files));
+        // Any change of the pane width in hex mode (a size key, the split, a terminal resize)
+        // means rows of another width: the tables are cut anew.
+        if (view.settings.hexMode && view.hexRowBytes != view.tableRowBytes)
+            view.rebuildFlags |= kRebuildTables;
+    }
+    if (view.rebuildFlags != 0 && !view.rebuild()) return false;
+    if (view.redrawLevel != 0) view.draw(view.rows());
+    if (view.lastRow.shown()) drawLastRow(view.lastRow, colourScheme.frame);
+    return true;
+}
+
+void resumeView(ComparisonView& view) {
+    view.wantedSize = getScreenSize(false);
+    view.layoutPending = true;
+}
+
+bool ComparisonView::rebuild() {
+    // The rules in force now: the keys have just changed the settings they come from.
+    const EngineRules current = rules();
+    const bool newTables = (rebuildFlags & kRebuildTables) != 0;
+    if (newTables) tableRowBytes = settings.hexMode ? hexRowBytes : 0;
+    redrawLevel = (rebuildFlags & kRebuildToggles) | kRedrawRows;
+    rebuildFlags = 0;
+    // New tables mean a pass over both files. At the top of a long comparison the screen comes
+    // from their beginnings, and the whole is built on a helper thread while that screen is on
+    // show: Ctrl-C, Ctrl-Z and the quit keys act at once, other keys wait for the build. The
+    // screen holds exactly what the whole comparison gives it, so it is not drawn again.
+    if (newTables && position.topRow == 0 && showFirstRows(current)) {
+        redrawLevel = 0;
+        build.start([this, current](const std::atomic<bool>* stop) {
+            EngineRules stoppable = current;
+            stoppable.stop = stop;
+            return buildComparison(stoppable, true);
+        });
+        return true;
+    }
+    if (!buildComparison(current, newTables)) return false;
+    settleRows(newTables);
+    return true;
+}
+
+bool ComparisonView::buildComparison(const EngineRules& buildRules, bool newTables) {
+    Comparison& comparison = tables.comparison;
+    if (newTables && !buildLineTables(comparison, comparedFile(files.left),
+                                      comparedFile(files.right), hexRowBytes, buildRules))
+        return false;
+    return buildRows(comparison, buildRules);
+}
+
+bool ComparisonView::finishBuild() {
+    if (!build.running()) return true;
+    if (!build.finish()) return false;
+    settleRows(true);
+    return true;
+}
+
+void ComparisonView::abandonBuild() {
+    if (!build.running()) return;
+    build.abandon();
+    // The tables may be whole or cut short: the comparison is dropped, as after a reload.
+    tables.comparison = Comparison{};
+}
+
+void ComparisonView::settleRows(bool newTables) {
+    const uint32_t rowCount = tables.comparison.rowCount;
+    position.settle(rowCount);
+    if (anchorPending)
+        position.topRow = std::min(rowOfLine(anchorSide, anchorNumber), position.maxTopRow);
+    anchorPending = false;
+    foundRow = -1;
+    // The number column holds the largest number whole: the numbers of each side grow down the
+    // list, so the last of each is its largest.
+    uint32_t lastNumbers[2] = {0, 0};
+    for (uint32_t i = rowCount; i-- > 0 && (lastNumbers[0] == 0 || lastNumbers[1] == 0);) {
+        if (lastNumbers[0] == 0) lastNumbers[0] = rows()[i].leftNumber;
+        if (lastNumbers[1] == 0) lastNumbers[1] = rows()[i].rightNumber;
+    }
+    largestNumber = std::max(lastNumbers[0], lastNumbers[1]);
+    // Right reaches the end of the widest line. Every line of the tables has a row, so only new
+    // tables change it.
+    if (newTables) position.maxHScroll = widestLine();
+}
+
+bool ComparisonView::showFirstRows(const EngineRules& buildRules) {
+    // After a reload the top row is the line the view stood on, found in the whole list.
+    if (anchorPending) return false;
+    const ComparedFile left = comparedFile(files.left);
+    const ComparedFile right = comparedFile(files.right);
+    // The number column is as wide as the largest line number of the whole list needs: that of
+    // the longer table. Without suppression that is the longer text's line count; with it, only
+    // a count below 100,000 (five digits at most either way) tells the width.
+    uint32_t largest = 0;
+    if (!buildRules.hexMode && !settings.hideLineNumbers) {
+        largest = longerTextLineCount(left, right);
+        if (buildRules.suppressEmptyLines && largest >= 100000) return false;
+    }
+    // A bar of `bar` cells over more than bar x page positions has a one-cell thumb at its start
+    // when the view is at the top, however many positions there are: rows enough for that and
+    // for the panes make a screen that the whole list draws alike.
+    uint64_t bar = static_cast<uint64_t>(std::max(layout.paneWidth - 2, 0));
+    uint64_t page = static_cast<uint64_t>(std::max(layout.paneHeight, 0));
+    uint64_t wanted = bar * page + 1 + kRowsWithoutScrolling + page;
+    // A screen so large that its rows would take a good part of most files is built whole.
+    if (wanted > (1u << 20)) return false;
+    FirstRows first;
+    if (!buildFirstRows(first, left, right, hexRowBytes, buildRules, static_cast<uint32_t>(wanted)))
+        return false;
+    position.maxTopRow = first.settledRows - kRowsWithoutScrolling; // no more than the whole list
+    largestNumber = largest;
+    draw(first.comparison.rows.get());
+    presentConsole();
+    return true;
+}
+
+void ComparisonView::draw(const DiffRow* list) {
+    renderPanes(layout, list + position.topRow, position.hScroll, redrawLevel, hexRowBytes,
+                largestNumber, settings, files);
+    redrawLevel = 0;
+    if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
+    // The bars lie in the bottom border: the last row of the panes.
+    auto barRow = static_cast<uint32_t>(layout.rightY + layout.paneHeight - 1);
+    auto barLength = static_cast<uint32_t>(layout.paneWidth - 2);
+    auto page = static_cast<uint32_t>(layout.paneHeight);
+    if (!settings.horizontalSplit)
+        drawScrollIndicator(static_cast<uint32_t>(layout.leftX + 1), barRow, barLength, 1,
+                            position.maxTopRow, page, position.topRow);
+    drawScrollIndicator(static_cast<uint32_t>(layout.rightX + 1), barRow, barLength, 1,
+                        position.maxTopRow, page, position.topRow);
+}
+
+Reaction ComparisonView::search(const std::u16string& text, bool upward) {
+    const uint32_t from = foundRow >= 0 && position.topRow == foundTopRow
+                              ? static_cast<uint32_t>(foundRow)
+                              : position.topRow;
+    const SearchSpace space{rows(), tables.comparison.rowCount, &files.left, &files.right,
+                            &settings};
+    const int64_t row = findRow(space, from, upward, text);
+    if (row < 0) {
+        lastRow.showMessage(u"Not found: " + text, colourScheme.differing);
+        return {};
+    }
+    foundRow = row;
+    position.moveTop(std::min(static_cast<uint32_t>(row), position.maxTopRow));
+    foundTopRow = position.topRow;
+    return {.redraw = kRedrawRows};
+}
+
+Reaction ComparisonView::goToLine(const std::u16string& digits) {
+    if (digits.empty()) return {};
+    // In hex mode the number column shows offsets: the number is one, in hex.
+    const uint64_t base = settings.hexMode ? 16 : 10;
+    uint64_t number = 0;
+    for (char16_t unit : digits) {
+        uint64_t digit = unit <= u'9' ? unit - u'0' : (unit | 0x20) - u'a' + 10;
+        number = std::min<uint64_t>(number * base + digit, UINT32_MAX);
+    }
+    uint64_t line = settings.hexMode ? number / hexRowBytes + 1 : std::max<uint64_t>(number, 1);
+    if (!position.moveTop(
+            rowOfLine(0, static_cast<uint32_t>(std::min<uint64_t>(line, UINT32_MAX)))))
+        return {};
+    return {.redraw = kRedrawRows};
+}
+
+uint32_t ComparisonView::rowOfLine(int side, uint32_t number) const {
+    const uint32_t rowCount = tables.comparison.rowCount;
+    for (uint32_t i = 0; i < rowCount; ++i) {
+        const DiffRow& row = rows()[i];
+        if ((side == 0 ? row.leftNumber : row.rightNumber) >= number)
+            return std::min(i, position.maxTopRow);
+    }
+    return position.maxTopRow; // beyond the end of the file: the last rows
+}
+
+uint32_t ComparisonView::topLineOffset() const {
+    // A text that was converted to 16 bits from UTF-8 or ANSI counts each unit as about one byte.
+    if (!rows()) return 0;
+    const DiffRow& row = rows()[position.topRow];
+    if (row.leftText == nullptr) return 0; // the end of an empty list
+    const bool leftSide = row.leftNumber != 0;
+    const ViewerFile& file = leftSide ? files.left : files.right;
+    const uint8_t* text = leftSide ? row.leftText : row.rightText;
+    auto offset = static_cast<uint32_t>(text - file.text);
+    const uint32_t converted = kWideBuild ? file.encoding & (kTextUtf8 | kTextAnsi) : 0;
+    return converted != 0 ? offset / 2 : offset;
+}
+
+uint32_t ComparisonView::widestLine() const {
+    const uint32_t rowCount = tables.comparison.rowCount;
+    uint32_t widest = kMaxHScroll;
+    const bool columns = wideTexts(files) && !settings.hexMode;
+    for (uint32_t i = 0; i < rowCount; ++i) {
+        const DiffRow& row = rows()[i];
+        for (auto [text, length] :
+             {std::pair{row.leftText, row.leftLength}, std::pair{row.rightText, row.rightLength}}) {
+            // 8-bit text scrolls by bytes; UTF-16 text by columns, at most two a unit, so only
+            // lines that could pass the widest so far are measured.
+            if (!columns) {
+                widest = std::max(widest, length);
+            } else if (uint64_t{length} * 2 > widest) {
+                const auto* units = reinterpret_cast<const char16_t*>(text);
+                uint64_t width = std::min<uint64_t>(textColumns(units, length), UINT32_MAX);
+                widest = std::max(widest, static_cast<uint32_t>(width));
+            }
+        }
+    }
+    return widest;
+}

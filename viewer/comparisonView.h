@@ -1,0 +1,119 @@
+#pragma once
+// The comparison view: both files in two framed panes, aligned row by row, the menu lines below,
+// and the last row for prompts and messages. It owns its settings, its position in the list and
+// the build behind its first screen; the loop that drives the views (viewer/viewerLoop.h) hands
+// it keys and applies the reactions its actions return.
+
+#include "console/paneFrames.h"
+#include "console/reaction.h"
+#include "console/screen.h"
+#include "engine/comparison.h"
+#include "viewer/backgroundBuild.h"
+#include "viewer/listPosition.h"
+#include "viewer/promptLine.h"
+#include "viewer/renderer.h"
+#include "viewer/settings.h"
+#include "viewer/viewerFile.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// What the view leaves to its caller: the comparison it built last (freed with this record,
+// before the images it points into) and whether the panes were ever laid out (then the caller
+// clears the screen at exit).
+struct ViewerTables {
+    Comparison comparison;
+    bool viewerShown = false;
+};
+
+// How reading both files again went.
+enum class ReloadResult { loaded, file1Failed, file2Failed, outOfMemory };
+
+// Reads both files again for the key R, by the names and decoding rules of the first time. On
+// loaded, files holds the new files: the images of the old ones are gone, and the view builds its
+// comparison anew before it draws again. Otherwise everything is as it was.
+using ReloadFiles = std::function<ReloadResult(FilePair& files)>;
+
+// Bits of the rebuild flags (Reaction::rebuild).
+inline constexpr int kRebuildTables = 1;  // both line tables (and so the list)
+inline constexpr int kRebuildList = 2;    // the aligned list
+inline constexpr int kRebuildToggles = 4; // and the toggle letters of the menu afterwards
+
+struct ComparisonView {
+    FilePair files; // replaced by a reload
+    Settings settings;
+    ViewerTables& tables;
+    const ReloadFiles& reload;
+
+    ScreenSize wantedSize;
+    int16_t startupHeight;
+    bool resizePending;
+    bool layoutPending = true;
+    PaneLayout layout{};
+    uint32_t hexRowBytes = 1;
+    uint32_t tableRowBytes = 0; // hexRowBytes the hex tables were cut with
+    int rebuildFlags = kRebuildTables | kRebuildList;
+    int redrawLevel = kRedrawRows; // renderer.h's bits, still to be drawn
+    ListPosition position{};
+    uint32_t largestNumber = 0; // the largest line number of the list (number column)
+    BackgroundBuild build{};    // alone touches tables.comparison while it runs
+    PromptLine lastRow{};
+    std::u16string lastSearch{}; // the text of the last search; empty before the first
+    // The row the last search found and the top row it gave: a search goes on from that row while
+    // the view stands there (a row near the end of the list never comes to the top).
+    int64_t foundRow = -1;
+    uint32_t foundTopRow = 0;
+    // After a reload, the line (side 0 left, 1 right, and its number) that goes to the top again.
+    bool anchorPending = false;
+    int anchorSide = 0;
+    uint32_t anchorNumber = 0;
+
+    ComparisonView(const FilePair& startFiles, const Settings& startSettings, ViewerTables& built,
+                   const ReloadFiles& reloadFiles, ScreenSize requestedSize, bool resize);
+
+    const DiffRow* rows() const { return tables.comparison.rows.get(); }
+    uint32_t pageStep() const {
+        // A pane of fewer than four rows still pages by one row rather than by none or backwards.
+        return static_cast<uint32_t>(std::max(layout.paneHeight - 3, 1));
+    }
+    // The engine's rules for the view's settings and files.
+    [[nodiscard]] EngineRules rules() const;
+
+    // Takes on the work a reaction asks for; it is done by the next drawView.
+    void take(const Reaction& reaction);
+    // Waits for the build behind the first screen, if any, and takes its list: false when it
+    // failed.
+    [[nodiscard]] bool finishBuild();
+    // Stops the build behind the first screen, if any: nothing of it is kept.
+    void abandonBuild();
+    // Puts the next row (the previous one when upward) that shows text at the top; says so when
+    // none does.
+    [[nodiscard]] Reaction search(const std::u16string& text, bool upward);
+    // Puts the row of a line of file 1 (of a hex offset in hex mode) at the top.
+    [[nodiscard]] Reaction goToLine(const std::u16string& digits);
+    // The first row holding a line of side `side` numbered `number` or more; maxTopRow if none.
+    uint32_t rowOfLine(int side, uint32_t number) const;
+    // The offset in the text image of the line at the top row, in bytes of the file.
+    uint32_t topLineOffset() const;
+
+    // The steps of drawView.
+    [[nodiscard]] bool rebuild();
+    bool showFirstRows(const EngineRules& rules);
+    [[nodiscard]] bool buildComparison(const EngineRules& rules, bool newTables);
+    void settleRows(bool newTables);
+    void draw(const DiffRow* list);
+    uint32_t widestLine() const;
+};
+
+// Lays out, builds and draws whatever is pending, up to the wait for the next key; false when
+// memory ran out for the tables or the list.
+[[nodiscard]] bool drawView(ComparisonView& view);
+
+// Acts on one key by the key table, or on the prompt while one is open (viewer/viewKeys.h).
+[[nodiscard]] Reaction actOnKey(ComparisonView& view, const Key& key);
+
+// A view that was on top of this one has gone (the help, the colour setup): the whole screen is
+// laid out again, for the size the console has now.
+void resumeView(ComparisonView& view);

@@ -1,0 +1,41 @@
+#pragma once
+// Settings: the toggles of the comparison view and the rules they make for the engine. The
+// command line sets them once at the start (app/options.h); from then on the view owns its copy,
+// changes it by its keys, and hands it to the renderer, the search and the row formatter as a
+// parameter. Nothing else keeps or writes one.
+
+#include "engine/engineRules.h"
+
+#include <cstdint>
+
+struct Settings {
+    int32_t ignoreCase = 0;         // 1: lines compare without regard to letter case (-c, key C)
+    int32_t tabWidth = 4;           // tab expansion width, 1..9 (keys 1..9)
+    int32_t horizontalSplit = 1;    // 1: panes one above the other; 0: side by side (-v, key S)
+    int32_t suppressEmptyLines = 0; // 1: white-space-only lines get no line-table entry (-e, E)
+    int32_t hideLineNumbers = 0;    // 1: no number column in text mode (-l, -n, keys L and N)
+    int32_t shortSyncScan = 0;      // 1: resynchronisation looks 100 lines ahead, else 600 (-s)
+    int32_t compressWhiteSpace = 0; // 1: runs of white space compare equal (-w, key W)
+    int32_t syncLines = 0;          // equal lines needed to resynchronise, 1..9; 0 means 4
+    int32_t hexMode = 0;            // 1: hex dump instead of text (-h, key H)
+    int32_t highlightDiffChars = 0; // 1: differing characters inside differing lines stand out
+    int32_t ansiCharset = 0;        // 0: 8-bit text shown in the OEM code page; 1: ANSI (-o, O)
+    int32_t hideMenu = 0;           // 1: the three menu lines are not shown (-m, key M)
+    int32_t longRuns = 0;           // 1: runs longer than the window are passed over (key A)
+};
+
+// The engine's rules from the settings: letter case, white space, hex mode, empty lines, the sync
+// count (-1..-9, else 4), the window (100 with -s, else 600) and the look beyond it for long
+// runs. wideText: the texts are 16-bit (moxa decoded a file).
+[[nodiscard]] inline EngineRules engineRules(const Settings& settings, bool wideText) {
+    EngineRules rules;
+    rules.wideText = wideText;
+    rules.ignoreCase = settings.ignoreCase != 0;
+    rules.compressWhiteSpace = settings.compressWhiteSpace != 0;
+    rules.hexMode = settings.hexMode != 0;
+    rules.suppressEmptyLines = settings.suppressEmptyLines != 0;
+    rules.syncCount = settings.syncLines == 0 ? 4 : settings.syncLines;
+    rules.window = settings.shortSyncScan ? 100 : 600;
+    rules.longRuns = settings.longRuns != 0;
+    return rules;
+}
