@@ -181,9 +181,9 @@ constexpr auto interactiveUsage4 = layOut({
     " 'a'          Long runs on or off (--long-runs): lines added or deleted in a",
     "              run longer than the sync scan still show as added or deleted.",
     "",
-    " ESC, ENTER and 'q' leave the program. In this help, PageUp, PageDown and the",
-    " arrow keys turn the pages, Home goes back to the first page and ESC returns",
-    " to the comparison.",
+    " ESC, ENTER and 'q' leave the program; in this help, PageUp, PageDown and the",
+    " arrow keys turn the pages, Home goes back to the first page, ESC returns.",
+    " Ctrl-C ends the program at once, wherever it is (exit status 130).",
 });
 
 constexpr auto colourSetup = layOut({

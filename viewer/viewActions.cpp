@@ -204,7 +204,7 @@ constexpr const char* kMovement = "ARROWS";
 const ViewKey kViewKeys[] = {
     {.codes = {kKeyEnter, kKeyEscape, 'Q', 'q'}, .action = quit, .help = {"ESC/ENTER/Q", "ESC,"}},
     {.codes = {kKeyCtrlC}, .action = interrupt, .help = {"Ctrl-C"}},
-    {.codes = {' ', '+'}, .action = nextBlock, .help = {"SPACE", "+"}},
+    {.codes = {' ', '+'}, .action = nextBlock, .help = {"SPACE", "+", "'+'"}},
     {.codes = {'-'}, .action = previousBlock, .help = {"-"}},
     {.codes = {'1', '2', '3', '4', '5', '6', '7', '8', '9'},
      .action = setTabWidth,

@@ -4,7 +4,9 @@
 // rows 12 to 20, its bottom border (with the scroll bar) row 21, the menu rows 22 to 24.
 #include "viewerTestSupport.h"
 
+#include "console/helpPages.h"
 #include "console/screen.h"
+#include "viewer/viewKeys.h"
 
 namespace {
 
@@ -618,6 +620,56 @@ TEST_F(ViewerKeys, IgnoredKeysDrawNothing) {
     run(blockLeft(), blockRight(),
         {'0', 'x', 'Z', '!', kKeyDown + 512, 2048 + 'A' - 64, kKeyF1 + 1024, 256 + 0x2D});
     EXPECT_EQ(screen.toString(), before.toString());
+}
+
+// The help and the key table agree: every key the view answers is described in the help, and
+// every key the help describes is one the view answers. A help row describes a key when it
+// starts with the key's name: every row of the key summary below its rule, and on the pages of
+// interactive usage the rows that start with a quoted key or a key's name.
+TEST(ViewKeyTable, TheHelpDescribesEveryKeyAndNoOther) {
+    auto describesAKey = [](const std::string& row, int page, bool belowRule) {
+        if (page == 0) return belowRule;
+        if (row.size() < 2 || row[0] != ' ') return false;
+        const std::string key = row.substr(1);
+        for (const char* start : {"'", "ESC", "Ctrl-", "Alt-", "F1", "F3", "F8", "F9"})
+            if (key.rfind(start, 0) == 0) return true;
+        return false;
+    };
+    std::vector<std::string> keyRows;
+    for (int page = 0; mainHelpPages[page] != nullptr; ++page) {
+        const std::string text = mainHelpPages[page];
+        bool belowRule = false;
+        for (size_t at = 0; at < text.size(); at += kHelpRowWidth) {
+            const std::string row = text.substr(at, kHelpRowWidth);
+            if (describesAKey(row, page, belowRule)) keyRows.push_back(row);
+            if (row.rfind(" ---", 0) == 0) belowRule = true;
+        }
+    }
+    auto names = [](const std::string& row, const char* name) {
+        const std::string start = std::string(" ") + name;
+        return row.rfind(start, 0) == 0 && (row.size() == start.size() || row[start.size()] == ' ');
+    };
+    for (const ViewKey& key : viewKeys) {
+        if (key.codes[0] == kKeyScreenResized) continue; // not a key
+        SCOPED_TRACE(key.codes[0]);
+        ASSERT_NE(key.help[0], nullptr) << "a key without a name in the help";
+        for (const char* name : key.help) {
+            if (name == nullptr) break;
+            const bool found =
+                std::any_of(keyRows.begin(), keyRows.end(),
+                            [&](const std::string& row) { return names(row, name); });
+            EXPECT_TRUE(found) << "no help row describes " << name;
+        }
+    }
+    for (const std::string& row : keyRows) {
+        const bool known = std::any_of(viewKeys.begin(), viewKeys.end(), [&](const ViewKey& key) {
+            return std::any_of(std::begin(key.help), std::end(key.help), [&](const char* name) {
+                return name != nullptr && names(row, name);
+            });
+        });
+        EXPECT_TRUE(known) << "the help describes a key the view lacks: " << row;
+    }
+    EXPECT_GT(keyRows.size(), 30u);
 }
 
 } // namespace
