@@ -70,7 +70,8 @@ void ListPosition::enterHexMode(uint32_t hexTopRow) {
 }
 
 void ListPosition::leaveHexMode() {
-    if (savedTextTopRow < maxTopRow) topRow = savedTextTopRow;
+    // The text view's bounds come with its list: settle keeps the row within them.
+    topRow = savedTextTopRow;
     hScroll &= ~1u;
 }
 

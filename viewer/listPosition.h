@@ -42,7 +42,7 @@ struct ListPosition {
 
     // Hex mode on: the text view's top row is kept, and the hex view starts at hexTopRow.
     void enterHexMode(uint32_t hexTopRow);
-    // Hex mode off: the text view's top row again, while the hex view's bounds allow it.
+    // Hex mode off: the text view's top row again (settle keeps it within the text list).
     void leaveHexMode();
 };
 

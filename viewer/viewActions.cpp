@@ -302,9 +302,11 @@ Reaction actOnKey(ComparisonView& view, const Key& key) {
     if (!view.finishBuild()) return {.leave = ViewOutcome::outOfMemory};
     Reaction reaction;
     if (!view.lastRow.message.empty()) {
-        // The message goes with the next key, which then acts as usual.
+        // The message goes with the next key, which then acts as usual; but Esc and Enter, the
+        // keys that dismiss a message, do only that rather than leave the view.
         view.lastRow.message.clear();
         reaction.layout = true;
+        if (!prompting && (key.code == kKeyEscape || key.code == kKeyEnter)) return reaction;
     }
     if (prompting) {
         const Prompt kind = view.lastRow.prompt;

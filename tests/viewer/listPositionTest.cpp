@@ -95,6 +95,11 @@ TEST(ListPosition, HexModeKeepsTheTextViewsPlace) {
     EXPECT_TRUE(position.scrollLeft(true));
     position.leaveHexMode();
     EXPECT_EQ(position.topRow, 40u);
+    // A hex list shorter than the text list (short lines) gives the text row back all the same.
+    position.enterHexMode(3);
+    position.settle(20);
+    position.leaveHexMode();
+    EXPECT_EQ(position.topRow, 40u);
 }
 
 } // namespace

@@ -246,6 +246,11 @@ TEST_F(ViewerKeys, SearchAndGoToALine) {
         {"not found: the place is kept", join(typed("/zzz"), {kKeyEnter}), 1, "Not found: zzz"},
         {"the message goes with the next key, which acts",
          join(typed("/zzz"), {kKeyEnter, kKeyDown}), 2, menu},
+        // Esc and Enter after a message only clear it; they used to quit the view.
+        {"Esc clears a message and nothing else",
+         join(typed("/zzz"), {kKeyEnter, kKeyEscape, kKeyDown}), 2, menu},
+        {"Enter clears a message and nothing else",
+         join(typed("/zzz"), {kKeyEnter, kKeyEnter, kKeyDown}), 2, menu},
         {"Esc cancels", join(typed("/needle"), {kKeyEscape}), 1, menu},
         {"Backspace edits", join(typed("/needlx"), {kKeyBackspace, 'e', kKeyEnter}), 21, menu},
         {"Backspace on an empty prompt closes it", {'/', kKeyBackspace, kKeyDown}, 2, menu},

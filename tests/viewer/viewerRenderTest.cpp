@@ -210,6 +210,13 @@ TEST_F(ViewerRender, HexToggleMapsTheTopLine) {
     reset(80, 25);
     run(left, right, join(repeat(kKeyDown, 100), {'h', 'H'}));
     EXPECT_EQ(screen.text(1, 1, 4), " 101") << "back on the saved text row";
+
+    // Short lines give fewer hex rows than text rows: the text row left still comes back (it
+    // used to stay on the hex row's number, line 712 here).
+    reset(80, 25);
+    std::string numbers = makeLines(3000, [](int i) { return std::to_string(i + 1); });
+    run(numbers, numbers + "end\n", {':', '2', '5', '0', '0', kKeyEnter, 'h', 'h'});
+    EXPECT_EQ(screen.text(1, 1, 10), "2500 2500 ");
 }
 
 TEST_F(ViewerRender, HexModeKeepsItsOwnScrollRules) {
