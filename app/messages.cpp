@@ -18,7 +18,7 @@ constexpr const char* kUsageText =
     "  options:\n"
     "    -aYY[,XX] sets screen height to YY lines [, XX columns]\n"
     "    -b  batch mode; no display or input    -o  toggle OEM/ANSI character set\n"
-    "    -c  case insensitive compare           -s  sync scan +500 lines\n"
+    "    -c  case insensitive compare           -s  short sync scan (100 lines)\n"
     "    -d  differing chars are highlighted    -v  vertically split display\n"
     "    -e  suppress empty lines               -w  compress white space\n"
     "    -h  hex mode                           -l/-n don't display line numbers\n"

@@ -42,7 +42,7 @@ constexpr auto keySummary = layOut(
         "",
         " KEY    DESCRIPTION",
         " ---    -----------",
-        " ESC/ENTER/Q  exit with errorlevel 0",
+        " ESC/ENTER/Q  exit with errorlevel 1",
         " ARROWS  scroll up, down, left, right, etc",
         " SPACE   scroll down to next difference",
         " +       scroll down to next difference",

@@ -107,6 +107,10 @@ TEST(PrintUsage, BannerThenTheUsageLines) {
                          "numbers\n                                           -m  don't display "
                          "menu\n\n 'file1' is"),
               std::string::npos);
+    // -s shortens the look-ahead to 100 lines; the line used to promise 500 more.
+    EXPECT_NE(usage.find("    -c  case insensitive compare           -s  short sync scan (100 "
+                         "lines)\n"),
+              std::string::npos);
     EXPECT_TRUE(usage.ends_with("    2: file not found         3: out of memory\n\n"));
 }
 

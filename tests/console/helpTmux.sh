@@ -37,7 +37,7 @@ helpPagesAndBackToTheView() {
     press F1
     waitForText '^  Page 0$' || fail "F1 did not show page 0"
     screen | grep -q "Morvyn's File Compare 3.00h" || fail "no banner on page 0"
-    screen | grep -q '^ ESC/ENTER/Q  exit with errorlevel 0' || fail "no key summary"
+    screen | grep -q '^ ESC/ENTER/Q  exit with errorlevel 1' || fail "no key summary"
     local titles=("" "Specifying file names on the command line" "Command line examples"
         "Interactive usage" "Interactive usage II" "Interactive usage III" "Interactive usage IV")
     local page
