@@ -3,6 +3,7 @@
 #include "platform/parallel.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -31,6 +32,46 @@ SideImages sideImages(const ComparedFile& left, const ComparedFile& right, uint3
     return sides;
 }
 
+// The line number in the file of each entry of a table cut from image with suppression: each
+// entry's line comes after as many line ends as lie between the previous entry's text and its
+// own (the previous line's end, and those of the lines suppressed between them). Null when
+// memory runs out.
+HeapBlock<uint32_t> fileLineNumbers(const LineRef* table, const uint8_t* image, int32_t mode) {
+    const uint32_t count = countTableLines(table);
+    HeapBlock<uint32_t> numbers(static_cast<uint32_t*>(malloc((size_t{count} + 1) * 4)));
+    if (!numbers) return numbers;
+    const uint32_t unitBytes = mode == kMode16Bit ? 2 : 1;
+    const uint8_t* from = image;
+    uint32_t number = 1; // the line `from` lies in
+    for (uint32_t entry = 0; entry < count; ++entry) {
+        const LineRef& line = table[entry];
+        // A kept line holds more than white space, so it starts after a whole line end: the gap
+        // before it ends with one, and every line end of the gap is counted as the cutter cuts.
+        number += countTextLines(from, static_cast<uint32_t>(line.text - from), mode);
+        numbers[entry] = number;
+        from = line.text + size_t{line.length} * unitBytes;
+    }
+    return numbers;
+}
+
+// Tables cut with suppression get the files' line numbers beside them; false when memory ran
+// out for them.
+bool numberFileLines(Comparison& comparison, const SideImages& sides, const EngineRules& rules) {
+    comparison.leftLines.reset();
+    comparison.rightLines.reset();
+    if (!rules.suppressEmptyLines || rules.hexMode) return true;
+    runTogether(
+        [&] {
+            comparison.leftLines =
+                fileLineNumbers(comparison.leftTable.get(), sides.images[0], sides.modes[0]);
+        },
+        [&] {
+            comparison.rightLines =
+                fileLineNumbers(comparison.rightTable.get(), sides.images[1], sides.modes[1]);
+        });
+    return comparison.leftLines && comparison.rightLines;
+}
+
 } // namespace
 
 bool buildLineTables(Comparison& comparison, const ComparedFile& left, const ComparedFile& right,
@@ -40,6 +81,8 @@ bool buildLineTables(Comparison& comparison, const ComparedFile& left, const Com
     comparison.rowCount = 0;
     comparison.leftTable.reset();
     comparison.rightTable.reset();
+    comparison.leftLines.reset();
+    comparison.rightLines.reset();
     const SideImages sides = sideImages(left, right, hexRowBytes, rules);
     // The two tables are cut at the same time; neither depends on the other.
     runTogether(
@@ -51,7 +94,8 @@ bool buildLineTables(Comparison& comparison, const ComparedFile& left, const Com
             comparison.rightTable =
                 buildLineTable(sides.images[1], sides.sizes[1], sides.modes[1], rules);
         });
-    if (!comparison.leftTable || !comparison.rightTable) {
+    if (!comparison.leftTable || !comparison.rightTable ||
+        !numberFileLines(comparison, sides, rules)) {
         comparison.leftTable.reset();
         comparison.rightTable.reset();
         return false;
@@ -113,6 +157,7 @@ bool buildFirstRows(FirstRows& first, const ComparedFile& left, const ComparedFi
     first.comparison.rowCount = rowCount;
     first.comparison.leftTable = std::move(tables[0]);
     first.comparison.rightTable = std::move(tables[1]);
+    if (!numberFileLines(first.comparison, sides, rules)) return false;
     // The rows up to the first step whose look-ahead passes the end of a beginning that is not a
     // whole table.
     uint64_t used[2] = {0, 0};

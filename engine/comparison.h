@@ -24,7 +24,19 @@ struct Comparison {
     OwnedLineTable rightTable;
     OwnedDiffList rows;
     uint32_t rowCount = 0; // rows before the list's all-zero row
+    // While empty lines are suppressed, the line number in its file of each table entry (a row's
+    // numbers are positions in the tables); null otherwise, when the two are the same.
+    HeapBlock<uint32_t> leftLines;
+    HeapBlock<uint32_t> rightLines;
 };
+
+// The number a user knows the line of a row's side by: its line number in the file. position is
+// the row's leftNumber (side 0) or rightNumber (side 1); 0, no line, stays 0.
+[[nodiscard]] inline uint32_t fileLineNumber(const Comparison& comparison, int side,
+                                             uint32_t position) {
+    const uint32_t* lines = side == 0 ? comparison.leftLines.get() : comparison.rightLines.get();
+    return position == 0 || lines == nullptr ? position : lines[position - 1];
+}
 
 // Cuts both tables as the view shows the files: in hex mode rows of hexRowBytes of the raw bytes,
 // else each decoded text in its own width. False when memory ran out (the tables are then empty).

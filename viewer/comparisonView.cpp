@@ -46,7 +46,7 @@ bool drawView(ComparisonView& view) {
             view.rebuildFlags |= kRebuildTables;
     }
     if (view.rebuildFlags != 0 && !view.rebuild()) return false;
-    if (view.redrawLevel != 0) view.draw(view.rows());
+    if (view.redrawLevel != 0) view.draw(view.tables.comparison);
     if (view.lastRow.shown()) drawLastRow(view.lastRow, colourScheme.frame);
     return true;
 }
@@ -117,7 +117,8 @@ void ComparisonView::settleRows(bool newTables) {
         if (lastNumbers[0] == 0) lastNumbers[0] = rows()[i].leftNumber;
         if (lastNumbers[1] == 0) lastNumbers[1] = rows()[i].rightNumber;
     }
-    largestNumber = std::max(lastNumbers[0], lastNumbers[1]);
+    largestNumber = std::max(fileLineNumber(tables.comparison, 0, lastNumbers[0]),
+                             fileLineNumber(tables.comparison, 1, lastNumbers[1]));
     // Right reaches the end of the widest line. Every line of the tables has a row, so only new
     // tables change it.
     if (newTables) position.maxHScroll = widestLine();
@@ -128,9 +129,9 @@ bool ComparisonView::showFirstRows(const EngineRules& buildRules) {
     if (anchorPending) return false;
     const ComparedFile left = comparedFile(files.left);
     const ComparedFile right = comparedFile(files.right);
-    // The number column is as wide as the largest line number of the whole list needs: that of
-    // the longer table. Without suppression that is the longer text's line count; with it, only
-    // a count below 100,000 (five digits at most either way) tells the width.
+    // The number column is as wide as the largest line number of the whole list needs. Without
+    // suppression that is the longer text's line count; with it, the last lines may be
+    // suppressed, and only a count below 100,000 (five digits at most either way) tells the width.
     uint32_t largest = 0;
     if (!buildRules.hexMode && !settings.hideLineNumbers) {
         largest = longerTextLineCount(left, right);
@@ -149,13 +150,13 @@ bool ComparisonView::showFirstRows(const EngineRules& buildRules) {
         return false;
     position.maxTopRow = first.settledRows - kRowsWithoutScrolling; // no more than the whole list
     largestNumber = largest;
-    draw(first.comparison.rows.get());
+    draw(first.comparison);
     presentConsole();
     return true;
 }
 
-void ComparisonView::draw(const DiffRow* list) {
-    renderPanes(layout, list + position.topRow, position.hScroll, redrawLevel, hexRowBytes,
+void ComparisonView::draw(const Comparison& shown) {
+    renderPanes(layout, shown, position.topRow, position.hScroll, redrawLevel, hexRowBytes,
                 largestNumber, settings, files);
     redrawLevel = 0;
     if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
@@ -207,7 +208,8 @@ uint32_t ComparisonView::rowOfLine(int side, uint32_t number) const {
     const uint32_t rowCount = tables.comparison.rowCount;
     for (uint32_t i = 0; i < rowCount; ++i) {
         const DiffRow& row = rows()[i];
-        if ((side == 0 ? row.leftNumber : row.rightNumber) >= number)
+        const uint32_t entry = side == 0 ? row.leftNumber : row.rightNumber;
+        if (fileLineNumber(tables.comparison, side, entry) >= number)
             return std::min(i, position.maxTopRow);
     }
     return position.maxTopRow; // beyond the end of the file: the last rows

@@ -93,7 +93,8 @@ struct ComparisonView {
     [[nodiscard]] Reaction search(const std::u16string& text, bool upward);
     // Puts the row of a line of file 1 (of a hex offset in hex mode) at the top.
     [[nodiscard]] Reaction goToLine(const std::u16string& digits);
-    // The first row holding a line of side `side` numbered `number` or more; maxTopRow if none.
+    // The first row holding a line of side `side` numbered `number` or more in its file;
+    // maxTopRow if none.
     uint32_t rowOfLine(int side, uint32_t number) const;
     // The offset in the text image of the line at the top row, in bytes of the file.
     uint32_t topLineOffset() const;
@@ -103,7 +104,7 @@ struct ComparisonView {
     bool showFirstRows(const EngineRules& rules);
     [[nodiscard]] bool buildComparison(const EngineRules& rules, bool newTables);
     void settleRows(bool newTables);
-    void draw(const DiffRow* list);
+    void draw(const Comparison& shown);
     uint32_t widestLine() const;
 };
 

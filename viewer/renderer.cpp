@@ -210,9 +210,10 @@ void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width,
 
 } // namespace
 
-void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
-                 uint32_t hexRowBytes, uint32_t largestNumber, const Settings& settings,
-                 const FilePair& files) {
+void renderPanes(const PaneLayout& layout, const Comparison& comparison, uint32_t topRow,
+                 uint32_t hScroll, int redrawLevel, uint32_t hexRowBytes, uint32_t largestNumber,
+                 const Settings& settings, const FilePair& files) {
+    const DiffRow* rows = comparison.rows ? comparison.rows.get() + topRow : nullptr;
     if (redrawLevel & kRedrawToggles) highlightToggleStates(settings);
     const char* blanks = blankCells();
     const uint32_t flags = encodingFlags(files);
@@ -243,10 +244,10 @@ void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll
         }
         const DiffRow& row = rows[i];
         if (numbers && showNumbers) {
-            writeNumberColumn(row.leftNumber, 0, numberWidth, hexRowBytes, paneY[0] + 1 + i,
-                              paneX[0] + 1, settings.hexMode != 0);
-            writeNumberColumn(row.rightNumber, 1, numberWidth, hexRowBytes, paneY[1] + 1 + i,
-                              paneX[1] + 1, settings.hexMode != 0);
+            writeNumberColumn(fileLineNumber(comparison, 0, row.leftNumber), 0, numberWidth,
+                              hexRowBytes, paneY[0] + 1 + i, paneX[0] + 1, settings.hexMode != 0);
+            writeNumberColumn(fileLineNumber(comparison, 1, row.rightNumber), 1, numberWidth,
+                              hexRowBytes, paneY[1] + 1 + i, paneX[1] + 1, settings.hexMode != 0);
         }
         if (!text) continue;
         SideRow left =

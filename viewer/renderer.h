@@ -2,6 +2,7 @@
 // Drawing the aligned rows into the two panes and the position bars in their bottom borders.
 
 #include "console/paneFrames.h"
+#include "engine/comparison.h"
 #include "engine/diffList.h"
 #include "viewer/settings.h"
 #include "viewer/viewerFile.h"
@@ -14,13 +15,14 @@ inline constexpr int kRedrawText = 2;    // the text of every pane row
 inline constexpr int kRedrawToggles = 4; // first, the toggle-state letters of the menu
 inline constexpr int kRedrawRows = kRedrawNumbers | kRedrawText;
 
-// Draws paneHeight - 2 rows into each pane from rows on (the list's all-zero row ends it; rows
-// after it are blank), as far as redrawLevel asks. largestNumber, the largest line number of the
-// whole list, sets the width of the number column (computePaneColumns). The rows are drawn by
-// the view's settings, in the files' encodings. Allocates nothing.
-void renderPanes(const PaneLayout& layout, const DiffRow* rows, uint32_t hScroll, int redrawLevel,
-                 uint32_t hexRowBytes, uint32_t largestNumber, const Settings& settings,
-                 const FilePair& files);
+// Draws paneHeight - 2 rows into each pane from row topRow of the comparison's list on (the
+// list's all-zero row ends it; rows after it are blank), as far as redrawLevel asks, with the
+// files' own line numbers. largestNumber, the largest line number of the whole list, sets the
+// width of the number column (computePaneColumns). The rows are drawn by the view's settings, in
+// the files' encodings. Allocates nothing.
+void renderPanes(const PaneLayout& layout, const Comparison& comparison, uint32_t topRow,
+                 uint32_t hScroll, int redrawLevel, uint32_t hexRowBytes, uint32_t largestNumber,
+                 const Settings& settings, const FilePair& files);
 
 // One bar of length cells at (y, x) in colour scheme entry colourIndex, its double-lined thumb
 // showing page of total positions from top.

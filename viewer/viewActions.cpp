@@ -160,7 +160,8 @@ Reaction reloadFiles(ComparisonView& view, const ViewKey&, const Key&) {
     if (view.rows() && view.position.topRow < view.tables.comparison.rowCount) {
         const DiffRow& top = view.rows()[view.position.topRow];
         view.anchorSide = top.leftNumber != 0 ? 0 : 1;
-        view.anchorNumber = top.leftNumber != 0 ? top.leftNumber : top.rightNumber;
+        view.anchorNumber = fileLineNumber(view.tables.comparison, view.anchorSide,
+                                           top.leftNumber != 0 ? top.leftNumber : top.rightNumber);
         view.anchorPending = true;
     }
     const ReloadResult result = view.reload(view.files);

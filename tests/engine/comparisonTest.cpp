@@ -75,6 +75,23 @@ TEST(FirstRows, SettledRowsAreTheWholeListsFirstRows) {
         Comparison whole;
         ASSERT_TRUE(buildLineTables(whole, left, right, hexRowBytes, rules));
         ASSERT_TRUE(buildRows(whole, rules));
+        // With suppression each kept line knows its line in the file: one more than the line
+        // ends before it (CR LF one end, a lone CR one).
+        const bool numbered = rules.suppressEmptyLines && !rules.hexMode;
+        ASSERT_EQ(whole.leftLines != nullptr, numbered);
+        for (int side = 0; side < 2 && numbered; ++side) {
+            const LineRef* table = side == 0 ? whole.leftTable.get() : whole.rightTable.get();
+            const std::string& text = texts[side];
+            uint32_t lineEnds = 0;
+            size_t at = 0;
+            for (uint32_t entry = 0; table[entry].text; ++entry) {
+                const auto start = static_cast<size_t>(table[entry].text - bytes(text));
+                for (; at < start; ++at)
+                    lineEnds += text[at] == '\n' || (text[at] == '\r' && text[at + 1] != '\n');
+                ASSERT_EQ(fileLineNumber(whole, side, entry + 1), lineEnds + 1)
+                    << "entry " << entry;
+            }
+        }
         ASSERT_LE(first.settledRows, whole.rowCount);
         for (uint32_t i = 0; i < first.settledRows; ++i) {
             const DiffRow& a = first.comparison.rows[i];
@@ -82,7 +99,11 @@ TEST(FirstRows, SettledRowsAreTheWholeListsFirstRows) {
             ASSERT_TRUE(a.leftNumber == b.leftNumber && a.rightNumber == b.rightNumber &&
                         a.match == b.match && a.leftText == b.leftText &&
                         a.rightText == b.rightText && a.leftLength == b.leftLength &&
-                        a.rightLength == b.rightLength)
+                        a.rightLength == b.rightLength &&
+                        fileLineNumber(first.comparison, 0, a.leftNumber) ==
+                            fileLineNumber(whole, 0, b.leftNumber) &&
+                        fileLineNumber(first.comparison, 1, a.rightNumber) ==
+                            fileLineNumber(whole, 1, b.rightNumber))
                 << "row " << i << " of " << first.settledRows;
         }
     }

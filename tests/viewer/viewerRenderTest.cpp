@@ -134,6 +134,42 @@ TEST_F(ViewerRender, LineNumbersAreShownWholeAtAnyLength) {
     }
 }
 
+// With empty lines suppressed the rows hold positions in the shortened tables, and the number
+// column used to show them ("b" of line 4 as 2); it shows, and ':' takes, the files' own numbers.
+TEST_F(ViewerRender, SuppressedEmptyLinesKeepTheFilesLineNumbers) {
+    settings.suppressEmptyLines = 1;
+    // Text on the odd lines, blank lines (empty, or white space) between them.
+    const std::string left = makeLines(60, [](int i) {
+        return i % 2 ? (i % 4 == 1 ? "" : " \t") : "line " + std::to_string(i + 1);
+    });
+    const std::string right = left + "end\n";
+    run(left, right, {});
+    EXPECT_EQ(screen.text(1, 1, 12), "   1 line 1 ");
+    EXPECT_EQ(screen.text(2, 1, 12), "   3 line 3 ");
+    EXPECT_EQ(screen.text(13, 1, 12), "   3 line 3 ");
+    reset(80, 25);
+    settings.suppressEmptyLines = 1;
+    run(left, right, {':', '2', '1', kKeyEnter});
+    EXPECT_EQ(screen.text(1, 1, 13), "  21 line 21 ");
+    reset(80, 25);
+    settings.suppressEmptyLines = 1;
+    run(left, right, {kKeyEnd});
+    EXPECT_EQ(screen.text(16, 1, 9), "  61 end ") << "the last number, the widest, whole";
+    if constexpr (kWideBuild) {
+        // UTF-16 text counts its line ends in units.
+        auto utf16 = [](const std::string& text) {
+            std::string units;
+            for (char c : text) units += std::string{c, '\0'};
+            return units;
+        };
+        reset(80, 25);
+        settings.suppressEmptyLines = 1;
+        settings.encodingFlags = kFile1Utf16 | kFile2Utf16;
+        run(utf16(left), utf16(right), {':', '2', '1', kKeyEnter});
+        EXPECT_EQ(screen.text(1, 1, 13), "  21 line 21 ");
+    }
+}
+
 TEST_F(ViewerRender, LongNameIsShortenedInTheFrame) {
     std::u16string digits;
     for (int i = 0; i < 200; ++i) digits += static_cast<char16_t>('0' + i % 10);
