@@ -5,6 +5,7 @@
 #include "app/loading.h"
 #include "app/messages.h"
 #include "app/options.h"
+#include "app/sameText.h"
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
 #include "console/screen.h"
@@ -45,9 +46,17 @@ struct DriverState {
     ViewerTables tables; // what the view built last, on the images above
 };
 
-void printResult(const DriverState& state, bool identical) {
-    printMessage("\n%S and %S are %sidentical\n\n", state.shownPath1.c_str(),
+// Files no larger than this are read whole in batch mode, once they differ, to say how when they
+// hold the same text; larger ones get the verdict alone.
+constexpr uint32_t kLargestFileToExplain = 256u << 20;
+
+// The verdict; for files that differ, the sentence that says how when they hold the same text.
+void printResult(const DriverState& state, bool identical, const std::u16string& note = {}) {
+    printMessage("\n%S and %S are %sidentical\n", state.shownPath1.c_str(),
                  state.shownPath2.c_str(), identical ? "" : "not ");
+    // The sentence is plain ASCII.
+    if (!note.empty()) printMessage("%s\n", std::string(note.begin(), note.end()).c_str());
+    printMessage("\n");
 }
 
 // Batch mode needs only the verdict, so the files are compared in step instead of being held:
@@ -72,7 +81,13 @@ int compareInBatch(DriverState& state) {
         break;
     }
     bool identical = result == FileComparison::identical;
-    printResult(state, identical);
+    std::u16string note;
+    if (!identical && size1 <= kLargestFileToExplain && size2 <= kLargestFileToExplain &&
+        loadFiles(state.path1.text, state.path2.text, state.image1, state.image2) ==
+            LoadResult::loaded &&
+        decodeTexts(state.image1, state.image2))
+        note = differenceNote(state.image1, state.image2);
+    printResult(state, identical, note);
     return identical ? kExitIdentical : kExitDifferent;
 }
 
@@ -84,7 +99,8 @@ FilePair viewedFiles(const DriverState& state) {
              image1.textSize, image1.encoding},
             {state.shownPath2.c_str(), image2.raw.get(), image2.rawSize, image2.text,
              image2.textSize, image2.encoding},
-            countOffsetDigits(image1.rawSize, image2.rawSize)};
+            countOffsetDigits(image1.rawSize, image2.rawSize),
+            differenceNote(image1, image2)};
 }
 
 // The key R of the view: both files read and decoded again by the same rules. The new images take

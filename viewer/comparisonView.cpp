@@ -13,7 +13,9 @@ ComparisonView::ComparisonView(const FilePair& startFiles, const Settings& start
                                ViewerTables& built, const ReloadFiles& reloadFiles,
                                ScreenSize requestedSize, bool resize)
     : files(startFiles), settings(startSettings), tables(built), reload(reloadFiles),
-      wantedSize(requestedSize), startupHeight(requestedSize.height), resizePending(resize) {}
+      wantedSize(requestedSize), startupHeight(requestedSize.height), resizePending(resize) {
+    if (!files.note.empty()) lastRow.showMessage(files.note, colourScheme.frame);
+}
 
 EngineRules ComparisonView::rules() const {
     return engineRules(settings, wideTexts(files));

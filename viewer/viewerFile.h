@@ -6,6 +6,7 @@
 #include "platform/build.h"
 
 #include <cstdint>
+#include <string>
 
 // How a file's text image came about (ViewerFile::encoding); 0: the file's own bytes, 8-bit.
 inline constexpr uint32_t kTextUtf16 = 0x01; // recognised as UTF-16 LE, text is the raw image
@@ -37,6 +38,9 @@ struct FilePair {
     ViewerFile left;
     ViewerFile right;
     int32_t offsetDigits = 1; // hex digits of the larger file size: the width of hex offsets
+    // How files of the same text differ (line ends, encoding), which rows that are all equal do
+    // not show: said on the last row when the view opens. Empty for texts that differ.
+    std::u16string note{};
 };
 
 // The encodings of both files in one word (kFile1* | kFile2*).

@@ -27,14 +27,15 @@ class DriverConsole : public testing::Test {
         other = dir.write("b.txt", "one\nthree\n");
     }
 
-    static int run(std::vector<std::string> arguments) {
+    static int run(std::vector<std::string> arguments, std::string* printed = nullptr) {
         arguments.insert(arguments.begin(), "moxa");
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
         testing::internal::CaptureStdout();
         int code = runProgram(static_cast<int>(arguments.size()), argv.data());
-        testing::internal::GetCapturedStdout();
+        const std::string output = testing::internal::GetCapturedStdout();
+        if (printed) *printed = output;
         return code;
     }
 };
@@ -94,6 +95,42 @@ TEST_F(DriverConsole, UsagePathsLeaveTheConsoleAlone) {
     EXPECT_EQ(run({"-a30"}), 2);
     EXPECT_EQ(getScreenSize(false), (ScreenSize{132, 50})); // -a was not applied
     EXPECT_EQ(dumpScreen().title, u"");
+}
+
+// Files of the same text used to open a view of equal rows in which nothing told them apart: the
+// view's last row says what differs when it opens, and so does the verdict of -b.
+TEST_F(DriverConsole, FilesOfTheSameTextSayHowTheyDiffer) {
+    const std::string utf16 = std::string("\xFF\xFEo\0n\0e\0\n\0t\0w\0o\0\n\0", 18);
+    const struct {
+        std::string bytes;
+        std::string note; // against "one\ntwo\n"; moxaw reads every file as its bytes
+        bool wideOnly;
+    } cases[] = {
+        {"one\r\ntwo\r\n", "The files differ only in their line ends (CR LF / LF)", false},
+        {"one\rtwo\n", "The files differ only in their line ends (mixed / LF)", false},
+        {"one\ntwo", "The files differ only in the final line end", false},
+        {"one\r\ntwo",
+         "The files differ only in their line ends (CR LF / LF) and the final line end", false},
+        {"\xEF\xBB\xBFone\ntwo\n", "The files differ only in their encoding", true},
+        {utf16, "The files differ only in their encoding", true},
+        {"one\ntwo\n\n", "", false}, // a line more
+        {"one\nTwo\n", "", false},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.note);
+        const std::string path = dir.write("same text", entry.bytes);
+        const std::string note = kWideBuild || !entry.wideOnly ? entry.note : "";
+        std::string printed;
+        EXPECT_EQ(run({"-b", path, a}, &printed), 1);
+        EXPECT_EQ(printed, "\n" + path + " and " + a + " are not identical\n" +
+                               (note.empty() ? "" : note + "\n") + "\n");
+        // Host mode leaves the last screen of the view standing.
+        resetMemoryTerminal(100, 25);
+        queueKeyCodes({'q'});
+        EXPECT_EQ(run({"-z", path, a}), 1);
+        const std::string shown = note.empty() ? "  SPACE next difference" : note + " ";
+        EXPECT_EQ(dumpScreen().text(24, 0, static_cast<int>(shown.size())), shown);
+    }
 }
 
 } // namespace

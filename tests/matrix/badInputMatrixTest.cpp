@@ -19,8 +19,11 @@
 
 namespace {
 
-std::string verdict(const std::string& path1, const std::string& path2, bool identical) {
-    return "\n" + path1 + " and " + path2 + " are " + (identical ? "" : "not ") + "identical\n\n";
+// The verdict, with the sentence that says how files of the same text differ when there is one.
+std::string verdict(const std::string& path1, const std::string& path2, bool identical,
+                    const std::string& note = "") {
+    return "\n" + path1 + " and " + path2 + " are " + (identical ? "" : "not ") + "identical\n" +
+           (note.empty() ? "" : note + "\n") + "\n";
 }
 
 std::string cannotLoad(int file, const std::string& path) {
@@ -141,7 +144,8 @@ TEST_F(BadInput, AnyContentIsCompared) {
     struct Case {
         const char* name;
         std::string bytes;
-        std::string other; // a copy of bytes with one byte changed
+        std::string other;      // a copy of bytes with one byte changed
+        bool emptyText = false; // moxa decodes it to no text at all, as the empty file holds
     };
     std::vector<Case> cases = {
         {"binary", allBytes(), ""},
@@ -151,13 +155,13 @@ TEST_F(BadInput, AnyContentIsCompared) {
                      "A\0B",
                      5),
          ""},
-        {"loneMark", "\xFF\xFE", ""},
+        {"loneMark", "\xFF\xFE", "", true},
         {"utf16NoMark", std::string("A\0B\0C", 5), ""},
         {"badUtf8",
          "\xEF\xBB\xBF"
          "a\xC3(\xA0\xA1\xED\xA0\x80\xF4\x90\x80\x80\xFF\n",
          ""},
-        {"markOnly", "\xEF\xBB\xBF", ""},
+        {"markOnly", "\xEF\xBB\xBF", "", true},
         {"crOnly", "one\rtwo\rthree\r", ""},
         {"longLine", tenMegabyteLine, ""},
         {"emptyLines", emptyLines, ""},
@@ -171,7 +175,11 @@ TEST_F(BadInput, AnyContentIsCompared) {
         dir.write(name + ".changed", c.other);
         expectBoth({name, name + ".copy"}, verdict(name, name + ".copy", true), 0);
         expectBoth({name, name + ".changed"}, verdict(name, name + ".changed", false), 1);
-        expectBoth({name, "empty"}, verdict(name, "empty", false), 1);
+        const bool sameText = kWideBuild && c.emptyText;
+        expectBoth({name, "empty"},
+                   verdict(name, "empty", false,
+                           sameText ? "The files differ only in their encoding" : ""),
+                   1);
     }
 }
 
