@@ -57,22 +57,22 @@ void drawColourSetup() {
 
     int row = 1;
     for (int sample = 0; sample < static_cast<int>(std::size(kLeftSamples)); ++sample, ++row) {
-        (void)writeEscaped(kLeftSamples[sample], row, layout.leftX + 1);
-        (void)writeEscaped(kRightSamples[sample], row, layout.rightX + 1);
+        (void)writeEscapedWithinRow(kLeftSamples[sample], row, layout.leftX + 1);
+        (void)writeEscapedWithinRow(kRightSamples[sample], row, layout.rightX + 1);
     }
     for (row = kFirstBlankSampleRow; row <= kLastSampleRow; ++row) {
-        (void)writeEscaped(kLeftBlankSample, row, layout.leftX + 1);
-        (void)writeEscaped(kRightBlankSample, row, layout.rightX + 1);
+        (void)writeEscapedWithinRow(kLeftBlankSample, row, layout.leftX + 1);
+        (void)writeEscapedWithinRow(kRightBlankSample, row, layout.rightX + 1);
     }
     for (int line = 0; line < static_cast<int>(std::size(kMenuLines)); ++line) {
-        (void)writeEscaped(kMenuLines[line], kFirstMenuRow + line, 0);
+        (void)writeEscapedWithinRow(kMenuLines[line], kFirstMenuRow + line, 0);
     }
 }
 
 // One row of the failure lines: text cut or padded to the picture's width.
 void writeRow(TString text, int row, uint16_t attribute) {
     text.resize(kPictureWidth, TChar{' '});
-    writeBuildText(text.data(), kPictureWidth, row, 0, attribute);
+    writeBuildText(text.data(), cellsWithinRow(0, kPictureWidth), row, 0, attribute);
 }
 
 TString asciiText(std::string_view text) {

@@ -11,6 +11,12 @@
 
 namespace {
 
+// The cells of a help row that the screen has room for: a screen narrower than the page cuts
+// every row at its right edge.
+int shownCells() {
+    return cellsWithinRow(0, kHelpRowWidth);
+}
+
 // Writes 80 cells of 8-bit text, which holds exactly kHelpRowWidth characters, at the start of
 // row, through the build's text writer.
 void writeHelpRow(const char* row, int screenRow, uint16_t attribute) {
@@ -19,9 +25,9 @@ void writeHelpRow(const char* row, int screenRow, uint16_t attribute) {
     for (int i = 0; i < kHelpRowWidth; ++i) {
         wide[i] = static_cast<unsigned char>(row[i]);
     }
-    writeText(wide, kHelpRowWidth, screenRow, 0, attribute);
+    writeText(wide, shownCells(), screenRow, 0, attribute);
 #else
-    writeNarrowText(row, kHelpRowWidth, screenRow, 0, attribute);
+    writeNarrowText(row, shownCells(), screenRow, 0, attribute);
 #endif
 }
 
@@ -40,7 +46,7 @@ void drawHelpPage(const char* page, int pageNumber, int screenRows) {
         const int count = length - start < kHelpRowWidth ? length - start : kHelpRowWidth;
         std::memset(row, ' ', sizeof row);
         std::memcpy(row, page + start, static_cast<std::size_t>(count));
-        writeNarrowText(row, kHelpRowWidth, screenRow, 0, colourScheme.identical);
+        writeNarrowText(row, shownCells(), screenRow, 0, colourScheme.identical);
     }
 
     if (screenRows < 2) {
@@ -51,15 +57,16 @@ void drawHelpPage(const char* page, int pageNumber, int screenRows) {
     for (char16_t& cell : rule) {
         cell = u'\u2500';
     }
-    writeText(rule, kHelpRowWidth, screenRows - 2, 0, colourScheme.frame);
+    writeText(rule, shownCells(), screenRows - 2, 0, colourScheme.frame);
 #else
     char rule[kHelpRowWidth];
     std::memset(rule, 0xC4, sizeof rule); // the same box-drawing line in code page 437
-    writeNarrowText(rule, kHelpRowWidth, screenRows - 2, 0, colourScheme.frame);
+    writeNarrowText(rule, shownCells(), screenRows - 2, 0, colourScheme.frame);
 #endif
-    (void)writeEscaped(QVD_T("%1   %2PAGEUP%1  previous page      %2PAGEDOWN%1  next page      "
-                             "        %2ESC%1  exit help  "),
-                       screenRows - 1, 0);
+    (void)writeEscapedWithinRow(
+        QVD_T("%1   %2PAGEUP%1  previous page      %2PAGEDOWN%1  next page      "
+              "        %2ESC%1  exit help  "),
+        screenRows - 1, 0);
 }
 
 } // namespace

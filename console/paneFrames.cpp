@@ -25,7 +25,10 @@ constexpr BoxCharacters kBox = {'\xC4', '\xB3', '\xDA', '\xBF', '\xC0',
 // One screen row of a frame, assembled before it is written in a single call.
 TChar frameRow[kRowCapacity];
 
+// Frames and names end at the screen's right edge: the colour setup draws its 80-column panes on
+// narrower screens too.
 void writeFrameText(const TChar* text, int count, int row, int column) {
+    count = cellsWithinRow(column, count);
     if (count > 0) writeBuildText(text, count, row, column, colourScheme.frame);
 }
 
@@ -53,6 +56,7 @@ void writeName(const TChar* name, int maxLength, int row, int column) {
 #if QVD_WIDE
     CellText cells[kNameFieldLimit];
     int count = layOutText(cells, kNameFieldLimit, shortName, static_cast<size_t>(length));
+    count = cellsWithinRow(column, count);
     if (count > 0) writeText(cells, count, row, column, colourScheme.frame);
 #else
     writeFrameText(shortName, length, row, column);

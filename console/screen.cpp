@@ -93,7 +93,11 @@ void writeNarrowText(const char* characters, int count, int row, int column, uin
     fillConsoleAttribute(attribute, count, row, column);
 }
 
-int writeEscaped(const TChar* text, int row, int column) {
+namespace {
+
+// Gathers the cells of a colour-escape string into the scratch cells: their count, or -1 when
+// there are more than cellBufferCapacity.
+int gatherEscaped(const TChar* text) {
     uint16_t attribute = colourScheme.base;
     int cells = 0;
     for (const TChar* at = text; *at != 0; ++at) {
@@ -103,12 +107,31 @@ int writeEscaped(const TChar* text, int row, int column) {
             ++at;
             continue;
         }
-        if (cells == cellBufferCapacity) return 1;
+        if (cells == cellBufferCapacity) return -1;
         escapeCharacters[cells] = *at;
         escapeAttributes[cells] = attribute;
         ++cells;
     }
+    return cells;
+}
+
+} // namespace
+
+int writeEscaped(const TChar* text, int row, int column) {
+    const int cells = gatherEscaped(text);
+    if (cells < 0) return 1;
     writeCells(escapeCharacters, escapeAttributes, cells, row, column);
+    return 0;
+}
+
+int cellsWithinRow(int column, int count) {
+    return std::clamp(consoleBuffer.width - column, 0, std::max(count, 0));
+}
+
+int writeEscapedWithinRow(const TChar* text, int row, int column) {
+    const int cells = gatherEscaped(text);
+    if (cells < 0) return 1;
+    writeCells(escapeCharacters, escapeAttributes, cellsWithinRow(column, cells), row, column);
     return 0;
 }
 

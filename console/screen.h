@@ -54,6 +54,14 @@ inline void writeBuildText(const TChar* characters, int count, int row, int colu
 // more than cellBufferCapacity visible characters.
 int writeEscaped(const TChar* text, int row, int column);
 
+// Of count cells written from column, those that lie on the screen's row: pictures of a fixed
+// width (the help pages, the colour setup) are cut at the screen's right edge instead of running
+// on into the next row.
+[[nodiscard]] int cellsWithinRow(int column, int count);
+
+// writeEscaped, cut at the screen's right edge.
+int writeEscapedWithinRow(const TChar* text, int row, int column);
+
 // Reads count characters or attributes back from (row, column).
 void readCharacters(TChar* out, int count, int row, int column);
 void readAttributes(uint16_t* out, int count, int row, int column);

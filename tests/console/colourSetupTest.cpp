@@ -172,6 +172,27 @@ TEST_F(ColourSetup, OnALargerScreenThePictureTakesTheTopLeft80By25) {
     }
 }
 
+// On a screen smaller than the 80 x 25 picture each row shows the start of the same row of the
+// whole picture, and what does not fit is cut: rows used to run on into the next one, breaking
+// the frames and the menu apart.
+TEST_F(ColourSetup, OnASmallScreenThePictureIsCutAtTheEdges) {
+    runAsTheViewDoes({kKeyEscape});
+    const ScreenDump whole = screensAtKeyWaits[0];
+    for (const ScreenSize size : {ScreenSize{60, 20}, ScreenSize{41, 24}, ScreenSize{79, 25}}) {
+        SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
+        resetMemoryTerminal(size.width, size.height);
+        screensAtKeyWaits.clear();
+        runAsTheViewDoes({kKeyEscape});
+        const ScreenDump& screen = screensAtKeyWaits[0];
+        for (int row = 0; row < size.height; ++row) {
+            SCOPED_TRACE(row);
+            EXPECT_EQ(screen.text(row, 0, size.width), whole.text(row, 0, size.width));
+            for (int column = 0; column < size.width; ++column)
+                ASSERT_EQ(screen.attribute(row, column), whole.attribute(row, column)) << column;
+        }
+    }
+}
+
 TEST_F(ColourSetup, LetterKeysStepTheirEntryAndThePictureFollowsAtOnce) {
     wipeAfterEachWait = true;
     const int result = runAsTheViewDoes({'F', 'i', 'L', 'K', kKeyEnter});
