@@ -2,9 +2,9 @@
 
 #include "console/colourScheme.h"
 #include "platform/terminal.h"
+#include "platform/textCells.h"
 #include "viewer/menu.h"
 #include "viewer/rowFormat.h"
-#include "viewer/rowSearch.h"
 
 #include <algorithm>
 #include <utility>
@@ -111,7 +111,7 @@ void ComparisonView::settleRows(bool newTables) {
     if (anchorPending)
         position.topRow = std::min(rowOfLine(anchorSide, anchorNumber), position.maxTopRow);
     anchorPending = false;
-    foundRow = -1;
+    found = SearchHit{};
     // The number column holds the largest number whole: the numbers of each side grow down the
     // list, so the last of each is its largest.
     uint32_t lastNumbers[2] = {0, 0};
@@ -158,8 +158,16 @@ bool ComparisonView::showFirstRows(const EngineRules& buildRules) {
 }
 
 void ComparisonView::draw(const Comparison& shown) {
-    renderPanes(layout, shown, position.topRow, position.hScroll, redrawLevel, hexRowBytes,
-                largestNumber, settings, files);
+    const std::optional<FoundText> shownFound = foundText();
+    const PaneRows rowsShown{shown,
+                             position.topRow,
+                             position.hScroll,
+                             hexRowBytes,
+                             largestNumber,
+                             settings,
+                             files,
+                             shownFound ? &*shownFound : nullptr};
+    renderPanes(layout, rowsShown, redrawLevel);
     redrawLevel = 0;
     if (layout.paneWidth <= 2 || layout.paneHeight < 1) return;
     // The bars lie in the bottom border: the last row of the panes.
@@ -174,20 +182,49 @@ void ComparisonView::draw(const Comparison& shown) {
 }
 
 Reaction ComparisonView::search(const std::u16string& text, bool upward) {
-    const uint32_t from = foundRow >= 0 && position.topRow == foundTopRow
-                              ? static_cast<uint32_t>(foundRow)
+    const uint32_t from = found.row >= 0 && position.topRow == foundTopRow
+                              ? static_cast<uint32_t>(found.row)
                               : position.topRow;
     const SearchSpace space{rows(), tables.comparison.rowCount, &files.left, &files.right,
                             &settings};
-    const int64_t row = findRow(space, from, upward, text);
-    if (row < 0) {
+    const SearchHit hit = findRow(space, from, upward, text);
+    if (hit.row < 0) {
         lastRow.showMessage(u"Not found: " + text, colourScheme.differing);
         return {};
     }
-    foundRow = row;
-    position.moveTop(std::min(static_cast<uint32_t>(row), position.maxTopRow));
+    found = hit;
+    position.moveTop(std::min(static_cast<uint32_t>(hit.row), position.maxTopRow));
+    scrollToFound();
     foundTopRow = position.topRow;
     return {.redraw = kRedrawRows};
+}
+
+std::optional<FoundText> ComparisonView::foundText() const {
+    if (found.row < 0 || position.topRow != foundTopRow) return std::nullopt;
+    return FoundText{static_cast<uint32_t>(found.row), found.side, found.from, found.to};
+}
+
+void ComparisonView::scrollToFound() {
+    if (settings.hexMode || found.from >= found.to) return; // hex rows do not scroll
+    const DiffRow& row = rows()[found.row];
+    const uint8_t* text = found.side == 0 ? row.leftText : row.rightText;
+    // Where the text starts and ends in the line, in the columns the scroll counts: characters
+    // of 8-bit text, the columns of UTF-16 text (a tab one).
+    uint64_t start = found.from;
+    uint64_t end = found.to;
+    if (wideTexts(files)) {
+        const auto* units = reinterpret_cast<const char16_t*>(text);
+        start = textColumns(units, found.from);
+        end = start + textColumns(units + found.from, found.to - found.from);
+    }
+    const PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes, largestNumber,
+                                                   settings, files.offsetDigits);
+    const auto width = static_cast<uint64_t>(std::max(columns.textWidth, 1));
+    if (start >= position.hScroll && end <= position.hScroll + width) return;
+    // The text comes into sight a quarter of the pane from its left edge, on the even columns
+    // Left and Right step by.
+    const uint64_t scroll = start > width / 4 ? start - width / 4 : 0;
+    position.hScroll = static_cast<uint32_t>(std::min<uint64_t>(scroll, position.maxHScroll)) & ~1u;
 }
 
 Reaction ComparisonView::goToLine(const std::u16string& digits) {

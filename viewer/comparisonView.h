@@ -12,12 +12,14 @@
 #include "viewer/listPosition.h"
 #include "viewer/promptLine.h"
 #include "viewer/renderer.h"
+#include "viewer/rowSearch.h"
 #include "viewer/settings.h"
 #include "viewer/viewerFile.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 // What the view leaves to its caller: the comparison it built last (freed with this record,
@@ -61,9 +63,10 @@ struct ComparisonView {
     BackgroundBuild build{};    // alone touches tables.comparison while it runs
     PromptLine lastRow{};
     std::u16string lastSearch{}; // the text of the last search; empty before the first
-    // The row the last search found and the top row it gave: a search goes on from that row while
-    // the view stands there (a row near the end of the list never comes to the top).
-    int64_t foundRow = -1;
+    // Where the last search found its text, and the top row it gave: the text stands out while
+    // the view stands there, and a search goes on from that row (a row near the end of the list
+    // never comes to the top).
+    SearchHit found{};
     uint32_t foundTopRow = 0;
     // After a reload, the line (side 0 left, 1 right, and its number) that goes to the top again.
     bool anchorPending = false;
@@ -98,6 +101,11 @@ struct ComparisonView {
     uint32_t rowOfLine(int side, uint32_t number) const;
     // The offset in the text image of the line at the top row, in bytes of the file.
     uint32_t topLineOffset() const;
+
+    // The found text while the view stands where the search left it.
+    [[nodiscard]] std::optional<FoundText> foundText() const;
+    // Scrolls sideways so that the found text's start is in sight.
+    void scrollToFound();
 
     // The steps of drawView.
     [[nodiscard]] bool rebuild();

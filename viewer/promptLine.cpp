@@ -3,8 +3,10 @@
 #include "console/screen.h"
 #include "platform/build.h"
 #include "platform/codePages.h"
+#include "platform/textCells.h"
 
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -82,19 +84,28 @@ void drawLastRow(const PromptLine& line, uint16_t promptAttribute) {
     std::u16string row;
     size_t cursor = 0;
     uint16_t attribute = line.messageAttribute;
-    if (line.prompt != Prompt::none) {
+    const bool prompting = line.prompt != Prompt::none;
+    if (prompting) {
         row = (line.prompt == Prompt::search ? u"/" : u":") + line.text;
-        // A text wider than the screen shows its end, where the typing goes on.
-        if (row.size() >= width) row.erase(0, row.size() - (width - 1));
-        cursor = row.size();
         attribute = promptAttribute;
     } else {
-        row = line.message.substr(0, width);
+        row = line.message;
     }
-    row.resize(width, u' ');
 #if QVD_WIDE
-    writeText(row.data(), size.width, size.height - 1, 0, attribute);
+    // Laid out as the terminal shows it: a character two columns wide takes two cells. A prompt
+    // wider than the screen shows its end, where the typing goes on.
+    size_t start = 0;
+    while (prompting && textColumns(row.data() + start, row.size() - start) >= width)
+        start += static_cast<size_t>(readCluster(row.data(), row.size(), start).units);
+    std::vector<CellText> cells(width, CellText(u' '));
+    const int used = layOutText(cells.data(), size.width, row.data() + start, row.size() - start);
+    cursor = static_cast<size_t>(used);
+    writeText(cells.data(), size.width, size.height - 1, 0, attribute);
 #else
+    // A text wider than the screen shows its end, where the typing goes on.
+    if (prompting && row.size() >= width) row.erase(0, row.size() - (width - 1));
+    cursor = row.size();
+    row.resize(width, u' ');
     std::string cells;
     for (char16_t unit : row) cells += static_cast<char>(unicodeToOemOrQuestion(unit));
     writeNarrowText(cells.data(), size.width, size.height - 1, 0, attribute);

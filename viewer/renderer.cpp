@@ -24,6 +24,7 @@ char16_t unitRow[2][kRowCapacity];
 CellText cellRow[2][kRowCapacity];
 #endif
 uint16_t cellAttributes[kRowCapacity];
+uint16_t foundAttributes[kRowCapacity]; // a row's with a found text standing out
 uint8_t blankRow[kRowCapacity];
 
 // 8-bit cells as the screen shows them: moxa converts them to UTF-16 through the ANSI or OEM
@@ -69,9 +70,10 @@ struct SideRow {
 #endif
 };
 
-// Builds one side's displayed text row of width cells.
+// Builds one side's displayed text row of width cells; with mark, notes which cells show its
+// units (text rows only).
 SideRow buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t hScroll, int width,
-                      const Settings& settings, uint32_t encodingFlags) {
+                      const Settings& settings, uint32_t encodingFlags, MarkedUnits* mark) {
     const DisplayTables& tables = displayTables();
     uint8_t* narrow = narrowRow[side];
     if (settings.hexMode) {
@@ -98,15 +100,19 @@ SideRow buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t h
         // come from the allocator, so their units are aligned. The scroll counts columns.
         const auto* units = reinterpret_cast<const char16_t*>(text);
         return {nullptr, expandTextRow(cellRow[side], width, units, length, hScroll,
-                                       settings.tabWidth, settings.compressWhiteSpace != 0)};
+                                       settings.tabWidth, settings.compressWhiteSpace != 0, mark)};
 #endif
     } else {
         // Scrolled past the end of the line: an empty row, without forming a pointer beyond it.
         int64_t shown = int64_t{length} - hScroll;
         if (shown <= 0) shown = 0;
         uint32_t skip = shown > 0 ? hScroll : 0;
+        if (mark != nullptr) {
+            mark->from -= skip;
+            mark->to -= skip;
+        }
         expandTextRow(narrow, width, text + skip, shown, settings.tabWidth,
-                      settings.compressWhiteSpace != 0);
+                      settings.compressWhiteSpace != 0, mark);
     }
 #if QVD_WIDE
     const auto& table = settings.ansiCharset ? tables.fromAnsi : tables.fromOem;
@@ -183,11 +189,38 @@ void joinWideCharacterColours(const CellText* left, const CellText* right, int w
 }
 #endif
 
+// A found text stands out in its cells' own colours, foreground and background swapped.
+uint16_t foundAttribute(uint16_t attribute) {
+    return static_cast<uint16_t>((attribute & 0xFF00) | (attribute & 0x0F) << 4 |
+                                 (attribute & 0xF0) >> 4);
+}
+
 // Writes the two sides of one row: in one colour, or with the differing characters highlighted
-// (one attribute per column, the same in both panes).
+// (one attribute per column, the same in both panes). A found text stands out in the cells of
+// mark on the side markedSide.
 template <typename Cell>
 void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width, int leftRow,
-                  int leftColumn, int rightRow, int rightColumn, const Settings& settings) {
+                  int leftColumn, int rightRow, int rightColumn, const Settings& settings,
+                  int markedSide, const MarkedUnits& mark) {
+    const bool marked = markedSide >= 0 && mark.firstCell < mark.endCell;
+    if (marked) {
+        // Each cell in its own colour, those of the found text swapped on their side only.
+        const uint16_t attribute = match == 1 ? colourScheme.identical : colourScheme.differing;
+        for (int j = 0; j < width; ++j)
+            cellAttributes[j] = !settings.highlightDiffChars || match == 1 ? attribute
+                                : sameDisplayedCell(left[j], right[j], settings.ignoreCase != 0)
+                                    ? colourScheme.matching
+                                    : colourScheme.differing;
+        if (settings.highlightDiffChars && match != 1) joinWideCharacterColours(left, right, width);
+        std::copy(cellAttributes, cellAttributes + width, foundAttributes);
+        for (int j = mark.firstCell; j < mark.endCell && j < width; ++j)
+            foundAttributes[j] = foundAttribute(cellAttributes[j]);
+        writeCells(left, markedSide == 0 ? foundAttributes : cellAttributes, width, leftRow,
+                   leftColumn);
+        writeCells(right, markedSide == 1 ? foundAttributes : cellAttributes, width, rightRow,
+                   rightColumn);
+        return;
+    }
     if (!settings.highlightDiffChars || match == 1) {
         uint16_t attribute = match == 1 ? colourScheme.identical : colourScheme.differing;
         if constexpr (std::is_same_v<Cell, char>) {
@@ -210,15 +243,18 @@ void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width,
 
 } // namespace
 
-void renderPanes(const PaneLayout& layout, const Comparison& comparison, uint32_t topRow,
-                 uint32_t hScroll, int redrawLevel, uint32_t hexRowBytes, uint32_t largestNumber,
-                 const Settings& settings, const FilePair& files) {
-    const DiffRow* rows = comparison.rows ? comparison.rows.get() + topRow : nullptr;
+void renderPanes(const PaneLayout& layout, const PaneRows& shown, int redrawLevel) {
+    const Comparison& comparison = shown.comparison;
+    const Settings& settings = shown.settings;
+    const FilePair& files = shown.files;
+    const uint32_t hScroll = shown.hScroll;
+    const uint32_t hexRowBytes = shown.hexRowBytes;
+    const DiffRow* rows = comparison.rows ? comparison.rows.get() + shown.topRow : nullptr;
     if (redrawLevel & kRedrawToggles) highlightToggleStates(settings);
     const char* blanks = blankCells();
     const uint32_t flags = encodingFlags(files);
-    PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes, largestNumber, settings,
-                                             files.offsetDigits);
+    PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes, shown.largestNumber,
+                                             settings, files.offsetDigits);
     int numberWidth = columns.numberWidth;
     int textWidth = std::min(columns.textWidth, kRowCapacity);
     bool numbers = (redrawLevel & kRedrawNumbers) && numberWidth > 0;
@@ -250,10 +286,17 @@ void renderPanes(const PaneLayout& layout, const Comparison& comparison, uint32_
                               hexRowBytes, paneY[1] + 1 + i, paneX[1] + 1, settings.hexMode != 0);
         }
         if (!text) continue;
-        SideRow left =
-            buildSideText(0, row.leftText, row.leftLength, hScroll, textWidth, settings, flags);
-        SideRow right =
-            buildSideText(1, row.rightText, row.rightLength, hScroll, textWidth, settings, flags);
+        // The found text, in text rows: hex rows show their whole row found.
+        const FoundText* found = shown.found;
+        const bool foundHere = found != nullptr && !settings.hexMode && found->from < found->to &&
+                               found->row == shown.topRow + static_cast<uint32_t>(i);
+        const int markedSide = foundHere ? found->side : -1;
+        MarkedUnits mark;
+        if (foundHere) mark = {found->from, found->to};
+        SideRow left = buildSideText(0, row.leftText, row.leftLength, hScroll, textWidth, settings,
+                                     flags, markedSide == 0 ? &mark : nullptr);
+        SideRow right = buildSideText(1, row.rightText, row.rightLength, hScroll, textWidth,
+                                      settings, flags, markedSide == 1 ? &mark : nullptr);
         int leftY = paneY[0] + 1 + i;
         int rightY = paneY[1] + 1 + i;
         int leftColumn = paneX[0] + numberWidth + 1;
@@ -261,12 +304,12 @@ void renderPanes(const PaneLayout& layout, const Comparison& comparison, uint32_
 #if QVD_WIDE
         if (left.cells != nullptr) {
             writeRowPair(left.cells, right.cells, row.match, textWidth, leftY, leftColumn, rightY,
-                         rightColumn, settings);
+                         rightColumn, settings, markedSide, mark);
             continue;
         }
 #endif
         writeRowPair(left.characters, right.characters, row.match, textWidth, leftY, leftColumn,
-                     rightY, rightColumn, settings);
+                     rightY, rightColumn, settings, markedSide, mark);
     }
 }
 

@@ -15,14 +15,31 @@ inline constexpr int kRedrawText = 2;    // the text of every pane row
 inline constexpr int kRedrawToggles = 4; // first, the toggle-state letters of the menu
 inline constexpr int kRedrawRows = kRedrawNumbers | kRedrawText;
 
-// Draws paneHeight - 2 rows into each pane from row topRow of the comparison's list on (the
-// list's all-zero row ends it; rows after it are blank), as far as redrawLevel asks, with the
-// files' own line numbers. largestNumber, the largest line number of the whole list, sets the
-// width of the number column (computePaneColumns). The rows are drawn by the view's settings, in
-// the files' encodings. Allocates nothing.
-void renderPanes(const PaneLayout& layout, const Comparison& comparison, uint32_t topRow,
-                 uint32_t hScroll, int redrawLevel, uint32_t hexRowBytes, uint32_t largestNumber,
-                 const Settings& settings, const FilePair& files);
+// A text the search found: it stands out wherever its row is drawn.
+struct FoundText {
+    uint32_t row;  // the row of the list
+    int side;      // 0 the left line, 1 the right one
+    uint32_t from; // the units of that line that show the text (bytes of 8-bit text)
+    uint32_t to;   // one past the last
+};
+
+// What the panes show: the rows of a comparison from topRow on, scrolled hScroll characters to
+// the right, by the view's settings and in the files' encodings. largestNumber, the largest line
+// number of the whole list, sets the width of the number column (computePaneColumns).
+struct PaneRows {
+    const Comparison& comparison;
+    uint32_t topRow;
+    uint32_t hScroll;
+    uint32_t hexRowBytes;
+    uint32_t largestNumber;
+    const Settings& settings;
+    const FilePair& files;
+    const FoundText* found; // null: nothing found to show
+};
+
+// Draws paneHeight - 2 rows into each pane (the list's all-zero row ends them; rows after it are
+// blank), as far as redrawLevel asks, with the files' own line numbers. Allocates nothing.
+void renderPanes(const PaneLayout& layout, const PaneRows& shown, int redrawLevel);
 
 // One bar of length cells at (y, x) in colour scheme entry colourIndex, its double-lined thumb
 // showing page of total positions from top.

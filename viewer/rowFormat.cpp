@@ -14,13 +14,45 @@ bool isBlankOrTab(char32_t c) {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+// Notes the cells a marked stretch of units takes: unit `at` begins at cell `cell`, and the
+// stretch ends where the first unit at or past its end begins (or at the row's end).
+void followMark(MarkedUnits* mark, int64_t at, int cell) {
+    if (mark == nullptr) return;
+    if (at <= mark->from) mark->firstCell = cell;
+    if (at <= mark->to) mark->endCell = cell;
+}
+
 } // namespace
 
 uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t length, int tabWidth,
-                       bool compress) {
+                       bool compress, MarkedUnits* mark) {
     // A tab width of 0 would never reach a tab stop; the keys only set 1..9.
     tabWidth = std::max(tabWidth, 1);
     int o = 0;
+    if (mark != nullptr) {
+        // Byte by byte, noting where the marked bytes land: one row of a screen at most. Bytes
+        // before the row (scrolled past) mark from its first cell.
+        mark->from = std::max<int64_t>(mark->from, 0);
+        mark->firstCell = mark->endCell = 0;
+        int64_t i = 0;
+        for (; o < width; ++i) {
+            if (i < length && compress && i > 0 && isBlankOrTab(text[i]) &&
+                isBlankOrTab(text[i - 1]))
+                continue;
+            followMark(mark, i, o);
+            if (i >= length) {
+                out[o++] = ' ';
+            } else if (text[i] == '\t') {
+                out[o++] = ' ';
+                while (o % tabWidth != 0 && o < width) out[o++] = ' ';
+            } else {
+                out[o++] = text[i];
+            }
+        }
+        followMark(mark, i, o);
+        mark->firstCell = std::min(mark->firstCell, mark->endCell);
+        return out;
+    }
     if (!compress) {
         // Runs between tabs are copied whole: most rows hold no tab at all.
         int64_t i = 0;
@@ -57,15 +89,18 @@ uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t len
 }
 
 CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t length,
-                        uint32_t scrollColumns, int tabWidth, bool compress) {
+                        uint32_t scrollColumns, int tabWidth, bool compress, MarkedUnits* mark) {
     tabWidth = std::max(tabWidth, 1);
     size_t count = length > 0 ? static_cast<size_t>(length) : 0;
     size_t at = 0;
     int o = 0;
+    if (mark != nullptr) mark->firstCell = mark->endCell = 0;
+    MarkedUnits* following = mark; // until the line's end is passed
     // The scroll passes whole characters. One that reaches past it shows its right half first,
     // a stand-in: the row never starts with a column that belongs to a character not shown.
     for (uint64_t skipped = 0; skipped < scrollColumns && at < count;) {
         TextCluster cluster = readCluster(text, count, at);
+        followMark(following, static_cast<int64_t>(at), 0); // scrolled past: from the row's start
         at += static_cast<size_t>(cluster.units);
         skipped += static_cast<uint64_t>(cluster.columns);
         if (skipped > scrollColumns && o < width) out[o++] = cluster.cell;
@@ -76,9 +111,13 @@ CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t 
     bool previousBlank = false;
     while (o < width) {
         if (at >= count) {
+            // The end of the line: a stretch that reaches it ends where the blanks begin.
+            followMark(following, static_cast<int64_t>(at), o);
+            following = nullptr;
             out[o++] = u' ';
             continue;
         }
+        followMark(following, static_cast<int64_t>(at), o);
         TextCluster cluster = readCluster(text, count, at);
         bool blank = cluster.units == 1 && isBlankOrTab(text[at]);
         bool dropped = compress && blank && previousBlank && at > first;
@@ -96,6 +135,8 @@ CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t 
             out[o++] = cluster.cell; // a wide character the edge cuts stays one whole cell
         }
     }
+    followMark(following, static_cast<int64_t>(at), o);
+    if (mark != nullptr) mark->firstCell = std::min(mark->firstCell, mark->endCell);
     return out;
 }
 

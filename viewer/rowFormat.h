@@ -9,20 +9,31 @@
 
 #include <cstdint>
 
+// Units of the text a row is expanded from that are to stand out (a text the search found), and
+// the cells of the row that show them.
+struct MarkedUnits {
+    int64_t from = 0;  // the first unit, counted from the text passed in
+    int64_t to = 0;    // one past the last
+    int firstCell = 0; // set by the expansion: the cells [firstCell, endCell) show them; none
+    int endCell = 0;   // when they lie outside the row
+};
+
 // One text row of exactly width cells (no terminator) from 8-bit text[0..length), a byte a cell:
 // tabs expand to the next multiple of tabWidth counted from the first cell of the row; with
 // compress set a run of blanks and tabs shows as its first character only. A length of 0 or
-// below gives blanks. Returns out.
+// below gives blanks. With mark, says which cells show its units. Returns out.
 uint8_t* expandTextRow(uint8_t* out, int width, const uint8_t* text, int64_t length, int tabWidth,
-                       bool compress);
+                       bool compress, MarkedUnits* mark = nullptr);
 
 // The same for UTF-16 text laid out as the terminal shows it (platform/textCells.h), where every
 // count is in columns: the row starts scrollColumns columns into the line, skipping whole
 // characters by their columns (a tab by one), and the tab stops count columns from the first
 // cell of the row. A character two columns wide that the scroll or the right edge would cut in
-// half shows as one whole cell (a stand-in). Returns out.
+// half shows as one whole cell (a stand-in). With mark (units of text), says which cells show
+// its units. Returns out.
 CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t length,
-                        uint32_t scrollColumns, int tabWidth, bool compress);
+                        uint32_t scrollColumns, int tabWidth, bool compress,
+                        MarkedUnits* mark = nullptr);
 
 // One hex row of width cells from count bytes: N = (width - 1) / 4 pairs of upper-case digits,
 // each followed by a blank, one more blank, then the N bytes themselves. Cells past count stay

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -27,10 +28,19 @@ class RowMatcher {
         }
     }
 
-    bool rowShows(uint32_t index) {
+    // Whether the row shows the text; where, in hit.
+    bool rowShows(uint32_t index, SearchHit& hit) {
         const DiffRow& row = space_.rows[index];
-        if (row.leftNumber != 0 && sideShows(0, row.leftText, row.leftLength)) return true;
-        return row.rightNumber != 0 && sideShows(1, row.rightText, row.rightLength);
+        for (int side = 0; side < 2; ++side) {
+            const bool present = (side == 0 ? row.leftNumber : row.rightNumber) != 0;
+            if (present && sideShows(side, side == 0 ? row.leftText : row.rightText,
+                                     side == 0 ? row.leftLength : row.rightLength, hit)) {
+                hit.row = index;
+                hit.side = side;
+                return true;
+            }
+        }
+        return false;
     }
 
   private:
@@ -39,10 +49,17 @@ class RowMatcher {
         return static_cast<char16_t>(text[2 * index] | text[2 * index + 1] << 8);
     }
 
-    void add(char16_t unit) { cells_ += settings_.ignoreCase ? lowerUnit(unit) : unit; }
+    // A cell of the expanded line, from the units [start, end) of the line.
+    void add(char16_t unit, uint32_t start, uint32_t end) {
+        cells_ += settings_.ignoreCase ? lowerUnit(unit) : unit;
+        starts_.push_back(start);
+        ends_.push_back(end);
+    }
 
-    bool sideShows(int side, const uint8_t* text, uint32_t length) {
+    bool sideShows(int side, const uint8_t* text, uint32_t length, SearchHit& hit) {
         cells_.clear();
+        starts_.clear();
+        ends_.clear();
         if (settings_.hexMode) {
             const ViewerFile& file = side == 0 ? *space_.left : *space_.right;
             const bool wide = kWideBuild && (file.encoding & kTextUtf16) != 0;
@@ -51,8 +68,10 @@ class RowMatcher {
             const uint64_t rest = static_cast<uint64_t>(file.raw + file.rawSize - text);
             const uint64_t own = wide ? length / 2 : length;
             const uint64_t count = std::min(wide ? rest / 2 : rest, own + needle_.size() - 1);
-            for (uint64_t i = 0; i < count; ++i) add(wide ? unitAt(text, i) : shownByte_[text[i]]);
+            for (uint64_t i = 0; i < count; ++i)
+                add(wide ? unitAt(text, i) : shownByte_[text[i]], 0, 0);
             size_t at = cells_.find(needle_);
+            hit.from = hit.to = 0;
             return at != std::u16string::npos && at < own;
         }
         // The whole line from its first column, as the panes expand it: tab stops count columns,
@@ -80,17 +99,23 @@ class RowMatcher {
                 at += static_cast<uint32_t>(count);
                 continue;
             }
+            const uint32_t end = at + static_cast<uint32_t>(count);
             if (count == 1 && first == u'\t') {
-                do cells_ += u' ';
+                do add(u' ', at, end);
                 while (++column % tabWidth != 0);
             } else {
                 for (int unit = 0; unit < count; ++unit)
-                    add(wide ? units[at + static_cast<uint32_t>(unit)] : shownByte_[first]);
+                    add(wide ? units[at + static_cast<uint32_t>(unit)] : shownByte_[first], at,
+                        end);
                 column += static_cast<uint64_t>(columns);
             }
-            at += static_cast<uint32_t>(count);
+            at = end;
         }
-        return cells_.find(needle_) != std::u16string::npos;
+        const size_t found = cells_.find(needle_);
+        if (found == std::u16string::npos) return false;
+        hit.from = starts_[found];
+        hit.to = ends_[found + needle_.size() - 1];
+        return true;
     }
 
     const SearchSpace& space_;
@@ -99,7 +124,12 @@ class RowMatcher {
     const bool wideText_; // moxa decoded the files: both texts are 16-bit
     std::array<char16_t, 256> shownByte_{};
     std::u16string cells_;
+    std::vector<uint32_t> starts_; // the line's units each cell comes from, their first
+    std::vector<uint32_t> ends_;   // and one past their last
 };
+
+// Rows looked at between two questions to the progress: a millisecond or so of work.
+constexpr uint64_t kRowsBetweenQuestions = 4096;
 
 // The needle as the search compares it: letter case folded while it is ignored.
 std::u16string searchForm(const std::u16string& text, const Settings& settings) {
@@ -111,15 +141,22 @@ std::u16string searchForm(const std::u16string& text, const Settings& settings) 
 
 } // namespace
 
-int64_t findRow(const SearchSpace& space, uint32_t from, bool upward, const std::u16string& text) {
-    if (text.empty() || space.rowCount == 0 || !space.rows) return -1;
+SearchHit findRow(const SearchSpace& space, uint32_t from, bool upward, const std::u16string& text,
+                  const SearchProgress& progress) {
+    SearchHit hit;
+    if (text.empty() || space.rowCount == 0 || !space.rows) return hit;
     const std::u16string needle = searchForm(text, *space.settings);
     RowMatcher matcher(space, needle);
     const uint64_t count = space.rowCount;
     for (uint64_t step = 1; step <= count; ++step) {
+        if (progress && step % kRowsBetweenQuestions == 0 && !progress(step, count)) {
+            hit.stopped = true;
+            return hit;
+        }
         const auto index = static_cast<uint32_t>(upward ? (from + count - step % count) % count
                                                         : (from + step) % count);
-        if (matcher.rowShows(index)) return index;
+        if (matcher.rowShows(index, hit)) return hit;
     }
-    return -1;
+    hit.row = -1;
+    return hit;
 }

@@ -180,7 +180,7 @@ Reaction reloadFiles(ComparisonView& view, const ViewKey&, const Key&) {
     }
     // The comparison points into the old images, which the reload has freed: it goes unread.
     view.tables.comparison = Comparison{};
-    view.foundRow = -1;
+    view.found = SearchHit{};
     if (!view.files.note.empty()) view.lastRow.showMessage(view.files.note, colourScheme.frame);
     // Both files are read anew: the layout too, since offsets and encodings may have changed.
     return {.rebuild = kRebuildTables | kRebuildList, .layout = true};

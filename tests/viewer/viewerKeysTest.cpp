@@ -272,32 +272,75 @@ TEST_F(ViewerKeys, SearchAndGoToALine) {
     }
 }
 
+// The search showed only the row it found: the text now stands out in it (its cells' colours
+// swapped), and a text beyond the pane's width is scrolled into sight (a 5 MB line used to take
+// a million Right presses to reach).
+TEST_F(ViewerKeys, TheFoundTextStandsOutAndComesIntoSight) {
+    const uint16_t found = 0x71; // the identical colour, 0x17, swapped
+    run(searchLeft(), searchRight(), join(typed("/needle"), {kKeyEnter}));
+    EXPECT_EQ(screen.text(kTopLeftRow, 6, 10), "the needle");
+    EXPECT_TRUE(screen.hasAttribute(kTopLeftRow, 6, 4, kTestScheme.identical));
+    EXPECT_TRUE(screen.hasAttribute(kTopLeftRow, 10, 6, found));
+    EXPECT_EQ(screen.attribute(kTopLeftRow, 16), kTestScheme.identical);
+    EXPECT_TRUE(screen.hasAttribute(12, 10, 6, kTestScheme.identical)) << "the left line's alone";
+
+    // Far beyond the pane: scrolled so that it starts a quarter of the text width in.
+    // The scroll counts a tab as one character, as Left and Right do.
+    const std::string far = std::string(5000, 'x') + "EDIT" + std::string(300, 'y') + "\n";
+    for (int tabs : {0, 1}) {
+        SCOPED_TRACE(tabs);
+        reset(80, 25);
+        const std::string line = "tail\n" + (tabs ? "\t" + far : far);
+        run(line, "other\n" + line, join(typed("/EDIT"), {kKeyEnter}));
+        int shownAt = -1;
+        size_t at = std::string::npos;
+        for (int row = kTopLeftRow; row < kTopLeftRow + 9 && at == std::string::npos; ++row) {
+            at = screen.text(row, 6, 73).find("EDIT");
+            shownAt = row;
+        }
+        ASSERT_NE(at, std::string::npos) << screen.toString();
+        EXPECT_EQ(at, 18u + tabs) << "a quarter of the text width in, on an even column";
+        EXPECT_TRUE(screen.hasAttribute(shownAt, 6 + static_cast<int>(at), 4, 0x71));
+        EXPECT_EQ(screen.attribute(shownAt, 5 + static_cast<int>(at)), kTestScheme.identical);
+    }
+}
+
 TEST_F(ViewerKeys, PromptsShowTheirTextWithTheCursorAtItsEnd) {
     struct Case {
-        std::vector<int> keys;
+        std::string typed; // as the terminal sends it
         int column;        // where the shown text starts to be checked
         std::string shown; // from there on
         int cursorColumn;
+        bool wideOnly = false;
     };
+    const std::string wide = "\xE4\xB8\xAD"; // 中, two columns
+    std::string wideLine;
+    for (int i = 0; i < 100; ++i) wideLine += wide;
     const std::vector<Case> cases = {
-        {typed("/ab"), 0, "/ab ", 3},
-        {typed(":17"), 0, ":17 ", 3},
-        {typed(":x"), 0, ":  ", 1},
+        {"/ab", 0, "/ab ", 3},
+        {":17", 0, ":17 ", 3},
+        {":x", 0, ":  ", 1},
         // Wider than the screen: the end of the text, where the typing goes on.
-        {join(typed("/" + std::string(100, 'a')), {'b'}), 77, "ab", 79},
+        {"/" + std::string(100, 'a') + "b", 77, "ab", 79},
+        // Characters two columns wide show as themselves (they used to show as stand-ins).
+        {"/" + wide + "\xE6\x96\x87!", 0, "/" + wide + "\xE6\x96\x87! ", 6, true},
+        {"/" + wideLine, 76, wide + "  ", 78, true},
     };
     leftFile = {QVD_T("a"), literalBytes("a\n"), 2, literalBytes("a\n"), 2};
     rightFile = {QVD_T("b"), literalBytes("b\n"), 2, literalBytes("b\n"), 2};
     for (const Case& c : cases) {
+        if (c.wideOnly && !kWideBuild) continue;
         SCOPED_TRACE(c.shown);
         reset(80, 25);
         // Ctrl-C ends the program from the prompt too; the screen is then as the prompt left it.
-        for (int key : c.keys) queueKeyCode(key);
+        queueTerminalBytes(c.typed);
         queueKeyCode(kKeyCtrlC);
         EXPECT_EQ(view(), ViewOutcome::interrupted);
         tables = {};
         ScreenDump shown = dumpScreen();
-        EXPECT_EQ(shown.text(24, c.column, static_cast<int>(c.shown.size())), c.shown);
+        EXPECT_EQ(
+            shown.text(24, c.column, static_cast<int>(c.shown.size())).substr(0, c.shown.size()),
+            c.shown);
         EXPECT_EQ(shown.attribute(24, c.column), kTestScheme.frame);
         EXPECT_TRUE(shown.cursorVisible);
         EXPECT_EQ(shown.cursorRow, 24);
