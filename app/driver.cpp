@@ -221,7 +221,8 @@ int runProgram(int argumentCount, char** argumentVector) {
 
     findExeDirectory(argumentVector[0]);
 
-    state->options = parseOptions(argumentCount, arguments.data());
+    // The user's defaults first, then the command line's options over them.
+    state->options = parseOptions(argumentCount, arguments.data(), environmentOptions());
     const Options& options = state->options;
     setMessagesQuiet(options.hostMode != 0);
     if (options.badOption) {

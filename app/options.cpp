@@ -3,7 +3,9 @@
 #include "app/messages.h"
 #include "platform/pathText.h"
 
-#include <cstring>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -57,12 +59,24 @@ InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments) {
     return InfoRequest::none;
 }
 
-Options parseOptions(int argumentCount, const TChar* const* arguments) {
-    Options options;
+namespace {
 
+// Where options stand, as the message about an invalid one says.
+enum class OptionSource { commandLine, environment };
+
+Options readOptions(int argumentCount, const TChar* const* arguments, Options options,
+                    OptionSource source) {
     for (int i = 1; i < argumentCount; ++i) {
         const TChar* argument = arguments[i];
-        if (!isOptionArgument(argument)) continue;
+        if (!isOptionArgument(argument)) {
+            // On the command line the other words are file names; the variable holds options only.
+            if (source == OptionSource::environment) {
+                printAlways("\n  Invalid option %S found in QVD_OPTIONS\n",
+                            toDisplayText(argument).c_str());
+                options.badOption = 1;
+            }
+            continue;
+        }
         if (argument == kLongRunsOption) {
             options.longRuns = 1;
             continue;
@@ -115,11 +129,35 @@ Options parseOptions(int argumentCount, const TChar* const* arguments) {
                 options.syncLines = letter - TChar('0');
                 break;
             }
-            printAlways("\n  Invalid option %S found on the command line\n",
+            printAlways(source == OptionSource::environment
+                            ? "\n  Invalid option %S found in QVD_OPTIONS\n"
+                            : "\n  Invalid option %S found on the command line\n",
                         toDisplayText(argument).c_str());
             options.badOption = 1;
             break;
         }
     }
     return options;
+}
+
+} // namespace
+
+Options parseOptions(int argumentCount, const TChar* const* arguments, Options start) {
+    return readOptions(argumentCount, arguments, start, OptionSource::commandLine);
+}
+
+Options environmentOptions() {
+    const char* value = getenv(kOptionsVariable);
+    if (value == nullptr) return {};
+    std::vector<TString> words{TString()}; // a place for the program's name, as in argv
+    for (const char* at = value; *at != 0;) {
+        while (*at == ' ' || *at == '\t') ++at;
+        const char* start = at;
+        while (*at != 0 && *at != ' ' && *at != '\t') ++at;
+        if (at > start) words.push_back(argumentToText(std::string(start, at)));
+    }
+    std::vector<const TChar*> arguments;
+    for (const TString& word : words) arguments.push_back(word.c_str());
+    return readOptions(static_cast<int>(arguments.size()), arguments.data(), {},
+                       OptionSource::environment);
 }

@@ -19,12 +19,23 @@ struct Options : Settings {
     int32_t screenColumns = 0; // requested console width; 0 = keep (-aYY,XX)
 };
 
-// The options among arguments[1..argumentCount). An argument that begins with '-' is an option
-// (a '/' begins an absolute path on POSIX); its second character decides, in either letter case,
-// and the rest is ignored except after -a. The one long option is exactly --long-runs
-// (longRuns); any other "--" is an unknown option. Every unknown option prints "Invalid option"
-// (in host mode too) and sets badOption; parsing goes on with the next one.
-[[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments);
+// The options among arguments[1..argumentCount), applied over start (a toggle such as -m flips
+// what start holds). An argument that begins with '-' is an option (a '/' begins an absolute path
+// on POSIX); its second character decides, in either letter case, and the rest is ignored except
+// after -a. The one long option is exactly --long-runs (longRuns); any other "--" is an unknown
+// option. Every unknown option prints "Invalid option" (in host mode too) and sets badOption;
+// parsing goes on with the next one.
+[[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments,
+                                   Options start = {});
+
+// The environment variable whose options both programs take before their command line's, as
+// defaults of the user's own.
+inline constexpr const char* kOptionsVariable = "QVD_OPTIONS";
+
+// The options of QVD_OPTIONS (words split at blanks and tabs), applied over the start values:
+// what the command line's options are then applied over. Every word must be an option; one that
+// is not, or is unknown, prints "Invalid option ... found in QVD_OPTIONS" and sets badOption.
+[[nodiscard]] Options environmentOptions();
 
 // What the GNU-style requests --help and --version ask for; they stand apart from the options
 // (every other argument that begins with "--" is an invalid option).

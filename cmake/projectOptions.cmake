@@ -104,9 +104,10 @@ function(qvdTest)
             add_dependencies(${target} ${program})
         endif()
         # The programs look for the user's colour file under HOME: tests get a home of their own
-        # in the build tree, never the real one.
+        # in the build tree, never the real one; nor do the user's defaults (QVD_OPTIONS) count.
         set(home ${CMAKE_BINARY_DIR}/testHome)
         gtest_discover_tests(${target} TEST_PREFIX "${target}." DISCOVERY_TIMEOUT 60
-                             PROPERTIES ENVIRONMENT "HOME=${home};XDG_CONFIG_HOME=${home}/.config")
+                             PROPERTIES ENVIRONMENT
+                             "HOME=${home};XDG_CONFIG_HOME=${home}/.config;QVD_OPTIONS=")
     endforeach()
 endfunction()

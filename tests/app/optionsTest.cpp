@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 namespace {
 
 // What the last parse gave.
@@ -133,6 +136,50 @@ TEST(ParseOptions, ScreenSizeTakesSaneNumbersOnlyAndKeepsTheRest) {
         EXPECT_EQ(settings.screenColumns, c.columns);
         EXPECT_EQ(settings.badOption, 0);
     }
+}
+
+// QVD_OPTIONS holds the user's defaults: read before the command line, whose options go over
+// them (a toggle given in both cancels out); every word of it must be a valid option.
+TEST(ParseOptions, TheVariableGivesDefaultsTheCommandLineGoesOver) {
+    const char* saved = getenv(kOptionsVariable);
+    const std::string savedValue = saved ? saved : "";
+    const struct {
+        const char* variable;
+        std::initializer_list<std::string> commandLine;
+        std::string printed;
+        int32_t horizontalSplit, highlightDiffChars, hideMenu, longRuns, badOption;
+    } cases[] = {
+        {"-v -d", {"a", "b"}, "", 0, 1, 0, 0, 0},
+        {"\t-v\t --long-runs  ", {}, "", 0, 0, 0, 1, 0},
+        {"-m", {"-m"}, "", 1, 0, 0, 0, 0},
+        {"", {"-d"}, "", 1, 1, 0, 0, 0},
+        {"-v file", {}, "\n  Invalid option file found in QVD_OPTIONS\n", 0, 0, 0, 0, 1},
+        {"-q",
+         {"-x"},
+         "\n  Invalid option -q found in QVD_OPTIONS\n"
+         "\n  Invalid option -x found on the command line\n",
+         1,
+         0,
+         0,
+         0,
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variable);
+        setenv(kOptionsVariable, c.variable, 1);
+        TestArguments command(c.commandLine);
+        testing::internal::CaptureStdout();
+        const Options options = parseOptions(command.count(), command.data(), environmentOptions());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed);
+        EXPECT_EQ(options.horizontalSplit, c.horizontalSplit);
+        EXPECT_EQ(options.highlightDiffChars, c.highlightDiffChars);
+        EXPECT_EQ(options.hideMenu, c.hideMenu);
+        EXPECT_EQ(options.longRuns, c.longRuns);
+        EXPECT_EQ(options.badOption, c.badOption);
+    }
+    unsetenv(kOptionsVariable);
+    EXPECT_EQ(environmentOptions().horizontalSplit, 1) << "no variable, no defaults";
+    if (saved) setenv(kOptionsVariable, savedValue.c_str(), 1);
 }
 
 } // namespace

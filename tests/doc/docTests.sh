@@ -2,6 +2,8 @@
 # The manual pages, the bash completion and an installation, each checked as a user would meet it.
 #   docTests.sh CASE SOURCE_DIR [BUILD_DIR]
 set -euo pipefail
+# A user's own defaults (QVD_OPTIONS) never reach the programs under test.
+unset QVD_OPTIONS
 testCase=$1
 source=$2
 build=${3:-}

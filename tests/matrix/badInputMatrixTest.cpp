@@ -72,6 +72,22 @@ class BadInput : public testing::Test {
     }
 };
 
+// The user's defaults in QVD_OPTIONS apply before the command line's; an invalid one there is
+// reported as standing there, and the program ends as for one on the command line.
+TEST_F(BadInput, OptionsOfTheVariableApplyAndInvalidOnesAreNamedAsSuch) {
+    ProgramRun runWith(QVD_PROGRAM_PATH, dir.path(), {"a.txt", "b.txt"});
+    runWith.options = "-v -q";
+    ProgramOutcome outcome = runProgram(runWith);
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.out.starts_with("\n  Invalid option -q found in QVD_OPTIONS\n"))
+        << outcome.out;
+    EXPECT_TRUE(outcome.out.ends_with(kUsageEnd));
+    runWith.options = "-z"; // host mode: the verdict goes unsaid
+    outcome = runProgram(runWith);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.out, "");
+}
+
 TEST_F(BadInput, FilesThatAreNoFiles) {
     std::string big = dir.write("big", "");
     ASSERT_EQ(truncate(big.c_str(), 4LL << 30), 0); // 4 GiB: one byte past the limit

@@ -31,6 +31,7 @@ struct ProgramRun {
     bool asNobody = false;              // drop root's rights, so that permission bits count
     std::string input;                  // what standard input gives (a pipe), else /dev/null
     int execFd = -1; // run the program from this open descriptor (fexecve) instead of its path
+    const char* options = nullptr; // QVD_OPTIONS for the program; null: none
 };
 
 extern char** environ;
@@ -55,6 +56,11 @@ inline std::string readAll(int fd) {
     // home, so that no run reads the real user's settings.
     setenv("HOME", run.directory.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (run.directory + "/.config").c_str(), 1);
+    if (run.options) {
+        setenv("QVD_OPTIONS", run.options, 1);
+    } else {
+        unsetenv("QVD_OPTIONS");
+    }
     std::vector<char*> argv{const_cast<char*>(run.program.c_str())};
     for (const auto& argument : run.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);

@@ -2,6 +2,8 @@
 # The terminal byte check on bytes made for it: what it must let pass and what it must refuse.
 #   terminalBytesCheckTest.sh CHECKER
 set -u
+# A user's own defaults (QVD_OPTIONS) never reach the programs under test.
+unset QVD_OPTIONS
 checker=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/qvdBytesCheck.XXXXXX")
 trap 'rm -rf "$work"' EXIT

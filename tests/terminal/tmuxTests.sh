@@ -6,6 +6,8 @@
 #
 # CASE names one function below; PROGRAM is the program it drives (keyView or moxa/moxaw).
 set -u
+# A user's own defaults (QVD_OPTIONS) never reach the programs under test.
+unset QVD_OPTIONS
 
 testCase=$1
 program=$2

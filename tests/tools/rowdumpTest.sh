@@ -2,6 +2,8 @@
 # rowdump end to end: options, decoding, table modes, exit codes and the exact output format.
 #   rowdumpTest.sh ROWDUMP
 set -uo pipefail
+# A user's own defaults (QVD_OPTIONS) never reach the programs under test.
+unset QVD_OPTIONS
 rowdump="$1"
 work=$(mktemp -d "${TMPDIR:-/tmp}/rowdump-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
