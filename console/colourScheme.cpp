@@ -165,14 +165,13 @@ bool saveScheme() {
         bytes[2 * index] = static_cast<unsigned char>(entry(index) & 0xFF);
         bytes[2 * index + 1] = static_cast<unsigned char>(entry(index) >> 8);
     }
-    // The file beside the executable is tried first unless the user's own file is the one in
-    // use: a file written there would never be read while the user's file stands before it.
-    if (colourSource != ColourSource::userFile) {
-        if (writeSchemeFile(exeDirectory + "qvd.ini", bytes, sizeof bytes)) {
-            colourSource = ColourSource::programFile;
-            return true;
-        }
-    }
+    // The file beside the executable only when the colours came from it (a portable copy): an
+    // installed program's directory is the system's, not the user's (run as root, a save landed
+    // in /usr/bin), and a file written there would not be read while the user's file stands
+    // before it.
+    if (colourSource == ColourSource::programFile &&
+        writeSchemeFile(exeDirectory + "qvd.ini", bytes, sizeof bytes))
+        return true;
     const std::string userFile = userFilePath();
     if (userFile.empty()) return fail("~/.config/qvd/qvd.ini", 0, "no home directory (HOME)");
     if (makeDirectories(userFile) && writeSchemeFile(userFile, bytes, sizeof bytes)) {

@@ -192,7 +192,7 @@ constexpr auto colourSetup = layOut({
     " The colour setup customizes the colour scheme, which both programs share. It",
     " is read from ~/.config/qvd/qvd.ini (or $XDG_CONFIG_HOME/qvd/qvd.ini), else",
     " from qvd.ini beside the moxa or moxaw executable. ENTER saves to the file it",
-    " was read from, else beside the executable, else to ~/.config/qvd/qvd.ini.",
+    " was read from when it can, else to ~/.config/qvd/qvd.ini: never a system one.",
     "",
     " The screen shows two sample files in every colour. In real use 'Diff chars'",
     " (D) must be on to see the colour of differing characters in a differing line.",

@@ -133,23 +133,26 @@ TEST_F(ColourFiles, HostFileGivesTheDerivedScheme) {
 }
 
 TEST_F(ColourFiles, SavedSchemeFromTheHostFileIsReadFromThenOn) {
+    userColourDirectory = userDirectory;
     write("kqw.ini", hostFile(0x1F, 0x30, 0x70));
     ASSERT_EQ(loadColourScheme(false), 1);
     ASSERT_TRUE(saveColourScheme(2));
-    EXPECT_EQ(read("qvd.ini"), (Bytes{0x30, 0, 0x30, 0, 0x1F, 0, 0, 0, 0x47, 0, 0x4F, 0, 0x70, 0}));
+    EXPECT_EQ(readFile(userDirectory + "qvd.ini"),
+              (Bytes{0x30, 0, 0x30, 0, 0x1F, 0, 0, 0, 0x47, 0, 0x4F, 0, 0x70, 0}));
     write("kqw.ini", hostFile(0x02, 0x03, 0x04));
     colourScheme = {};
     EXPECT_EQ(loadColourScheme(false), 1);
     EXPECT_EQ(entriesOf(colourScheme),
               (std::vector<uint16_t>{0x30, 0x30, 0x1F, 0, 0x47, 0x4F, 0x70}));
-    EXPECT_EQ(files().size(), 2u); // no temporary file stays behind
+    EXPECT_EQ(files().size(), 1u) << "nothing written beside the program";
 }
 
 TEST_F(ColourFiles, SaveKeepsHighBytesAndLoadRestoresThem) {
+    userColourDirectory = userDirectory;
     colourScheme = {0x8001, 0x7F02, 0x0003, 0xABCD, 0x4F00, 0xFFFF, 0x0017};
     ColourScheme saved = colourScheme;
     ASSERT_TRUE(saveColourScheme(2));
-    EXPECT_EQ(read("qvd.ini").size(), 14u);
+    EXPECT_EQ(readFile(userDirectory + "qvd.ini").size(), 14u);
     colourScheme = {};
     EXPECT_EQ(loadColourScheme(false), 1);
     EXPECT_EQ(entriesOf(colourScheme), entriesOf(saved));
@@ -203,6 +206,7 @@ TEST_F(ColourFiles, CurrentDirectoryPlaysNoPart) {
 TEST_F(ColourFiles, FailedSaveLeavesTheOldFileIntact) {
     Bytes old = {1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0};
     write("qvd.ini", old);
+    ASSERT_EQ(loadColourScheme(false), 1); // the colours come from it: the save goes back there
     colourScheme = {0x70, 0x70, 0x70, 0x70, 0x70, 0x70, 0x70};
     // Files may grow to 8 bytes only: the write breaks off half-way, even for root.
     signal(SIGXFSZ, SIG_IGN);
@@ -225,6 +229,7 @@ TEST_F(ColourFiles, SaveWritesThroughALinkAndKeepsPermissions) {
     write("kept/colours", Bytes(14, 0x11));
     ASSERT_EQ(chmod((directory + "kept/colours").c_str(), 0640), 0);
     ASSERT_EQ(symlink("kept/colours", (directory + "qvd.ini").c_str()), 0);
+    ASSERT_EQ(loadColourScheme(false), 1);
     colourScheme = {0x1B, 0x1C, 0x1D, 0x00, 0x4E, 0x4F, 0x30};
     ASSERT_TRUE(saveColourScheme(2));
 
@@ -246,6 +251,8 @@ TEST_F(ColourFiles, SaveWritesThroughALinkAndKeepsPermissions) {
 }
 
 TEST_F(ColourFiles, SaveIntoAMissingDirectoryFails) {
+    write("qvd.ini", Bytes(14, 0x22));
+    ASSERT_EQ(loadColourScheme(false), 1); // from beside the program, which then goes missing
     exeDirectory = directory + "missing/";
     EXPECT_FALSE(saveColourScheme(2));
     ASSERT_EQ(colourFileErrors().size(), 2u);
@@ -287,9 +294,11 @@ TEST_F(ColourFiles, UserDirectoryComesFromTheEnvironment) {
     setenv("HOME", savedHome.c_str(), 1);
 }
 
-// A save goes back to the qvd.ini the colours came from, else beside the program, else to the
-// user's file, whose directories are made for the user alone. The file it lands in is the one the
-// next start reads.
+// A save goes back to the qvd.ini the colours came from, else to the user's file, whose
+// directories are made for the user alone; beside the program only when the colours came from
+// there (a save from the defaults or the host's file used to land in the program's directory:
+// /usr/bin for an installed program run as root). The file it lands in is the one the next start
+// reads.
 TEST_F(ColourFiles, SaveGoesWhereTheNextStartLooksFirst) {
     enum Where { nowhere, user, program };
     const struct {
@@ -301,7 +310,7 @@ TEST_F(ColourFiles, SaveGoesWhereTheNextStartLooksFirst) {
     } cases[] = {
         {"from the user's file: back there", user, true, false, user},
         {"from the program's file: back there", program, true, false, program},
-        {"from the host file: beside the program", nowhere, true, false, program},
+        {"from the host file: the user's file", nowhere, true, false, user},
         {"the program's directory gone: the user's file", nowhere, false, false, user},
         {"the program's qvd.ini a FIFO: the user's file", nowhere, true, true, user},
     };

@@ -65,8 +65,10 @@ class ColourSetup : public testing::Test {
         exeDirectory = directory;
         userColourDirectory.clear(); // no user's file: the one beside the program is used
 
-        colourScheme = kStored;
-        ASSERT_TRUE(saveColourScheme(kColourSetupSave));
+        // The colours come from the qvd.ini beside the program: saves go back there.
+        const Bytes stored = bytesOf(kStored);
+        std::ofstream(directory + "qvd.ini", std::ios::binary)
+            .write(reinterpret_cast<const char*>(stored.data()), static_cast<long>(stored.size()));
         colourScheme = {};
         ASSERT_EQ(loadColourScheme(false), 1);
 

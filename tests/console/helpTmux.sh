@@ -59,7 +59,7 @@ helpPagesAndBackToTheView() {
 }
 
 # Alt-F10 as xterm sends it; F steps the frame's foreground once; ENTER keeps it and the view
-# writes qvd.ini beside the program.
+# writes the user's qvd.ini (the colours came from no file), never one beside the program.
 colourSetupSavesAndTheNextStartUsesIt() {
     useCopyOfProgram
     startShell 80 25
@@ -71,11 +71,13 @@ colourSetupSavesAndTheNextStartUsesIt() {
     press Enter
     waitForText 'old line' || fail "ENTER did not bring the view back"
     quitView
-    [ -f "$work/bin/qvd.ini" ] || fail "no qvd.ini beside the program"
-    [ "$(stat -c %s "$work/bin/qvd.ini")" = 14 ] || fail "qvd.ini is not 14 bytes"
+    local saved=$work/.config/qvd/qvd.ini
+    [ ! -e "$work/bin/qvd.ini" ] || fail "a qvd.ini beside the program"
+    [ -f "$saved" ] || fail "no qvd.ini in the user's directory"
+    [ "$(stat -c %s "$saved")" = 14 ] || fail "qvd.ini is not 14 bytes"
     # Entry 1, frame: the default 0x1B (light cyan on blue) stepped to 0x1C (light red on blue).
-    [ "$(od -An -tx1 -j2 -N2 "$work/bin/qvd.ini" | tr -d ' ')" = 1c00 ] ||
-        fail "frame entry is $(od -An -tx1 -j2 -N2 "$work/bin/qvd.ini")"
+    [ "$(od -An -tx1 -j2 -N2 "$saved" | tr -d ' ')" = 1c00 ] ||
+        fail "frame entry is $(od -An -tx1 -j2 -N2 "$saved")"
     startView
     tm capture-pane -e -p -t "$pane" | head -1 | grep -Eq $'\e\\[(91|38;5;9)m(\e\\[[0-9;]*m)*\xe2\x94\x8c' ||
         fail "the frames are not drawn in light red: $(tm capture-pane -e -p -t "$pane" | head -1 | od -c | head -3)"

@@ -152,10 +152,12 @@ int main(int argc, char** argv) {
     int keyCount = argc > 1 ? atoi(argv[1]) : 10000;
     generator.seed(argc > 2 ? static_cast<unsigned>(atoi(argv[2])) : 20261207u);
 
-    // The colour setup saves and deletes qvd.ini beside the program: a scratch directory here.
+    // The colour setup saves and deletes qvd.ini, beside the program or in the user's directory:
+    // both in a scratch directory here, never the user's own.
     std::string scratch = std::filesystem::temp_directory_path() / "qvd-endurance.XXXXXX";
     if (!mkdtemp(scratch.data())) return 2;
     exeDirectory = scratch + "/";
+    userColourDirectory = scratch + "/config/qvd/";
 
     std::string left;
     std::string right;

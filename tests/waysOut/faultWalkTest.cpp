@@ -120,17 +120,25 @@ class FaultWalk : public testing::TestWithParam<Session> {
         EXPECT_EQ(run.errors, "");
         if (failing == 0) {
             EXPECT_EQ(code, session.exitCode) << "the script itself went wrong";
-            EXPECT_EQ(std::filesystem::exists(dir / "bin/qvd.ini"), session.savesColours);
+            EXPECT_EQ(std::filesystem::exists(dir / "home/.config/qvd/qvd.ini"),
+                      session.savesColours);
         }
         expectTerminalBack(run);
-        // Nothing beside the program but itself and a colour file that was saved whole.
+        // Nothing beside the program but itself, and in the user's directory nothing but a
+        // colour file that was saved whole.
         for (const auto& entry : std::filesystem::directory_iterator(dir / "bin")) {
             std::string name = entry.path().filename().string();
-            EXPECT_TRUE(name == std::filesystem::path(program).filename().string() ||
-                        (name == "qvd.ini" && entry.file_size() == 14))
+            EXPECT_EQ(name, std::filesystem::path(program).filename().string())
                 << "left behind: " << name;
         }
-        std::filesystem::remove(dir / "bin/qvd.ini");
+        if (std::filesystem::exists(dir / "home/.config/qvd")) {
+            for (const auto& entry :
+                 std::filesystem::directory_iterator(dir / "home/.config/qvd")) {
+                std::string name = entry.path().filename().string();
+                EXPECT_TRUE(name == "qvd.ini" && entry.file_size() == 14) << "left behind: " << name;
+            }
+        }
+        std::filesystem::remove(dir / "home/.config/qvd/qvd.ini");
         std::ifstream counted(report);
         uint64_t total = 0;
         counted >> total;

@@ -116,7 +116,8 @@ TEST_F(WaysOut, SignalWhileTheOutputIsStuckEndsTheProgramAtOnce) {
 }
 
 // SIGXFSZ while the new qvd.ini is written (a file size limit of 0): the program ends by it,
-// with the terminal back and no temporary file left beside the old colour file.
+// with the terminal back and no temporary file left where the colour file goes (the user's
+// directory: the colours came from no file).
 TEST_F(WaysOut, ColourSaveEndedBySignalLeavesNoTemporaryFile) {
     PtyOptions save = options({"a.txt", "b.txt"});
     save.program = programCopy();
@@ -129,7 +130,8 @@ TEST_F(WaysOut, ColourSaveEndedBySignalLeavesNoTemporaryFile) {
     ASSERT_TRUE(run.waitForExit(5000));
     EXPECT_EQ(run.signalled(), SIGXFSZ);
     expectTerminalBack(run);
-    EXPECT_EQ(namesStartingWith(dir.path(), ".qvd.ini"), std::vector<std::string>{});
+    ASSERT_TRUE(std::filesystem::exists(dir / "home/.config/qvd")) << "the save went elsewhere";
+    EXPECT_EQ(namesStartingWith(dir / "home/.config/qvd", ".qvd.ini"), std::vector<std::string>{});
 }
 
 // Batch mode, the usage and the messages allocate no screen, however large the terminal: under
