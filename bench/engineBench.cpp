@@ -120,6 +120,31 @@ void histogramList(benchmark::State& state) {
     timeDiffList(state, pair.left, pair.right, rules, true);
 }
 
+// One changed stretch: range(0) lines against as many others, each range(1) characters of words
+// that the lines of both sides share, so that every pair of lines is weighed in full. The cases
+// are at the bounds of the pairing by likeness: 512 lines against 512 at kAlikePairs, the others
+// just below kAlikeWork.
+void alikeStretch(benchmark::State& state) {
+    std::mt19937 random(11);
+    static const char* const kWords[] = {"alpha", "beta",  "gamma", "delta",
+                                         "omega", "sigma", "kappa", "theta"};
+    const auto length = static_cast<size_t>(state.range(1));
+    const auto line = [&](const char* tag) {
+        std::string text = tag;
+        while (text.size() < length) text.append(" ").append(kWords[random() % 8]);
+        return text.substr(0, length) + "\n";
+    };
+    std::string left = "begin\n";
+    std::string right = "begin\n";
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        left += line("old");
+        right += line("new");
+    }
+    left += "end\n";
+    right += "end\n";
+    timeDiffList(state, left, right, EngineRules{}, true);
+}
+
 // Lines from a vocabulary of two, 5% of them changed: candidates abound, so the search must stop
 // at the first perfect one rather than look at them all. range(1): 1 for the histogram alignment,
 // where no line is rare enough to be an anchor and the exact alignment of halved stretches does
@@ -163,6 +188,12 @@ BENCHMARK(histogramList)
     ->Args({1000000, 1, 0})
     ->Args({20000, 100, 0})
     ->Args({100000, 100, 0})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(alikeStretch)
+    ->ArgNames({"lines", "length"})
+    ->Args({512, 14})
+    ->Args({270, 56})
+    ->Args({100, 400})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(diffListRepetitive)
     ->ArgNames({"lines", "histogram"})

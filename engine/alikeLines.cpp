@@ -93,9 +93,8 @@ uint32_t likeness(const uint32_t* a, const uint32_t* aEnd, const uint32_t* b,
 
 } // namespace
 
-bool pairAlikeLines(const LineRef* left, uint32_t leftCount, const LineRef* right,
-                    uint32_t rightCount, const EngineRules& engineRules,
-                    std::vector<uint32_t>& partner) {
+bool AlikePairing::pair(const LineRef* left, uint32_t leftCount, const LineRef* right,
+                        uint32_t rightCount, const EngineRules& engineRules) {
     const uint64_t cells = uint64_t{leftCount} * rightCount;
     if (cells > kAlikePairs) return false;
     // Each line has one character pair more than characters; a pair of lines costs both lists.
@@ -106,50 +105,47 @@ bool pairAlikeLines(const LineRef* left, uint32_t leftCount, const LineRef* righ
     if (leftPairs * rightCount + rightPairs * leftCount > kAlikeWork) return false;
     const CompareRules rules = compareRulesOf(engineRules);
     try {
-        // The sorted character pairs of every line, left lines first: line k's are
-        // pairs[start[k]] up to pairs[start[k + 1]].
-        std::vector<uint32_t> pairs;
-        pairs.reserve(leftPairs + rightPairs);
-        std::vector<uint32_t> start;
-        start.reserve(size_t{leftCount} + rightCount + 1);
+        characterPairs_.clear();
+        start_.clear();
         for (uint32_t k = 0; k < leftCount + rightCount; ++k) {
-            start.push_back(static_cast<uint32_t>(pairs.size()));
-            appendCharacterPairs(k < leftCount ? left[k] : right[k - leftCount], rules, pairs);
-            std::sort(pairs.begin() + start.back(), pairs.end());
+            start_.push_back(static_cast<uint32_t>(characterPairs_.size()));
+            appendCharacterPairs(k < leftCount ? left[k] : right[k - leftCount], rules,
+                                 characterPairs_);
+            std::sort(characterPairs_.begin() + start_.back(), characterPairs_.end());
         }
-        start.push_back(static_cast<uint32_t>(pairs.size()));
-        const auto linePairs = [&](uint32_t k) { return pairs.data() + start[k]; };
+        start_.push_back(static_cast<uint32_t>(characterPairs_.size()));
+        const auto linePairs = [this](uint32_t k) { return characterPairs_.data() + start_[k]; };
 
         // The greatest total likeness of a pairing of the first x left lines with the first y
         // right lines, a row of x at a time, and how each cell was reached.
-        std::vector<uint64_t> above(size_t{rightCount} + 1, 0);
-        std::vector<uint64_t> row(size_t{rightCount} + 1, 0);
-        std::vector<uint8_t> steps(cells);
+        above_.assign(size_t{rightCount} + 1, 0);
+        row_.assign(size_t{rightCount} + 1, 0);
+        steps_.resize(cells);
         for (uint32_t x = 1; x <= leftCount; ++x) {
-            row[0] = 0;
+            row_[0] = 0;
             const uint32_t* a = linePairs(x - 1);
             const uint32_t* aEnd = linePairs(x);
             for (uint32_t y = 1; y <= rightCount; ++y) {
-                uint64_t best = above[y];
+                uint64_t best = above_[y];
                 Step step = kLeftAlone;
-                if (row[y - 1] > best) {
-                    best = row[y - 1];
+                if (row_[y - 1] > best) {
+                    best = row_[y - 1];
                     step = kRightAlone;
                 }
                 const uint32_t alike =
                     likeness(a, aEnd, linePairs(leftCount + y - 1), linePairs(leftCount + y));
-                if (alike > 0 && above[y - 1] + alike >= best) {
-                    best = above[y - 1] + alike;
+                if (alike > 0 && above_[y - 1] + alike >= best) {
+                    best = above_[y - 1] + alike;
                     step = kPartners;
                 }
-                row[y] = best;
-                steps[size_t{x - 1} * rightCount + (y - 1)] = step;
+                row_[y] = best;
+                steps_[size_t{x - 1} * rightCount + (y - 1)] = step;
             }
-            std::swap(above, row);
+            std::swap(above_, row_);
         }
-        partner.assign(leftCount, kNoPartner);
+        partner_.assign(leftCount, kNoPartner);
         for (uint32_t x = leftCount, y = rightCount; x > 0 && y > 0;) {
-            switch (steps[size_t{x - 1} * rightCount + (y - 1)]) {
+            switch (steps_[size_t{x - 1} * rightCount + (y - 1)]) {
             case kLeftAlone:
                 --x;
                 break;
@@ -157,7 +153,7 @@ bool pairAlikeLines(const LineRef* left, uint32_t leftCount, const LineRef* righ
                 --y;
                 break;
             default:
-                partner[--x] = --y;
+                partner_[--x] = --y;
             }
         }
     } catch (const std::bad_alloc&) {

@@ -4,6 +4,7 @@
 #include "engine/lineCompare.h"
 #include "engine/lineHash.h"
 #include "platform/memoryPages.h"
+#include "platform/parallel.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -86,8 +87,9 @@ class LineClasses {
         if (classCount_ == kNone) return false;
         // Each class's places on each side, in one block a side, class after class: counted, the
         // counts summed into the ends of the classes, then filled from the back so that each end
-        // steps back to its class's start and the places come out ascending.
-        for (int side = 0; side < 2; ++side) {
+        // steps back to its class's start and the places come out ascending. The sides are
+        // apart, so they are placed on two cores.
+        const auto place = [this, counts](int side) {
             const uint32_t* ids = classOf_[side].get();
             uint32_t* first = firstPlace_[side].get();
             commitPages(first, (size_t{classCount_} + 1) * sizeof(uint32_t));
@@ -101,7 +103,8 @@ class LineClasses {
             }
             for (uint32_t position = counts[side]; position-- > 0;)
                 places_[side][--first[ids[position]]] = position;
-        }
+        };
+        runTogether([&] { place(0); }, [&] { place(1); });
         return true;
     }
 
@@ -143,9 +146,10 @@ class LineClasses {
         const CompareRules compare = compareRulesOf(rules);
         const bool plain = !compare.ignoreCase && !compare.compressWhite;
         const uint64_t total = uint64_t{counts[0]} + counts[1];
-        // A bucket a line: chains stay a class or two long.
+        // A bucket for every two lines: in two versions of a file most lines are in both, so
+        // chains stay a class or two long.
         size_t bucketCount = 1;
-        while (bucketCount < total) bucketCount <<= 1;
+        while (bucketCount < total / 2) bucketCount <<= 1;
         const size_t mask = bucketCount - 1;
         std::unique_ptr<uint32_t[]> buckets = committedArray<uint32_t>(bucketCount);
         std::fill(buckets.get(), buckets.get() + bucketCount, kNone);
@@ -153,30 +157,61 @@ class LineClasses {
         // both, about as many classes as lines a side, whose memory is taken at once.
         std::unique_ptr<ClassEntry[]> classes(new ClassEntry[total]);
         commitPages(classes.get(), std::max(counts[0], counts[1]) * sizeof(ClassEntry));
+        // The hashes first, in the places the classes go, both sides on two cores. Under plain
+        // rules the table's hash is the low half of hashLine's.
+        std::atomic<bool> stopped{false};
+        const auto hashSide = [&](int side) {
+            const LineRef* table = tables[side];
+            uint32_t* ids = classOf_[side].get();
+            for (uint32_t position = 0; position < counts[side]; ++position) {
+                if ((position & kStopLookMask) == 0 && buildStopped(rules)) {
+                    stopped = true;
+                    return;
+                }
+                ids[position] = plain ? table[position].hash
+                                      : static_cast<uint32_t>(hashLine(compare, table[position]));
+            }
+        };
+        if (plain) {
+            hashSide(0); // copies
+            hashSide(1);
+        } else {
+            runTogether([&] { hashSide(0); }, [&] { hashSide(1); });
+        }
+        if (stopped || stop.stopped(total)) return kNone;
         uint32_t classCount = 0;
+        // Right lines mostly follow the left lines they equal, in order: each is first tried
+        // against the left line after the last one's partner, which needs no look into the
+        // table. A line equal to that one is of its class, however the last one was found.
+        const LineRef* left = tables[0];
+        uint32_t diagonal = kNone; // the left line tried first
+        const auto onDiagonal = [&](uint32_t position, uint32_t ahead) {
+            return uint64_t{diagonal} + ahead < counts[0] &&
+                   (!plain || left[diagonal + ahead].hash == tables[1][position + ahead].hash);
+        };
         for (int side = 0; side < 2; ++side) {
             const LineRef* table = tables[side];
             const uint32_t count = counts[side];
             uint32_t* ids = classOf_[side].get();
-            // The hashes first, in the places the classes go. Under plain rules the table's hash
-            // is the low half of hashLine's.
-            for (uint32_t position = 0; position < count; ++position) {
-                if ((position & kStopLookMask) == 0 && stop.stopped(kStopLookMask + 1))
-                    return kNone;
-                ids[position] = plain ? table[position].hash
-                                      : static_cast<uint32_t>(hashLine(compare, table[position]));
-            }
             // Each line's bucket and then its first class are asked for from memory ahead of
-            // their turn, the class once its bucket has come.
+            // their turn, the class once its bucket has come (on the right, unless the line is
+            // likely to be taken by the diagonal).
             const auto bucketOf = [&](uint32_t position) { return &buckets[ids[position] & mask]; };
             for (uint32_t position = 0; position < count; ++position) {
-                if (position + 2 * kLookAhead < count)
+                const LineRef& line = table[position];
+                if (side == 1 && onDiagonal(position, 0) &&
+                    compareUnder(compare, left[diagonal], line)) {
+                    ids[position] = classOf_[0][diagonal++];
+                    continue;
+                }
+                if (position + 2 * kLookAhead < count &&
+                    (side == 0 || !plain || !onDiagonal(position, 2 * kLookAhead)))
                     __builtin_prefetch(bucketOf(position + 2 * kLookAhead));
-                if (position + kLookAhead < count) {
+                if (position + kLookAhead < count &&
+                    (side == 0 || !plain || !onDiagonal(position, kLookAhead))) {
                     const uint32_t first = *bucketOf(position + kLookAhead);
                     if (first != kNone) __builtin_prefetch(&classes[first]);
                 }
-                const LineRef& line = table[position];
                 const uint32_t hash = ids[position];
                 uint32_t& head = buckets[hash & mask];
                 uint32_t id = head;
@@ -189,6 +224,11 @@ class LineClasses {
                     head = id;
                 }
                 ids[position] = id;
+                const LineRef* sample = classes[id].sample;
+                if (side == 1)
+                    diagonal = sample >= left && sample < left + counts[0]
+                                   ? static_cast<uint32_t>(sample - left) + 1
+                                   : kNone;
             }
         }
         return classCount;
@@ -455,13 +495,14 @@ class RowWriter {
         const uint32_t leftCount = leftEnd - left;
         const uint32_t rightCount = rightEnd - right;
         if (leftCount > 0 && rightCount > 0 &&
-            pairAlikeLines(left_ + left, leftCount, right_ + right, rightCount, rules_, partner_)) {
+            alike_.pair(left_ + left, leftCount, right_ + right, rightCount, rules_)) {
             const uint32_t leftStart = left;
             const uint32_t rightStart = right;
             for (uint32_t x = 0; x < leftCount; ++x) {
-                if (partner_[x] == kNoPartner) continue;
+                const uint32_t partner = alike_.partner(x);
+                if (partner == kNoPartner) continue;
                 for (; left < leftStart + x; ++left) leftOnly(left);
-                for (; right < rightStart + partner_[x]; ++right) rightOnly(right);
+                for (; right < rightStart + partner; ++right) rightOnly(right);
                 pairByTest(left++, right++);
             }
         } else {
@@ -506,7 +547,7 @@ class RowWriter {
     const LineRef* right_;
     const EngineRules& rules_;
     uint32_t count_ = 0;
-    std::vector<uint32_t> partner_;
+    AlikePairing alike_;
 };
 
 // The equal runs of the histogram alignment of both tables, in order. False when the build was
