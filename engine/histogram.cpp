@@ -1,24 +1,19 @@
 #include "engine/histogram.h"
 
 #include "engine/alikeLines.h"
+#include "engine/lineClasses.h"
 #include "engine/lineCompare.h"
-#include "engine/lineHash.h"
 #include "platform/memoryPages.h"
 #include "platform/parallel.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <new>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t kNone = UINT32_MAX;
-
-// Lines are looked up this many ahead of the one sorted in, so that the table's memory is on its
-// way by the time it is read: the table is as large as the files, and each line lands at random.
-constexpr uint32_t kLookAhead = 16;
 
 // A stretch with common lines but no anchor is aligned exactly (a longest common subsequence),
 // which keeps a row of bits per left line: at most this many 64-bit words (8 MB, a few
@@ -60,194 +55,6 @@ class StopLook {
 bool sameLine(const LineRef& a, const LineRef& b, const CompareRules& rules, bool plain) {
     return (!plain || a.hash == b.hash) && compareUnder(rules, a, b);
 }
-
-// The lines between the common beginning and end of both tables sorted into classes: equal
-// lines, and only those, share a class (confirmed by the real comparison, not only by hashes).
-// Each class keeps its places on both sides in order, so that the lines of a class inside any
-// stretch are found by two binary searches. Positions count from the first line after the common
-// beginning. Memory: two words a line and two a class.
-class LineClasses {
-  public:
-    // Sorts in counts[side] lines of tables[side]. Returns false when the build was stopped;
-    // throws std::bad_alloc when memory is short.
-    bool build(const LineRef* const tables[2], const uint32_t counts[2], const EngineRules& rules,
-               StopLook& stop) {
-        // Everything the index keeps is had before the table of classes is given back: a block
-        // given back raises the size from which malloc maps blocks of their own, and blocks
-        // below that come from its heap, which keeps memory given back below the top.
-        const uint64_t total = uint64_t{counts[0]} + counts[1];
-        for (int side = 0; side < 2; ++side) {
-            classOf_[side] = committedArray<uint32_t>(counts[side]);
-            // Their memory is taken once the table of classes is gone; for the places of the
-            // classes only for the classes there are.
-            places_[side].reset(new uint32_t[counts[side]]);
-            firstPlace_[side].reset(new uint32_t[total + 1]);
-        }
-        classCount_ = sortIntoClasses(tables, counts, rules, stop);
-        if (classCount_ == kNone) return false;
-        // Each class's places on each side, in one block a side, class after class: counted, the
-        // counts summed into the ends of the classes, then filled from the back so that each end
-        // steps back to its class's start and the places come out ascending. The sides are
-        // apart, so they are placed on two cores.
-        const auto place = [this, counts](int side) {
-            const uint32_t* ids = classOf_[side].get();
-            uint32_t* first = firstPlace_[side].get();
-            commitPages(first, (size_t{classCount_} + 1) * sizeof(uint32_t));
-            commitPages(places_[side].get(), size_t{counts[side]} * sizeof(uint32_t));
-            std::fill(first, first + classCount_ + 1, 0);
-            for (uint32_t position = 0; position < counts[side]; ++position) ++first[ids[position]];
-            uint32_t sum = 0;
-            for (uint32_t id = 0; id <= classCount_; ++id) {
-                sum += first[id];
-                first[id] = sum;
-            }
-            for (uint32_t position = counts[side]; position-- > 0;)
-                places_[side][--first[ids[position]]] = position;
-        };
-        runTogether([&] { place(0); }, [&] { place(1); });
-        return true;
-    }
-
-    uint32_t classOf(int side, uint32_t position) const { return classOf_[side][position]; }
-    // Classes are numbered from 0 up to this count.
-    uint32_t classCount() const { return classCount_; }
-
-    // The places of class id on side from low up to high (exclusive), as a span of ascending
-    // positions.
-    struct Places {
-        const uint32_t* begin;
-        const uint32_t* end;
-        uint32_t count() const { return static_cast<uint32_t>(end - begin); }
-    };
-    Places placesIn(int side, uint32_t id, uint32_t low, uint32_t high) const {
-        const uint32_t* begin = places_[side].get() + firstPlace_[side][id];
-        const uint32_t* end = places_[side].get() + firstPlace_[side][id + 1];
-        if (end - begin == 1) { // most lines of most files occur once
-            if (*begin >= low && *begin < high) return {begin, end};
-            return {begin, begin};
-        }
-        begin = std::lower_bound(begin, end, low);
-        return {begin, std::lower_bound(begin, end, high)};
-    }
-
-  private:
-    // A class while the lines are sorted in: one of its lines, which the others are confirmed
-    // against, and the class after it in its bucket.
-    struct ClassEntry {
-        const LineRef* sample;
-        uint32_t hash; // the low half of the lines' hashLine
-        uint32_t next;
-    };
-
-    // Gives every line its class in classOf_; returns the number of classes, or kNone when the
-    // build was stopped. The table of classes goes when it returns.
-    uint32_t sortIntoClasses(const LineRef* const tables[2], const uint32_t counts[2],
-                             const EngineRules& rules, StopLook& stop) {
-        const CompareRules compare = compareRulesOf(rules);
-        const bool plain = !compare.ignoreCase && !compare.compressWhite;
-        const uint64_t total = uint64_t{counts[0]} + counts[1];
-        // A bucket for every two lines: in two versions of a file most lines are in both, so
-        // chains stay a class or two long.
-        size_t bucketCount = 1;
-        while (bucketCount < total / 2) bucketCount <<= 1;
-        const size_t mask = bucketCount - 1;
-        std::unique_ptr<uint32_t[]> buckets = committedArray<uint32_t>(bucketCount);
-        std::fill(buckets.get(), buckets.get() + bucketCount, kNone);
-        // Every line may be a class of its own; most lines of two versions of a file are in
-        // both, about as many classes as lines a side, whose memory is taken at once.
-        std::unique_ptr<ClassEntry[]> classes(new ClassEntry[total]);
-        commitPages(classes.get(), std::max(counts[0], counts[1]) * sizeof(ClassEntry));
-        // The hashes first, in the places the classes go, both sides on two cores. Under plain
-        // rules the table's hash is the low half of hashLine's.
-        std::atomic<bool> stopped{false};
-        const auto hashSide = [&](int side) {
-            const LineRef* table = tables[side];
-            uint32_t* ids = classOf_[side].get();
-            for (uint32_t position = 0; position < counts[side]; ++position) {
-                if ((position & kStopLookMask) == 0 && buildStopped(rules)) {
-                    stopped = true;
-                    return;
-                }
-                ids[position] = plain ? table[position].hash
-                                      : static_cast<uint32_t>(hashLine(compare, table[position]));
-            }
-        };
-        if (plain) {
-            hashSide(0); // copies
-            hashSide(1);
-        } else {
-            runTogether([&] { hashSide(0); }, [&] { hashSide(1); });
-        }
-        if (stopped || stop.stopped(total)) return kNone;
-        uint32_t classCount = 0;
-        // Right lines mostly follow the left lines they equal, in order: each is first tried
-        // against the left line after the last one's partner, which needs no look into the
-        // table. A line equal to that one is of its class, however the last one was found.
-        const LineRef* left = tables[0];
-        uint32_t diagonal = kNone; // the left line tried first
-        const auto onDiagonal = [&](uint32_t position, uint32_t ahead) {
-            return uint64_t{diagonal} + ahead < counts[0] &&
-                   (!plain || left[diagonal + ahead].hash == tables[1][position + ahead].hash);
-        };
-        for (int side = 0; side < 2; ++side) {
-            const LineRef* table = tables[side];
-            const uint32_t count = counts[side];
-            uint32_t* ids = classOf_[side].get();
-            // Each line's bucket and then its first class are asked for from memory ahead of
-            // their turn, the class once its bucket has come (on the right, unless the line is
-            // likely to be taken by the diagonal).
-            const auto bucketOf = [&](uint32_t position) { return &buckets[ids[position] & mask]; };
-            for (uint32_t position = 0; position < count; ++position) {
-                const LineRef& line = table[position];
-                if (side == 1 && onDiagonal(position, 0) &&
-                    compareUnder(compare, left[diagonal], line)) {
-                    ids[position] = classOf_[0][diagonal++];
-                    continue;
-                }
-                if (position + 2 * kLookAhead < count &&
-                    (side == 0 || !plain || !onDiagonal(position, 2 * kLookAhead)))
-                    __builtin_prefetch(bucketOf(position + 2 * kLookAhead));
-                if (position + kLookAhead < count &&
-                    (side == 0 || !plain || !onDiagonal(position, kLookAhead))) {
-                    const uint32_t first = *bucketOf(position + kLookAhead);
-                    if (first != kNone) __builtin_prefetch(&classes[first]);
-                }
-                const uint32_t hash = ids[position];
-                uint32_t& head = buckets[hash & mask];
-                uint32_t id = head;
-                while (id != kNone && (classes[id].hash != hash ||
-                                       !compareUnder(compare, *classes[id].sample, line)))
-                    id = classes[id].next;
-                if (id == kNone) {
-                    id = classCount++;
-                    classes[id] = {&line, hash, head};
-                    head = id;
-                }
-                ids[position] = id;
-                const LineRef* sample = classes[id].sample;
-                if (side == 1)
-                    diagonal = sample >= left && sample < left + counts[0]
-                                   ? static_cast<uint32_t>(sample - left) + 1
-                                   : kNone;
-            }
-        }
-        return classCount;
-    }
-
-    // An array of count entries, not yet written, with its memory taken in a few system calls
-    // rather than by a fault a page, which costs a good part of the time on a virtual machine.
-    template <typename T>
-    static std::unique_ptr<T[]> committedArray(size_t count) {
-        std::unique_ptr<T[]> array(new T[count]);
-        commitPages(array.get(), count * sizeof(T));
-        return array;
-    }
-
-    std::unique_ptr<uint32_t[]> classOf_[2];    // per side, by position: the line's class
-    std::unique_ptr<uint32_t[]> firstPlace_[2]; // per side, by class: its first entry in places_
-    std::unique_ptr<uint32_t[]> places_[2];     // per side: the positions of each class, ascending
-    uint32_t classCount_ = 0;
-};
 
 // The histogram alignment of the classified lines: the equal runs it finds, in order.
 class HistogramAligner {
@@ -475,54 +282,94 @@ class HistogramAligner {
     std::vector<uint64_t> frequentRows_;
 };
 
-// Writes the rows of the list: runs of equal lines, and between them the changed stretches, their
-// lines paired by likeness.
-class RowWriter {
+// One part of the list: the pieces from first up to last (exclusive) of runs, piece k being the
+// changed stretch before runs[k] and that run. The lines of a changed stretch have no equal pair:
+// a line stands beside its likest partner, the others alone, left lines before right ones; beyond
+// the bounds of the likeness pairing they pair in order. The two halves of a long list are parts
+// worked out on two cores: first their pairings, which tell how many rows each part takes, then
+// their rows, each part from where the one before it ends.
+class ListPart {
   public:
-    // Writes up to capacity rows and the terminator from rows on.
-    RowWriter(DiffRow* rows, uint64_t capacity, const LineRef* left, const LineRef* right,
-              const EngineRules& rules)
-        : rows_(rows), capacity_(capacity), left_(left), right_(right), rules_(rules) {}
+    ListPart(const LineRef* left, const LineRef* right, const EngineRules& rules,
+             const std::vector<Run>& runs, uint32_t first, uint32_t last)
+        : left_(left), right_(right), rules_(rules), runs_(runs), first_(first), last_(last),
+          stop_(rules) {}
 
-    void run(const Run& run) {
-        for (uint32_t k = 0; k < run.length; ++k) pair(run.left + k, run.right + k, 1);
-    }
-
-    // The lines from left up to leftEnd and right up to rightEnd, which have no equal pair
-    // between two runs: a line stands beside its likest partner, the others alone, left lines
-    // before right ones. Beyond the bounds of the likeness pairing, they pair in order.
-    void changedStretch(uint32_t left, uint32_t leftEnd, uint32_t right, uint32_t rightEnd) {
-        const uint32_t leftCount = leftEnd - left;
-        const uint32_t rightCount = rightEnd - right;
-        if (leftCount > 0 && rightCount > 0 &&
-            alike_.pair(left_ + left, leftCount, right_ + right, rightCount, rules_)) {
-            const uint32_t leftStart = left;
-            const uint32_t rightStart = right;
-            for (uint32_t x = 0; x < leftCount; ++x) {
-                const uint32_t partner = alike_.partner(x);
-                if (partner == kNoPartner) continue;
-                for (; left < leftStart + x; ++left) leftOnly(left);
-                for (; right < rightStart + partner; ++right) rightOnly(right);
-                pairByTest(left++, right++);
+    // Pairs the lines of every changed stretch and counts the part's rows. Returns false when
+    // the build was stopped or memory is short.
+    bool pairStretches() {
+        try {
+            for (uint32_t k = first_; k < last_; ++k) {
+                const Run from = stretchBefore(k);
+                const uint32_t leftCount = runs_[k].left - from.left;
+                const uint32_t rightCount = runs_[k].right - from.right;
+                uint32_t pairs = std::min(leftCount, rightCount); // in order
+                uint32_t start = kNone;
+                if (leftCount > 0 && rightCount > 0 &&
+                    alike_.pair(left_ + from.left, leftCount, right_ + from.right, rightCount,
+                                rules_)) {
+                    start = static_cast<uint32_t>(partners_.size());
+                    pairs = 0;
+                    for (uint32_t x = 0; x < leftCount; ++x) {
+                        partners_.push_back(alike_.partner(x));
+                        pairs += alike_.partner(x) != kNoPartner;
+                    }
+                }
+                pairingOf_.push_back(start);
+                rowCount_ += uint64_t{leftCount} + rightCount - pairs + runs_[k].length;
+                if (stop_.stopped(uint64_t{leftCount} + rightCount + runs_[k].length)) return false;
             }
-        } else {
-            for (; left < leftEnd && right < rightEnd; ++left, ++right) pairByTest(left, right);
+        } catch (const std::bad_alloc&) {
+            return false;
         }
-        for (; left < leftEnd; ++left) leftOnly(left);
-        for (; right < rightEnd; ++right) rightOnly(right);
+        return true;
     }
 
-    uint32_t finish() {
-        *place() = {nullptr, 0, 0, nullptr, 0, 0, 0};
-        return count_ - 1;
+    // The rows of the part, once its stretches are paired.
+    uint64_t rowCount() const { return rowCount_; }
+
+    // Writes the part's rows from rows on. Returns false when the build was stopped.
+    bool write(DiffRow* rows) {
+        rows_ = rows;
+        for (uint32_t k = first_; k < last_; ++k) {
+            const uint64_t written = count_;
+            Run from = stretchBefore(k);
+            const Run& run = runs_[k];
+            const uint32_t partners = pairingOf_[k - first_];
+            if (partners != kNone) {
+                const uint32_t leftStart = from.left;
+                const uint32_t rightStart = from.right;
+                for (uint32_t x = 0; x < run.left - leftStart; ++x) {
+                    const uint32_t partner = partners_[partners + x];
+                    if (partner == kNoPartner) continue;
+                    for (; from.left < leftStart + x; ++from.left) leftOnly(from.left);
+                    for (; from.right < rightStart + partner; ++from.right) rightOnly(from.right);
+                    pairByTest(from.left++, from.right++);
+                }
+            } else {
+                for (; from.left < run.left && from.right < run.right; ++from.left, ++from.right)
+                    pairByTest(from.left, from.right);
+            }
+            for (; from.left < run.left; ++from.left) leftOnly(from.left);
+            for (; from.right < run.right; ++from.right) rightOnly(from.right);
+            for (uint32_t j = 0; j < run.length; ++j) pair(run.left + j, run.right + j, 1);
+            if (stop_.stopped(count_ - written)) return false;
+        }
+        return true;
     }
-    uint32_t count() const { return count_; }
 
   private:
-    // The next row, its page given memory a megabyte ahead.
+    // Where the changed stretch before runs[k] begins: after the run before it (length unused).
+    Run stretchBefore(uint32_t k) const {
+        if (k == 0) return {0, 0, 0};
+        return {runs_[k - 1].left + runs_[k - 1].length, runs_[k - 1].right + runs_[k - 1].length,
+                0};
+    }
+
+    // The next row, its page given memory a megabyte ahead (up to the part's end).
     DiffRow* place() {
         if (count_ >= committed_) {
-            const uint64_t end = std::min<uint64_t>(uint64_t{count_} + kCommitRows, capacity_ + 1);
+            const uint64_t end = std::min<uint64_t>(count_ + kCommitRows, rowCount_);
             commitPages(rows_ + count_, (end - count_) * sizeof(DiffRow));
             committed_ = end;
         }
@@ -540,18 +387,24 @@ class RowWriter {
     }
     void pairByTest(uint32_t m, uint32_t l) { pair(m, l, linesEqual(rules_, left_[m], right_[l])); }
 
-    DiffRow* rows_;
-    uint64_t capacity_;
-    uint64_t committed_ = 0; // rows below this have their memory
     const LineRef* left_;
     const LineRef* right_;
     const EngineRules& rules_;
-    uint32_t count_ = 0;
+    const std::vector<Run>& runs_;
+    uint32_t first_;
+    uint32_t last_;
+    StopLook stop_;
     AlikePairing alike_;
+    std::vector<uint32_t> partners_;  // of the stretches paired by likeness, one after another
+    std::vector<uint32_t> pairingOf_; // by piece: its first entry in partners_; kNone: in order
+    uint64_t rowCount_ = 0;
+    DiffRow* rows_ = nullptr;
+    uint64_t count_ = 0;     // rows written
+    uint64_t committed_ = 0; // rows below this have their memory
 };
 
 // The equal runs of the histogram alignment of both tables, in order. False when the build was
-// stopped; throws std::bad_alloc when memory is short.
+// stopped or memory is short (std::bad_alloc may also be thrown).
 bool findRuns(const LineRef* left, uint32_t leftCount, const LineRef* right, uint32_t rightCount,
               const EngineRules& rules, StopLook& stop, std::vector<Run>& runs) {
     // The common beginning and end cost a comparison a line and spare the classes; in files
@@ -575,7 +428,8 @@ bool findRuns(const LineRef* left, uint32_t leftCount, const LineRef* right, uin
     if (counts[0] > 0 && counts[1] > 0) {
         const LineRef* const tables[2] = {left + prefix, right + prefix};
         LineClasses classes;
-        if (!classes.build(tables, counts, rules, stop)) return false;
+        if (!classes.build(tables, counts, rules) || stop.stopped(uint64_t{counts[0]} + counts[1]))
+            return false;
         HistogramAligner aligner(classes, prefix, prefix, stop, runs);
         if (!aligner.align(counts[0], counts[1])) return false;
     }
@@ -610,18 +464,37 @@ OwnedDiffList buildHistogramList(const LineRef* leftTable, const LineRef* rightT
         if (!findRuns(leftTable, leftCount, rightTable, rightCount, rules, stop, runs))
             return nullptr;
         runs.push_back({leftCount, rightCount, 0}); // the ends, after the last stretch
-        RowWriter writer(rows, capacity - 1, leftTable, rightTable, rules);
-        uint32_t left = 0;
-        uint32_t right = 0;
-        for (const Run& run : runs) {
-            const uint32_t written = writer.count();
-            writer.changedStretch(left, run.left, right, run.right);
-            writer.run(run);
-            left = run.left + run.length;
-            right = run.right + run.length;
-            if (stop.stopped(writer.count() - written)) return nullptr;
+        // A long list is written in two parts, split at the run nearest the middle of the left
+        // table.
+        const auto pieces = static_cast<uint32_t>(runs.size());
+        uint32_t middle = pieces;
+        const uint32_t splitFrom = std::max(rules.splitFrom, 1u);
+        if (leftCount >= splitFrom && rightCount >= splitFrom) {
+            middle = static_cast<uint32_t>(
+                std::lower_bound(runs.begin(), runs.end(), leftCount / 2,
+                                 [](const Run& run, uint32_t left) { return run.left < left; }) -
+                runs.begin());
+            middle = std::clamp(middle, 1u, pieces);
         }
-        rowCount = writer.finish();
+        ListPart first(leftTable, rightTable, rules, runs, 0, middle);
+        ListPart second(leftTable, rightTable, rules, runs, middle, pieces);
+        bool paired[2] = {false, false};
+        bool written[2] = {false, false};
+        if (middle < pieces) {
+            runTogether([&] { paired[0] = first.pairStretches(); },
+                        [&] { paired[1] = second.pairStretches(); });
+            if (!paired[0] || !paired[1]) return nullptr;
+            runTogether([&] { written[0] = first.write(rows); },
+                        [&] { written[1] = second.write(rows + first.rowCount()); });
+        } else {
+            if (!first.pairStretches()) return nullptr;
+            written[0] = first.write(rows);
+            written[1] = true;
+        }
+        if (!written[0] || !written[1]) return nullptr;
+        const uint64_t count = first.rowCount() + second.rowCount();
+        rows[count] = {nullptr, 0, 0, nullptr, 0, 0, 0};
+        rowCount = static_cast<uint32_t>(count);
     } catch (const std::bad_alloc&) {
         rowCount = 0;
         return nullptr;
