@@ -20,8 +20,8 @@ constexpr uint32_t kLookAhead = 16;
 // A class while the lines are sorted in: one of its lines, which the others are confirmed
 // against, and the class after it in its bucket.
 struct ClassEntry {
-    const LineRef* sample;
-    uint32_t hash; // the low half of the lines' hashLine
+    uint32_t sample; // a left line's position, or a right line's after all the left lines
+    uint32_t hash;   // the low half of the lines' hashLine
     uint32_t next;
 };
 
@@ -95,28 +95,36 @@ uint32_t LineClasses::sortIntoClasses(const LineRef* const tables[2], const uint
     std::unique_ptr<ClassEntry[]> classes(new ClassEntry[total]);
     commitPages(classes.get(), std::max(counts[0], counts[1]) * sizeof(ClassEntry));
 
-    // The hashes first, in the places the classes go: under plain rules the table's hash, which
-    // is the low half of hashLine's, else hashLine's of both sides on two cores.
-    std::atomic<bool> stopped{false};
-    const auto hashSide = [&](int side) {
-        const LineRef* table = tables[side];
-        uint32_t* ids = classOf_[side].get();
-        for (uint32_t position = 0; position < counts[side]; ++position) {
-            if ((position & kStopLookMask) == 0 && buildStopped(rules)) {
-                stopped = true;
-                return;
+    // Under plain rules the table's hash is the low half of hashLine's. Else hashLine's are
+    // worked out first, in the places the classes go, both sides on two cores.
+    if (!plain) {
+        std::atomic<bool> stopped{false};
+        const auto hashSide = [&](int side) {
+            const LineRef* table = tables[side];
+            uint32_t* ids = classOf_[side].get();
+            for (uint32_t position = 0; position < counts[side]; ++position) {
+                if ((position & kStopLookMask) == 0 && buildStopped(rules)) {
+                    stopped = true;
+                    return;
+                }
+                ids[position] = static_cast<uint32_t>(hashLine(compare, table[position]));
             }
-            ids[position] = plain ? table[position].hash
-                                  : static_cast<uint32_t>(hashLine(compare, table[position]));
+        };
+        if (counts[0] < std::max(rules.splitFrom, 1u)) {
+            hashSide(0);
+            hashSide(1);
+        } else {
+            runTogether([&] { hashSide(0); }, [&] { hashSide(1); });
         }
-    };
-    if (plain || counts[0] < std::max(rules.splitFrom, 1u)) {
-        hashSide(0);
-        hashSide(1);
-    } else {
-        runTogether([&] { hashSide(0); }, [&] { hashSide(1); });
+        if (stopped) return kNone;
     }
-    if (stopped) return kNone;
+    const auto hashOf = [&](int side, uint32_t position) {
+        return plain ? tables[side][position].hash : classOf_[side][position];
+    };
+    const auto sampleOf = [&](const ClassEntry& entry) -> const LineRef& {
+        return entry.sample < counts[0] ? tables[0][entry.sample]
+                                        : tables[1][entry.sample - counts[0]];
+    };
 
     uint32_t classCount = 0;
     // Right lines mostly follow the left lines they equal, in order: each is first tried against
@@ -135,7 +143,9 @@ uint32_t LineClasses::sortIntoClasses(const LineRef* const tables[2], const uint
         // Each line's bucket and then its first class are asked for from memory ahead of their
         // turn, the class once its bucket has come (on the right, unless the line is likely to
         // be taken by the diagonal).
-        const auto bucketOf = [&](uint32_t position) { return &buckets[ids[position] & mask]; };
+        const auto bucketOf = [&](uint32_t position) {
+            return &buckets[hashOf(side, position) & mask];
+        };
         for (uint32_t position = 0; position < count; ++position) {
             if ((position & kStopLookMask) == 0 && buildStopped(rules)) return kNone;
             const LineRef& line = table[position];
@@ -152,23 +162,20 @@ uint32_t LineClasses::sortIntoClasses(const LineRef* const tables[2], const uint
                 const uint32_t first = *bucketOf(position + kLookAhead);
                 if (first != kNone) __builtin_prefetch(&classes[first]);
             }
-            const uint32_t hash = ids[position];
+            const uint32_t hash = hashOf(side, position);
             uint32_t& head = buckets[hash & mask];
             uint32_t id = head;
-            while (id != kNone &&
-                   (classes[id].hash != hash || !compareUnder(compare, *classes[id].sample, line)))
+            while (id != kNone && (classes[id].hash != hash ||
+                                   !compareUnder(compare, sampleOf(classes[id]), line)))
                 id = classes[id].next;
             if (id == kNone) {
                 id = classCount++;
-                classes[id] = {&line, hash, head};
+                classes[id] = {side == 0 ? position : counts[0] + position, hash, head};
                 head = id;
             }
             ids[position] = id;
-            const LineRef* sample = classes[id].sample;
             if (side == 1)
-                diagonal = sample >= left && sample < left + counts[0]
-                               ? static_cast<uint32_t>(sample - left) + 1
-                               : kNone;
+                diagonal = classes[id].sample < counts[0] ? classes[id].sample + 1 : kNone;
         }
     }
     return classCount;
