@@ -14,7 +14,8 @@ class LineClasses {
   public:
     // Sorts in counts[side] lines of tables[side] (0 left, 1 right) under rules; positions count
     // from tables[side]. Returns false when memory is short or the build was stopped. Memory:
-    // two words a line and two a class (about six a line while the lines are sorted in).
+    // two words a line and two a class; while the lines are sorted in, a word and a half a line
+    // and three words a class.
     [[nodiscard]] bool build(const LineRef* const tables[2], const uint32_t counts[2],
                              const EngineRules& rules);
 
