@@ -464,8 +464,8 @@ OwnedDiffList buildHistogramList(const LineRef* leftTable, const LineRef* rightT
         if (!findRuns(leftTable, leftCount, rightTable, rightCount, rules, stop, runs))
             return nullptr;
         runs.push_back({leftCount, rightCount, 0}); // the ends, after the last stretch
-        // A long list is written in two parts, split at the run nearest the middle of the left
-        // table.
+        // A long list is written in two parts, the second from the first run that begins in the
+        // second half of the left table.
         const auto pieces = static_cast<uint32_t>(runs.size());
         uint32_t middle = pieces;
         const uint32_t splitFrom = std::max(rules.splitFrom, 1u);
