@@ -80,6 +80,13 @@ row "logs 250k" "" "" "" logs250k
 row "logs 500k" "" "" "" logs500k
 row "logs 1M" "" "" "" logs1m
 
+if [ -x "$build/bench/alignBench" ]; then
+    echo "the histogram alignment (alignBench: reading, cutting, aligning) against GNU diff:"
+    race "(h) logs 1M lines, 1% edited" "<=0.5x" logs1m "$build/bench/alignBench" "" diff ""
+    race "(h) no line in common, 100k lines" "<=1.0x" different100k "$build/bench/alignBench" "" \
+        diff ""
+fi
+
 echo "rowdump --long-runs against rowdump without it:"
 printf '%-36s %9s %9s %7s %-7s %12s %12s %6s\n' case with without ratio goal "with peak" \
     "without peak" ratio
@@ -88,5 +95,5 @@ withAndWithout "(d) logs 1M lines, 1% edited" "" --long-runs logs1m
 
 if [ -x "$build/bench/engineBench" ]; then
     echo "engine stages in memory (Google Benchmark):"
-    "$build/bench/engineBench" 2>/dev/null | grep -E '^(lineTable|diffList)'
+    "$build/bench/engineBench" 2>/dev/null | grep -E '^(lineTable|diffList|histogramList)'
 fi

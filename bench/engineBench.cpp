@@ -3,6 +3,7 @@
 // with and without the case and white space rules, and with and without the long-runs rule.
 
 #include "engine/diffList.h"
+#include "engine/histogram.h"
 #include "engine/lineTable.h"
 
 #include <benchmark/benchmark.h>
@@ -85,14 +86,15 @@ void lineTable(benchmark::State& state) {
 // Times the aligned list of two texts under rules, their tables cut once beforehand; the rows of
 // the list go to the counter "rows".
 void timeDiffList(benchmark::State& state, const std::string& leftText,
-                  const std::string& rightText, const EngineRules& rules) {
+                  const std::string& rightText, const EngineRules& rules, bool histogram = false) {
     OwnedLineTable left =
         buildLineTable(bytes(leftText), static_cast<uint32_t>(leftText.size()), kMode8Bit, rules);
     OwnedLineTable right =
         buildLineTable(bytes(rightText), static_cast<uint32_t>(rightText.size()), kMode8Bit, rules);
     uint32_t rows = 0;
     for (auto _ : state) {
-        OwnedDiffList list = buildDiffList(left.get(), right.get(), rules, rows);
+        OwnedDiffList list = histogram ? buildHistogramList(left.get(), right.get(), rules, rows)
+                                       : buildDiffList(left.get(), right.get(), rules, rows);
         benchmark::DoNotOptimize(list.get());
     }
     state.counters["rows"] = rows;
@@ -108,8 +110,45 @@ void diffList(benchmark::State& state) {
     timeDiffList(state, pair.left, pair.right, rules);
 }
 
+// The histogram alignment of the same pairs as diffList.
+void histogramList(benchmark::State& state) {
+    Pair pair =
+        makePair(static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)));
+    EngineRules rules;
+    rules.ignoreCase = state.range(2) != 0;
+    rules.compressWhiteSpace = state.range(2) != 0;
+    timeDiffList(state, pair.left, pair.right, rules, true);
+}
+
+// One changed stretch: range(0) lines against as many others, each range(1) characters of words
+// that the lines of both sides share, so that every pair of lines is weighed in full. The cases
+// are at the bounds of the pairing by likeness: 512 lines against 512 at kAlikePairs, the others
+// just below kAlikeWork.
+void alikeStretch(benchmark::State& state) {
+    std::mt19937 random(11);
+    static const char* const kWords[] = {"alpha", "beta",  "gamma", "delta",
+                                         "omega", "sigma", "kappa", "theta"};
+    const auto length = static_cast<size_t>(state.range(1));
+    const auto line = [&](const char* tag) {
+        std::string text = tag;
+        while (text.size() < length) text.append(" ").append(kWords[random() % 8]);
+        return text.substr(0, length) + "\n";
+    };
+    std::string left = "begin\n";
+    std::string right = "begin\n";
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        left += line("old");
+        right += line("new");
+    }
+    left += "end\n";
+    right += "end\n";
+    timeDiffList(state, left, right, EngineRules{}, true);
+}
+
 // Lines from a vocabulary of two, 5% of them changed: candidates abound, so the search must stop
-// at the first perfect one rather than look at them all.
+// at the first perfect one rather than look at them all. range(1): 1 for the histogram alignment,
+// where no line is rare enough to be an anchor and the exact alignment of halved stretches does
+// the work.
 void diffListRepetitive(benchmark::State& state) {
     std::mt19937 random(7);
     std::string left;
@@ -119,7 +158,7 @@ void diffListRepetitive(benchmark::State& state) {
         left += line;
         right += random() % 20 ? line : (random() % 2 ? "c\n" : "a\n");
     }
-    timeDiffList(state, left, right, EngineRules{});
+    timeDiffList(state, left, right, EngineRules{}, state.range(1) != 0);
 }
 
 // The same with and without the long-runs rule. range(0): lines; range(1): percent of lines
@@ -142,7 +181,25 @@ BENCHMARK(diffList)
     ->Args({20000, 100, 1})
     ->Args({40000, 100, 0})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(diffListRepetitive)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(histogramList)
+    ->ArgNames({"lines", "percent", "cw"})
+    ->Args({100000, 1, 0})
+    ->Args({100000, 1, 1})
+    ->Args({1000000, 1, 0})
+    ->Args({20000, 100, 0})
+    ->Args({100000, 100, 0})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(alikeStretch)
+    ->ArgNames({"lines", "length"})
+    ->Args({512, 14})
+    ->Args({270, 56})
+    ->Args({100, 400})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(diffListRepetitive)
+    ->ArgNames({"lines", "histogram"})
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(diffListLongRuns)
     ->ArgNames({"lines", "percent", "longRuns"})
     ->Args({100000, 100, 0}) // --long-runs may take at most 1.5 times as long here

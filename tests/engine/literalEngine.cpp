@@ -1,7 +1,10 @@
 #include "engine/literalEngine.h"
 
+#include "engine/histogram.h"
 #include "platform/build.h"
 #include "platform/charClass.h"
+
+#include <algorithm>
 
 namespace literal {
 
@@ -185,6 +188,136 @@ std::vector<DiffRow> buildDiffList(const EngineRules& rules, const LineRef* left
             ++l;
         }
     }
+}
+
+namespace {
+
+using Pairs = std::vector<std::pair<uint32_t, uint32_t>>;
+
+class Histogram {
+  public:
+    Histogram(const EngineRules& rules, const LineRef* left, const LineRef* right)
+        : rules_(rules), left_(left), right_(right) {}
+
+    Pairs pairs() {
+        uint32_t n = 0;
+        uint32_t m = 0;
+        while (left_[n].text) ++n;
+        while (right_[m].text) ++m;
+        uint32_t prefix = 0;
+        while (prefix < n && prefix < m && equal(prefix, prefix)) ++prefix;
+        uint32_t suffix = 0;
+        while (suffix < n - prefix && suffix < m - prefix && equal(n - 1 - suffix, m - 1 - suffix))
+            ++suffix;
+        for (uint32_t k = 0; k < prefix; ++k) pairs_.emplace_back(k, k);
+        align(prefix, n - suffix, prefix, m - suffix);
+        for (uint32_t k = suffix; k > 0; --k) pairs_.emplace_back(n - k, m - k);
+        return pairs_;
+    }
+
+  private:
+    bool equal(uint32_t a, uint32_t b) const {
+        return linesEqual(rules_, left_[a], right_[b]) != 0;
+    }
+
+    // How often the line `line` occurs in the stretch, both sides together.
+    uint32_t countIn(const LineRef& line, uint32_t l0, uint32_t l1, uint32_t r0,
+                     uint32_t r1) const {
+        uint32_t count = 0;
+        for (uint32_t a = l0; a < l1; ++a) count += linesEqual(rules_, left_[a], line);
+        for (uint32_t b = r0; b < r1; ++b) count += linesEqual(rules_, right_[b], line);
+        return count;
+    }
+
+    void align(uint32_t l0, uint32_t l1, uint32_t r0, uint32_t r1) {
+        if (l0 == l1 || r0 == r1) return;
+        bool common = false;
+        uint32_t bestCount = 2 * kHistogramCountCap;
+        uint32_t bestLength = 0;
+        uint32_t bestLeft = 0;
+        uint32_t bestRight = 0;
+        for (uint32_t b = r0; b < r1;) {
+            uint32_t next = b + 1;
+            uint32_t leftCount = 0;
+            for (uint32_t a = l0; a < l1; ++a) leftCount += equal(a, b);
+            uint32_t rightCount = 0;
+            for (uint32_t y = r0; y < r1; ++y)
+                rightCount += linesEqual(rules_, right_[y], right_[b]);
+            if (leftCount > 0) common = true;
+            if (leftCount > 0 && leftCount <= kHistogramCountCap &&
+                rightCount <= kHistogramCountCap && leftCount + rightCount <= bestCount) {
+                uint32_t covered = 0;
+                for (uint32_t a = l0; a < l1; ++a) {
+                    if (!equal(a, b) || a < covered) continue;
+                    uint32_t start = 0;
+                    while (a - start > l0 && b - start > r0 && equal(a - start - 1, b - start - 1))
+                        ++start;
+                    uint32_t end = 1;
+                    while (a + end < l1 && b + end < r1 && equal(a + end, b + end)) ++end;
+                    uint32_t runCount = UINT32_MAX;
+                    for (uint32_t k = a - start; k < a + end; ++k)
+                        runCount = std::min(runCount, countIn(left_[k], l0, l1, r0, r1));
+                    next = std::max(next, b + end);
+                    covered = a + end;
+                    const uint32_t length = start + end;
+                    if (runCount < bestCount || (runCount == bestCount && length > bestLength)) {
+                        bestCount = runCount;
+                        bestLength = length;
+                        bestLeft = a - start;
+                        bestRight = b - start;
+                    }
+                }
+            }
+            b = next;
+        }
+        if (bestLength > 0) {
+            align(l0, bestLeft, r0, bestRight);
+            for (uint32_t k = 0; k < bestLength; ++k)
+                pairs_.emplace_back(bestLeft + k, bestRight + k);
+            align(bestLeft + bestLength, l1, bestRight + bestLength, r1);
+        } else if (common) {
+            longestCommon(l0, l1, r0, r1);
+        }
+    }
+
+    // The longest common subsequence by the full table of its lengths, traced back from the
+    // ends: a right line that does not make it longer is passed over first, then equal lines
+    // pair, else the left line is passed over.
+    void longestCommon(uint32_t l0, uint32_t l1, uint32_t r0, uint32_t r1) {
+        const uint32_t n = l1 - l0;
+        const uint32_t m = r1 - r0;
+        std::vector<std::vector<uint32_t>> length(n + 1, std::vector<uint32_t>(m + 1, 0));
+        for (uint32_t i = 1; i <= n; ++i)
+            for (uint32_t j = 1; j <= m; ++j)
+                length[i][j] = equal(l0 + i - 1, r0 + j - 1)
+                                   ? length[i - 1][j - 1] + 1
+                                   : std::max(length[i - 1][j], length[i][j - 1]);
+        Pairs found;
+        for (uint32_t i = n, j = m; i > 0 && j > 0;) {
+            if (length[i][j] == length[i][j - 1]) {
+                --j;
+            } else if (equal(l0 + i - 1, r0 + j - 1)) {
+                found.emplace_back(l0 + i - 1, r0 + j - 1);
+                --i;
+                --j;
+            } else {
+                --i;
+            }
+        }
+        pairs_.insert(pairs_.end(), found.rbegin(), found.rend());
+    }
+
+    const EngineRules& rules_;
+    const LineRef* left_;
+    const LineRef* right_;
+    Pairs pairs_;
+};
+
+} // namespace
+
+std::vector<std::pair<uint32_t, uint32_t>>
+histogramPairs(const EngineRules& rules, const LineRef* leftTable, const LineRef* rightTable) {
+    return Histogram(rules, leftTable, rightTable).pairs();
 }
 
 } // namespace literal

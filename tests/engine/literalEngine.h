@@ -6,6 +6,7 @@
 #include "engine/lineTable.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace literal {
@@ -20,5 +21,13 @@ int32_t findResync(const EngineRules& rules, const LineRef* leftTable, const Lin
 // The rows before the terminator.
 std::vector<DiffRow> buildDiffList(const EngineRules& rules, const LineRef* leftTable,
                                    const LineRef* rightTable);
+
+// The equal pairs (0-based left and right entries) of the histogram alignment, in order, found
+// by comparing lines pair by pair: the common beginning and end, then in each stretch between
+// them the anchor run (its rarest line the rarest, then the longest, then the first found), the
+// stretches before and after it the same way, and a stretch with common lines but no anchor by a
+// longest common subsequence.
+std::vector<std::pair<uint32_t, uint32_t>>
+histogramPairs(const EngineRules& rules, const LineRef* leftTable, const LineRef* rightTable);
 
 } // namespace literal
