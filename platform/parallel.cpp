@@ -2,16 +2,70 @@
 
 #include <csignal>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <system_error>
 
+namespace {
+
+// The signals a fault of the thread's own work raises. The kernel sends them to the faulting
+// thread, where a blocked one takes its default action at once: the program would end without
+// its handler, the terminal left raw. A helper takes them as the main thread does.
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS};
+
+// Room for the ending signals' handler on a helper, as much as the main thread has: a handler
+// cannot run on a stack that overflowed, and each thread has an alternate stack of its own.
+constexpr size_t kSignalStackBytes = 64 * 1024;
+
+// A helper's alternate signal stack, for as long as its work runs. It comes from the kernel, not
+// the heap: a heap overrun elsewhere cannot reach it, and starting a helper asks the heap for
+// nothing. Without memory for one the helper runs without; only a stack overflow on it then ends
+// the program without its handler.
+class SignalStack {
+  public:
+    SignalStack() {
+        void* block = mmap(nullptr, kSignalStackBytes, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+        if (block == MAP_FAILED) return;
+        stack_t own{};
+        own.ss_sp = block;
+        own.ss_size = kSignalStackBytes;
+        if (sigaltstack(&own, &previous_) != 0) {
+            munmap(block, kSignalStackBytes);
+            return;
+        }
+        block_ = block;
+    }
+    ~SignalStack() {
+        if (block_ == nullptr) return;
+        // The thread's stack before ours comes back (a sanitizer gives threads their own and
+        // unmaps it at their end).
+        sigaltstack(&previous_, nullptr);
+        munmap(block_, kSignalStackBytes);
+    }
+    SignalStack(const SignalStack&) = delete;
+    SignalStack& operator=(const SignalStack&) = delete;
+
+  private:
+    void* block_ = nullptr;
+    stack_t previous_{};
+};
+
+} // namespace
+
 HelperThread::HelperThread(const std::function<void()>& work) {
-    // A new thread starts with its creator's signal mask: block everything around its start.
-    sigset_t all;
+    // A new thread starts with its creator's signal mask: around its start everything is blocked
+    // but the crash signals, so the signals from outside (SIGINT, SIGTERM, SIGWINCH...) reach the
+    // main thread, as in a program of one thread.
+    sigset_t blocked;
     sigset_t previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    sigfillset(&blocked);
+    for (int signalNumber : kCrashSignals) sigdelset(&blocked, signalNumber);
+    pthread_sigmask(SIG_SETMASK, &blocked, &previous);
     try {
-        thread_ = std::thread(work);
+        thread_ = std::thread([work] {
+            SignalStack stack;
+            work();
+        });
     } catch (const std::system_error&) {
         // No thread to be had (a process limit, no memory): the work is done here instead.
     }

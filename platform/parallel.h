@@ -5,9 +5,13 @@
 #include <functional>
 #include <thread>
 
-// Runs work on a helper thread from construction to destruction, which waits for it. The helper
-// takes no signals: they reach the calling thread, as in a program of one thread. When no thread
-// can be started, the work is done at once, on the calling thread. The work may not throw.
+// Runs work on a helper thread from construction to destruction, which waits for it. The signals
+// from outside (SIGINT, SIGTERM, SIGWINCH...) are blocked on the helper: they reach the main
+// thread, as in a program of one thread. The signals of a fault in the work itself (SIGSEGV,
+// SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS) are taken on the helper by the program's handlers, on
+// an alternate stack of the helper's own, so a crash there (a stack overflow too) gives the
+// terminal back as one on the main thread does. When no thread can be started, the work is done
+// at once, on the calling thread. The work may not throw.
 class HelperThread {
   public:
     explicit HelperThread(const std::function<void()>& work);

@@ -26,7 +26,7 @@ volatile sig_atomic_t screenShown = 0;
 volatile sig_atomic_t resizeSeen = 0;
 volatile sig_atomic_t suspendAsked = 0;
 volatile sig_atomic_t continueSeen = 0;
-volatile sig_atomic_t cursesDepth = 0;
+thread_local volatile sig_atomic_t cursesDepth __attribute__((tls_model("initial-exec"))) = 0;
 
 namespace {
 
@@ -103,12 +103,13 @@ void wake() {
 
 // SA_RESETHAND has put the default action back and SA_NODEFER lets it act at once, so the
 // program ends by this signal with the terminal given back (a shell sees status 128 + signal).
-// A colour file being written goes with it (removeTemporaryFile is async-signal-safe).
+// A colour file being written goes with it (removeTemporaryFile is async-signal-safe). A crash
+// is handled on the thread that crashed, a helper's too (platform/parallel.h).
 void onEndingSignal(int signalNumber, siginfo_t* info, void*) {
     int savedErrno = errno;
-    // ncurses does not check every allocation it makes (CursesCall): a crash inside it, or the
-    // C library's abort on the heap it damaged, is taken for memory running out. A crash comes
-    // from the kernel or from the program itself, never from kill(1).
+    // ncurses does not check every allocation it makes (CursesCall): a crash inside it on this
+    // thread, or the C library's abort on the heap it damaged, is taken for memory running out.
+    // A crash comes from the kernel or from the program itself, never from kill(1).
     bool crashSignal = signalNumber == SIGSEGV || signalNumber == SIGBUS || signalNumber == SIGABRT;
     bool fromWithin = info != nullptr && (info->si_code > 0 || info->si_pid == getpid());
     if (crashSignal && fromWithin && cursesDepth > 0) endForMemory();

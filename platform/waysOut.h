@@ -16,7 +16,10 @@ extern volatile sig_atomic_t screenShown;  // the full screen is on (cursesScree
 extern volatile sig_atomic_t resizeSeen;   // SIGWINCH arrived, or the key wait saw a new size
 extern volatile sig_atomic_t suspendAsked; // SIGTSTP arrived; cleared by the key wait's suspend
 extern volatile sig_atomic_t continueSeen; // SIGCONT arrived; cleared by the key wait's resume
-extern volatile sig_atomic_t cursesDepth;  // ncurses is at work, nested calls (CursesCall)
+// ncurses is at work on this thread, in nested calls (CursesCall). Per thread: a crash on a
+// helper while the main thread is inside ncurses is a crash, not ncurses' memory running out.
+// Initial-exec, so a handler reads it with a plain load, never through the TLS resolver.
+extern thread_local volatile sig_atomic_t cursesDepth __attribute__((tls_model("initial-exec")));
 
 // Installs the atexit hook and the handlers of every signal that ends the program (with the
 // alternate signal stack they run on), once. Runs before anything of ncurses: a crash inside it

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -170,5 +171,38 @@ INSTANTIATE_TEST_SUITE_P(Sessions, FaultWalk, testing::ValuesIn(kSessions),
                          [](const testing::TestParamInfo<Session>& session) {
                              return std::string(session.param.name);
                          });
+
+// A crash on a helper thread while the view is up (the faulty programs crash one on request,
+// QVD_HELPER_FAULT; here the one that cuts file 2 into lines when hex mode is switched on): the
+// program ends by the crash's signal with the terminal given back, as for a crash on the main
+// thread. A stack overflow there too, whose handler needs a stack of its own.
+TEST(HelperCrash, CrashOnAHelperThreadGivesTheTerminalBack) {
+    const struct {
+        const char* kind;
+        int signalNumber;
+    } cases[] = {{"segv", SIGSEGV}, {"overflow", SIGSEGV}, {"bus", SIGBUS}};
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.kind);
+        TempDirectory dir;
+        dir.write("a.txt", "one\ntwo\nthree\n");
+        dir.write("b.txt", "one\nTWO\nthree\nfour\n");
+        dir.makeDirectory("home/.config");
+        PtyOptions options = scratchRun(QVD_PROGRAM_PATH, dir, {"a.txt", "b.txt"});
+        const std::string armed = dir / "armed";
+        options.environment.insert(
+            options.environment.end(),
+            {std::string("QVD_HELPER_FAULT=") + entry.kind, "QVD_HELPER_FAULT_ARMED=" + armed});
+        PtySession run(options);
+        ASSERT_TRUE(run.waitForOutput(PtySession::kEnterAlternate, 5000) &&
+                    run.waitForOutput("three", 5000))
+            << "no view";
+        dir.write("armed", "");
+        run.send("h"); // hex mode: both files are cut anew, file 2 on a helper thread
+        ASSERT_TRUE(run.waitForExit(5000)) << "no crash: the program waits on";
+        EXPECT_EQ(run.signalled(), entry.signalNumber) << "exit code " << run.exitCode();
+        expectTerminalBack(run);
+        EXPECT_EQ(run.errors, "");
+    }
+}
 
 } // namespace
