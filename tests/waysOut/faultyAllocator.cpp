@@ -6,6 +6,9 @@
 //   QVD_FAIL_ALLOCATION=N      allocation N fails (counted from the program's own start-up, 1
 //                              first); unset or 0: none fails
 //   QVD_FAIL_ONWARD=1          every allocation from N on fails too (memory that stays gone)
+//   QVD_FAIL_ON_HELPERS=1      only the allocations of helper threads (any but the program's
+//                              first) are counted, and only they fail: memory that runs out on a
+//                              second core
 //   QVD_ALLOCATION_REPORT=path the count of allocations is written there when the program exits
 //                              normally
 //   QVD_FAILURE_TRACE=path     the call stack of the first allocation that fails is written there
@@ -22,6 +25,7 @@
 //   QVD_HELPER_FAULT_ARMED=path a file the test makes when the program is where it wants the
 //                              crash (the view is up)
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -44,9 +48,10 @@ void* __libc_pvalloc(size_t size);
 
 namespace {
 
-uint64_t allocations = 0; // counted from the configuration below
+std::atomic<uint64_t> allocations{0}; // counted from the configuration below
 uint64_t failingAllocation = 0;
 bool failOnward = false;
+bool helpersOnly = false;
 const char* reportPath = nullptr;
 const char* tracePath = nullptr;
 bool tracing = false;                   // writing the trace, whose own allocations must not count
@@ -59,6 +64,8 @@ __attribute__((constructor(101))) void configure() {
     failingAllocation = failing ? strtoull(failing, nullptr, 10) : 0;
     const char* onward = getenv("QVD_FAIL_ONWARD");
     failOnward = onward != nullptr && onward[0] == '1';
+    const char* helpers = getenv("QVD_FAIL_ON_HELPERS");
+    helpersOnly = helpers != nullptr && helpers[0] == '1';
     reportPath = getenv("QVD_ALLOCATION_REPORT");
     tracePath = getenv("QVD_FAILURE_TRACE");
     helperFault = getenv("QVD_HELPER_FAULT");
@@ -134,10 +141,11 @@ void crashOnArmedHelper() {
 bool fails() {
     if (tracing) return false;
     if (helperFault != nullptr) crashOnArmedHelper();
-    ++allocations;
+    if (helpersOnly && gettid() == getpid()) return false;
+    const uint64_t count = ++allocations;
     if (failingAllocation == 0) return false;
-    if (allocations == failingAllocation) writeTrace();
-    return failOnward ? allocations >= failingAllocation : allocations == failingAllocation;
+    if (count == failingAllocation) writeTrace();
+    return failOnward ? count >= failingAllocation : count == failingAllocation;
 }
 
 void* allocate(size_t size) {
