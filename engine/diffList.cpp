@@ -147,7 +147,7 @@ class SecondHalf {
     // Waits for the end of the rows; false when they were not all worked out.
     bool finish() {
         thread_.reset();
-        return !failed_;
+        return whole_;
     }
 
     DiffRow* rows() const { return rows_; }
@@ -157,10 +157,13 @@ class SecondHalf {
     bool ended() const { return ended_.load(std::memory_order_acquire); }
 
   private:
+    // On its helper thread memory that runs out ends nothing (platform/parallel.h): an
+    // allocation that fails throws std::bad_alloc there, the index's init answers false, and the
+    // first half goes on alone. Work that ends any other way before its last step is not whole
+    // either.
     void work() {
         ResyncIndex index;
         if (!index.init(left_, counts_[0], right_, counts_[1], rules_)) {
-            failed_ = true;
             ended_.store(true, std::memory_order_release);
             return;
         }
@@ -172,7 +175,6 @@ class SecondHalf {
         for (uint32_t steps = 0; m < counts_[0] && l < counts_[1]; ++steps) {
             if ((steps & kStopLookMask) == 0 &&
                 (cancelled_.load(std::memory_order_relaxed) || buildStopped(rules_))) {
-                failed_ = true;
                 ended_.store(true, std::memory_order_release);
                 return;
             }
@@ -182,6 +184,7 @@ class SecondHalf {
         for (; m < counts_[0]; ++m) writer.leftOnly(m);
         for (; l < counts_[1]; ++l) writer.rightOnly(l);
         count_ = writer.count();
+        whole_ = true;
         published_.store(count_, std::memory_order_release);
         ended_.store(true, std::memory_order_release);
     }
@@ -193,7 +196,7 @@ class SecondHalf {
     AlignerState start_;
     DiffRow* rows_;
     uint32_t count_ = 0;
-    bool failed_ = false;
+    bool whole_ = false; // every row was worked out: set by the work's last step alone
     std::atomic<uint32_t> published_{0};
     std::atomic<bool> ended_{false};
     std::atomic<bool> cancelled_{false};

@@ -7,12 +7,39 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <memory>
 #include <new>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace {
+
+// Whether the length fstat gives a regular file is a guess rather than its contents' length. The
+// kernel's own file systems make a file's contents as it is read and state 0 (most of /proc) or a
+// page, 4096 bytes (/sys and its kin), whatever it holds; they are read to their end, and the
+// bytes read are the file. Only these file systems are trusted to guess: on any other, a file
+// that ends before its stated length shrank while it was read (or the disk failed it), and that
+// stays a failure to load rather than a shorter file.
+bool statedLengthIsAGuess(int fd) {
+    constexpr long kConfigFsMagic = 0x62656570; // not in every <linux/magic.h>
+    struct statfs fileSystem;
+    if (fstatfs(fd, &fileSystem) != 0) return false;
+    switch (static_cast<long>(fileSystem.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case kConfigFsMagic:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // Closes the descriptor on every way out.
 struct FileDescriptor {
@@ -69,7 +96,7 @@ uint8_t* readToEnd(int fd, uint32_t& size) {
 }
 
 // A file opened for loading, with what its open descriptor tells: a regular file that states a
-// length is read to that length, anything else to its end.
+// length is read to that length, anything else (a kernel file's guess included) to its end.
 class LoadingFile {
   public:
     LoadingFile(const char* path, int extraFlags)
@@ -77,10 +104,12 @@ class LoadingFile {
         struct stat status;
         if (file_.fd < 0 || fstat(file_.fd, &status) != 0 || S_ISDIR(status.st_mode)) return;
         // Files of /proc and the like claim a length of 0 and have contents all the same; a truly
-        // empty file reads to its end at once, so it loses nothing by the same path.
+        // empty file reads to its end at once, so it loses nothing by the same path. A claim of
+        // 4 GiB or more is refused even where it is a guess (/proc/kcore): reading gigabytes to
+        // find out would be refused all the same.
         if (S_ISREG(status.st_mode) && status.st_size != 0) {
-            length_ = static_cast<uint64_t>(status.st_size);
-            if (length_ > kLargestFileSize) return;
+            if (static_cast<uint64_t>(status.st_size) > kLargestFileSize) return;
+            if (!statedLengthIsAGuess(file_.fd)) length_ = static_cast<uint64_t>(status.st_size);
         }
         usable_ = true;
     }
@@ -206,19 +235,23 @@ bool opensAsFile(const char* path) {
 namespace {
 
 // One file read front to back in chunks, with the loader's rules: a directory, 4 GiB or more, a
-// read error or a regular file that ends early is a failure.
+// read error or a regular file that ends early is a failure (a kernel file's guessed length
+// aside).
 class ChunkReader {
   public:
     explicit ChunkReader(const char* path) : file(open(path, O_RDONLY | O_CLOEXEC)) {
         struct stat status;
         failed = file.fd < 0 || fstat(file.fd, &status) != 0 || S_ISDIR(status.st_mode);
         if (failed) return;
-        // A length of 0 is what /proc files claim: like a pipe, they are read to their end.
-        regular = S_ISREG(status.st_mode) && status.st_size != 0;
-        if (regular) {
-            remaining = static_cast<uint64_t>(status.st_size);
-            failed = remaining > kLargestFileSize;
+        // A length of 0 is what /proc files claim, a page what /sys files do: like a pipe, they
+        // are read to their end (statedLengthIsAGuess).
+        const bool statesLength = S_ISREG(status.st_mode) && status.st_size != 0;
+        if (statesLength && static_cast<uint64_t>(status.st_size) > kLargestFileSize) {
+            failed = true;
+            return;
         }
+        regular = statesLength && !statedLengthIsAGuess(file.fd);
+        if (regular) remaining = static_cast<uint64_t>(status.st_size);
     }
 
     // Fills buffer as far as the file goes; returns the bytes read, 0 at the end or on failure.

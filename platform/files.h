@@ -9,7 +9,8 @@ inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFFu;
 // Reads the whole file at path (bytes, as the kernel takes them) into one block from malloc
 // (free it with free) and stores its length in size. A regular file is read to the length it had
 // when opened; anything whose length the open file cannot tell (a pipe, a terminal, a device, a
-// /proc file that claims 0 bytes) is read to its end. Returns null, with size untouched, when the
+// file of the kernel's own file systems, which claims 0 bytes or a page whatever it holds: /proc,
+// /sys) is read to its end. Returns null, with size untouched, when the
 // path names a directory, cannot be opened, holds 4 GiB or more, cannot be read completely (short
 // read or read error), or the block cannot be allocated. An empty file gives a valid block and size
 // 0.

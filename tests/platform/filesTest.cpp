@@ -234,23 +234,63 @@ TEST(ReadTwoFiles, FifoAfterAFailedFile1IsNeverOpened) {
 
 } // namespace
 
-// Files of /proc say they are empty and still have contents; the tools a Linux user compares
-// them with read them to their end, and so must the loader and the batch comparison.
-TEST(ReadWholeFile, FileThatClaimsNoLengthIsReadToItsEnd) {
-    const char* procFile = "/proc/version";
-    struct stat status {};
-    if (stat(procFile, &status) != 0 || status.st_size != 0) GTEST_SKIP() << "no /proc here";
-    uint32_t size = 0;
-    Block block(readWholeFile(procFile, size));
-    ASSERT_NE(block, nullptr);
-    ASSERT_GT(size, 0u);
+// What a plain read to the end gives: the bytes the tools a Linux user compares such files with
+// see. Empty when the file cannot be read.
+std::string readToItsEnd(const char* path) {
+    std::string contents;
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return contents;
+    char buffer[65536];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
+        contents.append(buffer, static_cast<size_t>(got));
+    close(fd);
+    return contents;
+}
 
+// The kernel's own files make their contents as they are read and claim a length that is a
+// guess: 0 for most of /proc, a page (4096 bytes) for /sys. The tools a Linux user compares them
+// with read them to their end, and so must the loader, the loader of two files and the batch
+// comparison.
+TEST(ReadWholeFile, FileThatClaimsALengthItDoesNotHoldIsReadToItsEnd) {
+    const char* const kernelFiles[] = {
+        "/proc/version",                               // claims 0 bytes
+        "/sys/kernel/mm/transparent_hugepage/enabled", // claims a page, holds a line
+        "/sys/devices/system/cpu/online",              // the same, where the other is missing
+    };
     TempDirectory dir;
-    std::string copy = dir.write("copy", std::string(reinterpret_cast<char*>(block.get()), size));
-    std::string empty = dir.write("empty", "");
-    uint32_t size1 = 0, size2 = 0;
-    EXPECT_EQ(compareFiles(procFile, copy.c_str(), size1, size2), FileComparison::identical);
-    EXPECT_EQ(size1, size);
-    EXPECT_EQ(compareFiles(empty.c_str(), procFile, size1, size2), FileComparison::different);
-    EXPECT_EQ(size2, size);
+    int tried = 0;
+    for (const char* path : kernelFiles) {
+        SCOPED_TRACE(path);
+        struct stat status {};
+        const std::string contents = readToItsEnd(path);
+        // Only a file here that holds other than it claims is a case of this test.
+        if (stat(path, &status) != 0 || contents.empty() ||
+            contents.size() == static_cast<uint64_t>(status.st_size))
+            continue;
+        ++tried;
+        uint32_t size = 0;
+        Block block(readWholeFile(path, size));
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(block.get()), size), contents);
+
+        std::string copy = dir.write("copy", contents);
+        std::string empty = dir.write("empty", "");
+        uint32_t size1 = 0, size2 = 0;
+        EXPECT_EQ(compareFiles(path, copy.c_str(), size1, size2), FileComparison::identical);
+        EXPECT_EQ(size1, contents.size());
+        EXPECT_EQ(compareFiles(empty.c_str(), path, size1, size2), FileComparison::different);
+        EXPECT_EQ(size2, contents.size());
+
+        for (bool first : {true, false}) {
+            uint8_t* block1 = nullptr;
+            uint8_t* block2 = nullptr;
+            const char* path1 = first ? path : copy.c_str();
+            const char* path2 = first ? copy.c_str() : path;
+            ASSERT_EQ(readTwoFiles(path1, path2, block1, size1, block2, size2), PairLoad::loaded);
+            Block owned1(block1), owned2(block2);
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(block1), size1), contents);
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(block2), size2), contents);
+        }
+    }
+    if (tried == 0) GTEST_SKIP() << "no /proc or /sys file here claims a length it does not hold";
 }

@@ -3,7 +3,10 @@
 // and N walks over whole scripted sessions on a terminal: start, keys, a resize, the help, the
 // colour setup and its save, identical files, batch mode, the usage. Every run must end with an
 // exit code of 0 to 3 (never an abort or another signal), nothing on standard error, and the
-// terminal as it was.
+// terminal as it was. One session walks the allocations of the helper threads alone, behind the
+// first screen of a long comparison: memory that runs out there never ends the program from the
+// helper (the main thread may be drawing), and a list worked out without what it could not have
+// is whole.
 //
 // The test command walks a sample of N (every N up to 24, then about 40 more spread over the
 // session, alternately failing one allocation and every allocation from N on). The whole walk,
@@ -15,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,14 +38,18 @@ struct Step {
                                    // that a lone Esc is read alone, however busy the machine
     int width = 0;                 // then, when not 0, the terminal takes this size
     int height = 0;
+    // Then, once the failing allocation was made (on a helper thread, behind this screen), the
+    // program must still be there: a helper's failure ends nothing by itself.
+    bool failureEndsNothing = false;
 };
 
 struct Session {
     const char* name;
     std::vector<std::string> arguments;
     std::vector<Step> steps;
-    int exitCode;      // without a failure
-    bool savesColours; // without a failure the script ends with a qvd.ini saved
+    int exitCode;           // without a failure
+    bool savesColours;      // without a failure the script ends with a qvd.ini saved
+    bool onHelpers = false; // only the helper threads' allocations are counted, and fail
 };
 
 const Session kSessions[] = {
@@ -60,17 +69,42 @@ const Session kSessions[] = {
     {"identical", {"a.txt", "same.txt"}, {{"x"}}, 0, false},
     {"batch", {"-b", "a.txt", "b.txt"}, {}, 1, false},
     {"usage", {"-q", "a.txt"}, {}, 2, false},
+    // Long enough for the first screen from the files' beginnings, with the whole list built
+    // behind it on a helper thread, and that list in two halves on two cores. End shows the
+    // list's last row (the files' last line), which only a whole list has.
+    {"helpers",
+     {"long1.txt", "long2.txt"},
+     {
+         {"", "line 000002", 0, 0, true},
+         {"\x1b[4~", "the very end"},
+         {"q"},
+     },
+     1,
+     false,
+     true},
 };
 
 class FaultWalk : public testing::TestWithParam<Session> {
   protected:
     TempDirectory dir;
     std::string program;
+    uint64_t cleanTotal = 0; // the allocations of the run without failure
 
     void SetUp() override {
         dir.write("a.txt", "one\ntwo \xC3\xA9\nthree\n");
         dir.write("same.txt", "one\ntwo \xC3\xA9\nthree\n");
         dir.write("b.txt", "one\nTWO\nthree\nfour\n");
+        std::string long1;
+        std::string long2;
+        for (int line = 0; line < 70000; ++line) {
+            char text[16];
+            snprintf(text, sizeof text, "line %06d\n", line);
+            long1 += text;
+            if (line % 17000 == 5) long2 += "changed\n";
+            if (line != 40000) long2 += text;
+        }
+        dir.write("long1.txt", long1 + "the very end\n");
+        dir.write("long2.txt", long2 + "the very end\n");
         dir.makeDirectory("home/.config");
         // The colour save goes beside the program: a copy of it in the scratch directory.
         program = copyOfProgram(dir);
@@ -84,12 +118,17 @@ class FaultWalk : public testing::TestWithParam<Session> {
         std::string report = dir / "allocations";
         std::filesystem::remove(report);
         PtyOptions options = scratchRun(program, dir, session.arguments);
-        options.environment.insert(options.environment.end(),
-                                   {"QVD_FAIL_ALLOCATION=" + std::to_string(failing),
-                                    std::string("QVD_FAIL_ONWARD=") + (onward ? "1" : "0"),
-                                    "QVD_ALLOCATION_REPORT=" + report});
-        if (const char* trace = getenv("QVD_FAILURE_TRACE"); trace && failing != 0)
-            options.environment.push_back(std::string("QVD_FAILURE_TRACE=") + trace);
+        options.environment.insert(
+            options.environment.end(),
+            {"QVD_FAIL_ALLOCATION=" + std::to_string(failing),
+             std::string("QVD_FAIL_ONWARD=") + (onward ? "1" : "0"),
+             std::string("QVD_FAIL_ON_HELPERS=") + (session.onHelpers ? "1" : "0"),
+             "QVD_ALLOCATION_REPORT=" + report});
+        // The trace tells when the failing allocation was made.
+        std::string trace = dir / "failure-trace";
+        if (const char* asked = getenv("QVD_FAILURE_TRACE")) trace = asked;
+        std::filesystem::remove(dir / "failure-trace");
+        if (failing != 0) options.environment.push_back("QVD_FAILURE_TRACE=" + trace);
         PtySession run(options);
         if (!run.started()) {
             ADD_FAILURE() << "cannot start the program on a terminal";
@@ -101,6 +140,18 @@ class FaultWalk : public testing::TestWithParam<Session> {
             // A failure may change or end the picture: the script goes on after a while.
             if (step.waitFor != nullptr) (void)run.waitForOutput(step.waitFor, 2000, before);
             if (step.width > 0) run.resize(step.width, step.height);
+            // Past the clean run's count no allocation is likely to fail: no wait for one.
+            if (step.failureEndsNothing && failing != 0 && failing <= cleanTotal) {
+                for (int waited = 0; waited < 3000 && !std::filesystem::exists(trace); waited += 20)
+                    run.collect(20);
+                if (std::filesystem::exists(trace)) {
+                    run.collect(300);
+                    EXPECT_TRUE(run.running())
+                        << "memory that ran out on a helper thread ended the program behind "
+                           "the view: exit code "
+                        << run.exitCode();
+                }
+            }
         }
         // A key taken the wrong way under load (an Esc that did not stand alone) may leave a
         // screen open: the keys that leave every screen, until the program ends.
@@ -116,6 +167,10 @@ class FaultWalk : public testing::TestWithParam<Session> {
         EXPECT_TRUE(code >= 0 && code <= 3) << "exit code " << code;
         if (code == 3) {
             EXPECT_NE(run.output.find("Out of memory"), std::string::npos);
+        }
+        if (session.onHelpers && code == 1) {
+            EXPECT_NE(run.output.find("the very end"), std::string::npos)
+                << "the list is not whole";
         }
         EXPECT_EQ(run.errors, "");
         if (failing == 0) {
@@ -150,6 +205,7 @@ TEST_P(FaultWalk, EveryAllocationThatFailsEndsTheRunCleanly) {
     const Session& session = GetParam();
     uint64_t total = runSession(session, 0, false);
     ASSERT_GT(total, 0u) << "the run without failures reported no allocations";
+    cleanTotal = total;
     if (const char* only = getenv("QVD_FAULT_AT")) {
         runSession(session, std::stoull(only), false);
         runSession(session, std::stoull(only), true);
@@ -178,5 +234,38 @@ INSTANTIATE_TEST_SUITE_P(Sessions, FaultWalk, testing::ValuesIn(kSessions),
                          [](const testing::TestParamInfo<Session>& session) {
                              return std::string(session.param.name);
                          });
+
+// A crash on a helper thread while the view is up (the faulty programs crash one on request,
+// QVD_HELPER_FAULT; here the one that cuts file 2 into lines when hex mode is switched on): the
+// program ends by the crash's signal with the terminal given back, as for a crash on the main
+// thread. A stack overflow there too, whose handler needs a stack of its own.
+TEST(HelperCrash, CrashOnAHelperThreadGivesTheTerminalBack) {
+    const struct {
+        const char* kind;
+        int signalNumber;
+    } cases[] = {{"segv", SIGSEGV}, {"overflow", SIGSEGV}, {"bus", SIGBUS}};
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.kind);
+        TempDirectory dir;
+        dir.write("a.txt", "one\ntwo\nthree\n");
+        dir.write("b.txt", "one\nTWO\nthree\nfour\n");
+        dir.makeDirectory("home/.config");
+        PtyOptions options = scratchRun(QVD_PROGRAM_PATH, dir, {"a.txt", "b.txt"});
+        const std::string armed = dir / "armed";
+        options.environment.insert(
+            options.environment.end(),
+            {std::string("QVD_HELPER_FAULT=") + entry.kind, "QVD_HELPER_FAULT_ARMED=" + armed});
+        PtySession run(options);
+        ASSERT_TRUE(run.waitForOutput(PtySession::kEnterAlternate, 5000) &&
+                    run.waitForOutput("three", 5000))
+            << "no view";
+        dir.write("armed", "");
+        run.send("h"); // hex mode: both files are cut anew, file 2 on a helper thread
+        ASSERT_TRUE(run.waitForExit(5000)) << "no crash: the program waits on";
+        EXPECT_EQ(run.signalled(), entry.signalNumber) << "exit code " << run.exitCode();
+        expectTerminalBack(run);
+        EXPECT_EQ(run.errors, "");
+    }
+}
 
 } // namespace

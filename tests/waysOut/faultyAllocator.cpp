@@ -6,11 +6,26 @@
 //   QVD_FAIL_ALLOCATION=N      allocation N fails (counted from the program's own start-up, 1
 //                              first); unset or 0: none fails
 //   QVD_FAIL_ONWARD=1          every allocation from N on fails too (memory that stays gone)
+//   QVD_FAIL_ON_HELPERS=1      only the allocations of helper threads (any but the program's
+//                              first) are counted, and only they fail: memory that runs out on a
+//                              second core
 //   QVD_ALLOCATION_REPORT=path the count of allocations is written there when the program exits
 //                              normally
 //   QVD_FAILURE_TRACE=path     the call stack of the first allocation that fails is written there
 //                              (to find the code that did not cope)
+//
+// The same builds crash a helper thread on request, to see that a crash there gives the
+// terminal back:
+//
+//   QVD_HELPER_FAULT=kind      a helper thread (any but the program's first) crashes at its first
+//                              allocation once QVD_HELPER_FAULT_ARMED exists: segv, a write
+//                              through a null pointer; overflow, a recursion until the helper's
+//                              stack runs out; bus, a read of a page beyond the end of the file
+//                              mapped there
+//   QVD_HELPER_FAULT_ARMED=path a file the test makes when the program is where it wants the
+//                              crash (the view is up)
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +33,7 @@
 #include <execinfo.h>
 #include <fcntl.h>
 #include <new>
+#include <sys/mman.h>
 #include <unistd.h>
 
 extern "C" {
@@ -32,12 +48,15 @@ void* __libc_pvalloc(size_t size);
 
 namespace {
 
-uint64_t allocations = 0; // counted from the configuration below
+std::atomic<uint64_t> allocations{0}; // counted from the configuration below
 uint64_t failingAllocation = 0;
 bool failOnward = false;
+bool helpersOnly = false;
 const char* reportPath = nullptr;
 const char* tracePath = nullptr;
-bool tracing = false; // writing the trace, whose own allocations must not count
+bool tracing = false;                   // writing the trace, whose own allocations must not count
+const char* helperFault = nullptr;      // QVD_HELPER_FAULT, null: none
+const char* helperFaultArmed = nullptr; // QVD_HELPER_FAULT_ARMED
 
 // Before every initialiser of the program, so that its static initialisers are counted too.
 __attribute__((constructor(101))) void configure() {
@@ -45,8 +64,13 @@ __attribute__((constructor(101))) void configure() {
     failingAllocation = failing ? strtoull(failing, nullptr, 10) : 0;
     const char* onward = getenv("QVD_FAIL_ONWARD");
     failOnward = onward != nullptr && onward[0] == '1';
+    const char* helpers = getenv("QVD_FAIL_ON_HELPERS");
+    helpersOnly = helpers != nullptr && helpers[0] == '1';
     reportPath = getenv("QVD_ALLOCATION_REPORT");
     tracePath = getenv("QVD_FAILURE_TRACE");
+    helperFault = getenv("QVD_HELPER_FAULT");
+    helperFaultArmed = getenv("QVD_HELPER_FAULT_ARMED");
+    if (helperFaultArmed == nullptr) helperFault = nullptr;
     if (tracePath != nullptr) { // the unwinder loads itself at its first use
         void* frames[4];
         backtrace(frames, 4);
@@ -83,13 +107,45 @@ __attribute__((destructor)) void report() {
     close(fd);
 }
 
+// Far beyond any stack: read at run time, so that the recursion is not endless to the compiler.
+volatile uint64_t overflowDepth = ~uint64_t{0};
+
+__attribute__((noinline)) uint64_t recurse(volatile const char* caller, uint64_t depth) {
+    volatile char frame[1024];
+    frame[0] = caller[0];
+    frame[sizeof frame - 1] = 0;
+    if (depth == 0) return frame[0];
+    return recurse(frame, depth - 1) + frame[sizeof frame - 1]; // used after: no tail call
+}
+
+// The crash QVD_HELPER_FAULT asks for, on a helper thread once the test has armed it.
+void crashOnArmedHelper() {
+    if (gettid() == getpid() || access(helperFaultArmed, F_OK) != 0) return;
+    const char* kind = helperFault;
+    helperFault = nullptr;
+    if (kind[0] == 's') { // segv
+        volatile int* volatile nowhere = nullptr;
+        *nowhere = 1;
+    } else if (kind[0] == 'o') { // overflow
+        const volatile char start = 1;
+        recurse(&start, overflowDepth);
+    } else if (kind[0] == 'b') { // bus
+        int empty = memfd_create("qvd-fault", MFD_CLOEXEC);
+        auto* page = static_cast<volatile char*>(
+            mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE, empty, 0)); // beyond its end: no page
+        if (page != MAP_FAILED) (void)page[0];
+    }
+}
+
 // Counts one allocation; true when it is to fail.
 bool fails() {
     if (tracing) return false;
-    ++allocations;
+    if (helperFault != nullptr) crashOnArmedHelper();
+    if (helpersOnly && gettid() == getpid()) return false;
+    const uint64_t count = ++allocations;
     if (failingAllocation == 0) return false;
-    if (allocations == failingAllocation) writeTrace();
-    return failOnward ? allocations >= failingAllocation : allocations == failingAllocation;
+    if (count == failingAllocation) writeTrace();
+    return failOnward ? count >= failingAllocation : count == failingAllocation;
 }
 
 void* allocate(size_t size) {

@@ -5,7 +5,7 @@
 #
 #   tests/waysOut/walk.sh build/dev [SESSION]
 #
-# SESSION (view, identical, batch, usage) limits the walk to one session.
+# SESSION (view, identical, batch, usage, helpers) limits the walk to one session.
 set -euo pipefail
 build=${1:?usage: walk.sh BUILD_DIRECTORY [SESSION]}
 filter="Sessions/FaultWalk.*/${2:-*}"
