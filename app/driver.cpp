@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -59,20 +60,28 @@ void printResult(const DriverState& state, bool identical, const std::u16string&
     printMessage("\n");
 }
 
+// A file that cannot be loaded, and why, in the system's words.
+int cannotLoad(const DriverState& state, int file, int reason) {
+    printMessage("\nCan't load file %d (%S)\n%s\n", file,
+                 (file == 1 ? state.shownPath1 : state.shownPath2).c_str(),
+                 loadFailureText(reason));
+    return kExitBadInput;
+}
+
 // Batch mode needs only the verdict, so the files are compared in step instead of being held:
 // the same answers and messages as loading both, without a block of each file's size.
 int compareInBatch(DriverState& state) {
     uint32_t size1 = 0;
     uint32_t size2 = 0;
-    const FileComparison result = compareFiles(pathToBytes(state.path1.text).c_str(),
-                                               pathToBytes(state.path2.text).c_str(), size1, size2);
+    int reason = 0;
+    const FileComparison result =
+        compareFiles(pathToBytes(state.path1.text).c_str(), pathToBytes(state.path2.text).c_str(),
+                     size1, size2, &reason);
     switch (result) {
     case FileComparison::file1Failed:
-        printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
-        return kExitBadInput;
+        return cannotLoad(state, 1, reason);
     case FileComparison::file2Failed:
-        printMessage("\nCan't load file 2 (%S)\n", state.shownPath2.c_str());
-        return kExitBadInput;
+        return cannotLoad(state, 2, reason);
     case FileComparison::outOfMemory:
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
@@ -82,8 +91,9 @@ int compareInBatch(DriverState& state) {
     }
     bool identical = result == FileComparison::identical;
     std::u16string note;
+    // Files that were read once (pipes) are not read again, nor waited for.
     if (!identical && size1 <= kLargestFileToExplain && size2 <= kLargestFileToExplain &&
-        loadFiles(state.path1.text, state.path2.text, state.image1, state.image2) ==
+        loadFiles(state.path1.text, state.path2.text, state.image1, state.image2, nullptr, true) ==
             LoadResult::loaded &&
         decodeTexts(state.image1, state.image2))
         note = differenceNote(state.image1, state.image2);
@@ -103,24 +113,41 @@ FilePair viewedFiles(const DriverState& state) {
             differenceNote(image1, image2)};
 }
 
-// The key R of the view: both files read and decoded again by the same rules. The new images take
-// the old ones' place only when both loaded and decoded; then files shows them.
+// What a file that is no regular file is, for the message that says it is not read again; null
+// for a regular file (or one that is not there: loading it says why).
+const char* notReadAgain(const TChar* path) {
+    struct stat status;
+    if (stat(pathToBytes(path).c_str(), &status) != 0 || S_ISREG(status.st_mode)) return nullptr;
+    if (S_ISFIFO(status.st_mode)) return "a pipe, read once";
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return "a device, read once";
+    return "not a regular file";
+}
+
+// The key R of the view: both files read and decoded again by the same rules. Only regular files
+// are read again: a pipe (<(sort a), a FIFO) gave its bytes once, and opening a FIFO would wait
+// for a writer that never comes. The new images take the old ones' place only when both loaded
+// and decoded; then files shows them.
 ReloadResult reloadFiles(DriverState& state, FilePair& files) {
+    for (int file : {1, 2}) {
+        if (const char* what = notReadAgain(file == 1 ? state.path1.text : state.path2.text))
+            return {ReloadResult::notAgain, file, what};
+    }
     FileImage image1;
     FileImage image2;
-    switch (loadFiles(state.path1.text, state.path2.text, image1, image2)) {
+    int reason = 0;
+    switch (loadFiles(state.path1.text, state.path2.text, image1, image2, &reason, true)) {
     case LoadResult::file1Failed:
-        return ReloadResult::file1Failed;
+        return {ReloadResult::cannotLoad, 1, loadFailureText(reason)};
     case LoadResult::file2Failed:
-        return ReloadResult::file2Failed;
+        return {ReloadResult::cannotLoad, 2, loadFailureText(reason)};
     case LoadResult::loaded:
         break;
     }
-    if (!decodeTexts(image1, image2)) return ReloadResult::outOfMemory; // the old texts stay
+    if (!decodeTexts(image1, image2)) return {ReloadResult::outOfMemory, 0, ""}; // old texts stay
     state.image1 = std::move(image1);
     state.image2 = std::move(image2);
     files = viewedFiles(state);
-    return ReloadResult::loaded;
+    return {};
 }
 
 // What leaving the view tells the caller of the program.
@@ -141,13 +168,12 @@ int exitCodeOf(ViewOutcome outcome) {
 int loadAndCompare(DriverState& state) {
     // Without a terminal no key could ever come: the program answers as in batch mode.
     if (state.options.batchMode || !state.terminalThere) return compareInBatch(state);
-    switch (loadFiles(state.path1.text, state.path2.text, state.image1, state.image2)) {
+    int reason = 0;
+    switch (loadFiles(state.path1.text, state.path2.text, state.image1, state.image2, &reason)) {
     case LoadResult::file1Failed:
-        printMessage("\nCan't load file 1 (%S)\n", state.shownPath1.c_str());
-        return kExitBadInput;
+        return cannotLoad(state, 1, reason);
     case LoadResult::file2Failed:
-        printMessage("\nCan't load file 2 (%S)\n", state.shownPath2.c_str());
-        return kExitBadInput;
+        return cannotLoad(state, 2, reason);
     case LoadResult::loaded:
         break;
     }

@@ -14,13 +14,14 @@ HeapBlock<uint8_t> loadFile(const TChar* path, uint32_t& rawSize) {
     return HeapBlock<uint8_t>(readWholeFile(pathToBytes(path).c_str(), rawSize));
 }
 
-LoadResult loadFiles(const TChar* path1, const TChar* path2, FileImage& image1, FileImage& image2) {
+LoadResult loadFiles(const TChar* path1, const TChar* path2, FileImage& image1, FileImage& image2,
+                     int* reason, bool regularOnly) {
     uint8_t* block1 = nullptr;
     uint8_t* block2 = nullptr;
     uint32_t size1 = 0;
     uint32_t size2 = 0;
     switch (readTwoFiles(pathToBytes(path1).c_str(), pathToBytes(path2).c_str(), block1, size1,
-                         block2, size2)) {
+                         block2, size2, reason, regularOnly)) {
     case PairLoad::file1Failed:
         return LoadResult::file1Failed;
     case PairLoad::file2Failed:

@@ -15,9 +15,12 @@
 enum class LoadResult { loaded, file1Failed, file2Failed };
 
 // loadFile on path1 and then on path2, into the raw blocks and sizes of the images, with the
-// same outcome; two regular files are read at the same time. On a failure neither image changes.
+// same outcome; two regular files are read at the same time. On a failure neither image changes,
+// and reason (when given) says why (platform/files.h). With regularOnly only regular files load,
+// and nothing waits to be opened.
 [[nodiscard]] LoadResult loadFiles(const TChar* path1, const TChar* path2, FileImage& image1,
-                                   FileImage& image2);
+                                   FileImage& image2, int* reason = nullptr,
+                                   bool regularOnly = false);
 
 // Hex digits of the larger size, at least 1: the width of hex-mode offsets.
 int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2);

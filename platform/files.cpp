@@ -52,14 +52,18 @@ struct FileDescriptor {
     }
 };
 
-// Reads exactly count bytes; false on a read error or when the file ends early.
-bool readExactly(int fd, uint8_t* out, uint64_t count) {
+// Reads exactly count bytes; false on a read error or when the file ends early (reason says
+// which).
+bool readExactly(int fd, uint8_t* out, uint64_t count, int& reason) {
     while (count > 0) {
         // Linux moves at most about 2 GiB per call.
         size_t chunk = count > (1u << 30) ? (1u << 30) : static_cast<size_t>(count);
         ssize_t got = read(fd, out, chunk);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
+        if (got <= 0) {
+            reason = got < 0 ? errno : kEndedEarly;
+            return false;
+        }
         out += got;
         count -= static_cast<uint64_t>(got);
     }
@@ -67,28 +71,33 @@ bool readExactly(int fd, uint8_t* out, uint64_t count) {
 }
 
 // Reads a stream of unknown length to its end, growing the block as it goes.
-uint8_t* readToEnd(int fd, uint32_t& size) {
+uint8_t* readToEnd(int fd, uint32_t& size, int& reason) {
     uint64_t capacity = 64 * 1024;
     uint64_t used = 0;
     auto block = static_cast<uint8_t*>(malloc(capacity));
+    reason = ENOMEM;
     if (!block) return nullptr;
     for (;;) {
         if (used == capacity) {
+            reason = EFBIG;
             if (capacity > kLargestFileSize) break; // already past what can be loaded
             uint64_t grown = capacity * 2;
             auto bigger = static_cast<uint8_t*>(realloc(block, grown));
+            reason = ENOMEM;
             if (!bigger) break;
             block = bigger;
             capacity = grown;
         }
         ssize_t got = read(fd, block + used, static_cast<size_t>(capacity - used));
         if (got < 0 && errno == EINTR) continue;
+        reason = errno;
         if (got < 0) break;
         if (got == 0) {
             size = static_cast<uint32_t>(used);
             return block;
         }
         used += static_cast<uint64_t>(got);
+        reason = EFBIG;
         if (used > kLargestFileSize) break;
     }
     free(block);
@@ -99,20 +108,32 @@ uint8_t* readToEnd(int fd, uint32_t& size) {
 // length is read to that length, anything else (a kernel file's guess included) to its end.
 class LoadingFile {
   public:
-    LoadingFile(const char* path, int extraFlags)
-        : file_(open(path, O_RDONLY | O_CLOEXEC | extraFlags)) {
+    LoadingFile(const char* path, int extraFlags, bool regularOnly = false)
+        : file_(open(path, O_RDONLY | O_CLOEXEC | extraFlags | (regularOnly ? O_NONBLOCK : 0))) {
         struct stat status;
-        if (file_.fd < 0 || fstat(file_.fd, &status) != 0 || S_ISDIR(status.st_mode)) return;
+        if (file_.fd < 0 || fstat(file_.fd, &status) != 0) {
+            error_ = errno;
+            return;
+        }
+        error_ = EISDIR;
+        if (S_ISDIR(status.st_mode)) return;
+        error_ = kNotRegular;
+        if (regularOnly && !S_ISREG(status.st_mode)) return;
         // Files of /proc and the like claim a length of 0 and have contents all the same; a truly
         // empty file reads to its end at once, so it loses nothing by the same path. A claim of
         // 4 GiB or more is refused even where it is a guess (/proc/kcore): reading gigabytes to
         // find out would be refused all the same.
         if (S_ISREG(status.st_mode) && status.st_size != 0) {
+            error_ = EFBIG;
             if (static_cast<uint64_t>(status.st_size) > kLargestFileSize) return;
             if (!statedLengthIsAGuess(file_.fd)) length_ = static_cast<uint64_t>(status.st_size);
         }
+        error_ = 0;
         usable_ = true;
     }
+
+    // Why the file cannot be loaded, once open, read or allocate failed (files.h).
+    int error() const { return error_; }
 
     // False when the file cannot be opened, is a directory or holds 4 GiB or more.
     bool usable() const { return usable_; }
@@ -123,7 +144,7 @@ class LoadingFile {
     // block cannot be had.
     uint8_t* read(uint32_t& size) {
         if (!usable_) return nullptr;
-        if (length_ == 0) return readToEnd(file_.fd, size);
+        if (length_ == 0) return readToEnd(file_.fd, size, error_);
         uint8_t* block = allocate();
         if (!fill(block)) {
             free(block);
@@ -134,7 +155,11 @@ class LoadingFile {
     }
 
     // For a file that states its length: a block of that length from malloc, or null.
-    uint8_t* allocate() const { return static_cast<uint8_t*>(malloc(length_)); }
+    uint8_t* allocate() {
+        auto* block = static_cast<uint8_t*>(malloc(length_));
+        if (!block) error_ = ENOMEM;
+        return block;
+    }
     // Reads the whole file into such a block; false when it cannot be read completely.
     bool fill(uint8_t* block) {
         if (!block) return false;
@@ -144,7 +169,7 @@ class LoadingFile {
         for (uint64_t done = 0; done < length_; done += kStep) {
             uint64_t part = length_ - done < kStep ? length_ - done : kStep;
             commitPages(block + done, static_cast<size_t>(part));
-            if (!readExactly(file_.fd, block + done, part)) return false;
+            if (!readExactly(file_.fd, block + done, part, error_)) return false;
         }
         return true;
     }
@@ -154,22 +179,41 @@ class LoadingFile {
     FileDescriptor file_;
     bool usable_ = false;
     uint64_t length_ = 0; // 0: read to the end
+    int error_ = 0;
 };
+
+// Stores a failure's reason where the caller asked for it.
+void tell(int* reason, int value) {
+    if (reason != nullptr) *reason = value;
+}
 
 } // namespace
 
-uint8_t* readWholeFile(const char* path, uint32_t& size) {
-    return LoadingFile(path, 0).read(size);
+const char* loadFailureText(int reason) {
+    if (reason == kEndedEarly) return "The file ended before the length it stated";
+    if (reason == kNotRegular) return "Not a regular file";
+    return strerror(reason);
+}
+
+uint8_t* readWholeFile(const char* path, uint32_t& size, int* reason) {
+    LoadingFile file(path, 0);
+    uint8_t* block = file.read(size);
+    if (!block) tell(reason, file.error());
+    return block;
 }
 
 PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1, uint32_t& size1,
-                      uint8_t*& block2, uint32_t& size2) {
-    LoadingFile first(path1, 0);
-    if (!first.usable()) return PairLoad::file1Failed;
+                      uint8_t*& block2, uint32_t& size2, int* reason, bool regularOnly) {
+    LoadingFile first(path1, 0, regularOnly);
+    if (!first.usable()) {
+        tell(reason, first.error());
+        return PairLoad::file1Failed;
+    }
     uint8_t* got1 = nullptr;
     uint8_t* got2 = nullptr;
     uint32_t length1 = 0;
     uint32_t length2 = 0;
+    int error2 = 0;
     bool together = false;
     // File 2 is read alongside file 1 only when both are regular files that state their lengths:
     // reading such a file has no effect, so reading it early changes nothing even when file 1 then
@@ -202,16 +246,23 @@ PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1, ui
             }
             length1 = first.length();
             length2 = second.length();
+            error2 = second.error();
         }
     }
     if (!together) got1 = first.read(length1);
     if (!got1) {
         free(got2);
+        tell(reason, first.error());
         return PairLoad::file1Failed;
     }
-    if (!together) got2 = readWholeFile(path2, length2);
+    if (!together) {
+        LoadingFile second(path2, 0, regularOnly);
+        got2 = second.read(length2);
+        error2 = second.error();
+    }
     if (!got2) {
         free(got1);
+        tell(reason, error2);
         return PairLoad::file2Failed;
     }
     block1 = got1;
@@ -241,13 +292,19 @@ class ChunkReader {
   public:
     explicit ChunkReader(const char* path) : file(open(path, O_RDONLY | O_CLOEXEC)) {
         struct stat status;
-        failed = file.fd < 0 || fstat(file.fd, &status) != 0 || S_ISDIR(status.st_mode);
+        failed = file.fd < 0 || fstat(file.fd, &status) != 0;
+        error = errno;
+        if (!failed && S_ISDIR(status.st_mode)) {
+            failed = true;
+            error = EISDIR;
+        }
         if (failed) return;
         // A length of 0 is what /proc files claim, a page what /sys files do: like a pipe, they
         // are read to their end (statedLengthIsAGuess).
         const bool statesLength = S_ISREG(status.st_mode) && status.st_size != 0;
         if (statesLength && static_cast<uint64_t>(status.st_size) > kLargestFileSize) {
             failed = true;
+            error = EFBIG;
             return;
         }
         regular = statesLength && !statedLengthIsAGuess(file.fd);
@@ -268,13 +325,17 @@ class ChunkReader {
             if (got < 0 && errno == EINTR) continue;
             if (got < 0 || (got == 0 && regular)) {
                 failed = true;
+                error = got < 0 ? errno : kEndedEarly;
             } else if (got == 0) {
                 ended = true;
             } else {
                 used += static_cast<size_t>(got);
                 total += static_cast<uint64_t>(got);
                 if (regular) remaining -= static_cast<uint64_t>(got);
-                if (total > kLargestFileSize) failed = true;
+                if (total > kLargestFileSize) {
+                    failed = true;
+                    error = EFBIG;
+                }
             }
         }
         return failed ? 0 : used;
@@ -285,16 +346,20 @@ class ChunkReader {
     bool failed = false;
     bool ended = false;
     bool regular = false;
+    int error = 0;          // why it failed (files.h)
     uint64_t remaining = 0; // regular files: bytes still to read
     uint64_t total = 0;     // bytes read so far
 };
 
 } // namespace
 
-FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size1,
-                            uint32_t& size2) {
+FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size1, uint32_t& size2,
+                            int* reason) {
     ChunkReader first(path1);
-    if (first.failed) return FileComparison::file1Failed;
+    if (first.failed) {
+        tell(reason, first.error);
+        return FileComparison::file1Failed;
+    }
     ChunkReader second(path2);
     // Small enough to stay in the processor's cache, large enough for few system calls.
     constexpr size_t kChunk = 128 * 1024;
@@ -308,8 +373,14 @@ FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size
         size_t got2 = second.failed ? 0 : second.fill(chunk2, kChunk);
         if (equal && (got1 != got2 || memcmp(chunk1, chunk2, got1) != 0)) equal = false;
     }
-    if (first.failed) return FileComparison::file1Failed;
-    if (second.failed) return FileComparison::file2Failed;
+    if (first.failed) {
+        tell(reason, first.error);
+        return FileComparison::file1Failed;
+    }
+    if (second.failed) {
+        tell(reason, second.error);
+        return FileComparison::file2Failed;
+    }
     size1 = static_cast<uint32_t>(first.total);
     size2 = static_cast<uint32_t>(second.total);
     return equal ? FileComparison::identical : FileComparison::different;

@@ -6,6 +6,14 @@
 // Largest file that can be loaded: sizes travel as unsigned 32-bit values.
 inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFFu;
 
+// Why a file could not be loaded (the reason the loaders below give): the system's error number
+// (ENOENT, EACCES, EISDIR for a directory...), EFBIG for 4 GiB or more, ENOMEM when its block
+// could not be had, or kEndedEarly.
+inline constexpr int kEndedEarly = -1; // the file ended before the length it stated
+inline constexpr int kNotRegular = -2; // not a regular file, where only those are read
+// The reason as a sentence: the system's own text ("No such file or directory"), or ours.
+[[nodiscard]] const char* loadFailureText(int reason);
+
 // Reads the whole file at path (bytes, as the kernel takes them) into one block from malloc
 // (free it with free) and stores its length in size. A regular file is read to the length it had
 // when opened; anything whose length the open file cannot tell (a pipe, a terminal, a device, a
@@ -14,7 +22,7 @@ inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFFu;
 // path names a directory, cannot be opened, holds 4 GiB or more, cannot be read completely (short
 // read or read error), or the block cannot be allocated. An empty file gives a valid block and size
 // 0.
-[[nodiscard]] uint8_t* readWholeFile(const char* path, uint32_t& size);
+[[nodiscard]] uint8_t* readWholeFile(const char* path, uint32_t& size, int* reason = nullptr);
 
 // Outcome of readTwoFiles: file 1 is judged before file 2.
 enum class PairLoad {
@@ -23,11 +31,14 @@ enum class PairLoad {
     file2Failed, // file 1 loads, file 2 cannot; nothing is stored
 };
 
-// readWholeFile on path1, then on path2, with the same outcome and blocks, in about half the time
-// on a machine of two cores: when both are regular files that state their lengths, file 2 is read
-// while file 1 is. Anything else is opened only once file 1 has loaded.
+// readWholeFile on path1, then on path2, with the same outcome, blocks and reason, in about half
+// the time on a machine of two cores: when both are regular files that state their lengths, file
+// 2 is read while file 1 is. Anything else is opened only once file 1 has loaded.
+// With regularOnly, anything but a regular file fails (kNotRegular) and nothing waits to be
+// opened: what can be read again and again, without waiting for a pipe's writer.
 [[nodiscard]] PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1,
-                                    uint32_t& size1, uint8_t*& block2, uint32_t& size2);
+                                    uint32_t& size1, uint8_t*& block2, uint32_t& size2,
+                                    int* reason = nullptr, bool regularOnly = false);
 
 // True when path opens for reading and is not a directory: what "can be opened as a file" means
 // here, since a directory opens for reading too on POSIX. Never blocks on a FIFO, and never opens
@@ -48,6 +59,6 @@ enum class FileComparison {
 // and compared on the way. Gives the verdict readWholeFile on both and a byte comparison would
 // give (a file that cannot be loaded completely is reported as such even after a difference was
 // seen, so both are read to their ends), and stores the sizes read. Only the memory differs: no
-// block of the file's size is needed.
+// block of the file's size is needed. For a file that failed, reason says why.
 [[nodiscard]] FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size1,
-                                          uint32_t& size2);
+                                          uint32_t& size2, int* reason = nullptr);

@@ -14,6 +14,7 @@
 #include "app/messages.h"
 #include "app/options.h"
 #include "engine/comparison.h"
+#include "platform/files.h"
 #include "platform/parallel.h"
 #include "platform/pathText.h"
 #include "viewer/settings.h"
@@ -200,12 +201,15 @@ int run(int argumentCount, char** argumentVector) {
     }
 
     Dump dump;
-    switch (loadFiles(path1.text, path2.text, dump.image1, dump.image2)) {
+    int reason = 0;
+    switch (loadFiles(path1.text, path2.text, dump.image1, dump.image2, &reason)) {
     case LoadResult::file1Failed:
-        printMessage("\nCan't load file 1 (%S)\n", toDisplayText(path1.text).c_str());
+        printMessage("\nCan't load file 1 (%S)\n%s\n", toDisplayText(path1.text).c_str(),
+                     loadFailureText(reason));
         return kExitBadInput;
     case LoadResult::file2Failed:
-        printMessage("\nCan't load file 2 (%S)\n", toDisplayText(path2.text).c_str());
+        printMessage("\nCan't load file 2 (%S)\n%s\n", toDisplayText(path2.text).c_str(),
+                     loadFailureText(reason));
         return kExitBadInput;
     case LoadResult::loaded:
         break;

@@ -31,11 +31,21 @@ struct ViewerTables {
 };
 
 // How reading both files again went.
-enum class ReloadResult { loaded, file1Failed, file2Failed, outOfMemory };
+struct ReloadResult {
+    enum Outcome {
+        loaded,
+        cannotLoad,  // a file cannot be loaded now
+        notAgain,    // a file cannot be read a second time (a pipe): it was not read again
+        outOfMemory, // for the decoded texts
+    } outcome = loaded;
+    int file = 0;       // cannotLoad, notAgain: the file, 1 or 2
+    std::string reason; // cannotLoad: what the system says; notAgain: what the file is
+};
 
 // Reads both files again for the key R, by the names and decoding rules of the first time. On
 // loaded, files holds the new files: the images of the old ones are gone, and the view builds its
-// comparison anew before it draws again. Otherwise everything is as it was.
+// comparison anew before it draws again. Otherwise everything is as it was. Never waits to open a
+// file (a FIFO without a writer).
 using ReloadFiles = std::function<ReloadResult(FilePair& files)>;
 
 // Bits of the rebuild flags (Reaction::rebuild).

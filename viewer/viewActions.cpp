@@ -165,16 +165,20 @@ Reaction reloadFiles(ComparisonView& view, const ViewKey&, const Key&) {
         view.anchorPending = true;
     }
     const ReloadResult result = view.reload(view.files);
-    if (result != ReloadResult::loaded) {
+    if (result.outcome != ReloadResult::loaded) {
         view.anchorPending = false;
-        if (result == ReloadResult::outOfMemory) {
+        if (result.outcome == ReloadResult::outOfMemory) {
             view.lastRow.showMessage(u"Out of memory", colourScheme.differing);
         } else {
-            const bool first = result == ReloadResult::file1Failed;
+            const bool first = result.file == 1;
             const TChar* name = first ? view.files.left.name : view.files.right.name;
-            view.lastRow.showMessage(std::u16string(u"Can't load file ") + (first ? u'1' : u'2') +
-                                         u" (" + shownName(name) + u")",
-                                     colourScheme.differing);
+            const char16_t* what = result.outcome == ReloadResult::notAgain ? u"Can't reload file "
+                                                                            : u"Can't load file ";
+            std::u16string message =
+                what + std::u16string(1, first ? u'1' : u'2') + u" (" + shownName(name) + u")";
+            if (!result.reason.empty())
+                message += u": " + std::u16string(result.reason.begin(), result.reason.end());
+            view.lastRow.showMessage(std::move(message), colourScheme.differing);
         }
         return {};
     }

@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -130,6 +135,40 @@ TEST_F(DriverConsole, FilesOfTheSameTextSayHowTheyDiffer) {
         EXPECT_EQ(run({"-z", path, a}), 1);
         const std::string shown = note.empty() ? "  SPACE next difference" : note + " ";
         EXPECT_EQ(dumpScreen().text(24, 0, static_cast<int>(shown.size())), shown);
+    }
+}
+
+// R used to read a pipe again: a process substitution's left the pane empty without a word, and
+// a FIFO's open waited for a writer for ever, Ctrl-C and all. Only regular files are read again;
+// a pipe says so and the view keeps what it shows.
+TEST_F(DriverConsole, PipesAreNotReadAgain) {
+    const std::string fifo = dir.path() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "a FIFO" : "a pipe, as <(...) gives it");
+        int ends[2] = {-1, -1};
+        std::thread writer;
+        std::string path = fifo;
+        if (named) {
+            writer = std::thread([&] {
+                std::ofstream(fifo) << "one\nTHREE\n"; // waits for the program's open
+            });
+        } else {
+            ASSERT_EQ(pipe(ends), 0);
+            ASSERT_EQ(write(ends[1], "one\nTHREE\n", 10), 10);
+            close(ends[1]);
+            path = "/dev/fd/" + std::to_string(ends[0]);
+        }
+        resetMemoryTerminal(100, 25);
+        queueKeyCodes({'r', 'q'});
+        // Host mode leaves the last screen standing.
+        EXPECT_EQ(run({"-z", path, other}), 1);
+        if (writer.joinable()) writer.join();
+        if (ends[0] >= 0) close(ends[0]);
+        const ScreenDump screen = dumpScreen();
+        const std::string message = "Can't reload file 1 (" + path + "): a pipe, read once ";
+        EXPECT_EQ(screen.text(24, 0, static_cast<int>(message.size())), message);
+        EXPECT_EQ(screen.text(2, 6, 5), "THREE") << "the view keeps what it shows";
     }
 }
 

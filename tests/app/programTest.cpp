@@ -125,18 +125,22 @@ TEST_F(Program, FilesThatCannotBeLoadedAreNamedWithTheirDerivedPath) {
         std::string message;
     };
     const Case cases[] = {
-        {{"missing.txt", "a.txt"}, "\nCan't load file 1 (missing.txt)\n"},
-        {{"a.txt", "missing.txt"}, "\nCan't load file 2 (missing.txt/a.txt)\n"},
-        {{"a.txt"}, "\nCan't load file 2 (a.bak)\n"},
-        {{"a.txt", "sub"}, "\nCan't load file 2 (sub/a.txt)\n"},
-        {{"a.txt", "*.bak"}, "\nCan't load file 2 (a.bak/a.txt)\n"},
-        {{"sub", "a.txt"}, "\nCan't load file 1 (sub)\n"},
-        {{"sub/", "a.txt"}, "\nCan't load file 1 (sub/)\n"},
-        {{"missing.txt", "alsomissing.txt"}, "\nCan't load file 1 (missing.txt)\n"},
-        {{"big", "a.txt"}, "\nCan't load file 1 (big)\n"},
-        {{"a.txt", "big"}, "\nCan't load file 2 (big)\n"},
-        {{"", "a.txt"}, "\nCan't load file 1 ()\n"},
-        {{"a.txt", ""}, "\nCan't load file 2 ()\n"},
+        // The line after says why, in the system's words.
+        {{"missing.txt", "a.txt"},
+         "\nCan't load file 1 (missing.txt)\nNo such file or directory\n"},
+        {{"a.txt", "missing.txt"},
+         "\nCan't load file 2 (missing.txt/a.txt)\nNo such file or directory\n"},
+        {{"a.txt"}, "\nCan't load file 2 (a.bak)\nNo such file or directory\n"},
+        {{"a.txt", "sub"}, "\nCan't load file 2 (sub/a.txt)\nNo such file or directory\n"},
+        {{"a.txt", "*.bak"}, "\nCan't load file 2 (a.bak/a.txt)\nNo such file or directory\n"},
+        {{"sub", "a.txt"}, "\nCan't load file 1 (sub)\nIs a directory\n"},
+        {{"sub/", "a.txt"}, "\nCan't load file 1 (sub/)\nIs a directory\n"},
+        {{"missing.txt", "alsomissing.txt"},
+         "\nCan't load file 1 (missing.txt)\nNo such file or directory\n"},
+        {{"big", "a.txt"}, "\nCan't load file 1 (big)\nFile too large\n"},
+        {{"a.txt", "big"}, "\nCan't load file 2 (big)\nFile too large\n"},
+        {{"", "a.txt"}, "\nCan't load file 1 ()\nNo such file or directory\n"},
+        {{"a.txt", ""}, "\nCan't load file 2 ()\nNo such file or directory\n"},
     };
     for (const auto& c : cases) {
         for (bool batch : {true, false}) {
@@ -164,11 +168,11 @@ TEST_F(Program, UnreadableFileCannotBeLoaded) {
             GTEST_SKIP() << "cannot run the program as user nobody";
         }
         EXPECT_EQ(first.exitCode, 2);
-        EXPECT_EQ(first.out, "\nCan't load file 1 (secret)\n");
+        EXPECT_EQ(first.out, "\nCan't load file 1 (secret)\nPermission denied\n");
         // As a second name it does not open as a file, so it is taken for a directory.
         Outcome second = run(dir.path(), {mode, "a.txt", "secret"}, -1, asNobody);
         EXPECT_EQ(second.exitCode, 2);
-        EXPECT_EQ(second.out, "\nCan't load file 2 (secret/a.txt)\n");
+        EXPECT_EQ(second.out, "\nCan't load file 2 (secret/a.txt)\nNot a directory\n");
         EXPECT_EQ(dir.snapshot(), before);
     }
 }
@@ -234,8 +238,9 @@ TEST_F(Program, NameThatIsNotUtf8LoadsAndIsShownAsTheBuildShowsIt) {
     // ANSI 0xFF (y-diaeresis) has an OEM form; 0xFE (thorn) has none and shows as '?'.
     Outcome missing = runUnchanged({"-b", "\xFF\xFE", "a.txt"});
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_EQ(missing.out, kWideBuild ? "\nCan't load file 1 (\xFF\xFE)\n"
-                                      : "\nCan't load file 1 (\xC3\xBF?)\n");
+    EXPECT_EQ(missing.out, kWideBuild
+                               ? "\nCan't load file 1 (\xFF\xFE)\nNo such file or directory\n"
+                               : "\nCan't load file 1 (\xC3\xBF?)\nNo such file or directory\n");
 }
 
 TEST_F(Program, HostModeIsSilentButForInvalidOptions) {

@@ -179,9 +179,9 @@ int main(int argc, char** argv) {
     int reloads = 0;
     const FilePair files{leftFile, rightFile, 8};
     const ReloadFiles reload = [&](FilePair& newFiles) {
-        if (++reloads % 3 == 0) return ReloadResult::file2Failed;
+        if (++reloads % 3 == 0) return ReloadResult{ReloadResult::cannotLoad, 2, "gone"};
         newFiles = files;
-        return ReloadResult::loaded;
+        return ReloadResult{};
     };
 
     auto start = std::chrono::steady_clock::now();

@@ -26,8 +26,10 @@ std::string verdict(const std::string& path1, const std::string& path2, bool ide
            (note.empty() ? "" : note + "\n") + "\n";
 }
 
-std::string cannotLoad(int file, const std::string& path) {
-    return "\nCan't load file " + std::to_string(file) + " (" + path + ")\n";
+// A load failure and the system's reason for it, on the line after.
+std::string cannotLoad(int file, const std::string& path,
+                       const std::string& reason = "No such file or directory") {
+    return "\nCan't load file " + std::to_string(file) + " (" + path + ")\n" + reason + "\n";
 }
 
 const char* const kUsageEnd = "    2: file not found         3: out of memory\n\n";
@@ -101,10 +103,10 @@ TEST_F(BadInput, FilesThatAreNoFiles) {
     const Case cases[] = {
         {{"missing", "a.txt"}, cannotLoad(1, "missing"), 2},
         {{"a.txt", "missing"}, cannotLoad(2, "missing/a.txt"), 2},
-        {{"sub", "a.txt"}, cannotLoad(1, "sub"), 2},
+        {{"sub", "a.txt"}, cannotLoad(1, "sub", "Is a directory"), 2},
         {{"a.txt", "sub/"}, cannotLoad(2, "sub/a.txt"), 2},
-        {{"big", "a.txt"}, cannotLoad(1, "big"), 2},
-        {{"a.txt", "huge"}, cannotLoad(2, "huge"), 2},
+        {{"big", "a.txt"}, cannotLoad(1, "big", "File too large"), 2},
+        {{"a.txt", "huge"}, cannotLoad(2, "huge", "File too large"), 2},
         {{"/dev/null", "empty"}, verdict("/dev/null", "empty", true), 0},
         {{"/dev/null", "a.txt"}, verdict("/dev/null", "a.txt", false), 1},
         {{"a.txt", "/dev/null"}, verdict("a.txt", "/dev/null", false), 1},
@@ -145,12 +147,13 @@ TEST_F(BadInput, UnreadableFileCannotBeLoaded) {
     ProgramOutcome outcome = runProgram(first);
     if (outcome.exitCode == 125) GTEST_SKIP() << "cannot run the program as user nobody";
     EXPECT_EQ(outcome.exitCode, 2);
-    EXPECT_EQ(outcome.out, cannotLoad(1, "secret"));
+    EXPECT_EQ(outcome.out, cannotLoad(1, "secret", "Permission denied"));
     ProgramRun second = first;
     second.arguments = {"-b", "a.txt", "secret"};
     outcome = runProgram(second);
     EXPECT_EQ(outcome.exitCode, 2);
-    EXPECT_EQ(outcome.out, cannotLoad(2, "secret/a.txt")); // does not open: taken for a directory
+    // It does not open, so it is taken for a directory.
+    EXPECT_EQ(outcome.out, cannotLoad(2, "secret/a.txt", "Not a directory"));
 }
 
 // Content is never a reason to refuse a file: whatever the bytes, the verdict is about bytes.

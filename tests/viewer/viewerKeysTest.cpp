@@ -405,13 +405,12 @@ TEST_F(ViewerKeys, ReloadReadsTheFilesAgainAndKeepsTheTopLine) {
     int failWith = 0;
     const ReloadFiles reload = [&](FilePair& files) {
         ++reloads;
-        if (failWith != 0)
-            return failWith == 1 ? ReloadResult::file1Failed : ReloadResult::file2Failed;
+        if (failWith != 0) return ReloadResult{ReloadResult::cannotLoad, failWith, ""};
         ViewerFile& l = files.left;
         ViewerFile& r = files.right;
         l = {l.name, bytes(newLeft), size32(newLeft), bytes(newLeft), size32(newLeft)};
         r = {r.name, bytes(right), size32(right), bytes(right), size32(right)};
-        return ReloadResult::loaded;
+        return ReloadResult{};
     };
     leftFile = {QVD_T("old.txt"), bytes(left), size32(left), bytes(left), size32(left)};
     rightFile = {QVD_T("new.txt"), bytes(right), size32(right), bytes(right), size32(right)};

@@ -139,7 +139,8 @@ viewerFindsTheWay() {
     expectTopLine 42 'line 39' "r did not read the changed file, or left line 42"
     mv "$work/new.txt" "$work/gone.txt"
     type r
-    waitForRow 25 "^Can't load file 2 \(.*new\.txt\) *\$" || fail "no message for a file gone"
+    waitForRow 25 "^Can't load file 2 \(.*new\.txt\): No such file or directory *\$" ||
+        fail "no message for a file gone"
     expectTopLine 42 'line 39' "a failed reload changed the view"
     press q
     expectStatus 1
