@@ -41,8 +41,9 @@ int loadColourScheme(bool restoreDefaults);
 
 // request 2: writes qvd.ini (atomically): to the qvd.ini the colours came from when it can be
 // written, else to the user's file (its directories are made, mode 0700); beside the executable
-// only when the colours came from there. Any other request deletes the qvd.ini the colours came from (none after the defaults or
-// kqw.ini). False, with colourFileErrors saying why, when nothing could be written or deleted.
+// only when the colours came from there. Any other request deletes the qvd.ini the colours came
+// from (none after the defaults or kqw.ini). False, with colourFileErrors saying why, when nothing
+// could be written or deleted.
 [[nodiscard]] bool saveColourScheme(int request);
 
 // Why the last saveColourScheme failed: one entry per place it tried, in order.

@@ -21,6 +21,13 @@ int keyCodeFor(const KeyEvent& event) {
     return code;
 }
 
+bool takeArrivedKey(Key& key) {
+    KeyEvent event{};
+    if (takeArrivedKey(event) != kInputKey) return false;
+    key = {keyCodeFor(event), event.character};
+    return true;
+}
+
 Key readKey() {
     for (;;) {
         presentConsole();

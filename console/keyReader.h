@@ -59,6 +59,10 @@ struct Key {
 // screen of the program can be left.
 Key readKey();
 
+// A key that has arrived, without waiting for one and without drawing: true with it in key, false
+// when none is there. For long work that looks for a key now and then (a search that Esc stops).
+[[nodiscard]] bool takeArrivedKey(Key& key);
+
 struct KeyEvent;
 
 // The code of one key event: the character's OEM code when the key types one, else 256 + the

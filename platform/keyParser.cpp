@@ -440,6 +440,22 @@ void addKeyString(KeyParser& parser, std::string_view bytes, KeyEvent event) {
     parser.keyStrings.push_back({std::string(bytes), event});
 }
 
+int takeArrivedKeyEvent(KeyParser& parser, const KeyInput& input, KeyEvent& out) {
+    if (takeKeyEvent(parser, MoreBytes::possible, out)) return kInputKey;
+    uint8_t buffer[256];
+    const int count = input.read(input.context, buffer, sizeof buffer, 0); // a look only
+    if (count < 0) return count;
+    if (count > 0) {
+        feedKeyParser(parser, buffer, static_cast<size_t>(count), input.now(input.context));
+        return takeKeyEvent(parser, MoreBytes::possible, out) ? kInputKey : 0;
+    }
+    // Nothing more came: pending bytes whose wait is over stand as they are.
+    if (keyParserWaitMs(parser, input.now(input.context)) == 0 &&
+        takeKeyEvent(parser, MoreBytes::none, out))
+        return kInputKey;
+    return 0;
+}
+
 int waitKeyEvent(KeyParser& parser, const KeyInput& input, KeyEvent& out) {
     uint8_t buffer[256];
     for (;;) {

@@ -89,6 +89,10 @@ inline constexpr int kInputClosed = -1;  // no more input will come (hang-up, en
 // however long the keys before them took to handle, bytes already sent are read first.
 int waitKeyEvent(KeyParser& parser, const KeyInput& input, KeyEvent& out);
 
+// The next key event if one has arrived, without waiting: kInputKey with out filled, 0 when none
+// is there yet (an Esc counts once its wait is over), or what the source reported instead.
+int takeArrivedKeyEvent(KeyParser& parser, const KeyInput& input, KeyEvent& out);
+
 // The event a key typing this character gives on a US keyboard (virtual key, Shift for the
 // upper row); characters without a key of their own get virtual key 0.
 KeyEvent keyEventForCharacter(char32_t character);

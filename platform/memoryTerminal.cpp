@@ -24,6 +24,7 @@ struct MemoryTerminal {
     int width = 80;
     int height = 25;
     std::deque<ScriptEntry> script;
+    std::deque<KeyEvent> busyKeys; // for takeArrivedKey alone
     KeyParser parser;
     int64_t clockMs = 0;
     int underruns = 0;
@@ -58,6 +59,7 @@ void resetMemoryTerminal(int width, int height) {
     memory.width = width;
     memory.height = height;
     memory.script.clear();
+    memory.busyKeys.clear();
     memory.parser.pending.clear();
     memory.clockMs += 1000;
     memory.underruns = 0;
@@ -86,6 +88,10 @@ void queueKeyEvent(KeyEvent event) {
     memory.script.push_back({ScriptEntry::event, event, {}, 0, 0});
 }
 
+void queueBusyKeyCodes(const std::vector<int>& codes) {
+    for (int code : codes) memory.busyKeys.push_back(eventForCode(code));
+}
+
 void queueTerminalBytes(std::string_view bytes) {
     memory.script.push_back({ScriptEntry::bytes, {}, std::string(bytes), 0, 0});
 }
@@ -99,7 +105,7 @@ void queueTerminalResize(int width, int height) {
 }
 
 int pendingScriptEntries() {
-    return static_cast<int>(memory.script.size());
+    return static_cast<int>(memory.script.size() + memory.busyKeys.size());
 }
 int scriptUnderruns() {
     return memory.underruns;
@@ -162,6 +168,18 @@ int nextKeyEvent(KeyEvent& out) {
             return kInputResized;
         }
     }
+}
+
+int takeArrivedKey(KeyEvent& out) {
+    if (memory.busyKeys.empty()) return 0;
+    out = memory.busyKeys.front();
+    memory.busyKeys.pop_front();
+    return kInputKey;
+}
+
+int64_t terminalClockMs() {
+    memory.clockMs += kBusyLookMs;
+    return memory.clockMs;
 }
 
 bool startFullScreen() {

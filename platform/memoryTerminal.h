@@ -1,7 +1,7 @@
 #pragma once
 // The terminal for tests: a fake terminal of any size, scripted keys, and a dump of the emulated
-// screen. Link the library memoryTerminal_wide / memoryTerminal_narrow (instead of terminal_*) next to the
-// console library, and include this header.
+// screen. Link the library memoryTerminal_wide / memoryTerminal_narrow (instead of terminal_*) next
+// to the console library, and include this header.
 //
 //   resetMemoryTerminal(80, 25);          // before each test: empty 80 x 25 console, no keys
 //   queueKeyCodes({kKeyDown, kKeyAltF8, 'q'}); // readKey() returns exactly these codes
@@ -47,11 +47,19 @@ void queueKeyEvent(KeyEvent event);
 void queueTerminalBytes(std::string_view bytes);
 void queuePause(int milliseconds);
 
+// Keys typed while the program is busy with long work (a search): only its looks for keys that
+// have arrived (takeArrivedKey) see them, in order. The waits for a key go on with the rest of
+// the script; busy keys left over are dropped by resetMemoryTerminal. Each reading of the clock
+// (terminalClockMs) lets kBusyLookMs pass, as the work between two readings would.
+void queueBusyKeyCodes(const std::vector<int>& codes);
+inline constexpr int kBusyLookMs = 50;
+
 // The terminal takes a new size while the program waits: the console buffer follows it and
 // readKey() returns kKeyScreenResized (when the program has drawn its full screen).
 void queueTerminalResize(int width, int height);
 
-// Script entries not yet read, and reads made after the script had run out.
+// Script entries not yet read (busy keys among them), and reads made after the script had run
+// out.
 int pendingScriptEntries();
 int scriptUnderruns();
 

@@ -15,8 +15,9 @@
 
 namespace {
 
-int probed = 0;   // 0 not yet, 1 a usable terminal, -1 none
-KeyParser parser; // the key events' decoder, taught the description's key strings
+int probed = 0;              // 0 not yet, 1 a usable terminal, -1 none
+KeyParser parser;            // the key events' decoder, taught the description's key strings
+bool resizeToReport = false; // a look for arrived keys saw a new size: the next wait says so
 
 // Finds the terminal and its description once. Before anything of ncurses runs, the ways out are
 // watched and ncurses' own reports kept off standard error.
@@ -117,6 +118,10 @@ void presentConsole() {
 int nextKeyEvent(KeyEvent& out) {
     if (!probe()) return kInputClosed;
     takeModes();
+    if (resizeToReport) {
+        resizeToReport = false;
+        return kInputResized;
+    }
     static const KeyInput input{readTerminal, readClock, nullptr};
     for (;;) {
         int result = waitKeyEvent(parser, input, out);
@@ -129,6 +134,31 @@ int nextKeyEvent(KeyEvent& out) {
         }
         return kInputKey;
     }
+}
+
+int takeArrivedKey(KeyEvent& out) {
+    if (!probe()) return kInputClosed;
+    takeModes();
+    static const KeyInput input{readTerminal, readClock, nullptr};
+    for (;;) {
+        int result = takeArrivedKeyEvent(parser, input, out);
+        if (result == kInputResized) {
+            resizeToReport = true; // for the wait after the work: it lays the screen out anew
+            continue;
+        }
+        if (result != kInputKey) return result;
+        bool ctrlOnly = (out.modifiers & (kModifierCtrl | kModifierAlt)) == kModifierCtrl;
+        if (ctrlOnly && out.character == 0x03) interrupt();
+        if (ctrlOnly && out.character == 0x1A) {
+            suspend();
+            continue;
+        }
+        return kInputKey;
+    }
+}
+
+int64_t terminalClockMs() {
+    return readClock(nullptr);
 }
 
 void releaseTerminal() {

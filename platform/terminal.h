@@ -31,6 +31,15 @@ void presentConsole();
 // the program (status 130) and Ctrl-Z suspends it here; neither is returned.
 int nextKeyEvent(KeyEvent& out);
 
+// The key event that has arrived, if any, without waiting for one: kInputKey, 0 when none is
+// there, or kInputClosed. Ctrl-C ends the program here too (status 130) and Ctrl-Z suspends it, so
+// that work that looks for keys now and then (a long search) can always be left.
+int takeArrivedKey(KeyEvent& out);
+
+// Milliseconds on the terminal's clock, which never goes back: how long a piece of work has
+// taken, as the user at the terminal sees it (tests drive their own).
+int64_t terminalClockMs();
+
 // Gives the terminal back as it was: leaves the full screen, restores modes, cursor, colours and
 // the user's title. Also runs by itself at exit. The program may take the terminal again later.
 void releaseTerminal();

@@ -1,6 +1,7 @@
 #include "viewer/comparisonView.h"
 
 #include "console/colourScheme.h"
+#include "console/keyReader.h"
 #include "platform/terminal.h"
 #include "platform/textCells.h"
 #include "viewer/menu.h"
@@ -16,6 +17,14 @@ ComparisonView::ComparisonView(const FilePair& startFiles, const Settings& start
       wantedSize(requestedSize), startupHeight(requestedSize.height), resizePending(resize) {
     if (!files.note.empty()) lastRow.showMessage(files.note, colourScheme.frame);
 }
+
+namespace {
+
+// How long a search runs before it shows how far it has got and looks for keys, in milliseconds:
+// long enough that a search of an ordinary file never does, so keys typed ahead of it stay.
+constexpr int64_t kSearchMomentMs = 200;
+
+} // namespace
 
 EngineRules ComparisonView::rules() const {
     return engineRules(settings, wideTexts(files));
@@ -187,16 +196,53 @@ Reaction ComparisonView::search(const std::u16string& text, bool upward) {
                               : position.topRow;
     const SearchSpace space{rows(), tables.comparison.rowCount, &files.left, &files.right,
                             &settings};
-    const SearchHit hit = findRow(space, from, upward, text);
+    // A search longer than a moment shows how far it has got, and looks for keys: Esc stops it
+    // where the view stands, Ctrl-C ends the program, and other keys typed meanwhile are dropped
+    // rather than acted on once it is over. Keys typed ahead of a short search stay.
+    const int64_t started = terminalClockMs();
+    int64_t shownAt = -1;
+    bool interrupted = false;
+    const SearchProgress progress = [&](uint64_t done, uint64_t total) {
+        const int64_t now = terminalClockMs();
+        if (now - started < kSearchMomentMs) return true;
+        if (shownAt < 0 || now - shownAt >= kSearchMomentMs / 2) {
+            const std::string percent = std::to_string(100 * done / std::max<uint64_t>(total, 1));
+            PromptLine progressRow;
+            progressRow.showMessage(u"Searching for " + text + u": " +
+                                        std::u16string(percent.begin(), percent.end()) +
+                                        u"%   (Esc stops)",
+                                    colourScheme.frame);
+            drawLastRow(progressRow, colourScheme.frame);
+            presentConsole();
+            shownAt = now;
+        }
+        for (Key key; takeArrivedKey(key);) {
+            if (key.code == kKeyEscape) return false;
+            if (key.code == kKeyCtrlC) {
+                interrupted = true;
+                return false;
+            }
+        }
+        return true;
+    };
+    const SearchHit hit = findRow(space, from, upward, text, progress);
+    // The last row comes back as it was where the progress stood on it.
+    Reaction reaction{.layout = shownAt >= 0};
+    if (interrupted) return {.leave = ViewOutcome::interrupted};
+    if (hit.stopped) {
+        lastRow.showMessage(u"Search for " + text + u" stopped", colourScheme.frame);
+        return reaction;
+    }
     if (hit.row < 0) {
         lastRow.showMessage(u"Not found: " + text, colourScheme.differing);
-        return {};
+        return reaction;
     }
     found = hit;
     position.moveTop(std::min(static_cast<uint32_t>(hit.row), position.maxTopRow));
     scrollToFound();
     foundTopRow = position.topRow;
-    return {.redraw = kRedrawRows};
+    reaction.redraw = kRedrawRows;
+    return reaction;
 }
 
 std::optional<FoundText> ComparisonView::foundText() const {

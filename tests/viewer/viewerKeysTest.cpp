@@ -305,6 +305,61 @@ TEST_F(ViewerKeys, TheFoundTextStandsOutAndComesIntoSight) {
     }
 }
 
+// A search of a large file could not be stopped: Esc waited in the queue and then quit the view,
+// and the keys typed meanwhile acted once it was over. Past a moment it looks for keys: Esc stops
+// it where the view stands, Ctrl-C ends the program, and other keys are dropped.
+TEST_F(ViewerKeys, ALongSearchCanBeStoppedAndTakesNoKeysAfterwards) {
+    const std::string left = makeLines(300000, [](int i) { return "row " + std::to_string(i); });
+    const std::string right = left + "end\n";
+    const std::vector<int> search = join(typed("/zzz"), {kKeyEnter});
+    struct Case {
+        const char* name;
+        std::vector<int> busy;  // typed while it searches
+        std::vector<int> after; // typed once it is over
+        ViewOutcome outcome;
+        int topRow;
+        std::string lastRow;
+    };
+    const std::vector<Case> cases = {
+        {"Esc stops it and keeps the place",
+         {kKeyEscape},
+         {kKeyDown},
+         ViewOutcome::done,
+         3,
+         "  SPACE"},
+        {"the message says so until the next key",
+         {kKeyEscape},
+         {},
+         ViewOutcome::done,
+         2,
+         "Search for zzz stopped"},
+        {"Ctrl-C ends the program", {kKeyCtrlC}, {}, ViewOutcome::interrupted, 2, ""},
+        {"keys typed meanwhile are dropped",
+         {'q', 'h', kKeyEnd},
+         {},
+         ViewOutcome::done,
+         2,
+         "Not found: zzz"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        leftFile = {QVD_T("old.txt"), bytes(left), size32(left), bytes(left), size32(left)};
+        rightFile = {QVD_T("new.txt"), bytes(right), size32(right), bytes(right), size32(right)};
+        queueKeyCodes({kKeyDown});
+        for (int key : search) queueKeyCode(key);
+        queueBusyKeyCodes(c.busy);
+        for (int key : c.after) queueKeyCode(key);
+        if (c.outcome == ViewOutcome::done) queueKeyCode('q');
+        EXPECT_EQ(view(), c.outcome);
+        tables = {};
+        screen = dumpScreen();
+        EXPECT_EQ(pendingScriptEntries(), 0) << "every key read, the busy ones dropped";
+        EXPECT_EQ(std::stoi(screen.text(kTopLeftRow, 1, 7)), c.topRow) << "six-digit numbers";
+        EXPECT_EQ(screen.text(24, 0, static_cast<int>(c.lastRow.size())), c.lastRow);
+    }
+}
+
 TEST_F(ViewerKeys, PromptsShowTheirTextWithTheCursorAtItsEnd) {
     struct Case {
         std::string typed; // as the terminal sends it

@@ -148,6 +148,101 @@ viewerFindsTheWay() {
     expectShellScreen
 }
 
+# Faults a new user met in the first hour, each as it was seen.
+firstHourFaults() {
+    startShell 80 25
+    # h twice came back on the hex row's number (line 712 here), not on line 2500.
+    seq 1 3000 >"$work/sa"
+    sed 's/^2000$/x/' "$work/sa" >"$work/sb"
+    runRecorded "$program $work/sa $work/sb"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    type :2500
+    press Enter
+    expectTopLine 2500 2500 ":2500 did not go to line 2500"
+    type h
+    waitForRow 2 '^│[0-9A-F]+ [0-9A-F]{2} ' || fail "h did not show hex rows"
+    type h
+    expectTopLine 2500 2500 "h twice did not come back on line 2500"
+    # Esc and Enter after a message only clear it: they used to quit.
+    type /zzz
+    press Enter
+    waitForRow 25 '^Not found: zzz *$' || fail "a failed search did not say so"
+    press Escape
+    waitForRow 25 'SPACE next difference' || fail "Esc did not clear the message"
+    type /zzz
+    press Enter
+    waitForRow 25 '^Not found: zzz *$' || fail "a failed search did not say so"
+    press Enter
+    waitForRow 25 'SPACE next difference' || fail "Enter did not clear the message"
+    stillRunning 0.5 || fail "Esc or Enter after a message ended the view"
+    press q
+    expectStatus 1
+    expectModesRestored
+
+    # r on a pipe left the pane empty; on a FIFO it waited for a writer for ever.
+    printf 'one\ntwo\n' >"$work/a"
+    printf 'one\nthree\n' >"$work/b"
+    recordCommandLine "$program <(cat $work/a) $work/b"
+    type "sh $work/run.sh"
+    press Enter
+    waitForText 'ESC/ENTER quit' || fail "the view of a pipe was not drawn"
+    type r
+    waitForRow 25 "^Can't reload file 1 \(.*\): a pipe, read once" || fail "r read a pipe again"
+    waitForRow 3 '^│   2 two ' || fail "r emptied the pane of the pipe"
+    press q
+    expectStatus 1
+    mkfifo "$work/fifo"
+    recordCommandLine "cat $work/a > $work/fifo & $program $work/fifo $work/b"
+    type "sh $work/run.sh"
+    press Enter
+    waitForText 'ESC/ENTER quit' || fail "the view of a FIFO was not drawn"
+    type r
+    waitForRow 25 "^Can't reload file 1 \(.*fifo\): a pipe, read once" || fail "r on a FIFO"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
+# A search of a large pair shows how far it has got, and Esc stops it where the view stands.
+longSearchShowsItsWayAndStops() {
+    seq -f 'line %g of a pair large enough for a search to take a while' 1000000 >"$work/big"
+    { cat "$work/big"; echo end; } >"$work/big2"
+    startShell 80 25
+    runRecorded "$program $work/big $work/big2"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    press Down
+    type /ZZZQ
+    press Enter
+    waitForRow 25 '^Searching for ZZZQ: [0-9]+%' || fail "the search did not show how far it got"
+    press Escape
+    waitForRow 25 '^Search for ZZZQ stopped' || fail "Esc did not stop the search"
+    expectTopLine 2 'line 2 of' "the stopped search moved the view"
+    stillRunning 0.5 || fail "Esc ended the view"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
+# The colour setup on a screen narrower than its 80 columns: each row used to run on into the
+# next one, breaking the frames apart.
+colourSetupOnANarrowScreen() {
+    makeDifferingFiles
+    startShell 60 20
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'next difference' || fail "the view was not drawn"
+    type p
+    waitForRow 1 '^┌colour1\.txt─+┬colour2\.txt─+$' || fail "no sample panes cut at the edge"
+    local row
+    for row in 2 7 12 19; do
+        waitForRow "$row" '^│' || fail "row $row does not start with the frame: $(screen | sed -n "${row}p")"
+    done
+    press Escape
+    waitForText 'next difference' || fail "Esc did not bring the view back"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
 # A pair of 200,000 lines whose first line is 15,000 columns wide, in blocks of ten that say
 # where they start: "000001230|" is columns 1230 to 1239.
 viewerShowsWholeNumbersAndFarColumns() {
