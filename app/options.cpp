@@ -9,9 +9,27 @@
 
 namespace {
 
-// The one long option (--help and --version are requests, not options): the letters after a
-// single '-' are the program's original options.
+// The long options (--help and --version are requests, not options): the letters after a single
+// '-' are the program's original options. --long-runs is --align=long-runs.
 constexpr TStringView kLongRunsOption = QVD_T("--long-runs");
+constexpr TStringView kAlignOption = QVD_T("--align=");
+
+// The alignments --align= names.
+struct AlignmentName {
+    TStringView name;
+    int32_t alignment;
+};
+constexpr AlignmentName kAlignments[] = {{QVD_T("window"), kAlignWindow},
+                                         {QVD_T("long-runs"), kAlignLongRuns},
+                                         {QVD_T("histogram"), kAlignHistogram}};
+
+// The alignment an --align= argument names, or null for any other argument.
+const int32_t* alignmentNamed(TStringView argument) {
+    if (!argument.starts_with(kAlignOption)) return nullptr;
+    for (const AlignmentName& known : kAlignments)
+        if (argument.substr(kAlignOption.size()) == known.name) return &known.alignment;
+    return nullptr;
+}
 
 bool isDigit(TChar unit) {
     return unit >= TChar('0') && unit <= TChar('9');
@@ -78,7 +96,11 @@ Options readOptions(int argumentCount, const TChar* const* arguments, Options op
             continue;
         }
         if (argument == kLongRunsOption) {
-            options.longRuns = 1;
+            options.alignment = kAlignLongRuns;
+            continue;
+        }
+        if (const int32_t* alignment = alignmentNamed(argument)) {
+            options.alignment = *alignment;
             continue;
         }
         TChar letter = argument[1];

@@ -22,9 +22,10 @@ struct Options : Settings {
 // The options among arguments[1..argumentCount), applied over start (a toggle such as -m flips
 // what start holds). An argument that begins with '-' is an option (a '/' begins an absolute path
 // on POSIX); its second character decides, in either letter case, and the rest is ignored except
-// after -a. The one long option is exactly --long-runs (longRuns); any other "--" is an unknown
-// option. Every unknown option prints "Invalid option" (in host mode too) and sets badOption;
-// parsing goes on with the next one.
+// after -a. The long options are --align=window, --align=long-runs (or --long-runs) and
+// --align=histogram (alignment), spelt exactly; any other "--" is an unknown option. Every unknown
+// option prints "Invalid option" (in host mode too) and sets badOption; parsing goes on with the
+// next one.
 [[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments,
                                    Options start = {});
 

@@ -1,5 +1,6 @@
 #include "engine/comparison.h"
 
+#include "engine/histogram.h"
 #include "platform/parallel.h"
 
 #include <algorithm>
@@ -116,8 +117,9 @@ uint32_t longerTextLineCount(const ComparedFile& left, const ComparedFile& right
 bool buildFirstRows(FirstRows& first, const ComparedFile& left, const ComparedFile& right,
                     uint32_t hexRowBytes, const EngineRules& rules, uint32_t rowsWanted) {
     first = FirstRows{};
-    // Long runs look beyond the search window: no beginning of the files settles a row then.
-    if (rules.longRuns) return false;
+    // Long runs look beyond the search window, and the rare lines of the histogram alignment are
+    // rare in the whole files: no beginning of the files settles a row then.
+    if (rules.longRuns || (rules.histogram && !rules.hexMode)) return false;
     if (rules.syncCount < 1 || rules.window < 1) return false;
     // Every step of the aligner at lines m and l reads lines before m + reach and l + reach only
     // (the look-ahead of the search and the pairs it scores): while both stay inside the
@@ -178,7 +180,8 @@ bool buildFirstRows(FirstRows& first, const ComparedFile& left, const ComparedFi
 bool buildRows(Comparison& comparison, const EngineRules& rules) {
     comparison.rows.reset();
     comparison.rowCount = 0;
-    comparison.rows = buildDiffList(comparison.leftTable.get(), comparison.rightTable.get(), rules,
-                                    comparison.rowCount);
+    const auto build = rules.histogram ? buildHistogramList : buildDiffList;
+    comparison.rows =
+        build(comparison.leftTable.get(), comparison.rightTable.get(), rules, comparison.rowCount);
     return comparison.rows != nullptr;
 }

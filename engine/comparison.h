@@ -64,5 +64,6 @@ struct FirstRows {
 // line number the text view can show. Counted side by side at the speed of memory.
 [[nodiscard]] uint32_t longerTextLineCount(const ComparedFile& left, const ComparedFile& right);
 
-// Aligns the two tables anew. False when memory ran out (the list is then empty).
+// Aligns the two tables anew, by the window search or (rules.histogram) by rare lines. False
+// when memory ran out (the list is then empty).
 [[nodiscard]] bool buildRows(Comparison& comparison, const EngineRules& rules);

@@ -16,6 +16,10 @@ struct EngineRules {
     // When nothing inside the window has an equal pair, the nearest skip beyond it after which
     // syncCount pairs are equal is taken, so an insertion of any length is passed over.
     bool longRuns = false;
+    // The lists are aligned by their rare lines (engine/histogram.h) instead of the window
+    // search, whose rules (syncCount, window, longRuns) then do not apply. Hex rows pair by
+    // offset either way.
+    bool histogram = false;
     // Not a rule: the lines each table needs before its list is worked out in two halves on two
     // cores at once (the rows are the same either way; tests lower it to try it on small tables).
     uint32_t splitFrom = 1u << 16;

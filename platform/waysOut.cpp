@@ -241,7 +241,9 @@ void stopAsAsked() {
 
 void endAsInterrupted() {
     actAsByDefault(SIGINT);
-    _exit(130);
+    // Only where the signal could not end the program (it is ignored or blocked for good): the
+    // status a shell gives a program the signal ended.
+    _exit(128 + SIGINT);
 }
 
 // Async-signal-safe: the handlers call it.

@@ -21,12 +21,17 @@ struct Settings {
     int32_t highlightDiffChars = 0; // 1: differing characters inside differing lines stand out
     int32_t ansiCharset = 0;        // 0: 8-bit text shown in the OEM code page; 1: ANSI (-o, O)
     int32_t hideMenu = 0;           // 1: the three menu lines are not shown (-m, key M)
-    int32_t longRuns = 0;           // 1: runs longer than the window are passed over (key A)
+    int32_t alignment = 0;          // kAlignWindow, kAlignLongRuns, kAlignHistogram (--align, A)
 };
 
+// How the rows are aligned (Settings::alignment).
+inline constexpr int32_t kAlignWindow = 0;    // the window search: the default
+inline constexpr int32_t kAlignLongRuns = 1;  // the window search, passing over longer runs
+inline constexpr int32_t kAlignHistogram = 2; // by rare lines, similar lines paired
+
 // The engine's rules from the settings: letter case, white space, hex mode, empty lines, the sync
-// count (-1..-9, else 4), the window (100 with -s, else 600) and the look beyond it for long
-// runs. wideText: the texts are 16-bit (moxa decoded a file).
+// count (-1..-9, else 4), the window (100 with -s, else 600), and the alignment. wideText: the
+// texts are 16-bit (moxa decoded a file).
 [[nodiscard]] inline EngineRules engineRules(const Settings& settings, bool wideText) {
     EngineRules rules;
     rules.wideText = wideText;
@@ -36,6 +41,7 @@ struct Settings {
     rules.suppressEmptyLines = settings.suppressEmptyLines != 0;
     rules.syncCount = settings.syncLines == 0 ? 4 : settings.syncLines;
     rules.window = settings.shortSyncScan ? 100 : 600;
-    rules.longRuns = settings.longRuns != 0;
+    rules.longRuns = settings.alignment == kAlignLongRuns;
+    rules.histogram = settings.alignment == kAlignHistogram;
     return rules;
 }

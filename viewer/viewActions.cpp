@@ -190,11 +190,14 @@ Reaction reloadFiles(ComparisonView& view, const ViewKey&, const Key&) {
     return {.rebuild = kRebuildTables | kRebuildList, .layout = true};
 }
 
-Reaction toggleLongRuns(ComparisonView& view, const ViewKey&, const Key&) {
-    view.settings.longRuns ^= 1;
+Reaction nextAlignment(ComparisonView& view, const ViewKey&, const Key&) {
+    // Window, long runs, histogram, and round again.
+    static constexpr const char16_t* kNames[] = {u"Alignment: window", u"Alignment: long runs",
+                                                 u"Alignment: histogram"};
+    int32_t& alignment = view.settings.alignment;
+    alignment = alignment == kAlignHistogram ? kAlignWindow : alignment + 1;
     // The menu has no letter for it: the last row says what the key did.
-    view.lastRow.showMessage(view.settings.longRuns ? u"Long runs on" : u"Long runs off",
-                             colourScheme.frame);
+    view.lastRow.showMessage(kNames[alignment], colourScheme.frame);
     return {.rebuild = kRebuildList};
 }
 
@@ -276,7 +279,7 @@ const ViewKey kViewKeys[] = {
     {.codes = {':'}, .action = openLinePrompt, .help = {"':'"}},
     {.codes = {kKeyF3, kKeyShiftF3}, .action = searchAgain, .help = {"'/'"}},
     {.codes = {'R', 'r'}, .action = reloadFiles, .help = {"'r'"}},
-    {.codes = {'A', 'a'}, .action = toggleLongRuns, .help = {"'a'"}},
+    {.codes = {'A', 'a'}, .action = nextAlignment, .help = {"'a'"}},
 };
 
 // An entered prompt's work: the line to go to, or the text to find (an empty text finds the last

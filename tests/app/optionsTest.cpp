@@ -25,7 +25,7 @@ TEST(ParseOptions, StartValuesWithoutOptions) {
     EXPECT_EQ(parse({"a.txt", "b.txt"}), "");
     EXPECT_EQ(settings.batchMode, 0);
     EXPECT_EQ(settings.hideMenu, 0);
-    EXPECT_EQ(settings.longRuns, 0);
+    EXPECT_EQ(settings.alignment, kAlignWindow);
     EXPECT_EQ(settings.horizontalSplit, 1);
     EXPECT_EQ(settings.tabWidth, 4);
     EXPECT_EQ(settings.badOption, 0);
@@ -56,8 +56,11 @@ TEST(ParseOptions, EachLetterSetsItsField) {
         {"-1", &Options::syncLines, 1},
         {"-9", &Options::syncLines, 9},
         {"-7x", &Options::syncLines, 7},
-        {"-wrong", &Options::compressWhiteSpace, 1}, // the rest of the argument is ignored
-        {"--long-runs", &Options::longRuns, 1},      // the one long option, spelt exactly
+        {"-wrong", &Options::compressWhiteSpace, 1},          // the rest of the argument is ignored
+        {"--long-runs", &Options::alignment, kAlignLongRuns}, // long options, spelt exactly
+        {"--align=long-runs", &Options::alignment, kAlignLongRuns},
+        {"--align=histogram", &Options::alignment, kAlignHistogram},
+        {"--align=window", &Options::alignment, kAlignWindow},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);
@@ -82,8 +85,8 @@ TEST(ParseOptions, SlashBeginsAPathNotAnOption) {
 }
 
 TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
-    std::string printed = parse(
-        {"-?", "-b", "-x", "-", "--help", "-0", "--long-run", "--LONG-RUNS", "--long-runs=1"});
+    std::string printed = parse({"-?", "-b", "-x", "-", "--help", "-0", "--long-run", "--LONG-RUNS",
+                                 "--long-runs=1", "--align=fast", "--align="});
     EXPECT_EQ(printed, "\n  Invalid option -? found on the command line\n"
                        "\n  Invalid option -x found on the command line\n"
                        "\n  Invalid option - found on the command line\n"
@@ -91,8 +94,10 @@ TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
                        "\n  Invalid option -0 found on the command line\n"
                        "\n  Invalid option --long-run found on the command line\n"
                        "\n  Invalid option --LONG-RUNS found on the command line\n"
-                       "\n  Invalid option --long-runs=1 found on the command line\n");
-    EXPECT_EQ(settings.longRuns, 0);
+                       "\n  Invalid option --long-runs=1 found on the command line\n"
+                       "\n  Invalid option --align=fast found on the command line\n"
+                       "\n  Invalid option --align= found on the command line\n");
+    EXPECT_EQ(settings.alignment, kAlignWindow);
     EXPECT_EQ(settings.badOption, 1);
     EXPECT_EQ(settings.batchMode, 1);
     EXPECT_EQ(settings.tabWidth, 4);
@@ -147,7 +152,7 @@ TEST(ParseOptions, TheVariableGivesDefaultsTheCommandLineGoesOver) {
         const char* variable;
         std::initializer_list<std::string> commandLine;
         std::string printed;
-        int32_t horizontalSplit, highlightDiffChars, hideMenu, longRuns, badOption;
+        int32_t horizontalSplit, highlightDiffChars, hideMenu, alignment, badOption;
     } cases[] = {
         {"-v -d", {"a", "b"}, "", 0, 1, 0, 0, 0},
         {"\t-v\t --long-runs  ", {}, "", 0, 0, 0, 1, 0},
@@ -174,7 +179,7 @@ TEST(ParseOptions, TheVariableGivesDefaultsTheCommandLineGoesOver) {
         EXPECT_EQ(options.horizontalSplit, c.horizontalSplit);
         EXPECT_EQ(options.highlightDiffChars, c.highlightDiffChars);
         EXPECT_EQ(options.hideMenu, c.hideMenu);
-        EXPECT_EQ(options.longRuns, c.longRuns);
+        EXPECT_EQ(options.alignment, c.alignment);
         EXPECT_EQ(options.badOption, c.badOption);
     }
     unsetenv(kOptionsVariable);

@@ -8,6 +8,8 @@
 #include "console/screen.h"
 #include "viewer/viewKeys.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr int kTopLeftRow = 1;
@@ -502,26 +504,37 @@ TEST_F(ViewerKeys, ReloadReadsTheFilesAgainAndKeepsTheTopLine) {
     EXPECT_EQ(screen.text(24, 2, 5), "SPACE");
 }
 
-TEST_F(ViewerKeys, LongRunsKeyRealignsAnInsertionBeyondTheWindow) {
+TEST_F(ViewerKeys, AlignmentKeyRealignsAnInsertionBeyondTheWindow) {
     // 650 lines inserted after line 1000 of 3000.
     std::string left = makeLines(3000, [](int i) { return std::to_string(i + 1); });
     std::string right = makeLines(1000, [](int i) { return std::to_string(i + 1); }) +
                         makeLines(650, [](int i) { return "new " + std::to_string(i + 1); }) +
                         makeLines(2000, [](int i) { return std::to_string(i + 1001); });
     // The last row of the list is the fifth row of each pane after End: left line 3000 stands
-    // opposite right line 3650.
-    run(left, right, {'a', kKeyEnd});
-    EXPECT_EQ(screen.text(kTopLeftRow + 4, 1, 10), "3000 3000 ");
-    EXPECT_EQ(screen.text(12 + 4, 1, 10), "3650 3000 ");
-    EXPECT_EQ(screen.attribute(kTopLeftRow + 4, 6), kTestScheme.identical);
-    // Off again: the window alone leaves right line 3650 without a partner. The key says what
-    // it did on the last row, until the next key.
+    // opposite right line 3650, with long runs and with the histogram alignment alike.
+    for (const std::vector<int>& keys :
+         {std::vector<int>{'a', kKeyEnd}, std::vector<int>{'a', 'A', kKeyEnd}}) {
+        SCOPED_TRACE(keys.size() == 2 ? "long runs" : "histogram");
+        reset(80, 25);
+        run(left, right, keys);
+        EXPECT_EQ(screen.text(kTopLeftRow + 4, 1, 10), "3000 3000 ");
+        EXPECT_EQ(screen.text(12 + 4, 1, 10), "3650 3000 ");
+        EXPECT_EQ(screen.attribute(kTopLeftRow + 4, 6), kTestScheme.identical);
+    }
+    // Round again to the window alone, which leaves right line 3650 without a partner. The key
+    // says on the last row which alignment it chose, until the next key.
     reset(80, 25);
-    run(left, right, {kKeyEnd, 'a', 'A'});
+    run(left, right, {kKeyEnd, 'a', 'A', 'a'});
     EXPECT_EQ(screen.text(12 + 4, 1, 10), "3650 3000 ");
     EXPECT_EQ(screen.attribute(12 + 4, 6), kTestScheme.differing);
     EXPECT_EQ(screen.text(kTopLeftRow + 4, 1, 5), "  -  ");
-    EXPECT_EQ(screen.text(24, 0, 14), "Long runs off ");
+    EXPECT_EQ(screen.text(24, 0, 18), "Alignment: window ");
+    for (const auto& [presses, name] :
+         {std::pair{1, "Alignment: long runs "}, std::pair{2, "Alignment: histogram "}}) {
+        reset(80, 25);
+        run(left, right, repeat('a', presses));
+        EXPECT_EQ(screen.text(24, 0, static_cast<int>(std::strlen(name))), name);
+    }
 }
 
 TEST_F(ViewerKeys, DigitsSetTheTabWidth) {

@@ -415,7 +415,15 @@ TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
         {"six-digit line numbers, empty lines suppressed",
          [this] { settings.suppressEmptyLines = 1; }, manyLeft, manyRight, 1},
         // Long runs look beyond any beginning of the files.
-        {"long runs", [this] { settings.longRuns = 1; }, left, right, 1},
+        {"long runs", [this] { settings.alignment = kAlignLongRuns; }, left, right, 1},
+        // So do the rare lines of the histogram alignment; its hex rows pair by offset.
+        {"histogram", [this] { settings.alignment = kAlignHistogram; }, left, right, 1},
+        {"histogram, hex mode",
+         [this] {
+             settings.alignment = kAlignHistogram;
+             settings.hexMode = 1;
+         },
+         left, right},
         {"side by side", [this] { settings.horizontalSplit = 0; }, left, right},
         {"empty lines suppressed", [this] { settings.suppressEmptyLines = 1; }, left, right},
         {"case and white space", [this] { settings.ignoreCase = settings.compressWhiteSpace = 1; },
