@@ -243,6 +243,29 @@ colourSetupOnANarrowScreen() {
     expectModesRestored
 }
 
+# The key a cycles the alignments; with the histogram a changed line stands level with its new
+# version (the README's pair: "jumps" and "jumped"), where the window leaves it beside blanks.
+alignmentKeyCyclesAndPairsChangedLines() {
+    local examples
+    examples=$(cd "$(dirname "$0")/../../examples" && pwd)
+    startShell 80 40
+    runRecorded "$program -v $examples/old.txt $examples/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    waitForRow 16 '^│  14 The quick brown fox jumps.*│  -  ' ||
+        fail "the window did not leave the changed line beside a blank"
+    type a
+    waitForRow 40 '^Alignment: long runs *$' || fail "a did not choose long runs"
+    type a
+    waitForRow 40 '^Alignment: histogram *$' || fail "a did not choose the histogram"
+    waitForRow 16 '^│  14 The quick brown fox jumps.*│  15 The quick brown fox jumped' ||
+        fail "the changed line does not stand level with its new version"
+    type a
+    waitForRow 40 '^Alignment: window *$' || fail "a three times did not come back to the window"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
 # A pair of 200,000 lines whose first line is 15,000 columns wide, in blocks of ten that say
 # where they start: "000001230|" is columns 1230 to 1239.
 viewerShowsWholeNumbersAndFarColumns() {
