@@ -80,12 +80,9 @@ row "logs 250k" "" "" "" logs250k
 row "logs 500k" "" "" "" logs500k
 row "logs 1M" "" "" "" logs1m
 
-if [ -x "$build/bench/alignBench" ]; then
-    echo "the histogram alignment (alignBench: reading, cutting, aligning) against GNU diff:"
-    race "(h) logs 1M lines, 1% edited" "<=0.5x" logs1m "$build/bench/alignBench" "" diff ""
-    race "(h) no line in common, 100k lines" "<=1.0x" different100k "$build/bench/alignBench" "" \
-        diff ""
-fi
+echo "rowdump --align=histogram (rare lines, similar lines paired) against GNU diff:"
+row "(h) logs 1M lines, 1% edited" "<=0.5x" --align=histogram "" logs1m
+row "(h) no line in common, 100k lines" "<=1.0x" --align=histogram "" different100k
 
 echo "rowdump --long-runs against rowdump without it:"
 printf '%-36s %9s %9s %7s %-7s %12s %12s %6s\n' case with without ratio goal "with peak" \
