@@ -329,22 +329,24 @@ std::optional<uint32_t> alignOnTwoCores(DiffRow* rows, uint64_t capacity, const 
 
 } // namespace
 
+OwnedDiffList allocateDiffList(uint32_t leftCount, uint32_t rightCount) {
+    const uint64_t capacity = uint64_t{leftCount} + rightCount + 1;
+    if (capacity - 1 > UINT32_MAX || capacity > SIZE_MAX / sizeof(DiffRow)) return nullptr;
+    return OwnedDiffList(static_cast<DiffRow*>(std::malloc(capacity * sizeof(DiffRow))));
+}
+
 OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
                             const EngineRules& engineRules, uint32_t& rowCount) {
     if (!leftTable || !rightTable) return nullptr;
     const uint32_t leftCount = countTableLines(leftTable);
     const uint32_t rightCount = countTableLines(rightTable);
-    // Every row uses up at least one line, so this is always enough.
     const uint64_t capacity = uint64_t{leftCount} + rightCount + 1;
-    auto* rows = capacity > SIZE_MAX / sizeof(DiffRow)
-                     ? nullptr
-                     : static_cast<DiffRow*>(std::malloc(capacity * sizeof(DiffRow)));
-    if (!rows || capacity - 1 > UINT32_MAX) {
-        std::free(rows);
+    OwnedDiffList list = allocateDiffList(leftCount, rightCount);
+    if (!list) {
         rowCount = 0;
         return nullptr;
     }
-    OwnedDiffList list(rows);
+    DiffRow* rows = list.get();
     const bool hex = engineRules.hexMode;
     // The index only speeds the search up; without it the plain search gives the same rows.
     ResyncIndex index;

@@ -22,6 +22,11 @@ extern const uint8_t emptyText[2];
 // A list is one block from malloc; its holder gives it back.
 using OwnedDiffList = HeapBlock<DiffRow>;
 
+// A block for the rows of tables of leftCount and rightCount lines and their all-zero end: every
+// row uses up at least one line, so that many rows are always enough. Null when memory is short,
+// or when the rows could not be counted in 32 bits.
+[[nodiscard]] OwnedDiffList allocateDiffList(uint32_t leftCount, uint32_t rightCount);
+
 // Aligns the two tables under rules into rows ended by an all-zero row: one block with room for a
 // row per line of both tables. rowCount receives the number of rows before the terminator.
 // Returns null for a null table (rowCount untouched) or when memory is short (rowCount 0), also

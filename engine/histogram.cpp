@@ -446,17 +446,10 @@ OwnedDiffList buildHistogramList(const LineRef* leftTable, const LineRef* rightT
     if (rules.hexMode) return buildDiffList(leftTable, rightTable, rules, rowCount);
     const uint32_t leftCount = countTableLines(leftTable);
     const uint32_t rightCount = countTableLines(rightTable);
-    // Every row uses up at least one line, so this is always enough.
-    const uint64_t capacity = uint64_t{leftCount} + rightCount + 1;
-    auto* rows = capacity > SIZE_MAX / sizeof(DiffRow)
-                     ? nullptr
-                     : static_cast<DiffRow*>(std::malloc(capacity * sizeof(DiffRow)));
     rowCount = 0;
-    if (!rows || capacity - 1 > UINT32_MAX) {
-        std::free(rows);
-        return nullptr;
-    }
-    OwnedDiffList list(rows);
+    OwnedDiffList list = allocateDiffList(leftCount, rightCount);
+    if (!list) return nullptr;
+    DiffRow* rows = list.get();
     StopLook stop(rules);
     try {
         // The index that finds the runs is given back before the rows take their memory.

@@ -73,6 +73,16 @@ void suspend() {
     endAsInterrupted();
 }
 
+// Ctrl-C ends the program here, as the interrupt signal would; Ctrl-Z suspends it and is then
+// done with (true). Any other key is the program's (false).
+bool actedOnHere(const KeyEvent& key) {
+    const bool ctrlOnly = (key.modifiers & (kModifierCtrl | kModifierAlt)) == kModifierCtrl;
+    if (ctrlOnly && key.character == 0x03) interrupt();
+    if (!ctrlOnly || key.character != 0x1A) return false;
+    suspend();
+    return true;
+}
+
 int readTerminal(void*, uint8_t* buffer, int capacity, int timeoutMs) {
     for (;;) {
         if (continueSeen) resume();
@@ -126,13 +136,7 @@ int nextKeyEvent(KeyEvent& out) {
     for (;;) {
         int result = waitKeyEvent(parser, input, out);
         if (result != kInputKey) return result;
-        bool ctrlOnly = (out.modifiers & (kModifierCtrl | kModifierAlt)) == kModifierCtrl;
-        if (ctrlOnly && out.character == 0x03) interrupt();
-        if (ctrlOnly && out.character == 0x1A) {
-            suspend();
-            continue;
-        }
-        return kInputKey;
+        if (!actedOnHere(out)) return kInputKey;
     }
 }
 
@@ -147,13 +151,7 @@ int takeArrivedKey(KeyEvent& out) {
             continue;
         }
         if (result != kInputKey) return result;
-        bool ctrlOnly = (out.modifiers & (kModifierCtrl | kModifierAlt)) == kModifierCtrl;
-        if (ctrlOnly && out.character == 0x03) interrupt();
-        if (ctrlOnly && out.character == 0x1A) {
-            suspend();
-            continue;
-        }
-        return kInputKey;
+        if (!actedOnHere(out)) return kInputKey;
     }
 }
 

@@ -50,11 +50,16 @@ class Table {
     OwnedLineTable refs_;
 };
 
-// The rows of buildDiffList under rules, the terminator checked.
+// An aligner: buildDiffList, or buildHistogramList.
+using ListBuilder = OwnedDiffList (*)(const LineRef*, const LineRef*, const EngineRules&,
+                                      uint32_t&);
+
+// The rows of an aligner (buildDiffList unless told) under rules, the terminator checked.
 inline std::vector<DiffRow> diffRows(const LineRef* left, const LineRef* right,
-                                     const EngineRules& rules = {}) {
+                                     const EngineRules& rules = {},
+                                     ListBuilder build = buildDiffList) {
     uint32_t rowCount = 12345;
-    OwnedDiffList list = buildDiffList(left, right, rules, rowCount);
+    OwnedDiffList list = build(left, right, rules, rowCount);
     EXPECT_NE(list, nullptr);
     if (!list) return {};
     const DiffRow& end = list[rowCount];

@@ -19,14 +19,7 @@ using HistogramTest = EngineTest;
 // The rows of buildHistogramList under rules, the terminator checked.
 std::vector<DiffRow> histogramRows(const Table& left, const Table& right,
                                    const EngineRules& rules = {}) {
-    uint32_t rowCount = 12345;
-    OwnedDiffList list = buildHistogramList(left.get(), right.get(), rules, rowCount);
-    EXPECT_NE(list, nullptr);
-    if (!list) return {};
-    const DiffRow& end = list[rowCount];
-    EXPECT_TRUE(!end.leftText && !end.rightText && end.leftLength == 0 && end.rightLength == 0 &&
-                end.leftNumber == 0 && end.rightNumber == 0 && end.match == 0);
-    return std::vector<DiffRow>(list.get(), list.get() + rowCount);
+    return diffRows(left.get(), right.get(), rules, buildHistogramList);
 }
 
 // The rows of two texts of 8-bit lines under plain rules.
