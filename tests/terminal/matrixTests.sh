@@ -33,7 +33,7 @@ saveColoursThatCannotBeSaved() {
     saveColours
     waitForText 'The colours were not saved: they last until the program ends' ||
         fail "no word of the failed save"
-    screen | grep -q 'qvd.ini: ' || fail "the places tried are not shown"
+    screen | grep -Eq '/(\.config|qvd|qvd\.ini): ' || fail "the place tried is not shown"
     stillRunning 0.3 || fail "the message did not wait for a key"
     press x
     waitForText 'ESC/ENTER quit|Case sensitive' || fail "the view did not come back after a failed save"

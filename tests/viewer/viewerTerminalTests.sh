@@ -309,12 +309,15 @@ viewerLongRunsAlignALongInsertion() {
     runRecorded "$program $work/old.txt $work/new.txt"
     waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
     type a
-    waitForRow 25 '^Long runs on *$' || fail "a did not say what it did"
+    waitForRow 25 '^Alignment: long runs *$' || fail "a did not say what it did"
     press End
     # The last row of the list is the fifth of each pane: left line 3000 opposite right 3650.
     waitForRow 6 '^│3000 3000 ' && waitForRow 17 '^│3650 3000 ' ||
         fail "a then End does not show left line 3000 opposite right line 3650"
     type a
+    waitForRow 25 '^Alignment: histogram *$' || fail "a did not go on to the histogram"
+    type a
+    waitForRow 25 '^Alignment: window *$' || fail "a did not come back to the window"
     waitForRow 6 '^│  -  ' || fail "a did not switch long runs off again"
     press q
     expectStatus 1
@@ -679,15 +682,15 @@ viewerTogglesTheComparison() { # width height
     waitForToggle White "$differingColour" || fail "w did not light up the W in the menu"
     waitForLine $leftRow "$(paneCells '  31 ' 'white space here' $textWidth)" ||
         fail "w: the run of white space is not shown as one blank"
-    # e: the empty line that only the first file has disappears, the rows behind it move up and
-    # the first file's lines are numbered without it.
+    # e: the empty line that only the first file has disappears and the rows behind it move up;
+    # each side keeps its file's own line numbers.
     press Space
     expectTop 40 || fail "Space did not go to the empty line"
     waitForToggle Empty "$identicalColour" || fail "E lit up before e"
     press e
-    waitForLine $leftRow "$(paneCells '  41 ' 'row 41' $textWidth)" &&
+    waitForLine $leftRow "$(paneCells '  42 ' 'row 41' $textWidth)" &&
         waitForLine $rightRow "$(paneCells '  41 ' 'row 41' $textWidth)" &&
-        waitForLine $((leftRow + 1)) "$(paneCells '  42 ' 'row 42' $textWidth)" ||
+        waitForLine $((leftRow + 1)) "$(paneCells '  43 ' 'row 42' $textWidth)" ||
         fail "e: the empty line is still there, or the numbers do not follow"
     waitForColour $leftRow $text "$identicalColour" || fail "e: the rows behind the empty line differ"
     waitForToggle Empty "$differingColour" || fail "e did not light up the E in the menu"
