@@ -13,11 +13,16 @@
 #include "platform/pathText.h"
 #include "platform/temporaryFile.h"
 #include "platform/terminal.h"
+#include "platform/consoleBuffer.h"
+#include "viewer/treeList.h"
 #include "viewer/viewerLoop.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -164,10 +169,142 @@ int exitCodeOf(ViewOutcome outcome) {
     return kExitDifferent;
 }
 
+// A pair of files opened from the directory list: their images and names, owned by the view
+// that shows them.
+struct TreePair {
+    PairPaths paths;
+    TString shown1;
+    TString shown2;
+    FileImage image1;
+    FileImage image2;
+};
+
+// A side of a row that has no file: an empty image, as an empty file loads.
+bool loadEmpty(FileImage& image) {
+    image.raw.reset(static_cast<uint8_t*>(std::malloc(1)));
+    image.rawSize = 0;
+    return image.raw != nullptr;
+}
+
+// One side of a pair: only a regular file is read (what was a file when the trees were walked may
+// be a FIFO now, and opening that would wait for a writer).
+bool loadSide(const std::string& path, bool there, FileImage& image, int& reason) {
+    if (!there) {
+        reason = ENOMEM;
+        return loadEmpty(image);
+    }
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        reason = errno;
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason = kNotRegular;
+        return false;
+    }
+    uint32_t size = 0;
+    image.raw.reset(readWholeFile(path.c_str(), size, &reason));
+    image.rawSize = size;
+    return image.raw != nullptr;
+}
+
+// Loads and decodes both sides of a pair into fresh images: loaded, or which side failed and
+// why, or no memory for the texts. The old images stay unless both loaded.
+ReloadResult loadTreePair(TreePair& pair) {
+    FileImage image1;
+    FileImage image2;
+    int reason = 0;
+    if (!loadSide(pair.paths.path1, pair.paths.there1, image1, reason))
+        return {ReloadResult::cannotLoad, 1, loadFailureText(reason)};
+    if (!loadSide(pair.paths.path2, pair.paths.there2, image2, reason))
+        return {ReloadResult::cannotLoad, 2, loadFailureText(reason)};
+    if (!decodeTexts(image1, image2)) return {ReloadResult::outOfMemory, 0, ""};
+    pair.image1 = std::move(image1);
+    pair.image2 = std::move(image2);
+    return {};
+}
+
+FilePair treePairFiles(const TreePair& pair) {
+    const FileImage& image1 = pair.image1;
+    const FileImage& image2 = pair.image2;
+    return {{pair.shown1.c_str(), image1.raw.get(), image1.rawSize, image1.text, image1.textSize,
+             image1.encoding},
+            {pair.shown2.c_str(), image2.raw.get(), image2.rawSize, image2.text, image2.textSize,
+             image2.encoding},
+            countOffsetDigits(image1.rawSize, image2.rawSize),
+            differenceNote(image1, image2)};
+}
+
+TString shownTreePath(const std::string& path, bool there) {
+    TString shown = toDisplayText(argumentToText(path));
+    if (!there) shown += QVD_T(" (not there)");
+    return shown;
+}
+
+// ENTER on a row of the directory list: its two files for a comparison view.
+PairOpened openTreePair(const PairPaths& paths) {
+    auto pair = std::make_shared<TreePair>();
+    pair->paths = paths;
+    pair->shown1 = shownTreePath(paths.path1, paths.there1);
+    pair->shown2 = shownTreePath(paths.path2, paths.there2);
+    const ReloadResult loaded = loadTreePair(*pair);
+    if (loaded.outcome == ReloadResult::outOfMemory) return {std::nullopt, u"Out of memory"};
+    if (loaded.outcome != ReloadResult::loaded) {
+        const std::string text = "Can't load file " + std::to_string(loaded.file) + ": " +
+                                 loaded.reason;
+        return {std::nullopt, std::u16string(text.begin(), text.end())};
+    }
+    PairOpening opening;
+    opening.files = treePairFiles(*pair);
+    TreePair* held = pair.get(); // lives as long as the opening's keeper, which outlives the view
+    opening.reload = [held](FilePair& files) {
+        const ReloadResult result = loadTreePair(*held);
+        if (result.outcome == ReloadResult::loaded) files = treePairFiles(*held);
+        return result;
+    };
+    opening.keeper = std::move(pair);
+    return {std::move(opening), {}};
+}
+
+// Two directories: the list of their paths, the files compared behind it. Returns the exit code.
+int showTrees(DriverState& state) {
+    if (!startFullScreen()) {
+        printMessage("\nThe view could not be started on this terminal\n");
+        return kExitBadInput;
+    }
+    TreeList list(pathToBytes(state.path1.text), pathToBytes(state.path2.text));
+    list.start(true);
+    DirectoryView view(list, state.shownPath1, state.shownPath2, openTreePair, state.options);
+    View bottom = &view;
+    const ViewOutcome outcome = runViews(bottom);
+    if (view.allIdentical) {
+        // As for two identical files: the sentence on the user's own screen, and a key.
+        releaseTerminal();
+        const ScreenSize size = getScreenSize(false);
+        resetConsoleBuffer(size.width, size.height);
+        printResult(state, true);
+        printMessage("\nPress any key to exit!\n");
+        fflush(stdout);
+        readKey();
+        return kExitIdentical;
+    }
+    state.viewerShown = true;
+    if (outcome == ViewOutcome::outOfMemory) {
+        releaseTerminal();
+        printMessage("\nOut of memory\n");
+    }
+    if (outcome != ViewOutcome::done) return exitCodeOf(outcome);
+    // Left before the comparison ended: not shown identical, so not reported so.
+    return list.differing() > 0 || !list.finished() ? kExitDifferent : kExitIdentical;
+}
+
 // Loads both files, tests identity, and reports or shows them. Returns the exit code.
 int loadAndCompare(DriverState& state) {
     // Without a terminal no key could ever come: the program answers as in batch mode.
     if (state.options.batchMode || !state.terminalThere) return compareInBatch(state);
+    if (isDirectory(pathToBytes(state.path1.text).c_str()) &&
+        isDirectory(pathToBytes(state.path2.text).c_str()))
+        return showTrees(state);
     int reason = 0;
     switch (loadFiles(state.path1.text, state.path2.text, state.image1, state.image2, &reason)) {
     case LoadResult::file1Failed:

@@ -225,6 +225,28 @@ constexpr auto colourSetup2 = layOut({
     " ESC, not ENTER, which would write a new qvd.ini overriding Kalrit's settings.",
 });
 
+constexpr auto directoryList = layOut({
+    "                   Comparing two directories",
+    "",
+    " qvd dir1 dir2 lists every path of either tree, with how the two sides compare:",
+    " identical, different, only left, only right, kinds differ (a file against a",
+    " directory), unreadable, not compared (special files), walked before (a",
+    " directory reached a second time through links). The list is on show at once;",
+    " files are compared behind it, sizes first, then bytes, and the bottom border",
+    " counts what is left. A directory is identical when all it holds is.",
+    "",
+    " UP/DOWN/PGUP/PGDN/HOME/END  move the bar      ENTER  compare the pair of files",
+    " SPACE or +  next row that differs             -      previous one",
+    " /  find a name (F3 next, Shift-F3 previous)   i      hide or show identical rows",
+    " r  read both trees again                      ?/F1   this help",
+    " q or ESC  leave the list",
+    "",
+    " In a pair's view, q, ESC and ENTER come back to the list, on the same row.",
+    " Leaving gives exit code 1 when anything differs, 0 when nothing does; trees",
+    " found identical give the identical-files sentence instead of the list.",
+    " qvd -b dir1 dir2 only tests identity: same paths, kinds and bytes.",
+});
+
 } // namespace
 
 const char* const mainHelpPages[] = {
@@ -233,3 +255,5 @@ const char* const mainHelpPages[] = {
 };
 
 const char* const colourHelpPages[] = {colourSetup.text, colourSetup2.text, nullptr};
+
+const char* const treeHelpPages[] = {directoryList.text, nullptr};

@@ -10,5 +10,8 @@ extern const char* const mainHelpPages[];
 // The two pages of the colour help (F1 on the colour setup screen), ended by a null entry.
 extern const char* const colourHelpPages[];
 
+// The page of the directory list's help, ended by a null entry.
+extern const char* const treeHelpPages[];
+
 // Cells in one row of a help page.
 inline constexpr int kHelpRowWidth = 80;

@@ -5,6 +5,9 @@
 #include "platform/keyParser.h"
 #include "platform/terminal.h"
 
+#include <chrono>
+#include <thread>
+
 int keyCodeFor(const KeyEvent& event) {
     int code;
     bool typesCharacter = event.character != 0;
@@ -26,6 +29,16 @@ bool takeArrivedKey(Key& key) {
     if (takeArrivedKey(event) != kInputKey) return false;
     key = {keyCodeFor(event), event.character};
     return true;
+}
+
+bool readKeyWithin(int milliseconds, Key& key) {
+    presentConsole();
+    const int64_t end = terminalClockMs() + milliseconds;
+    for (;;) {
+        if (takeArrivedKey(key)) return true;
+        if (terminalClockMs() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 Key readKey() {

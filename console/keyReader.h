@@ -63,6 +63,10 @@ Key readKey();
 // when none is there. For long work that looks for a key now and then (a search that Esc stops).
 [[nodiscard]] bool takeArrivedKey(Key& key);
 
+// Draws the console on the terminal, then looks for a key for at most milliseconds: true with it
+// in key, false when none came. For a screen that shows work going on behind it while it waits.
+[[nodiscard]] bool readKeyWithin(int milliseconds, Key& key);
+
 struct KeyEvent;
 
 // The code of one key event: the character's OEM code when the key types one, else 256 + the

@@ -23,6 +23,7 @@ struct Reaction {
     bool layout = false; // the view lays out its whole screen anew
     ViewOutcome leave = ViewOutcome::none;
     std::variant<std::monostate, HelpPager, ColourSetupScreen> open{}; // a view to put on top
+    bool openChosen = false; // what the view has chosen (a pair of files) opens on top of it
 
     // Both reactions' work; the other's leave and open win where it has one.
     Reaction& operator|=(const Reaction& other) {
@@ -32,6 +33,7 @@ struct Reaction {
         layout = layout || other.layout;
         if (other.leave != ViewOutcome::none) leave = other.leave;
         if (other.open.index() != 0) open = other.open;
+        openChosen = openChosen || other.openChosen;
         return *this;
     }
 };

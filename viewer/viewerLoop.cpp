@@ -7,6 +7,9 @@
 
 namespace {
 
+// How long the directory list waits for a key before it draws its progress again.
+constexpr int kProgressMs = 100;
+
 // The view a pointer stands for, so that every view is visited alike.
 template <typename View>
 View& itself(View& view) {
@@ -14,6 +17,12 @@ View& itself(View& view) {
 }
 ComparisonView& itself(ComparisonView* view) {
     return *view;
+}
+DirectoryView& itself(DirectoryView* view) {
+    return *view;
+}
+ComparisonView& itself(std::unique_ptr<PairView>& pair) {
+    return pair->view;
 }
 
 bool draw(ComparisonView& view) {
@@ -30,27 +39,67 @@ void resume(ComparisonView& view) {
     resumeView(view);
 }
 
+void resume(DirectoryView& view) {
+    resumeView(view);
+}
+
 // The help and the colour setup draw their whole picture at every pass: nothing to resume.
 template <typename View>
 void resume(View&) {}
 
+// Only the directory list has work going on behind it that it shows while no key comes.
+template <typename View>
+bool isBusy(View&) {
+    return false;
+}
+bool isBusy(DirectoryView& view) {
+    return busy(view);
+}
+
+template <typename View>
+Reaction whileIdle(View&) {
+    return {};
+}
+Reaction whileIdle(DirectoryView& view) {
+    return idle(view);
+}
+
 } // namespace
+
+PairView::PairView(PairOpening pair, const Settings& settings)
+    : opening(std::move(pair)),
+      view(opening.files, settings, tables, opening.reload, getScreenSize(false), false) {}
+
+PairView::~PairView() {
+    view.abandonBuild();
+}
 
 ViewOutcome runViews(View& bottom) {
     std::vector<View> above; // the views opened over bottom, the last on top
     for (;;) {
         View& top = above.empty() ? bottom : above.back();
-        const bool drawn = std::visit([](auto& view) { return draw(itself(view)); }, top);
-        if (!drawn) return ViewOutcome::outOfMemory;
-        const Key key = readKey();
-        const Reaction reaction =
-            std::visit([&key](auto& view) { return actOnKey(itself(view), key); }, top);
+        Reaction reaction = std::visit([](auto& view) { return whileIdle(itself(view)); }, top);
+        if (reaction.leave == ViewOutcome::none) {
+            const bool drawn = std::visit([](auto& view) { return draw(itself(view)); }, top);
+            if (!drawn) return ViewOutcome::outOfMemory;
+            Key key;
+            const bool busy = std::visit([](auto& view) { return isBusy(itself(view)); }, top);
+            if (busy ? !readKeyWithin(kProgressMs, key) : (key = readKey(), false)) continue;
+            reaction = std::visit([&key](auto& view) { return actOnKey(itself(view), key); }, top);
+        }
         if (auto* comparison = std::get_if<ComparisonView*>(&top)) (*comparison)->take(reaction);
+        if (auto* pair = std::get_if<std::unique_ptr<PairView>>(&top))
+            (*pair)->view.take(reaction);
         switch (reaction.leave) {
         case ViewOutcome::none:
             break;
         case ViewOutcome::done:
             if (above.empty()) return ViewOutcome::done;
+            if (auto* pair = std::get_if<std::unique_ptr<PairView>>(&above.back())) {
+                // The list's next pair starts from the toggles this one was left with.
+                if (auto* list = std::get_if<DirectoryView*>(above.size() > 1 ? &above[above.size() - 2] : &bottom))
+                    (*list)->settings = (*pair)->view.settings;
+            }
             above.pop_back();
             std::visit([](auto& view) { resume(itself(view)); },
                        above.empty() ? bottom : above.back());
@@ -63,6 +112,13 @@ ViewOutcome runViews(View& bottom) {
             above.emplace_back(*pager);
         else if (auto* setup = std::get_if<ColourSetupScreen>(&reaction.open))
             above.emplace_back(*setup);
+        else if (auto* list = std::get_if<DirectoryView*>(&top);
+                 list && reaction.openChosen && (*list)->chosen) {
+            PairOpening pair = std::move(*(*list)->chosen);
+            (*list)->chosen.reset();
+            const Settings settings = (*list)->settings;
+            above.emplace_back(std::make_unique<PairView>(std::move(pair), settings));
+        }
     }
 }
 

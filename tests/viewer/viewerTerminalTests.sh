@@ -913,6 +913,66 @@ linuxTextOnTerminalWithoutUtf8() {
     expectModesRestored
 }
 
+# Two trees with identical, changed, one-sided and kind-changed entries and a link loop.
+makeTrees() {
+    mkdir -p "$work/t1/src/deep" "$work/t2/src/deep" "$work/t1/docs" "$work/t2/kind"
+    printf 'same\n' | tee "$work/t1/same.txt" >"$work/t2/same.txt"
+    printf 'alpha\nbeta\n' >"$work/t1/src/main.c"
+    printf 'alpha\nBETA\n' >"$work/t2/src/main.c"
+    printf 'deep\n' | tee "$work/t1/src/deep/a.txt" >"$work/t2/src/deep/a.txt"
+    printf 'gone\n' >"$work/t1/docs/old.md"
+    printf 'new\n' >"$work/t2/added.txt"
+    printf 'a file\n' >"$work/t1/kind"
+    ln -s .. "$work/t1/src/loop"
+    ln -s .. "$work/t2/src/loop"
+}
+
+directoryListOpensPairsAndHidesIdenticalRows() {
+    makeTrees
+    startShell 100 25
+    runRecorded "$program $work/t1 $work/t2"
+    waitForText 'ENTER open' || fail "the list was not drawn"
+    waitForText ' differ ' || fail "no counts in the bottom border"
+    waitForRow 2 '^│ added\.txt +only right +- +4 │$' || fail "the first row is not the added file"
+    waitForText '│ docs/old\.md +only left ' || fail "no row for the file only the first tree has"
+    waitForText '│ kind/ +kinds differ ' || fail "no row for a file against a directory"
+    waitForText '│ src/loop/ +walked before ' || fail "the link loop is not marked"
+    waitForText '│ same\.txt +identical +5 +5 │' || fail "no identical row"
+    # Space goes to the next difference; / finds the changed source file, ENTER opens it, q comes
+    # back.
+    press Space
+    waitForText '│ docs/ +only left ' || fail "Space did not reach the next difference"
+    type /main
+    press Enter
+    press Enter
+    waitForText 'ESC/ENTER quit' || fail "ENTER did not open the pair"
+    waitForText 'src/main\.c' || fail "the pair's frame does not name the file"
+    waitForText 'BETA' || fail "the pair's view does not show the second file"
+    press q
+    waitForText 'ENTER open' || fail "q did not come back to the list"
+    # i hides the identical rows.
+    type i
+    waitForText 'Identical rows hidden' || fail "i did not say what it did"
+    ! screen | grep -q 'same\.txt' || fail "i did not hide the identical row"
+    press q
+    expectStatus 1
+    expectModesRestored
+    expectShellScreen
+    # Identical trees: the sentence of identical files, a key, 0.
+    rm -rf "$work/t2" && cp -a "$work/t1" "$work/t2"
+    rm -f "$work/status"
+    runRecorded "$program $work/t1 $work/t2"
+    waitForText 'are identical' || fail "identical trees were not reported identical"
+    waitForText 'Press any key to exit' || fail "no wait for a key"
+    press x
+    expectStatus 0
+    expectModesRestored
+    # Batch mode gives the verdict alone.
+    rm -f "$work/status"
+    runRecorded "$program -b $work/t1 $work/t2"
+    expectStatus 0
+}
+
 viewerMovesThroughTheRowsAt80x25() { viewerMovesThroughTheRows 80 25; }
 viewerMovesThroughTheRowsAt200x60() { viewerMovesThroughTheRows 200 60; }
 viewerTogglesTheComparisonAt80x25() { viewerTogglesTheComparison 80 25; }
