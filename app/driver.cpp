@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/options.h"
 #include "app/sameText.h"
+#include "app/treeBatch.h"
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
 #include "console/screen.h"
@@ -14,6 +15,7 @@
 #include "platform/temporaryFile.h"
 #include "platform/terminal.h"
 #include "platform/consoleBuffer.h"
+#include "platform/treeWalk.h"
 #include "viewer/treeList.h"
 #include "viewer/viewerLoop.h"
 
@@ -58,18 +60,12 @@ constexpr uint32_t kLargestFileToExplain = 256u << 20;
 
 // The verdict; for files that differ, the sentence that says how when they hold the same text.
 void printResult(const DriverState& state, bool identical, const std::u16string& note = {}) {
-    printMessage("\n%S and %S are %sidentical\n", state.shownPath1.c_str(),
-                 state.shownPath2.c_str(), identical ? "" : "not ");
-    // The sentence is plain ASCII.
-    if (!note.empty()) printMessage("%s\n", std::string(note.begin(), note.end()).c_str());
-    printMessage("\n");
+    printVerdict(state.shownPath1.c_str(), state.shownPath2.c_str(), identical, note);
 }
 
 // A file that cannot be loaded, and why, in the system's words.
 int cannotLoad(const DriverState& state, int file, int reason) {
-    printMessage("\nCan't load file %d (%S)\n%s\n", file,
-                 (file == 1 ? state.shownPath1 : state.shownPath2).c_str(),
-                 loadFailureText(reason));
+    printCannotLoad(file, (file == 1 ? state.shownPath1 : state.shownPath2).c_str(), reason);
     return kExitBadInput;
 }
 
@@ -169,6 +165,7 @@ int exitCodeOf(ViewOutcome outcome) {
     return kExitDifferent;
 }
 
+<<<<<<< HEAD
 // A pair of files opened from the directory list: their images and names, owned by the view
 // that shows them.
 struct TreePair {
@@ -298,13 +295,20 @@ int showTrees(DriverState& state) {
     return list.differing() > 0 || !list.finished() ? kExitDifferent : kExitIdentical;
 }
 
+// True when both paths name directories (through links): two trees to compare.
+bool bothDirectories(const DriverState& state) {
+    return isDirectory(pathToBytes(state.path1.text).c_str()) &&
+           isDirectory(pathToBytes(state.path2.text).c_str());
+}
+
 // Loads both files, tests identity, and reports or shows them. Returns the exit code.
 int loadAndCompare(DriverState& state) {
     // Without a terminal no key could ever come: the program answers as in batch mode.
-    if (state.options.batchMode || !state.terminalThere) return compareInBatch(state);
-    if (isDirectory(pathToBytes(state.path1.text).c_str()) &&
-        isDirectory(pathToBytes(state.path2.text).c_str()))
-        return showTrees(state);
+    const bool batch = state.options.batchMode || !state.terminalThere;
+    const bool trees = bothDirectories(state);
+    if (batch && trees) return compareTreesInBatch(state.path1.text, state.path2.text);
+    if (batch) return compareInBatch(state);
+    if (trees) return showTrees(state);
     int reason = 0;
     switch (loadFiles(state.path1.text, state.path2.text, state.image1, state.image2, &reason)) {
     case LoadResult::file1Failed:

@@ -5,6 +5,7 @@
 #include "platform/codePages.h"
 #include "platform/directorySearch.h"
 #include "platform/files.h"
+#include "platform/treeWalk.h"
 
 #include <algorithm>
 
@@ -19,15 +20,17 @@ void printTooLong(TStringView path) {
                  toDisplayText(path).c_str());
 }
 
-// Turns a path with its name part into the second path: the one given when it opens as a file,
-// else taken for a directory with the first file's name and extension appended.
-NameResult deriveSecondPath(PathParts second, const PathParts& first, PathBuffer& path2) {
+// Turns a path with its name part into the second path: the one given when it opens as a file or
+// the first names a directory (two trees to compare), else taken for a directory with the first
+// file's name and extension appended.
+NameResult deriveSecondPath(PathParts second, const PathParts& first, bool firstIsDirectory,
+                            PathBuffer& path2) {
     if (!second.name.empty() && second.name[0] == TChar('*')) second.name = first.name;
     if (second.extension.size() >= 2 && second.extension[1] == TChar('*')) {
         second.extension = first.extension;
     }
     TString path = joinPath(second);
-    if (!path.empty() && !opensAsFile(pathToBytes(path).c_str())) {
+    if (!firstIsDirectory && !path.empty() && !opensAsFile(pathToBytes(path).c_str())) {
         if (path.back() != kSeparator) path += kSeparator;
         path += first.name;
         path += first.extension;
@@ -68,7 +71,7 @@ NameResult resolveNormal(PathBuffer& path1, PathBuffer& path2, int argumentCount
         }
         return NameResult::resolved;
     }
-    return deriveSecondPath(second, first, path2);
+    return deriveSecondPath(second, first, isDirectory(pathToBytes(path1.text).c_str()), path2);
 }
 
 NameResult resolveHost(PathBuffer& path1, PathBuffer& path2, int argumentCount,

@@ -40,9 +40,10 @@ enum class NameResult {
 
 // Fills path1 and path2 from the file names among arguments[1..argumentCount), the options
 // skipped. Normal mode: one name gives name.bak as the second path; a second name that does not
-// open as a file is taken for a directory and gets the first file's name appended; "*" as the
-// second name (or ".*" as its extension) borrows the first file's. Host mode (-z): each name goes
-// through the FileNameMatcher, nothing is derived. An empty argument is a name that names no
+// open as a file is taken for a directory and gets the first file's name appended, unless the
+// first name is a directory itself (through links): two trees, the second kept as given; "*" as
+// the second name (or ".*" as its extension) borrows the first name's. Host mode (-z): each name
+// goes through the FileNameMatcher, nothing is derived. An empty argument is a name that names no
 // file: it is kept as an empty path, which then fails to load, instead of becoming "/name".
 [[nodiscard]] NameResult resolveFileNames(PathBuffer& path1, PathBuffer& path2, int argumentCount,
                                           const TChar* const* arguments, bool hostMode);

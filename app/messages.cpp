@@ -1,6 +1,7 @@
 #include "app/messages.h"
 
 #include "platform/codePages.h"
+#include "platform/files.h"
 #include "platform/pathText.h"
 
 #include <cstdio>
@@ -128,6 +129,17 @@ int printAlways(const char* format, ...) {
     std::string text = formatMessage(format, arguments);
     va_end(arguments);
     return writeOut(text);
+}
+
+void printVerdict(const TChar* shown1, const TChar* shown2, bool identical,
+                  const std::u16string& note) {
+    printMessage("\n%S and %S are %sidentical\n", shown1, shown2, identical ? "" : "not ");
+    if (!note.empty()) printMessage("%s\n", std::string(note.begin(), note.end()).c_str());
+    printMessage("\n");
+}
+
+void printCannotLoad(int file, const TChar* shown, int reason) {
+    printMessage("\nCan't load file %d (%S)\n%s\n", file, shown, loadFailureText(reason));
 }
 
 void printUsage() {

@@ -28,6 +28,14 @@ int printMessage(const char* format, ...);
 // The same, printed in host mode too (the invalid-option and too-many-names messages).
 int printAlways(const char* format, ...);
 
+// The verdict on two files or two trees, named as shown: "<name1> and <name2> are [not] identical"
+// between empty lines, with the sentence note (plain ASCII) that says how they differ, if any.
+void printVerdict(const TChar* shown1, const TChar* shown2, bool identical,
+                  const std::u16string& note = {});
+
+// A file (1 or 2) that cannot be loaded, named as shown, and why (a reason of platform/files.h).
+void printCannotLoad(int file, const TChar* shown, int reason);
+
 // The program's version, shown in the usage banner and the console title.
 inline constexpr const char* kVersionText = "3.00h";
 

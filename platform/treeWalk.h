@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // What one side holds at a path.
 enum class EntryKind : uint8_t {
@@ -37,6 +38,9 @@ struct TreeEntry {
 // compared as bytes, so that "a/z" comes before "a.c" and a directory just before what it holds.
 [[nodiscard]] bool pathBefore(std::string_view a, std::string_view b);
 
+// True when path names a directory, through any links: what asks for a comparison of two trees.
+[[nodiscard]] bool isDirectory(const char* path);
+
 // The merged walk of two roots. It holds, per side, the sorted names of the directories on the
 // way down from the root to the current entry and the directories walked so far (device and inode
 // numbers); nothing of what was already handed out.
@@ -51,6 +55,10 @@ class TreeWalker {
     // before its entries; a directory on one side only is walked on that side. What vanishes
     // between listing a directory and looking at the entry is left out.
     [[nodiscard]] bool next(TreeEntry& entry);
+
+    // Why root 1 or 2 (side) cannot be listed, the system's error number, or 0 when it can. Known
+    // from construction on; such a side holds nothing, so the walk gives the other side alone.
+    [[nodiscard]] int rootError(int side) const;
 
   private:
     struct State;

@@ -114,6 +114,30 @@ TEST(ResolveFileNames, SecondNameDirectoryStarAndMissingFile) {
     }
 }
 
+TEST(ResolveFileNames, FirstNameThatIsADirectoryKeepsTheSecondAsGiven) {
+    TempDirectory dir;
+    std::string t = dir.path() + "/";
+    const std::string tree = dir.makeDirectory("src.d");
+    dir.makeDirectory("old");
+    ASSERT_EQ(symlink("src.d", (dir / "link").c_str()), 0);
+    struct Case {
+        std::string first, second, expected;
+    };
+    const Case cases[] = {
+        {tree, t + "old", t + "old"},
+        {t + "link", t + "old/", t + "old/"}, // a link to a directory is one
+        {tree, t + "missing", t + "missing"}, // loading says it is not there
+        {tree, t + "old/*.*", t + "old/src.d"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first + " " + c.second);
+        Resolved r = resolve({"-b", c.first, c.second});
+        EXPECT_EQ(r.result, NameResult::resolved);
+        EXPECT_EQ(r.path2, c.expected);
+    }
+    EXPECT_EQ(resolve({tree}).path2, t + "src.bak"); // one name: the .bak rule as for a file
+}
+
 TEST(ResolveFileNames, MissingAndSurplusNames) {
     Resolved none = resolve({"-b", "-c"});
     EXPECT_EQ(none.result, NameResult::missing);

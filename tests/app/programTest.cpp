@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -156,6 +157,8 @@ TEST_F(Program, FilesThatCannotBeLoadedAreNamedWithTheirDerivedPath) {
 
 TEST_F(Program, UnreadableFileCannotBeLoaded) {
     std::string secret = dir.write("secret", "one\ntwo\n");
+    dir.write("t2/x/secret", "one\ntwo\n");
+    chmod(dir.write("t1/x/secret", "one\ntwo\n").c_str(), 0);
     chmod(secret.c_str(), 0);
     // Root reads anything; run the program as nobody then, which needs a way into the directory.
     bool asNobody = geteuid() == 0;
@@ -173,12 +176,27 @@ TEST_F(Program, UnreadableFileCannotBeLoaded) {
         Outcome second = run(dir.path(), {mode, "a.txt", "secret"}, -1, asNobody);
         EXPECT_EQ(second.exitCode, 2);
         EXPECT_EQ(second.out, "\nCan't load file 2 (secret/a.txt)\nNot a directory\n");
+        // In a tree, by its path; the other tree's copy is readable.
+        Outcome tree = run(dir.path(), {mode, "t2", "t1/"}, -1, asNobody);
+        EXPECT_EQ(tree.exitCode, 2);
+        EXPECT_EQ(tree.out, "\nCan't load file 2 (t1/x/secret)\nPermission denied\n");
         EXPECT_EQ(dir.snapshot(), before);
     }
 }
 
 TEST_F(Program, VerdictsAndExitCodes) {
     dir.write("sub/a.txt", "one\ntwo\n");
+    // Trees alike but for one difference each; "kinds" holds a file where the others a directory.
+    for (std::string tree : {"t1", "t2", "deep", "extra", "kinds"}) {
+        dir.write(tree + "/a.txt", "one\ntwo\n");
+        dir.write(tree + "/d1/d2/d3/deep.txt", "deep\n");
+        if (tree != "kinds") dir.makeDirectory(tree + "/empty");
+    }
+    dir.write("deep/d1/d2/d3/deep.txt", "deeP\n");
+    dir.write("extra/d1/more.txt", "");
+    dir.write("kinds/empty", "");
+    for (std::string tree : {"fifos1", "fifos2"})
+        ASSERT_EQ(mkfifo(dir.makeDirectory(tree).append("/p").c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> arguments;
         std::string out;
@@ -201,6 +219,13 @@ TEST_F(Program, VerdictsAndExitCodes) {
          verdict("a.txt", "b.txt", false),
          1},
         {{"-b", "/dev/null", "empty1"}, verdict("/dev/null", "empty1", true), 0},
+        {{"-b", "t1", "t2"}, verdict("t1", "t2", true), 0},
+        {{"t1/", "t2"}, verdict("t1/", "t2", true), 0},
+        {{"-b", "t1", "deep"}, verdict("t1", "deep", false), 1},
+        {{"-b", "t1", "extra"}, verdict("t1", "extra", false), 1},
+        {{"-b", "extra", "t1"}, verdict("extra", "t1", false), 1},
+        {{"-b", "t1", "kinds"}, verdict("t1", "kinds", false), 1},
+        {{"-b", "fifos1", "fifos2"}, verdict("fifos1", "fifos2", false), 1}, // never opened
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
