@@ -165,7 +165,6 @@ int exitCodeOf(ViewOutcome outcome) {
     return kExitDifferent;
 }
 
-<<<<<<< HEAD
 // A pair of files opened from the directory list: their images and names, owned by the view
 // that shows them.
 struct TreePair {
