@@ -10,11 +10,11 @@
 #include "console/colourScheme.h"
 #include "console/keyReader.h"
 #include "console/screen.h"
+#include "platform/consoleBuffer.h"
 #include "platform/files.h"
 #include "platform/pathText.h"
 #include "platform/temporaryFile.h"
 #include "platform/terminal.h"
-#include "platform/consoleBuffer.h"
 #include "platform/treeWalk.h"
 #include "viewer/treeList.h"
 #include "viewer/viewerLoop.h"
@@ -246,8 +246,8 @@ PairOpened openTreePair(const PairPaths& paths) {
     const ReloadResult loaded = loadTreePair(*pair);
     if (loaded.outcome == ReloadResult::outOfMemory) return {std::nullopt, u"Out of memory"};
     if (loaded.outcome != ReloadResult::loaded) {
-        const std::string text = "Can't load file " + std::to_string(loaded.file) + ": " +
-                                 loaded.reason;
+        const std::string text =
+            "Can't load file " + std::to_string(loaded.file) + ": " + loaded.reason;
         return {std::nullopt, std::u16string(text.begin(), text.end())};
     }
     PairOpening opening;
@@ -264,6 +264,12 @@ PairOpened openTreePair(const PairPaths& paths) {
 
 // Two directories: the list of their paths, the files compared behind it. Returns the exit code.
 int showTrees(DriverState& state) {
+    {
+        // A root that cannot be listed is a file that cannot be loaded, as in batch mode.
+        const TreeWalker roots(pathToBytes(state.path1.text), pathToBytes(state.path2.text));
+        for (int file : {1, 2})
+            if (const int error = roots.rootError(file)) return cannotLoad(state, file, error);
+    }
     if (!startFullScreen()) {
         printMessage("\nThe view could not be started on this terminal\n");
         return kExitBadInput;

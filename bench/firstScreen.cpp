@@ -7,7 +7,9 @@
 // Prints the median seconds, the median peak resident memory in KiB (the child's rusage) and the
 // bytes of the last run's first screen (the same for programs that show the same screen). With
 // FIRST_SCREEN_BYTES set to a path, the last run's first screen is written there as the terminal
-// received it, to be compared with another program's.
+// received it, to be compared with another program's. With FIRST_SCREEN_TEXT set, the screen is
+// complete as soon as the output holds that text (a screen that goes on showing progress, such
+// as the directory list, never falls quiet): the figure is the time of the byte that completed it.
 
 #include "ptyChild.h"
 
@@ -63,6 +65,7 @@ bool runOnce(const winsize& size, char** command, Run& run) {
     constexpr int kQuietMs = 5;
     constexpr auto kSettled = std::chrono::milliseconds(200);
     bool failed = false;
+    const char* until = std::getenv("FIRST_SCREEN_TEXT");
     for (;;) {
         pollfd watched{master, POLLIN, 0};
         int ready = poll(&watched, 1, kQuietMs);
@@ -75,6 +78,7 @@ bool runOnce(const winsize& size, char** command, Run& run) {
             bytes += got;
             run.screen.append(buffer, static_cast<size_t>(got));
             lastOutput = Clock::now();
+            if (until && run.screen.find(until) != std::string::npos) break;
             continue;
         }
         if (bytes > 0 && Clock::now() - lastOutput >= kSettled && waitingForKey(child)) break;

@@ -237,7 +237,7 @@ constexpr auto directoryList = layOut({
     "",
     " UP/DOWN/PGUP/PGDN/HOME/END  move the bar      ENTER  compare the pair of files",
     " SPACE or +  next row that differs             -      previous one",
-    " /  find a name (F3 next, Shift-F3 previous)   i      hide or show identical rows",
+    " /  find a name (F3 next, Shift-F3 previous)   i      hide/show identical rows",
     " r  read both trees again                      ?/F1   this help",
     " q or ESC  leave the list",
     "",

@@ -5,9 +5,6 @@
 #include "platform/keyParser.h"
 #include "platform/terminal.h"
 
-#include <chrono>
-#include <thread>
-
 int keyCodeFor(const KeyEvent& event) {
     int code;
     bool typesCharacter = event.character != 0;
@@ -33,11 +30,19 @@ bool takeArrivedKey(Key& key) {
 
 bool readKeyWithin(int milliseconds, Key& key) {
     presentConsole();
-    const int64_t end = terminalClockMs() + milliseconds;
-    for (;;) {
-        if (takeArrivedKey(key)) return true;
-        if (terminalClockMs() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    KeyEvent event{};
+    switch (nextKeyEventWithin(event, milliseconds)) {
+    case kInputKey:
+        key = {keyCodeFor(event), event.character};
+        return true;
+    case kInputClosed:
+        key = {kKeyEscape};
+        return true;
+    case kInputResized:
+        key = {kKeyScreenResized};
+        return consoleBuffer.drawn;
+    default:
+        return false;
     }
 }
 

@@ -83,6 +83,7 @@ struct KeyInput {
 inline constexpr int kInputKey = 1;      // waitKeyEvent: out holds a key event
 inline constexpr int kInputResized = -2; // the terminal changed its size
 inline constexpr int kInputClosed = -1;  // no more input will come (hang-up, end of script)
+inline constexpr int kInputTimedOut = -3; // a source with a time limit: it has passed
 
 // Waits for the next key event: kInputKey with out filled, or what the source reported instead.
 // Bytes that may go on are decoded as they stand only after a read found nothing more for them:

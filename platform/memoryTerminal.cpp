@@ -170,6 +170,11 @@ int nextKeyEvent(KeyEvent& out) {
     }
 }
 
+// The script's keys arrive at once: a wait with a limit is a wait.
+int nextKeyEventWithin(KeyEvent& out, int) {
+    return nextKeyEvent(out);
+}
+
 int takeArrivedKey(KeyEvent& out) {
     if (memory.busyKeys.empty()) return 0;
     out = memory.busyKeys.front();

@@ -11,6 +11,7 @@
 #include "platform/ttyDevice.h"
 #include "platform/waysOut.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -135,6 +136,43 @@ int nextKeyEvent(KeyEvent& out) {
     static const KeyInput input{readTerminal, readClock, nullptr};
     for (;;) {
         int result = waitKeyEvent(parser, input, out);
+        if (result != kInputKey) return result;
+        if (!actedOnHere(out)) return kInputKey;
+    }
+}
+
+namespace {
+
+// The end of the wait of nextKeyEventWithin on the terminal's clock.
+struct WaitLimit {
+    int64_t endMs;
+};
+
+// readTerminal that gives up at the limit: a look (timeoutMs 0) still looks, so that an Esc
+// waiting for the rest of a sequence is settled; a wait past the limit times out.
+int readTerminalWithin(void* context, uint8_t* buffer, int capacity, int timeoutMs) {
+    const int64_t left = static_cast<WaitLimit*>(context)->endMs - readClock(nullptr);
+    if (timeoutMs != 0 && left <= 0) return kInputTimedOut;
+    const int wait = timeoutMs < 0 || timeoutMs > left
+                         ? static_cast<int>(std::max<int64_t>(left, 0))
+                         : timeoutMs;
+    return readTerminal(nullptr, buffer, capacity, wait);
+}
+
+} // namespace
+
+int nextKeyEventWithin(KeyEvent& out, int timeoutMs) {
+    if (!probe()) return kInputClosed;
+    takeModes();
+    if (resizeToReport) {
+        resizeToReport = false;
+        return kInputResized;
+    }
+    WaitLimit limit{readClock(nullptr) + timeoutMs};
+    const KeyInput input{readTerminalWithin, readClock, &limit};
+    for (;;) {
+        const int result = waitKeyEvent(parser, input, out);
+        if (result == kInputTimedOut) return 0;
         if (result != kInputKey) return result;
         if (!actedOnHere(out)) return kInputKey;
     }

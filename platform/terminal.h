@@ -31,6 +31,10 @@ void presentConsole();
 // the program (status 130) and Ctrl-Z suspends it here; neither is returned.
 int nextKeyEvent(KeyEvent& out);
 
+// nextKeyEvent for at most timeoutMs: 0 when no key came in that time. For a screen that shows
+// work going on behind it while it waits.
+int nextKeyEventWithin(KeyEvent& out, int timeoutMs);
+
 // The key event that has arrived, if any, without waiting for one: kInputKey, 0 when none is
 // there, or kInputClosed. Ctrl-C ends the program here too (status 130) and Ctrl-Z suspends it, so
 // that work that looks for keys now and then (a long search) can always be left.

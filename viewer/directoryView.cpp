@@ -16,7 +16,7 @@
 namespace {
 
 // Columns of the state and of each size; the sizes are left out on screens too narrow for them.
-constexpr int kStateColumns = 13;
+constexpr int kStateColumns = 14;
 constexpr int kSizeColumns = 12;
 constexpr int kNarrowestWithSizes = 70;
 
@@ -91,10 +91,9 @@ TString shownPath(const TreeEntry& entry) {
     if constexpr (!kWideBuild) {
         for (auto& unit : text) unit = static_cast<TChar>(ansiToOem(static_cast<uint8_t>(unit)));
     }
-    const bool directory = entry.left.kind == EntryKind::directory ||
-                           entry.right.kind == EntryKind::directory ||
-                           entry.left.kind == EntryKind::repeated ||
-                           entry.right.kind == EntryKind::repeated;
+    const bool directory =
+        entry.left.kind == EntryKind::directory || entry.right.kind == EntryKind::directory ||
+        entry.left.kind == EntryKind::repeated || entry.right.kind == EntryKind::repeated;
     if (directory) text += TChar('/');
     return text;
 }
@@ -362,9 +361,8 @@ void drawView(DirectoryView& view) {
         drawLastRow(view.lastRow, colourScheme.frame);
         return;
     }
-    (void)writeEscapedWithinRow(QVD_T("%2ENTER%1 open  %2SPACE%1 next difference  %2i%1 "
-                                      "identical rows  %2/%1 find  %2r%1 read again  %2?%1 help  "
-                                      "%2q%1 quit"),
+    (void)writeEscapedWithinRow(QVD_T("%2ENTER%1 open  %2SPACE%1 next difference  %2/%1 find  "
+                                      "%2i%1 identical  %2r%1 reread  %2?%1 help  %2q%1 quit"),
                                 height - 1, 0);
 }
 

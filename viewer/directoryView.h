@@ -5,6 +5,7 @@
 
 #include "console/reaction.h"
 #include "platform/build.h"
+#include "platform/pathText.h"
 #include "viewer/comparisonView.h"
 #include "viewer/promptLine.h"
 #include "viewer/settings.h"
@@ -45,11 +46,11 @@ using OpenPair = std::function<PairOpened(const PairPaths& paths)>;
 
 struct DirectoryView {
     TreeList& list;
-    TString leftName;  // the roots as the frame names them
+    TString leftName; // the roots as the frame names them
     TString rightName;
     OpenPair openPair;
-    Settings settings;   // what a comparison view opened from the list starts from
-    bool behind = true;  // the trees are compared on a helper thread
+    Settings settings;  // what a comparison view opened from the list starts from
+    bool behind = true; // the trees are compared on a helper thread
 
     uint32_t selected = 0; // the row the cursor bar is on, an index into list
     uint32_t top = 0;      // the position of the top row among the rows shown

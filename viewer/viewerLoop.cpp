@@ -88,8 +88,7 @@ ViewOutcome runViews(View& bottom) {
             reaction = std::visit([&key](auto& view) { return actOnKey(itself(view), key); }, top);
         }
         if (auto* comparison = std::get_if<ComparisonView*>(&top)) (*comparison)->take(reaction);
-        if (auto* pair = std::get_if<std::unique_ptr<PairView>>(&top))
-            (*pair)->view.take(reaction);
+        if (auto* pair = std::get_if<std::unique_ptr<PairView>>(&top)) (*pair)->view.take(reaction);
         switch (reaction.leave) {
         case ViewOutcome::none:
             break;
@@ -97,7 +96,8 @@ ViewOutcome runViews(View& bottom) {
             if (above.empty()) return ViewOutcome::done;
             if (auto* pair = std::get_if<std::unique_ptr<PairView>>(&above.back())) {
                 // The list's next pair starts from the toggles this one was left with.
-                if (auto* list = std::get_if<DirectoryView*>(above.size() > 1 ? &above[above.size() - 2] : &bottom))
+                if (auto* list = std::get_if<DirectoryView*>(
+                        above.size() > 1 ? &above[above.size() - 2] : &bottom))
                     (*list)->settings = (*pair)->view.settings;
             }
             above.pop_back();

@@ -103,7 +103,9 @@ TEST_F(DirectoryViewTest, EveryPathShowsItsStateSizesAndColour) {
         previous = at;
         EXPECT_NE(screen.row(at).find(row.state), std::string::npos) << screen.row(at);
         EXPECT_NE(screen.row(at).find(row.sizes), std::string::npos) << screen.row(at);
-        if (at != 1) EXPECT_EQ(screen.attribute(at, 40), row.colour) << screen.row(at);
+        if (at != 1) {
+            EXPECT_EQ(screen.attribute(at, 40), row.colour) << screen.row(at);
+        }
     }
     EXPECT_NE(screen.row(23).find("9 paths, 6 differ"), std::string::npos) << screen.row(23);
 }
@@ -126,7 +128,8 @@ TEST_F(DirectoryViewTest, KeysMoveTheBarHideIdenticalRowsAndFindNames) {
         {{kKeyEnd, '-'}, "c.txt", nullptr, nullptr},
         {{' ', ' '}, "c.txt", nullptr, "No difference below"},
         {{'i'}, "c.txt", "a.txt", "Identical rows hidden"},
-        {{'i', 'i', kKeyEnd}, "d.txt", nullptr, "Identical rows shown"},
+        {{'i', 'i'}, "c.txt", nullptr, "Identical rows shown"},
+        {{'i', 'i', kKeyEnd}, "d.txt", nullptr, nullptr},
         {{'/', 'D', kKeyEnter}, "d.txt", nullptr, nullptr},
         {{'/', 'z', 'z', kKeyEnter}, "a.txt", nullptr, "Not found: zz"},
     };
@@ -137,9 +140,12 @@ TEST_F(DirectoryViewTest, KeysMoveTheBarHideIdenticalRowsAndFindNames) {
         const int at = rowOf(test.selectedPath);
         ASSERT_GT(at, 0) << screen.toString();
         EXPECT_TRUE(selected(at)) << screen.toString();
-        if (test.hiddenPath) EXPECT_EQ(rowOf(test.hiddenPath), -1) << screen.toString();
-        if (test.message)
+        if (test.hiddenPath) {
+            EXPECT_EQ(rowOf(test.hiddenPath), -1) << screen.toString();
+        }
+        if (test.message) {
             EXPECT_NE(screen.row(24).find(test.message), std::string::npos) << screen.row(24);
+        }
     }
 }
 
@@ -197,8 +203,8 @@ TEST(TreeList, DirectoriesTakeTheStateOfWhatTheyHold) {
         if (list.row(i).entry.left.kind == EntryKind::directory)
             states.emplace_back(list.row(i).entry.path, list.state(i));
     const std::vector<std::pair<std::string, TreeState>> expected = {
-        {"a", TreeState::different},      {"a/b", TreeState::different},
-        {"a/b/c", TreeState::different},  {"a/b/other", TreeState::identical},
+        {"a", TreeState::different},     {"a/b", TreeState::different},
+        {"a/b/c", TreeState::different}, {"a/b/other", TreeState::identical},
         {"z", TreeState::identical},
     };
     EXPECT_EQ(states, expected);
