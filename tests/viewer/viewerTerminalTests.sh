@@ -973,6 +973,40 @@ directoryListOpensPairsAndHidesIdenticalRows() {
     expectStatus 0
 }
 
+# git's directory diff hands the tool two trees of the changed files, the right one links into the
+# work tree.
+gitDirectoryDiffShowsTheList() {
+    local repo=$work/repo
+    mkdir -p "$repo"
+    git -C "$repo" init -q
+    printf 'one\ntwo\n' >"$repo/changed.txt"
+    printf 'bye\n' >"$repo/deleted.txt"
+    git -C "$repo" add -A
+    git -C "$repo" -c user.name=test -c user.email=test@example.com commit -qm first
+    printf 'one\nTWO\n' >"$repo/changed.txt"
+    rm "$repo/deleted.txt"
+    printf 'hi\n' >"$repo/added.txt"
+    git -C "$repo" add -A
+    startShell 100 25
+    recordCommandLine "cd $(printf '%q' "$repo") && git difftool -d -x $program --cached"
+    type "sh $work/run.sh"
+    press Enter
+    waitForText 'ENTER open' || fail "git's directory diff did not show the list"
+    waitForText '│ added\.txt +only right ' || fail "no row for the added file"
+    waitForText '│ changed\.txt +different ' || fail "no row for the changed file"
+    waitForText '│ deleted\.txt +only left ' || fail "no row for the deleted file"
+    press Down
+    press Enter
+    waitForText 'TWO' || fail "ENTER did not open the changed file"
+    press q
+    waitForText 'ENTER open' || fail "q did not come back to the list"
+    press q
+    # git passes the tool's 1 on, or (newer versions) says 0 unless told to trust it.
+    waitForFile "$work/status" || fail "git did not end"
+    grep -qx '[01]' "$work/status" || fail "git ended with $(cat "$work/status")"
+    expectModesRestored
+}
+
 viewerMovesThroughTheRowsAt80x25() { viewerMovesThroughTheRows 80 25; }
 viewerMovesThroughTheRowsAt200x60() { viewerMovesThroughTheRows 200 60; }
 viewerTogglesTheComparisonAt80x25() { viewerTogglesTheComparison 80 25; }
