@@ -30,7 +30,8 @@ struct DriverState {
     Options options; // as the command line gave them; read-only once parsed
     PathBuffer path1;
     PathBuffer path2;
-    // How the paths are shown in messages, the title and the frames: in moxaw the OEM forms.
+    // How the files are named in messages, the title and the frames: in moxaw the OEM forms;
+    // kStandardInputName for standard input.
     TString shownPath1;
     TString shownPath2;
     FileImage image1;
@@ -114,8 +115,10 @@ FilePair viewedFiles(const DriverState& state) {
 }
 
 // What a file that is no regular file is, for the message that says it is not read again; null
-// for a regular file (or one that is not there: loading it says why).
+// for a regular file (or one that is not there: loading it says why). Standard input is never
+// read again, whatever it is: a file it was redirected from is the caller's to read, not ours.
 const char* notReadAgain(const TChar* path) {
+    if (TStringView(path) == kStandardInputPath) return "read once";
     struct stat status;
     if (stat(pathToBytes(path).c_str(), &status) != 0 || S_ISREG(status.st_mode)) return nullptr;
     if (S_ISFIFO(status.st_mode)) return "a pipe, read once";
@@ -209,6 +212,12 @@ int loadAndCompare(DriverState& state) {
     return exitCodeOf(outcome);
 }
 
+// The name a path goes by: standard input by that name.
+TString shownName(const TChar* path) {
+    return TStringView(path) == kStandardInputPath ? TString(kStandardInputName)
+                                                   : toDisplayText(path);
+}
+
 } // namespace
 
 void endOutOfMemory() {
@@ -270,15 +279,22 @@ int runProgram(int argumentCount, char** argumentVector) {
                              options.hostMode != 0)) {
     case NameResult::resolved:
         break;
-    case NameResult::tooLong:
+    case NameResult::refused:
         return kExitBadInput; // its message is printed; a usage text would not say more
     case NameResult::missing:
     case NameResult::tooMany:
         printUsage();
         return kExitBadInput; // no console restore on this path
     }
-    state->shownPath1 = toDisplayText(state->path1.text);
-    state->shownPath2 = toDisplayText(state->path2.text);
+    for (const PathBuffer* path : {&state->path1, &state->path2}) {
+        if (TStringView(path->text) == kStandardInputPath && isatty(STDIN_FILENO)) {
+            // Read to its end, the terminal would be a file of whatever is typed up to Ctrl-D.
+            printMessage("\nStandard input is the terminal: pipe or redirect a file into it\n");
+            return kExitBadInput;
+        }
+    }
+    state->shownPath1 = shownName(state->path1.text);
+    state->shownPath2 = shownName(state->path2.text);
 
     TString title = QVD_T("Morvyn's File Compare ");
     for (const char* at = kVersionText; *at != 0; ++at) title += static_cast<TChar>(*at);

@@ -73,13 +73,12 @@ TEST_F(Program, BadCommandLinesPrintTheUsageAndExit2) {
         {{"-?", "a.txt", "b.txt"}, "\n  Invalid option -? found on the command line\n"},
         {{"-x", "-", "--helper", "-b"},
          "\n  Invalid option -x found on the command line\n"
-         "\n  Invalid option - found on the command line\n"
          "\n  Invalid option --helper found on the command line\n"},
-        // Only the two exact words are requests; everything else after "--" is an option.
+        // Only the two exact words are requests; any other word of two dashes is an option, and
+        // "--" ends the options.
         {{"--Help", "--version=1", "--", "a.txt", "b.txt"},
          "\n  Invalid option --Help found on the command line\n"
-         "\n  Invalid option --version=1 found on the command line\n"
-         "\n  Invalid option -- found on the command line\n"},
+         "\n  Invalid option --version=1 found on the command line\n"},
         {{"a.txt", "b.txt", "same.txt"}, "\nToo many file names (same.txt)\n"},
     };
     for (const auto& c : cases) {
@@ -140,6 +139,8 @@ TEST_F(Program, FilesThatCannotBeLoadedAreNamedWithTheirDerivedPath) {
         {{"big", "a.txt"}, "\nCan't load file 1 (big)\nFile too large\n"},
         {{"a.txt", "big"}, "\nCan't load file 2 (big)\nFile too large\n"},
         {{"", "a.txt"}, "\nCan't load file 1 ()\nNo such file or directory\n"},
+        // After "--" every word is a name, a request included.
+        {{"--", "--help", "a.txt"}, "\nCan't load file 1 (--help)\nNo such file or directory\n"},
         {{"a.txt", ""}, "\nCan't load file 2 ()\nNo such file or directory\n"},
     };
     for (const auto& c : cases) {
@@ -179,6 +180,7 @@ TEST_F(Program, UnreadableFileCannotBeLoaded) {
 
 TEST_F(Program, VerdictsAndExitCodes) {
     dir.write("sub/a.txt", "one\ntwo\n");
+    dir.write("-dash.txt", "one\ntwo\n");
     struct Case {
         std::vector<std::string> arguments;
         std::string out;
@@ -201,6 +203,7 @@ TEST_F(Program, VerdictsAndExitCodes) {
          verdict("a.txt", "b.txt", false),
          1},
         {{"-b", "/dev/null", "empty1"}, verdict("/dev/null", "empty1", true), 0},
+        {{"-b", "--", "-dash.txt", "a.txt"}, verdict("-dash.txt", "a.txt", true), 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -225,6 +228,36 @@ TEST_F(Program, PipeIsReadToItsEnd) {
         EXPECT_EQ(outcome.exitCode, 0);
         EXPECT_TRUE(outcome.out.starts_with(verdict(pipePath, "a.txt", true))) << outcome.out;
     }
+}
+
+// "-" reads standard input to its end, for one of the two files only, and is named as such.
+TEST_F(Program, StandardInputIsOneOfTheFiles) {
+    const std::string input = "(standard input)";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string out;
+        int exitCode;
+    } cases[] = {
+        {{"-b", "-", "a.txt"}, verdict(input, "a.txt", true), 0},
+        {{"b.txt", "-"}, verdict("b.txt", input, false), 1}, // no terminal: no view
+        // Nothing is derived for it nor from it: the other name is taken as given.
+        {{"-b", "--", "-", "sub"}, "\nCan't load file 2 (sub)\nIs a directory\n", 2},
+        {{"-b", "-"}, "\nStandard input needs a second file to compare it with\n", 2},
+        {{"-", "-"}, "\nStandard input can be only one of the two files\n", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        ProgramRun program(QVD_PROGRAM_PATH, dir.path(), c.arguments);
+        program.input = "one\ntwo\n";
+        Outcome outcome = runProgram(program);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_EQ(outcome.out, c.out);
+    }
+    // Read to its end, a terminal would give whatever is typed up to Ctrl-D.
+    Outcome terminal =
+        runOnPseudoTerminal(ProgramRun(QVD_PROGRAM_PATH, dir.path(), {"-b", "-", "a.txt"}));
+    EXPECT_EQ(terminal.exitCode, 2);
+    EXPECT_NE(terminal.out.find("Standard input is the terminal"), std::string::npos);
 }
 
 TEST_F(Program, NameThatIsNotUtf8LoadsAndIsShownAsTheBuildShowsIt) {
