@@ -2,6 +2,7 @@
 
 #include "app/exitCodes.h"
 #include "app/fileNames.h"
+#include "app/gitDiff.h"
 #include "app/loading.h"
 #include "app/messages.h"
 #include "app/options.h"
@@ -18,6 +19,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -30,10 +33,14 @@ struct DriverState {
     Options options; // as the command line gave them; read-only once parsed
     PathBuffer path1;
     PathBuffer path2;
-    // How the files are named in messages, the title and the frames: in moxaw the OEM forms;
-    // kStandardInputName for standard input.
+    // How the files are named in messages and the title: in moxaw the OEM forms; git's paths
+    // when git called; kStandardInputName for standard input.
     TString shownPath1;
     TString shownPath2;
+    // The names in the frames: the shown paths, with git's " (2 of 3)" after each when git told.
+    TString paneName1;
+    TString paneName2;
+    bool fromGit = false; // git ran the program as its external diff, one path after another
     FileImage image1;
     FileImage image2;
     bool viewerShown = false;   // set once the view has been entered
@@ -106,9 +113,9 @@ int compareInBatch(DriverState& state) {
 FilePair viewedFiles(const DriverState& state) {
     const FileImage& image1 = state.image1;
     const FileImage& image2 = state.image2;
-    return {{state.shownPath1.c_str(), image1.raw.get(), image1.rawSize, image1.text,
+    return {{state.paneName1.c_str(), image1.raw.get(), image1.rawSize, image1.text,
              image1.textSize, image1.encoding},
-            {state.shownPath2.c_str(), image2.raw.get(), image2.rawSize, image2.text,
+            {state.paneName2.c_str(), image2.raw.get(), image2.rawSize, image2.text,
              image2.textSize, image2.encoding},
             countOffsetDigits(image1.rawSize, image2.rawSize),
             differenceNote(image1, image2)};
@@ -184,6 +191,9 @@ int loadAndCompare(DriverState& state) {
 
     if (identical) {
         printResult(state, true);
+        // git calls for every changed path, a change of mode alone too: a wait here would hold up
+        // the paths after it.
+        if (state.fromGit) return kExitIdentical;
         printMessage("\nPress any key to exit!\n");
         fflush(stdout); // the line must be out before the wait, also when stdout is a pipe
         readKey();      // in host mode too, though nothing was printed
@@ -218,6 +228,28 @@ TString shownName(const TChar* path) {
                                                    : toDisplayText(path);
 }
 
+// Plain ASCII (the version, numbers) in the build's text.
+void appendAscii(TString& text, std::string_view ascii) {
+    for (char letter : ascii) text += static_cast<TChar>(letter);
+}
+
+// Where git is in its list of paths, " (2 of 3)", when it said.
+std::string progressText(const GitDiffCall& git) {
+    if (git.counter <= 0 || git.total <= 0) return {};
+    return " (" + std::to_string(git.counter) + " of " + std::to_string(git.total) + ")";
+}
+
+// The names the files go by: git's paths when git called (its old-file and new-file are
+// temporary files, /dev/null and the like), else the paths, standard input by that name.
+void nameFiles(DriverState& state, const GitDiffCall& git) {
+    state.shownPath1 = state.fromGit ? toDisplayText(git.path) : shownName(state.path1.text);
+    state.shownPath2 = state.fromGit ? toDisplayText(git.newPath) : shownName(state.path2.text);
+    state.paneName1 = state.shownPath1;
+    state.paneName2 = state.shownPath2;
+    appendAscii(state.paneName1, progressText(git));
+    appendAscii(state.paneName2, progressText(git));
+}
+
 } // namespace
 
 void endOutOfMemory() {
@@ -241,9 +273,12 @@ int runProgram(int argumentCount, char** argumentVector) {
     arguments.push_back(nullptr);
 
     auto state = std::make_unique<DriverState>();
+    // git's command lines hold names only, whatever they begin with: they are told apart first.
+    const GitDiffCall git = recogniseGitDiff(argumentCount, arguments.data());
+    state->fromGit = git.form != GitDiffForm::none;
 
     // --help and --version answer at once, whatever else the command line holds.
-    switch (findInfoRequest(argumentCount, arguments.data())) {
+    switch (state->fromGit ? InfoRequest::none : findInfoRequest(argumentCount, arguments.data())) {
     case InfoRequest::help:
         printHelp();
         return kExitInformation;
@@ -257,16 +292,31 @@ int runProgram(int argumentCount, char** argumentVector) {
     findExeDirectory(argumentVector[0]);
 
     // The user's defaults first, then the command line's options over them.
-    state->options = parseOptions(argumentCount, arguments.data(), environmentOptions());
+    state->options = state->fromGit
+                         ? environmentOptions()
+                         : parseOptions(argumentCount, arguments.data(), environmentOptions());
     const Options& options = state->options;
     setMessagesQuiet(options.hostMode != 0);
     if (options.badOption) {
         printUsage();
         return kExitBadInput; // nothing else done: console and colour files untouched
     }
+    if (git.form == GitDiffForm::unmerged) {
+        // A path in conflict has no two versions for git to hand over.
+        printMessage("\n%S: unmerged, not compared\n", toDisplayText(git.path).c_str());
+        return kExitGitGoesOn;
+    }
 
     (void)loadColourScheme(false);
     state->terminalThere = openConsoleOutput();
+    if (state->terminalThere && !options.batchMode && underGitPager()) {
+        // The pager reads its keys from the same terminal, and would take some of the view's.
+        // The verdicts go to the pager instead; the first path says how to have the view.
+        state->terminalThere = false;
+        if (git.counter <= 1)
+            printMessage("\nThe view needs the terminal, and git's pager is reading it: run git "
+                         "with --no-pager (git -P diff)\n");
+    }
     state->startupSize = getScreenSize(false);
     // A size past what a console side can hold asks for the largest there is; setScreenSize
     // refuses sizes below one cell and cuts the rest to the terminal.
@@ -275,8 +325,9 @@ int runProgram(int argumentCount, char** argumentVector) {
     if (options.screenColumns != 0) state->startupSize.width = side(options.screenColumns);
     state->resizePending = options.screenRows != 0 || options.screenColumns != 0;
 
-    switch (resolveFileNames(state->path1, state->path2, argumentCount, arguments.data(),
-                             options.hostMode != 0)) {
+    switch (state->fromGit ? takeFileNames(state->path1, state->path2, git.oldFile, git.newFile)
+                           : resolveFileNames(state->path1, state->path2, argumentCount,
+                                              arguments.data(), options.hostMode != 0)) {
     case NameResult::resolved:
         break;
     case NameResult::refused:
@@ -293,15 +344,17 @@ int runProgram(int argumentCount, char** argumentVector) {
             return kExitBadInput;
         }
     }
-    state->shownPath1 = shownName(state->path1.text);
-    state->shownPath2 = shownName(state->path2.text);
+    nameFiles(*state, git);
 
     TString title = QVD_T("Morvyn's File Compare ");
-    for (const char* at = kVersionText; *at != 0; ++at) title += static_cast<TChar>(*at);
+    appendAscii(title, kVersionText);
     title += QVD_T(" - ") + state->shownPath1 + QVD_T(" ") + state->shownPath2;
+    appendAscii(title, progressText(git));
     setConsoleTitle(title.c_str());
 
     int exitCode = loadAndCompare(*state);
+    if (state->fromGit && exitCode == kExitDifferent && !gitTrustsExitCode())
+        exitCode = kExitGitGoesOn;
 
     // Exit steps: the start-up size again (in batch mode too), and a clean screen after the view.
     (void)setScreenSize(state->startupSize);

@@ -260,6 +260,44 @@ TEST_F(Program, StandardInputIsOneOfTheFiles) {
     EXPECT_NE(terminal.out.find("Standard input is the terminal"), std::string::npos);
 }
 
+// git runs its external diff with 7 arguments, or 9 for a rename, and stops at any status but 0
+// unless it trusts the tool's; an unmerged path comes alone.
+TEST_F(Program, GitsExternalDiffCommandLines) {
+    const auto git = [](std::string path, std::string oldFile, std::string newFile,
+                        std::string mode = "100644") {
+        return std::vector<std::string>{
+            path, oldFile, std::string(40, 'e'), mode, newFile, std::string(64, '0'), mode};
+    };
+    std::vector<std::string> renamed = git("old.c", "a.txt", "same.txt");
+    renamed.insert(renamed.end(), {"new.c", "similarity index 100%\n"});
+    const struct {
+        std::vector<std::string> arguments;
+        const char* trust; // GIT_EXTERNAL_DIFF_TRUST_EXIT_CODE, or none
+        std::string out;
+        int exitCode;
+    } cases[] = {
+        // Named by git's path, not by the files git hands over.
+        {git("src/x.c", "a.txt", "b.txt"), nullptr, verdict("src/x.c", "src/x.c", false), 0},
+        {git("src/x.c", "a.txt", "b.txt"), "True", verdict("src/x.c", "src/x.c", false), 1},
+        {git("src/x.c", "a.txt", "b.txt"), "off", verdict("src/x.c", "src/x.c", false), 0},
+        {git("x", "a.txt", "same.txt"), "1", verdict("x", "x", true), 0},
+        {git("new", "/dev/null", "empty1", "."), nullptr, verdict("new", "new", true), 0},
+        {renamed, nullptr, verdict("old.c", "new.c", true), 0},
+        {git("-b", "a.txt", "b.txt"), nullptr, verdict("-b", "-b", false), 0}, // all names
+        {{"conflict.c"}, nullptr, "\nconflict.c: unmerged, not compared\n", 0},
+        {git("x", "a.txt", "b.txt", "10064"), nullptr, "\nToo many file names (", 2}, // not git's
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        ProgramRun program(QVD_PROGRAM_PATH, dir.path(), c.arguments);
+        program.gitVariables = {{"GIT_DIFF_PATH_COUNTER", "2"}, {"GIT_DIFF_PATH_TOTAL", "3"}};
+        if (c.trust) program.gitVariables.push_back({"GIT_EXTERNAL_DIFF_TRUST_EXIT_CODE", c.trust});
+        Outcome outcome = runProgram(program);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_TRUE(outcome.out.starts_with(c.out)) << outcome.out;
+    }
+}
+
 TEST_F(Program, NameThatIsNotUtf8LoadsAndIsShownAsTheBuildShowsIt) {
     dir.write("n\xE9.txt", "one\ntwo\n");
     Outcome outcome = runUnchanged({"-b", "n\xE9.txt", "a.txt"});
