@@ -2,6 +2,7 @@
 
 #include "app/exitCodes.h"
 #include "app/fileNames.h"
+#include "app/gitDiff.h"
 #include "app/loading.h"
 #include "app/messages.h"
 #include "app/options.h"
@@ -25,6 +26,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -37,9 +39,14 @@ struct DriverState {
     Options options; // as the command line gave them; read-only once parsed
     PathBuffer path1;
     PathBuffer path2;
-    // How the paths are shown in messages, the title and the frames: in moxaw the OEM forms.
+    // How the files are named in messages and the title: in moxaw the OEM forms; git's paths
+    // when git called; kStandardInputName for standard input.
     TString shownPath1;
     TString shownPath2;
+    // The names in the frames: the shown paths, with git's " (2 of 3)" after each when git told.
+    TString paneName1;
+    TString paneName2;
+    bool fromGit = false; // git ran the program as its external diff, one path after another
     FileImage image1;
     FileImage image2;
     bool viewerShown = false;   // set once the view has been entered
@@ -106,17 +113,19 @@ int compareInBatch(DriverState& state) {
 FilePair viewedFiles(const DriverState& state) {
     const FileImage& image1 = state.image1;
     const FileImage& image2 = state.image2;
-    return {{state.shownPath1.c_str(), image1.raw.get(), image1.rawSize, image1.text,
+    return {{state.paneName1.c_str(), image1.raw.get(), image1.rawSize, image1.text,
              image1.textSize, image1.encoding},
-            {state.shownPath2.c_str(), image2.raw.get(), image2.rawSize, image2.text,
+            {state.paneName2.c_str(), image2.raw.get(), image2.rawSize, image2.text,
              image2.textSize, image2.encoding},
             countOffsetDigits(image1.rawSize, image2.rawSize),
             differenceNote(image1, image2)};
 }
 
 // What a file that is no regular file is, for the message that says it is not read again; null
-// for a regular file (or one that is not there: loading it says why).
+// for a regular file (or one that is not there: loading it says why). Standard input is never
+// read again, whatever it is: a file it was redirected from is the caller's to read, not ours.
 const char* notReadAgain(const TChar* path) {
+    if (TStringView(path) == kStandardInputPath) return "read once";
     struct stat status;
     if (stat(pathToBytes(path).c_str(), &status) != 0 || S_ISREG(status.st_mode)) return nullptr;
     if (S_ISFIFO(status.st_mode)) return "a pipe, read once";
@@ -327,6 +336,9 @@ int loadAndCompare(DriverState& state) {
 
     if (identical) {
         printResult(state, true);
+        // git calls for every changed path, a change of mode alone too: a wait here would hold up
+        // the paths after it.
+        if (state.fromGit) return kExitIdentical;
         printMessage("\nPress any key to exit!\n");
         fflush(stdout); // the line must be out before the wait, also when stdout is a pipe
         readKey();      // in host mode too, though nothing was printed
@@ -355,6 +367,34 @@ int loadAndCompare(DriverState& state) {
     return exitCodeOf(outcome);
 }
 
+// The name a path goes by: standard input by that name.
+TString shownName(const TChar* path) {
+    return TStringView(path) == kStandardInputPath ? TString(kStandardInputName)
+                                                   : toDisplayText(path);
+}
+
+// Plain ASCII (the version, numbers) in the build's text.
+void appendAscii(TString& text, std::string_view ascii) {
+    for (char letter : ascii) text += static_cast<TChar>(letter);
+}
+
+// Where git is in its list of paths, " (2 of 3)", when it said.
+std::string progressText(const GitDiffCall& git) {
+    if (git.counter <= 0 || git.total <= 0) return {};
+    return " (" + std::to_string(git.counter) + " of " + std::to_string(git.total) + ")";
+}
+
+// The names the files go by: git's paths when git called (its old-file and new-file are
+// temporary files, /dev/null and the like), else the paths, standard input by that name.
+void nameFiles(DriverState& state, const GitDiffCall& git) {
+    state.shownPath1 = state.fromGit ? toDisplayText(git.path) : shownName(state.path1.text);
+    state.shownPath2 = state.fromGit ? toDisplayText(git.newPath) : shownName(state.path2.text);
+    state.paneName1 = state.shownPath1;
+    state.paneName2 = state.shownPath2;
+    appendAscii(state.paneName1, progressText(git));
+    appendAscii(state.paneName2, progressText(git));
+}
+
 } // namespace
 
 void endOutOfMemory() {
@@ -378,9 +418,12 @@ int runProgram(int argumentCount, char** argumentVector) {
     arguments.push_back(nullptr);
 
     auto state = std::make_unique<DriverState>();
+    // git's command lines hold names only, whatever they begin with: they are told apart first.
+    const GitDiffCall git = recogniseGitDiff(argumentCount, arguments.data());
+    state->fromGit = git.form != GitDiffForm::none;
 
     // --help and --version answer at once, whatever else the command line holds.
-    switch (findInfoRequest(argumentCount, arguments.data())) {
+    switch (state->fromGit ? InfoRequest::none : findInfoRequest(argumentCount, arguments.data())) {
     case InfoRequest::help:
         printHelp();
         return kExitInformation;
@@ -394,16 +437,31 @@ int runProgram(int argumentCount, char** argumentVector) {
     findExeDirectory(argumentVector[0]);
 
     // The user's defaults first, then the command line's options over them.
-    state->options = parseOptions(argumentCount, arguments.data(), environmentOptions());
+    state->options = state->fromGit
+                         ? environmentOptions()
+                         : parseOptions(argumentCount, arguments.data(), environmentOptions());
     const Options& options = state->options;
     setMessagesQuiet(options.hostMode != 0);
     if (options.badOption) {
         printUsage();
         return kExitBadInput; // nothing else done: console and colour files untouched
     }
+    if (git.form == GitDiffForm::unmerged) {
+        // A path in conflict has no two versions for git to hand over.
+        printMessage("\n%S: unmerged, not compared\n", toDisplayText(git.path).c_str());
+        return kExitGitGoesOn;
+    }
 
     (void)loadColourScheme(false);
     state->terminalThere = openConsoleOutput();
+    if (state->terminalThere && !options.batchMode && underGitPager()) {
+        // The pager reads its keys from the same terminal, and would take some of the view's.
+        // The verdicts go to the pager instead; the first path says how to have the view.
+        state->terminalThere = false;
+        if (git.counter <= 1)
+            printMessage("\nThe view needs the terminal, and git's pager is reading it: run git "
+                         "with --no-pager (git -P diff)\n");
+    }
     state->startupSize = getScreenSize(false);
     // A size past what a console side can hold asks for the largest there is; setScreenSize
     // refuses sizes below one cell and cuts the rest to the terminal.
@@ -412,26 +470,36 @@ int runProgram(int argumentCount, char** argumentVector) {
     if (options.screenColumns != 0) state->startupSize.width = side(options.screenColumns);
     state->resizePending = options.screenRows != 0 || options.screenColumns != 0;
 
-    switch (resolveFileNames(state->path1, state->path2, argumentCount, arguments.data(),
-                             options.hostMode != 0)) {
+    switch (state->fromGit ? takeFileNames(state->path1, state->path2, git.oldFile, git.newFile)
+                           : resolveFileNames(state->path1, state->path2, argumentCount,
+                                              arguments.data(), options.hostMode != 0)) {
     case NameResult::resolved:
         break;
-    case NameResult::tooLong:
+    case NameResult::refused:
         return kExitBadInput; // its message is printed; a usage text would not say more
     case NameResult::missing:
     case NameResult::tooMany:
         printUsage();
         return kExitBadInput; // no console restore on this path
     }
-    state->shownPath1 = toDisplayText(state->path1.text);
-    state->shownPath2 = toDisplayText(state->path2.text);
+    for (const PathBuffer* path : {&state->path1, &state->path2}) {
+        if (TStringView(path->text) == kStandardInputPath && isatty(STDIN_FILENO)) {
+            // Read to its end, the terminal would be a file of whatever is typed up to Ctrl-D.
+            printMessage("\nStandard input is the terminal: pipe or redirect a file into it\n");
+            return kExitBadInput;
+        }
+    }
+    nameFiles(*state, git);
 
     TString title = QVD_T("Morvyn's File Compare ");
-    for (const char* at = kVersionText; *at != 0; ++at) title += static_cast<TChar>(*at);
+    appendAscii(title, kVersionText);
     title += QVD_T(" - ") + state->shownPath1 + QVD_T(" ") + state->shownPath2;
+    appendAscii(title, progressText(git));
     setConsoleTitle(title.c_str());
 
     int exitCode = loadAndCompare(*state);
+    if (state->fromGit && exitCode == kExitDifferent && !gitTrustsExitCode())
+        exitCode = kExitGitGoesOn;
 
     // Exit steps: the start-up size again (in batch mode too), and a clean screen after the view.
     (void)setScreenSize(state->startupSize);

@@ -6,4 +6,6 @@ inline constexpr int kExitDifferent = 1;     // the files differ (also: the view
 inline constexpr int kExitBadInput = 2;      // a bad command line, or a file that cannot be loaded
 inline constexpr int kExitOutOfMemory = 3;   // memory ran out
 inline constexpr int kExitInformation = 0;   // --help and --version
+inline constexpr int kExitGitGoesOn = 0;     // git's external diff, files compared or not: git
+                                             // stops at any other status unless it trusts ours
 inline constexpr int kExitInterrupted = 130; // Ctrl-C in the view: as the interrupt signal ends it

@@ -37,18 +37,41 @@ NameResult deriveSecondPath(PathParts second, const PathParts& first, bool first
     }
     if (!assignPath(path2, path)) {
         printTooLong(path);
-        return NameResult::tooLong;
+        return NameResult::refused;
     }
     return NameResult::resolved;
+}
+
+bool namesStandardInput(const TChar* argument) {
+    return argument[0] == TChar('-') && argument[1] == 0;
+}
+
+// Standard input and the other name as given: no .bak for it, nor a name appended to the other.
+NameResult resolveWithStandardInput(PathBuffer& path1, PathBuffer& path2, const TChar* first,
+                                    const TChar* second) {
+    if (second == nullptr) {
+        printMessage("\nStandard input needs a second file to compare it with\n");
+        return NameResult::refused;
+    }
+    const bool input1 = namesStandardInput(first);
+    const bool input2 = namesStandardInput(second);
+    if (input1 && input2) {
+        printMessage("\nStandard input can be only one of the two files\n");
+        return NameResult::refused;
+    }
+    return takeFileNames(path1, path2, input1 ? kStandardInputPath : first,
+                         input2 ? kStandardInputPath : second);
 }
 
 NameResult resolveNormal(PathBuffer& path1, PathBuffer& path2, int argumentCount,
                          const TChar* const* arguments) {
     PathParts first;
     PathParts second;
+    const TChar* given[2] = {nullptr, nullptr};
     int names = 0;
+    const int endOfOptions = findEndOfOptions(argumentCount, arguments);
     for (int i = 1; i < argumentCount; ++i) {
-        if (isOptionArgument(arguments[i])) continue;
+        if (argumentKind(arguments, i, endOfOptions) != ArgumentKind::name) continue;
         if (names == 2) {
             printAlways("\nToo many file names (%S)\n", toDisplayText(arguments[i]).c_str());
             path1.text[0] = 0;
@@ -56,18 +79,21 @@ NameResult resolveNormal(PathBuffer& path1, PathBuffer& path2, int argumentCount
         }
         if (!pathFits(arguments[i])) {
             printTooLong(arguments[i]);
-            return NameResult::tooLong;
+            return NameResult::refused;
         }
+        given[names] = arguments[i];
         (names == 0 ? first : second) = splitPath(arguments[i]);
-        if (names == 0 && !assignPath(path1, joinPath(first))) return NameResult::tooLong;
+        if (names == 0 && !assignPath(path1, joinPath(first))) return NameResult::refused;
         ++names;
     }
     if (names == 0) return NameResult::missing;
+    if (namesStandardInput(given[0]) || (names == 2 && namesStandardInput(given[1])))
+        return resolveWithStandardInput(path1, path2, given[0], given[1]);
     if (names == 1) {
         TString path = joinPath({first.directory, first.name, QVD_T(".bak")});
         if (!assignPath(path2, path)) {
             printTooLong(path);
-            return NameResult::tooLong;
+            return NameResult::refused;
         }
         return NameResult::resolved;
     }
@@ -78,8 +104,9 @@ NameResult resolveHost(PathBuffer& path1, PathBuffer& path2, int argumentCount,
                        const TChar* const* arguments) {
     PathBuffer* paths[2] = {&path1, &path2};
     int names = 0;
+    const int endOfOptions = findEndOfOptions(argumentCount, arguments);
     for (int i = 1; i < argumentCount && names < 2; ++i) {
-        if (isOptionArgument(arguments[i])) continue;
+        if (argumentKind(arguments, i, endOfOptions) != ArgumentKind::name) continue;
         FileNameMatcher matcher;
         if (matcher.match(arguments[i]) && assignPath(*paths[names], matcher.resultPath())) {
             ++names;
@@ -97,6 +124,19 @@ bool assignPath(PathBuffer& destination, TStringView source) {
     std::copy(source.begin(), source.end(), destination.text);
     destination.text[source.size()] = 0;
     return true;
+}
+
+NameResult takeFileNames(PathBuffer& path1, PathBuffer& path2, const TChar* first,
+                         const TChar* second) {
+    for (const TChar* path : {first, second}) {
+        if (!pathFits(path)) {
+            printTooLong(path);
+            return NameResult::refused;
+        }
+    }
+    (void)assignPath(path1, first);
+    (void)assignPath(path2, second);
+    return NameResult::resolved;
 }
 
 PathParts splitPath(TStringView path) {

@@ -31,22 +31,36 @@ PathParts splitPath(TStringView path);
 // extension ('.' added if it does not begin with one). Joining a split path gives it back.
 TString joinPath(const PathParts& parts);
 
+// "-" as a name is standard input, read to its end through this path, and shown as
+// kStandardInputName in messages, the title and the frames.
+inline constexpr const TChar* kStandardInputPath = QVD_T("/dev/stdin");
+inline constexpr const TChar* kStandardInputName = QVD_T("(standard input)");
+
 enum class NameResult {
     resolved, // both paths set
     missing,  // no file name (host mode: one could not be matched): the usage follows
     tooMany,  // a third name; its message is printed: the usage follows
-    tooLong,  // a path beyond the platform's limit; its message is printed
+    refused,  // a path beyond the platform's limit, or standard input where it cannot be; its
+              // message is printed
 };
 
-// Fills path1 and path2 from the file names among arguments[1..argumentCount), the options
-// skipped. Normal mode: one name gives name.bak as the second path; a second name that does not
-// open as a file is taken for a directory and gets the first file's name appended, unless the
-// first name is a directory itself (through links): two trees, the second kept as given; "*" as
-// the second name (or ".*" as its extension) borrows the first name's. Host mode (-z): each name
-// goes through the FileNameMatcher, nothing is derived. An empty argument is a name that names no
-// file: it is kept as an empty path, which then fails to load, instead of becoming "/name".
+// Fills path1 and path2 from the file names among arguments[1..argumentCount), the options and
+// "--" skipped (options.h tells which is which). Normal mode: one name gives name.bak as the
+// second path; a second name that does not open as a file is taken for a directory and gets the
+// first file's name appended, unless the first name is a directory itself (through links): two
+// trees, the second kept as given; "*" as the second name (or ".*" as its extension) borrows the
+// first name's. "-" is standard input (kStandardInputPath), never derived from nor derived into:
+// with "-" first, the second name is taken as given; "-" alone or twice is refused. Host mode
+// (-z): each name goes through the FileNameMatcher, nothing is derived, and "-" is a name like any
+// other. An empty argument is a name that names no file: it is kept as an empty path, which then
+// fails to load, instead of becoming "/name".
 [[nodiscard]] NameResult resolveFileNames(PathBuffer& path1, PathBuffer& path2, int argumentCount,
                                           const TChar* const* arguments, bool hostMode);
+
+// Fills path1 and path2 with two paths as they are, nothing derived. A path beyond the
+// platform's limit is refused (its message printed).
+[[nodiscard]] NameResult takeFileNames(PathBuffer& path1, PathBuffer& path2, const TChar* first,
+                                       const TChar* second);
 
 // Host mode's look-up of one name. A file manager may hand over names that went through the
 // wrong code page; when the name does not exist as given, the directory is searched for the entry

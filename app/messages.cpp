@@ -28,6 +28,7 @@ constexpr const char* kUsageText =
     " 'file1' is the first file to compare. If 'file2' is omitted, 'file1' with its\n"
     "  extension changed to .bak will be used. If 'file2' specifies a directory,\n"
     " 'file1' (without the path portion) will be appended.\n"
+    "  A name of '-' reads standard input; after '--' every argument is a name.\n"
     "\n"
     "  In batch mode, QVD returns immediately with the following error levels:\n"
     "    0: files are identical    1: files are not identical\n"

@@ -69,8 +69,24 @@ void readScreenSize(Options& options, const TChar* text) {
 
 } // namespace
 
-InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments) {
+int findEndOfOptions(int argumentCount, const TChar* const* arguments) {
     for (int i = 1; i < argumentCount; ++i) {
+        if (arguments[i] == TStringView(QVD_T("--"))) return i;
+    }
+    return argumentCount;
+}
+
+ArgumentKind argumentKind(const TChar* const* arguments, int index, int endOfOptions) {
+    if (index > endOfOptions) return ArgumentKind::name;
+    if (index == endOfOptions) return ArgumentKind::endOfOptions;
+    const TChar* argument = arguments[index];
+    return argument[0] == TChar('-') && argument[1] != 0 ? ArgumentKind::option
+                                                         : ArgumentKind::name;
+}
+
+InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments) {
+    const int endOfOptions = findEndOfOptions(argumentCount, arguments);
+    for (int i = 1; i < endOfOptions; ++i) {
         if (arguments[i] == TStringView(QVD_T("--help"))) return InfoRequest::help;
         if (arguments[i] == TStringView(QVD_T("--version"))) return InfoRequest::version;
     }
@@ -84,10 +100,12 @@ enum class OptionSource { commandLine, environment };
 
 Options readOptions(int argumentCount, const TChar* const* arguments, Options options,
                     OptionSource source) {
+    const int endOfOptions = findEndOfOptions(argumentCount, arguments);
     for (int i = 1; i < argumentCount; ++i) {
         const TChar* argument = arguments[i];
-        if (!isOptionArgument(argument)) {
-            // On the command line the other words are file names; the variable holds options only.
+        if (argumentKind(arguments, i, endOfOptions) != ArgumentKind::option) {
+            // On the command line the other words are file names and "--"; the variable holds
+            // options only.
             if (source == OptionSource::environment) {
                 printAlways("\n  Invalid option %S found in QVD_OPTIONS\n",
                             toDisplayText(argument).c_str());

@@ -20,12 +20,12 @@ struct Options : Settings {
 };
 
 // The options among arguments[1..argumentCount), applied over start (a toggle such as -m flips
-// what start holds). An argument that begins with '-' is an option (a '/' begins an absolute path
-// on POSIX); its second character decides, in either letter case, and the rest is ignored except
-// after -a. The long options are --align=window, --align=long-runs (or --long-runs) and
-// --align=histogram (alignment), spelt exactly; any other "--" is an unknown option. Every unknown
-// option prints "Invalid option" (in host mode too) and sets badOption; parsing goes on with the
-// next one.
+// what start holds). Which arguments are options argumentKind decides; an option's second
+// character decides, in either letter case, and the rest is ignored except after -a. The long
+// options are --align=window, --align=long-runs (or --long-runs) and --align=histogram
+// (alignment), spelt exactly; any other "--" word is an unknown option. Every unknown option
+// prints "Invalid option" (in host mode too) and sets badOption; parsing goes on with the next
+// one.
 [[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments,
                                    Options start = {});
 
@@ -39,13 +39,24 @@ inline constexpr const char* kOptionsVariable = "QVD_OPTIONS";
 [[nodiscard]] Options environmentOptions();
 
 // What the GNU-style requests --help and --version ask for; they stand apart from the options
-// (every other argument that begins with "--" is an invalid option).
+// (every other option that begins with "--" and is not a long option is invalid). After "--"
+// they are names.
 enum class InfoRequest { none, help, version };
 
-// The first --help or --version among arguments[1..argumentCount), or none.
+// The first --help or --version among the options of arguments[1..argumentCount), or none.
 [[nodiscard]] InfoRequest findInfoRequest(int argumentCount, const TChar* const* arguments);
 
-// True when the argument is an option rather than a file name.
-inline bool isOptionArgument(const TChar* argument) {
-    return argument[0] == TChar('-');
-}
+// What one word of the command line is. The rule is the same for every reader of the command
+// line, so that a word is never an option to one and a name to another.
+enum class ArgumentKind {
+    option,       // begins with '-' and stands before "--" (a '/' begins a path on POSIX)
+    name,         // a file name: "-" alone, anything after "--", any other word
+    endOfOptions, // the first "--": every word after it is a name, "-x" and "--help" included
+};
+
+// Where the options end: the index of the first "--" among arguments[1..argumentCount), or
+// argumentCount when there is none.
+[[nodiscard]] int findEndOfOptions(int argumentCount, const TChar* const* arguments);
+
+// The kind of arguments[index], given endOfOptions as findEndOfOptions gave it.
+[[nodiscard]] ArgumentKind argumentKind(const TChar* const* arguments, int index, int endOfOptions);

@@ -78,6 +78,9 @@ constexpr auto fileNames = layOut({
     "   corresponding part of file1; '?' is not supported. Quote the asterisk",
     "   ('*.old') when a file in the current directory matches it, or the shell",
     "   replaces it by the names it matches.",
+    "",
+    " A name of '-' reads standard input (sort a | qvd - b), for one of the files.",
+    " After '--' every argument is a file name, also one that begins with '-'.",
 });
 
 constexpr auto examples = layOut({

@@ -192,7 +192,7 @@ int run(int argumentCount, char** argumentVector) {
     switch (resolveFileNames(path1, path2, count, arguments.data(), options.hostMode != 0)) {
     case NameResult::resolved:
         break;
-    case NameResult::tooLong:
+    case NameResult::refused:
         return kExitBadInput;
     case NameResult::missing:
     case NameResult::tooMany:

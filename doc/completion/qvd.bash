@@ -1,9 +1,17 @@
-# Bash completion for moxa and moxaw: the options after a dash, file and directory names otherwise.
-# Installed under both program names, so that either name finds it.
+# Bash completion for moxa and moxaw: the options after a dash, file and directory names otherwise
+# and after "--". Installed under both program names, so that either name finds it.
 
 _qvd_complete() {
-    local current=${COMP_WORDS[COMP_CWORD]}
+    local current=${COMP_WORDS[COMP_CWORD]} word
     COMPREPLY=()
+    # After "--" every word is a name, one that begins with a dash too.
+    for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+        if [ "$word" = -- ]; then
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$current")
+            return
+        fi
+    done
     case $current in
     --align=*)
         mapfile -t COMPREPLY < <(compgen -W '--align=window --align=long-runs --align=histogram' \

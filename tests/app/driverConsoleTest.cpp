@@ -55,9 +55,13 @@ TEST_F(DriverConsole, IdenticalFilesReadExactlyOneKey) {
     EXPECT_EQ(pendingScriptEntries(), 1);
 }
 
-TEST_F(DriverConsole, NothingWaitsForKeysWithoutTerminalOrInBatchMode) {
+TEST_F(DriverConsole, NothingWaitsForKeysWithoutTerminalInBatchModeOrForGit) {
     queueKeyCodes({'x'});
     EXPECT_EQ(run({"-b", a, same}), 0);
+    EXPECT_EQ(pendingScriptEntries(), 1);
+    // git calls for every path, a change of mode alone too: the next path must not wait.
+    const std::string blob(40, 'e');
+    EXPECT_EQ(run({"x.c", a, blob, "100644", same, blob, "100755"}), 0);
     EXPECT_EQ(pendingScriptEntries(), 1);
     setMemoryTerminalPresent(false);
     EXPECT_EQ(run({a, same}), 0);

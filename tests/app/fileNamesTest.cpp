@@ -150,12 +150,33 @@ TEST(ResolveFileNames, MissingAndSurplusNames) {
     EXPECT_EQ(three.printed, "\nToo many file names (c)\n");
 }
 
+// "-" is standard input, taken as given and never derived; "--" makes every word after it a name.
+TEST(ResolveFileNames, StandardInputAndTheEndOfTheOptions) {
+    const std::string input = pathToBytes(kStandardInputPath);
+    const struct {
+        std::initializer_list<std::string> arguments;
+        std::string path1, path2;
+    } cases[] = {
+        {{"-", "*.bak"}, input, "*.bak"},
+        {{"a.txt", "-b", "-"}, "a.txt", input},
+        {{"--", "-", "-b"}, input, "-b"},
+        {{"-b", "--", "-a.txt"}, "-a.txt", "-a.bak"},
+        {{"--", "--", "--help"}, "--", "--help/--"}, // no such directory: still appended
+    };
+    for (const auto& c : cases) {
+        Resolved r = resolve(c.arguments);
+        EXPECT_EQ(r.result, NameResult::resolved);
+        EXPECT_EQ(r.path1, c.path1);
+        EXPECT_EQ(r.path2, c.path2);
+    }
+}
+
 TEST(ResolveFileNames, LongPathsAreRefusedNeverCut) {
     const int limit = kPathCapacity - 1; // bytes a path may hold
     std::string fits(limit, 'a');
     std::string tooLong(limit + 1, 'a');
     Resolved r = resolve({tooLong, "b"});
-    EXPECT_EQ(r.result, NameResult::tooLong);
+    EXPECT_EQ(r.result, NameResult::refused);
     EXPECT_NE(r.printed.find("Path too long"), std::string::npos);
     EXPECT_NE(r.printed.find(tooLong), std::string::npos);
 
@@ -165,16 +186,16 @@ TEST(ResolveFileNames, LongPathsAreRefusedNeverCut) {
     EXPECT_EQ(r.result, NameResult::resolved);
     EXPECT_EQ(r.path2, directory + "/x");
     r = resolve({"x", directory + "d"});
-    EXPECT_EQ(r.result, NameResult::tooLong);
+    EXPECT_EQ(r.result, NameResult::refused);
 
     // The derived .bak name may not fit either.
     r = resolve({fits});
-    EXPECT_EQ(r.result, NameResult::tooLong);
+    EXPECT_EQ(r.result, NameResult::refused);
     if constexpr (kWideBuild) {
         // The limit counts bytes, not UTF-16 units: 2048 two-byte characters are 4096 bytes.
         std::string wide;
         for (int i = 0; i < 2048; ++i) wide += "\xC3\xA4";
-        EXPECT_EQ(resolve({wide, "b"}).result, NameResult::tooLong);
+        EXPECT_EQ(resolve({wide, "b"}).result, NameResult::refused);
     }
 }
 
@@ -198,6 +219,7 @@ TEST(ResolveFileNames, HostModeMatchesFullPathsAndDerivesNothing) {
     EXPECT_EQ(resolve({"-z", a}, true).result, NameResult::missing); // no .bak in host mode
     EXPECT_EQ(resolve({"-z", a, dir / "nothing"}, true).result, NameResult::missing);
     EXPECT_EQ(resolve({"-z", "", a}, true).result, NameResult::missing);
+    EXPECT_EQ(resolve({"-z", "-", a}, true).result, NameResult::missing); // a name on disk
 }
 
 class FileNameMatcherTest : public testing::Test {

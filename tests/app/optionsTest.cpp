@@ -78,18 +78,21 @@ TEST(ParseOptions, TogglesCancelOutAndLaterOptionsWin) {
     EXPECT_EQ(settings.syncLines, 5);
 }
 
-TEST(ParseOptions, SlashBeginsAPathNotAnOption) {
-    EXPECT_EQ(parse({"/b", "/?", "/etc/fstab"}), "");
+// A '/' begins a path, "-" alone is a name (standard input), and so is every word after "--".
+TEST(ParseOptions, NamesAreNotOptions) {
+    EXPECT_EQ(parse({"/b", "/?", "/etc/fstab", "-", "--", "-b", "-v", "--help", "--"}), "");
     EXPECT_EQ(settings.batchMode, 0);
+    EXPECT_EQ(settings.horizontalSplit, 1);
     EXPECT_EQ(settings.badOption, 0);
+    TestArguments request({"--", "--help"});
+    EXPECT_EQ(findInfoRequest(request.count(), request.data()), InfoRequest::none);
 }
 
 TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
-    std::string printed = parse({"-?", "-b", "-x", "-", "--help", "-0", "--long-run", "--LONG-RUNS",
+    std::string printed = parse({"-?", "-b", "-x", "--help", "-0", "--long-run", "--LONG-RUNS",
                                  "--long-runs=1", "--align=fast", "--align="});
     EXPECT_EQ(printed, "\n  Invalid option -? found on the command line\n"
                        "\n  Invalid option -x found on the command line\n"
-                       "\n  Invalid option - found on the command line\n"
                        "\n  Invalid option --help found on the command line\n"
                        "\n  Invalid option -0 found on the command line\n"
                        "\n  Invalid option --long-run found on the command line\n"
@@ -159,6 +162,7 @@ TEST(ParseOptions, TheVariableGivesDefaultsTheCommandLineGoesOver) {
         {"-m", {"-m"}, "", 1, 0, 0, 0, 0},
         {"", {"-d"}, "", 1, 1, 0, 0, 0},
         {"-v file", {}, "\n  Invalid option file found in QVD_OPTIONS\n", 0, 0, 0, 0, 1},
+        {"--", {}, "\n  Invalid option -- found in QVD_OPTIONS\n", 1, 0, 0, 0, 1}, // no names
         {"-q",
          {"-x"},
          "\n  Invalid option -q found in QVD_OPTIONS\n"

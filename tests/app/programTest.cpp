@@ -74,13 +74,12 @@ TEST_F(Program, BadCommandLinesPrintTheUsageAndExit2) {
         {{"-?", "a.txt", "b.txt"}, "\n  Invalid option -? found on the command line\n"},
         {{"-x", "-", "--helper", "-b"},
          "\n  Invalid option -x found on the command line\n"
-         "\n  Invalid option - found on the command line\n"
          "\n  Invalid option --helper found on the command line\n"},
-        // Only the two exact words are requests; everything else after "--" is an option.
+        // Only the two exact words are requests; any other word of two dashes is an option, and
+        // "--" ends the options.
         {{"--Help", "--version=1", "--", "a.txt", "b.txt"},
          "\n  Invalid option --Help found on the command line\n"
-         "\n  Invalid option --version=1 found on the command line\n"
-         "\n  Invalid option -- found on the command line\n"},
+         "\n  Invalid option --version=1 found on the command line\n"},
         {{"a.txt", "b.txt", "same.txt"}, "\nToo many file names (same.txt)\n"},
     };
     for (const auto& c : cases) {
@@ -141,6 +140,8 @@ TEST_F(Program, FilesThatCannotBeLoadedAreNamedWithTheirDerivedPath) {
         {{"big", "a.txt"}, "\nCan't load file 1 (big)\nFile too large\n"},
         {{"a.txt", "big"}, "\nCan't load file 2 (big)\nFile too large\n"},
         {{"", "a.txt"}, "\nCan't load file 1 ()\nNo such file or directory\n"},
+        // After "--" every word is a name, a request included.
+        {{"--", "--help", "a.txt"}, "\nCan't load file 1 (--help)\nNo such file or directory\n"},
         {{"a.txt", ""}, "\nCan't load file 2 ()\nNo such file or directory\n"},
     };
     for (const auto& c : cases) {
@@ -197,6 +198,7 @@ TEST_F(Program, VerdictsAndExitCodes) {
     dir.write("kinds/empty", "");
     for (std::string tree : {"fifos1", "fifos2"})
         ASSERT_EQ(mkfifo(dir.makeDirectory(tree).append("/p").c_str(), 0600), 0);
+    dir.write("-dash.txt", "one\ntwo\n");
     struct Case {
         std::vector<std::string> arguments;
         std::string out;
@@ -226,6 +228,7 @@ TEST_F(Program, VerdictsAndExitCodes) {
         {{"-b", "extra", "t1"}, verdict("extra", "t1", false), 1},
         {{"-b", "t1", "kinds"}, verdict("t1", "kinds", false), 1},
         {{"-b", "fifos1", "fifos2"}, verdict("fifos1", "fifos2", false), 1}, // never opened
+        {{"-b", "--", "-dash.txt", "a.txt"}, verdict("-dash.txt", "a.txt", true), 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -249,6 +252,74 @@ TEST_F(Program, PipeIsReadToItsEnd) {
         SCOPED_TRACE(batch);
         EXPECT_EQ(outcome.exitCode, 0);
         EXPECT_TRUE(outcome.out.starts_with(verdict(pipePath, "a.txt", true))) << outcome.out;
+    }
+}
+
+// "-" reads standard input to its end, for one of the two files only, and is named as such.
+TEST_F(Program, StandardInputIsOneOfTheFiles) {
+    const std::string input = "(standard input)";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string out;
+        int exitCode;
+    } cases[] = {
+        {{"-b", "-", "a.txt"}, verdict(input, "a.txt", true), 0},
+        {{"b.txt", "-"}, verdict("b.txt", input, false), 1}, // no terminal: no view
+        // Nothing is derived for it nor from it: the other name is taken as given.
+        {{"-b", "--", "-", "sub"}, "\nCan't load file 2 (sub)\nIs a directory\n", 2},
+        {{"-b", "-"}, "\nStandard input needs a second file to compare it with\n", 2},
+        {{"-", "-"}, "\nStandard input can be only one of the two files\n", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        ProgramRun program(QVD_PROGRAM_PATH, dir.path(), c.arguments);
+        program.input = "one\ntwo\n";
+        Outcome outcome = runProgram(program);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_EQ(outcome.out, c.out);
+    }
+    // Read to its end, a terminal would give whatever is typed up to Ctrl-D.
+    Outcome terminal =
+        runOnPseudoTerminal(ProgramRun(QVD_PROGRAM_PATH, dir.path(), {"-b", "-", "a.txt"}));
+    EXPECT_EQ(terminal.exitCode, 2);
+    EXPECT_NE(terminal.out.find("Standard input is the terminal"), std::string::npos);
+}
+
+// git runs its external diff with 7 arguments, or 9 for a rename, and stops at any status but 0
+// unless it trusts the tool's; an unmerged path comes alone.
+TEST_F(Program, GitsExternalDiffCommandLines) {
+    const auto git = [](std::string path, std::string oldFile, std::string newFile,
+                        std::string mode = "100644") {
+        return std::vector<std::string>{
+            path, oldFile, std::string(40, 'e'), mode, newFile, std::string(64, '0'), mode};
+    };
+    std::vector<std::string> renamed = git("old.c", "a.txt", "same.txt");
+    renamed.insert(renamed.end(), {"new.c", "similarity index 100%\n"});
+    const struct {
+        std::vector<std::string> arguments;
+        const char* trust; // GIT_EXTERNAL_DIFF_TRUST_EXIT_CODE, or none
+        std::string out;
+        int exitCode;
+    } cases[] = {
+        // Named by git's path, not by the files git hands over.
+        {git("src/x.c", "a.txt", "b.txt"), nullptr, verdict("src/x.c", "src/x.c", false), 0},
+        {git("src/x.c", "a.txt", "b.txt"), "True", verdict("src/x.c", "src/x.c", false), 1},
+        {git("src/x.c", "a.txt", "b.txt"), "off", verdict("src/x.c", "src/x.c", false), 0},
+        {git("x", "a.txt", "same.txt"), "1", verdict("x", "x", true), 0},
+        {git("new", "/dev/null", "empty1", "."), nullptr, verdict("new", "new", true), 0},
+        {renamed, nullptr, verdict("old.c", "new.c", true), 0},
+        {git("-b", "a.txt", "b.txt"), nullptr, verdict("-b", "-b", false), 0}, // all names
+        {{"conflict.c"}, nullptr, "\nconflict.c: unmerged, not compared\n", 0},
+        {git("x", "a.txt", "b.txt", "10064"), nullptr, "\nToo many file names (", 2}, // not git's
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        ProgramRun program(QVD_PROGRAM_PATH, dir.path(), c.arguments);
+        program.gitVariables = {{"GIT_DIFF_PATH_COUNTER", "2"}, {"GIT_DIFF_PATH_TOTAL", "3"}};
+        if (c.trust) program.gitVariables.push_back({"GIT_EXTERNAL_DIFF_TRUST_EXIT_CODE", c.trust});
+        Outcome outcome = runProgram(program);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_TRUE(outcome.out.starts_with(c.out)) << outcome.out;
     }
 }
 

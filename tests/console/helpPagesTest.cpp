@@ -35,7 +35,7 @@ struct PageShape {
 };
 
 const PageShape kTitledPages[] = {
-    {mainHelpPages, 1, "Specifying file names on the command line", 16, false},
+    {mainHelpPages, 1, "Specifying file names on the command line", 19, false},
     {mainHelpPages, 2, "Command line examples", 10, false},
     {mainHelpPages, 3, "Interactive usage", 20, true},
     {mainHelpPages, 4, "Interactive usage II", 20, true},

@@ -21,7 +21,7 @@ manualPagesAreCleanRoff() {
         local tags option
         # The tags with roff's hyphens \- made plain.
         tags=$(awk '/^\.TP/ { getline; gsub(/\\-/, "-"); print }' "$source/doc/$page")
-        for option in a b c d e h l m n o s v w z 1 -long-runs -help -version; do
+        for option in a b c d e h l m n o s v w z 1 -long-runs -help -version -; do
             grep -qE -- "(^| )-$option( |\"|\$)" <<<"$tags" || fail "$page has no entry for -$option"
         done
     done
@@ -43,8 +43,9 @@ completionOffersOptionsAndNames() {
     [ "$(completeWords moxaw --v)" = "--version" ] || fail "--v gave: $(completeWords moxaw --v)"
     completeWords moxa - | grep -qx -- '-b' || fail "- does not offer -b"
     mkdir -p "$work/dir/sub"
-    touch "$work/dir/old notes.txt" "$work/dir/other"
+    touch "$work/dir/old notes.txt" "$work/dir/other" "$work/dir/-dash.txt"
     cd "$work/dir"
+    [ "$(completeWords moxa -- -)" = "-dash.txt" ] || fail "a name after --: $(completeWords moxa -- -)"
     [ "$(completeWords moxa -b "old")" = "old notes.txt" ] || fail "a name with a blank: $(completeWords moxa -b old)"
     [ "$(completeWords moxaw old.txt s)" = "sub" ] || fail "a directory: $(completeWords moxaw old.txt s)"
 }

@@ -87,9 +87,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<const TChar*> arguments;
     for (const TString& text : texts) arguments.push_back(text.c_str());
 
+    // Words after the first "--" are names, and so is "-" alone.
     int names = 0;
+    bool optionsEnded = false;
     for (size_t index = 1; index < texts.size(); ++index) {
-        if (texts[index].empty() || texts[index][0] != TChar('-')) ++names;
+        const TString& text = texts[index];
+        if (!optionsEnded && text == QVD_T("--")) {
+            optionsEnded = true;
+        } else if (optionsEnded || text.size() < 2 || text[0] != TChar('-')) {
+            ++names;
+        }
         PathParts parts = splitPath(texts[index]);
         check(joinPath(parts) == texts[index], "split and join do not give the path back");
     }
@@ -116,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else {
             check(names == 1 || names == 2, "resolved without one or two names");
             if (names == 1) check(endsWith(second, QVD_T(".bak")), "one name without a .bak path");
+            check(first != second || first != kStandardInputPath, "standard input twice");
         }
         break;
     case NameResult::tooMany:
@@ -124,8 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case NameResult::missing:
         check(hostMode || names == 0, "names present but reported missing");
         break;
-    case NameResult::tooLong:
-        check(!hostMode, "host mode reports a long path");
+    case NameResult::refused:
+        check(!hostMode, "host mode refuses a name");
         break;
     }
     return 0;

@@ -32,6 +32,8 @@ struct ProgramRun {
     std::string input;                  // what standard input gives (a pipe), else /dev/null
     int execFd = -1; // run the program from this open descriptor (fexecve) instead of its path
     const char* options = nullptr; // QVD_OPTIONS for the program; null: none
+    // Variables of git's set for the program (name, value); none is set otherwise.
+    std::vector<std::pair<std::string, std::string>> gitVariables;
 };
 
 extern char** environ;
@@ -61,6 +63,11 @@ inline std::string readAll(int fd) {
     } else {
         unsetenv("QVD_OPTIONS");
     }
+    // A test run from within git (a hook, git rebase -x) must not become git's external diff.
+    for (const char* name : {"GIT_DIFF_PATH_COUNTER", "GIT_DIFF_PATH_TOTAL",
+                             "GIT_EXTERNAL_DIFF_TRUST_EXIT_CODE", "GIT_PAGER_IN_USE"})
+        unsetenv(name);
+    for (const auto& [name, value] : run.gitVariables) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv{const_cast<char*>(run.program.c_str())};
     for (const auto& argument : run.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);

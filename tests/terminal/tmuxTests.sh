@@ -352,4 +352,52 @@ viewWithoutControllingTerminal() {
     expectShellScreen
 }
 
+# --- the ways in: standard input and git ----------------------------------------------------------
+
+# Runs a command line with recordCommandLine's records.
+runCommandLine() {
+    recordCommandLine "$1"
+    type "sh $work/run.sh"
+    press Enter
+}
+
+# "-" reads a pipe while the keys come from the terminal. git runs the program for each changed
+# path: each view in turn, named by git's path and place; under git's pager, no view at all.
+standardInputAndGitsExternalDiff() {
+    printf 'one\ntwo\n' >"$work/file"
+    startShell 100 30
+    runCommandLine "printf 'one\\nTWO\\n' | $program - $work/file"
+    waitForText 'ESC/ENTER quit' || fail "no view of standard input"
+    screen | head -1 | grep -q '(standard input)' || fail "the frame does not name standard input"
+    type r
+    waitForText "reload file 1 \(\(standard input\)\): read once" || fail "r read it again"
+    press q
+    expectStatus 1
+    expectModesRestored
+
+    # A repository of its own, away from the user's settings and from any git that runs us.
+    unset GIT_DIR GIT_WORK_TREE GIT_INDEX_FILE
+    local repo=$work/repo name place=1
+    repoGit() { HOME=$work GIT_CONFIG_NOSYSTEM=1 git -C "$repo" -c user.name=q -c user.email=q@ "$@"; }
+    git init -q "$repo" || fail "git init failed"
+    for name in a b c; do printf 'same\n%s\n' "$name" >"$repo/$name.txt"; done
+    repoGit add . && repoGit commit -qm files || fail "git commit failed"
+    for name in a b c; do printf 'same\n%s changed\n' "$name" >"$repo/$name.txt"; done
+    local git="cd $repo && GIT_CONFIG_NOSYSTEM=1 GIT_EXTERNAL_DIFF=$program git"
+    runCommandLine "$git --no-pager diff"
+    for name in a b c; do
+        waitForText "$name changed" || fail "no view of $name.txt"
+        [ "$(screen | grep -c "$name.txt ($place of 3)")" = 2 ] || fail "frames of $name.txt"
+        press q
+        place=$((place + 1))
+    done
+    expectStatus 0
+    expectModesRestored
+
+    runCommandLine "$git -c core.pager='cat > $work/paged' diff"
+    expectStatus 0
+    [ "$(grep -c 'are not identical' "$work/paged")" = 3 ] || fail "not a verdict for each path"
+    [ "$(grep -c "git's pager is reading it" "$work/paged")" = 1 ] || fail "no word on the pager"
+}
+
 "$testCase"
