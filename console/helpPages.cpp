@@ -70,6 +70,7 @@ constexpr auto fileNames = layOut({
     " blanks goes in double quotes: qvd \"old notes.txt\". No wild cards ('*', '?')",
     " in file1.",
     "",
+    " file1 may be a directory too: then file2 is one, and the two trees are listed.",
     " file2 may be a file name, a directory, or it may be omitted:",
     " - omitted: file1's name with its extension changed to '.bak' is used;",
     " - a directory (with or without a trailing slash '/'): the name and extension",

@@ -35,7 +35,7 @@ struct PageShape {
 };
 
 const PageShape kTitledPages[] = {
-    {mainHelpPages, 1, "Specifying file names on the command line", 19, false},
+    {mainHelpPages, 1, "Specifying file names on the command line", 20, false},
     {mainHelpPages, 2, "Command line examples", 10, false},
     {mainHelpPages, 3, "Interactive usage", 20, true},
     {mainHelpPages, 4, "Interactive usage II", 20, true},
@@ -43,6 +43,7 @@ const PageShape kTitledPages[] = {
     {mainHelpPages, 6, "Interactive usage IV", 20, false},
     {colourHelpPages, 0, "Colour Setup", 19, true},
     {colourHelpPages, 1, "Colour Setup II", 14, false},
+    {treeHelpPages, 0, "Comparing two directories", 19, false},
 };
 
 TEST(HelpPages, ListsHoldSevenAndTwoPages) {
