@@ -8,13 +8,19 @@
 //   genInputs utf8 LINES PERCENT SEED LEFT RIGHT
 //       as logs, in UTF-8 without a signature: every line also carries two words with accented
 //       letters (as text on Linux is written).
+//   genInputs trees FILES PERCENT SEED LEFT RIGHT [SAME]
+//       directory trees of FILES files of 10 KiB of random bytes, 100 to a directory and 100 such
+//       directories to one above (LEFT/t0/l00/f00); RIGHT has PERCENT % of its files changed in
+//       one byte (sizes kept, so that a comparison must read them); SAME is a copy of LEFT.
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -110,6 +116,46 @@ int writeDifferent(uint32_t lines, uint32_t seed, const char* leftPath, const ch
     return writeFile(leftPath, texts[0]) && writeFile(rightPath, texts[1]) ? 0 : 1;
 }
 
+int writeTrees(uint32_t files, double percent, uint32_t seed,
+               const std::vector<std::string>& roots) {
+    constexpr size_t kFileSize = 10 * 1024;
+    std::mt19937 engine(seed);
+    std::string bytes(kFileSize, '\0');
+    std::string changed;
+    char directory[32];
+    for (uint32_t i = 0; i < files; ++i) {
+        if (i % 100 == 0) {
+            for (const std::string& root : roots) {
+                mkdir(root.c_str(), 0755);
+                std::snprintf(directory, sizeof directory, "/t%u", i / 10000);
+                mkdir((root + directory).c_str(), 0755);
+                std::snprintf(directory, sizeof directory, "/t%u/l%02u", i / 10000, i / 100 % 100);
+                if (mkdir((root + directory).c_str(), 0755) != 0 && errno != EEXIST) {
+                    std::perror((root + directory).c_str());
+                    return 1;
+                }
+            }
+        }
+        for (size_t at = 0; at < kFileSize; at += 4) {
+            uint32_t word = engine();
+            std::memcpy(&bytes[at], &word, 4);
+        }
+        const bool change = engine() % 10000 < static_cast<uint32_t>(percent * 100);
+        char name[16];
+        std::snprintf(name, sizeof name, "/f%02u", i % 100);
+        for (size_t side = 0; side < roots.size(); ++side) {
+            const std::string* file = &bytes;
+            if (side == 1 && change) {
+                changed = bytes;
+                changed[engine() % kFileSize] ^= 0x5A;
+                file = &changed;
+            }
+            if (!writeFile((roots[side] + directory + name).c_str(), *file)) return 1;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -122,8 +168,13 @@ int main(int argc, char** argv) {
     if (argc == 6 && std::strcmp(argv[1], "different") == 0)
         return writeDifferent(static_cast<uint32_t>(std::atol(argv[2])),
                               static_cast<uint32_t>(std::atol(argv[3])), argv[4], argv[5]);
+    if ((argc == 7 || argc == 8) && std::strcmp(argv[1], "trees") == 0)
+        return writeTrees(static_cast<uint32_t>(std::atol(argv[2])), std::atof(argv[3]),
+                          static_cast<uint32_t>(std::atol(argv[4])),
+                          std::vector<std::string>(argv + 5, argv + argc));
     std::fprintf(stderr, "usage: genInputs logs LINES PERCENT SEED LEFT RIGHT\n"
                          "       genInputs different LINES SEED LEFT RIGHT\n"
-                         "       genInputs utf8 LINES PERCENT SEED LEFT RIGHT\n");
+                         "       genInputs utf8 LINES PERCENT SEED LEFT RIGHT\n"
+                         "       genInputs trees FILES PERCENT SEED LEFT RIGHT [SAME]\n");
     return 2;
 }

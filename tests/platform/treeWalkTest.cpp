@@ -14,26 +14,17 @@
 
 namespace {
 
+// A side as the expected lines spell it: "file:3", "unreadable:ENOENT", "-" for none.
 std::string sideText(const TreeSide& side) {
-    switch (side.kind) {
-    case EntryKind::none:
-        return "-";
-    case EntryKind::file:
-        return "file:" + std::to_string(side.size);
-    case EntryKind::directory:
-        return "dir";
-    case EntryKind::special:
-        return "special";
-    case EntryKind::repeated:
-        return "repeated";
-    case EntryKind::unreadable:
-        break;
-    }
-    const char* name = side.error == ENOENT   ? "ENOENT"
-                       : side.error == EACCES ? "EACCES"
-                       : side.error == ELOOP  ? "ELOOP"
-                                              : "other";
-    return std::string("unreadable:") + name;
+    static const char* const kKinds[] = {"-", "file:", "dir", "special", "unreadable:", "repeated"};
+    std::string text = kKinds[static_cast<int>(side.kind)];
+    if (side.kind == EntryKind::file) text += std::to_string(side.size);
+    if (side.kind == EntryKind::unreadable)
+        text += side.error == ENOENT   ? "ENOENT"
+                : side.error == EACCES ? "EACCES"
+                : side.error == ELOOP  ? "ELOOP"
+                                       : std::to_string(side.error);
+    return text;
 }
 
 // The whole walk, a line "path left right" per entry. What holds for every walk is checked on
