@@ -439,8 +439,11 @@ Reaction actOnKey(DirectoryView& view, const Key& key) {
     }
 }
 
-bool busy(const DirectoryView& view) {
-    return !view.list.finished();
+int busyWaitMs(const DirectoryView& view) {
+    if (view.list.finished()) return 0;
+    const bool screenFull = view.list.walked() ||
+                            view.list.size() >= static_cast<uint32_t>(std::max(view.listRows(), 0));
+    return screenFull ? 100 : 5;
 }
 
 Reaction idle(DirectoryView& view) {

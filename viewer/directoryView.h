@@ -82,9 +82,10 @@ void drawView(DirectoryView& view);
 // trees again, ? or F1 for help, q or ESC to leave.
 [[nodiscard]] Reaction actOnKey(DirectoryView& view, const Key& key);
 
-// The trees are being walked or compared: the list is drawn again now and then while no key
-// comes, and idle tells what to do then.
-[[nodiscard]] bool busy(const DirectoryView& view);
+// While the trees are being walked or compared, the list is drawn again every so many
+// milliseconds while no key comes (0: nothing goes on behind it), and idle tells what to do then.
+// Until the first screen is full it is drawn again at once as rows come.
+[[nodiscard]] int busyWaitMs(const DirectoryView& view);
 [[nodiscard]] Reaction idle(DirectoryView& view);
 
 // The view above the list has gone: everything is drawn anew.

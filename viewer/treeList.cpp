@@ -1,5 +1,7 @@
 #include "viewer/treeList.h"
 
+#include <chrono>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -96,6 +98,7 @@ void TreeList::clear() {
     finished_.store(false);
     waiting_.store(0);
     differing_.store(0);
+    nextToCompare_.store(0);
     stop_.store(false);
 }
 
@@ -134,19 +137,33 @@ void TreeList::settle(TreeRow& row, TreeState state) {
     row.state.store(state, std::memory_order_release);
 }
 
-// The bytes of every pair of files the walk left pending, in the list's order.
-void TreeList::compareWaiting(uint32_t from, uint32_t to) {
-    for (uint32_t index = from; index < to && !stop_.load(std::memory_order_relaxed); ++index) {
-        auto& row = const_cast<TreeRow&>(this->row(index));
-        if (row.state.load(std::memory_order_relaxed) != TreeState::pending ||
-            !bothFiles(row.entry))
-            continue;
-        const ContentResult result =
-            compareContents(leftPath(index).c_str(), rightPath(index).c_str());
-        settle(row, result == ContentResult::identical   ? TreeState::identical
-                    : result == ContentResult::different ? TreeState::different
-                                                         : TreeState::unreadable);
-        waiting_.fetch_sub(1, std::memory_order_release);
+TreeRow& TreeList::writable(uint32_t index) {
+    return chunks_[index / kChunkRows]->rows[index % kChunkRows];
+}
+
+// The bytes of a pair of files the walk left pending.
+void TreeList::compareRow(uint32_t index) {
+    TreeRow& row = writable(index);
+    if (row.state.load(std::memory_order_relaxed) != TreeState::pending || !bothFiles(row.entry))
+        return;
+    const ContentResult result = compareContents(leftPath(index).c_str(), rightPath(index).c_str());
+    settle(row, result == ContentResult::identical   ? TreeState::identical
+                : result == ContentResult::different ? TreeState::different
+                                                     : TreeState::unreadable);
+    waiting_.fetch_sub(1, std::memory_order_release);
+}
+
+// Takes rows to compare one after another, in the list's order, as the walk publishes them; ends
+// when every row was taken once the walk is over. Both threads run it once the walk is done.
+void TreeList::compareRows() {
+    while (!stop_.load(std::memory_order_relaxed)) {
+        const uint32_t index = nextToCompare_.fetch_add(1, std::memory_order_relaxed);
+        while (index >= size()) {
+            if (walked() && index >= size()) return;
+            if (stop_.load(std::memory_order_relaxed)) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        compareRow(index);
     }
 }
 
@@ -162,7 +179,7 @@ void TreeList::settleDirectories() {
     auto close = [this, &open] {
         const Open done = open.back();
         open.pop_back();
-        auto& row = const_cast<TreeRow&>(this->row(done.index));
+        TreeRow& row = writable(done.index);
         settle(row, done.differs ? TreeState::different : TreeState::identical);
         if (done.differs && !open.empty()) open.back().differs = true;
     };
@@ -181,13 +198,16 @@ void TreeList::settleDirectories() {
 }
 
 void TreeList::work() {
-    TreeWalker walker(root1_, root2_);
-    for (TreeEntry entry; !stop_.load(std::memory_order_relaxed) && walker.next(entry);) {
-        if (!append(std::move(entry))) break;
-        entry = {};
+    {
+        HelperThread comparing([this] { compareRows(); });
+        TreeWalker walker(root1_, root2_);
+        for (TreeEntry entry; !stop_.load(std::memory_order_relaxed) && walker.next(entry);) {
+            if (!append(std::move(entry))) break;
+            entry = {};
+        }
+        walked_.store(true, std::memory_order_release);
+        compareRows(); // the walk is over: this thread compares too
     }
-    walked_.store(true, std::memory_order_release);
-    compareWaiting(0, size());
     if (stop_.load(std::memory_order_relaxed)) return;
     settleDirectories();
     finished_.store(true, std::memory_order_release);

@@ -1,8 +1,9 @@
 #pragma once
 // The rows of the directory list: every relative path of either tree, with what each side holds
-// and how the two compare. The trees are walked and their files compared on a helper thread while
-// the list is on show; rows are only ever added at the end, and a row's state changes from
-// pending to its verdict once, so the view reads what has been published without a lock.
+// and how the two compare. The trees are walked on a helper thread while the list is on show, and
+// the files compared on a second one as their rows come (on both once the walk is over); rows are
+// only ever added at the end, and a row's state changes from pending to its verdict once, so the
+// view reads what has been published without a lock.
 
 #include "platform/parallel.h"
 #include "platform/treeWalk.h"
@@ -83,11 +84,14 @@ class TreeList {
     std::atomic<uint32_t> waiting_{0};
     std::atomic<uint32_t> differing_{0};
     std::atomic<bool> stop_{false};
+    std::atomic<uint32_t> nextToCompare_{0}; // the next row a comparing thread takes
     std::optional<HelperThread> helper_;
 
     void work();
     bool append(TreeEntry&& entry);
     void settle(TreeRow& row, TreeState state);
-    void compareWaiting(uint32_t from, uint32_t to);
+    TreeRow& writable(uint32_t index);
+    void compareRow(uint32_t index);
+    void compareRows();
     void settleDirectories();
 };

@@ -7,9 +7,6 @@
 
 namespace {
 
-// How long the directory list waits for a key before it draws its progress again.
-constexpr int kProgressMs = 100;
-
 // The view a pointer stands for, so that every view is visited alike.
 template <typename View>
 View& itself(View& view) {
@@ -47,13 +44,14 @@ void resume(DirectoryView& view) {
 template <typename View>
 void resume(View&) {}
 
-// Only the directory list has work going on behind it that it shows while no key comes.
+// Only the directory list has work going on behind it that it shows while no key comes: how
+// long to wait for a key before it is drawn again, 0 for no limit.
 template <typename View>
-bool isBusy(View&) {
-    return false;
+int drawAgainMs(View&) {
+    return 0;
 }
-bool isBusy(DirectoryView& view) {
-    return busy(view);
+int drawAgainMs(DirectoryView& view) {
+    return busyWaitMs(view);
 }
 
 template <typename View>
@@ -83,8 +81,9 @@ ViewOutcome runViews(View& bottom) {
             const bool drawn = std::visit([](auto& view) { return draw(itself(view)); }, top);
             if (!drawn) return ViewOutcome::outOfMemory;
             Key key;
-            const bool busy = std::visit([](auto& view) { return isBusy(itself(view)); }, top);
-            if (busy ? !readKeyWithin(kProgressMs, key) : (key = readKey(), false)) continue;
+            const int waitMs =
+                std::visit([](auto& view) { return drawAgainMs(itself(view)); }, top);
+            if (waitMs > 0 ? !readKeyWithin(waitMs, key) : (key = readKey(), false)) continue;
             reaction = std::visit([&key](auto& view) { return actOnKey(itself(view), key); }, top);
         }
         if (auto* comparison = std::get_if<ComparisonView*>(&top)) (*comparison)->take(reaction);
