@@ -18,7 +18,7 @@ build="${1:-$here/../build/release}"
 data="${2:-${TMPDIR:-/tmp}/qvd-bench}"
 repeat="${REPEAT:-5}"
 files="${FILES:-100000}"
-for tool in bench/genInputs bench/measure bench/treeCompare app/moxa; do
+for tool in bench/genInputs bench/measure bench/treeCompare bench/firstScreen app/moxa; do
     [ -x "$build/$tool" ] || { echo "trees.sh: no $build/$tool (build the release preset)" >&2; exit 2; }
 done
 command -v diff >/dev/null || { echo "trees.sh: GNU diff is missing" >&2; exit 2; }
@@ -67,3 +67,15 @@ printf '%-8s %-12s %9s %8s %12s %7s\n' pair program time ratio peak ratio
 race "t1 t2" "moxa -b" "$build/app/moxa" -b
 race "t1 same" "moxa -b" "$build/app/moxa" -b
 race "t1 t2" treeCompare "$build/bench/treeCompare"
+
+# The directory list's first screen on a 200 x 60 pseudo-terminal: the screen is complete once its
+# 57th row, the path that comes 57th in the walk, has been drawn.
+lastShown=$(cd "$trees/t1" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort -t/ -k1,1 -k2,2 -k3,3 | sed -n 57p)
+times=""
+for ((run = 0; run < repeat; run++)); do
+    times+=$(FIRST_SCREEN_TEXT="$lastShown" "$build/bench/firstScreen" 1 200 60 "$build/app/moxa" \
+        "$trees/t1" "$trees/t2" | field 1)$'\n'
+done
+diffTime=$("$build/bench/measure" 1 diff -rq "$trees/t1" "$trees/t2" | field 1)
+awk -v t="$(printf '%s' "$times" | median)" -v d="$diffTime" 'BEGIN {
+    printf "%-8s %-12s %7.3f s %7.3fx   (the list on show, to %s, against diff -rq %.3f s)\n", "t1 t2", "list screen", t, t / d, "row 57", d }'
