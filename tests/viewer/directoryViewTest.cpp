@@ -132,6 +132,8 @@ TEST_F(DirectoryViewTest, KeysMoveTheBarHideIdenticalRowsAndFindNames) {
         {{'i', 'i', kKeyEnd}, "d.txt", nullptr, nullptr},
         {{'/', 'D', kKeyEnter}, "d.txt", nullptr, nullptr},
         {{'/', 'z', 'z', kKeyEnter}, "a.txt", nullptr, "Not found: zz"},
+        {{kKeyDown, kKeyDown, 'r'}, "a.txt", nullptr, nullptr}, // read again: from the top
+        {{kKeyDown, '?', kKeyEscape}, "b.txt", nullptr, nullptr},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(testing::PrintToString(test.keys));
