@@ -105,7 +105,7 @@ startCaptured() {
     recordCommandLine "cd $(printf '%q' "$work/files") && SHELL=/bin/bash exec script -q -e -c $(printf '%q' "$(printf '%q ' "$program" "$@")") $(printf '%q' "$work/typescript")"
     type "clear; echo marker-before-run; sh $work/run.sh"
     press Enter
-    waitForText 'ESC/ENTER quit|Case sensitive|TOGGLES' || fail "the view was not drawn for: $*"
+    waitForText 'ESC/ENTER quit|Case sensitive|TOGGLES|ENTER open' || fail "the view was not drawn for: $*"
 }
 
 # Presses a key, waits a moment for the drawing, and checks the grid.
@@ -150,6 +150,29 @@ hostileContentAndNamesNeverReachTheTerminal() {
         expectCleanBytes "${columns}x${rows}"
     done
     [ "$(tm display -p -t "$pane" '#{pane_title}')" = "$title" ] || fail "the user's title not back"
+}
+
+# Names with controls in the directory list: shown, never acted on by the terminal.
+hostileNamesInTheDirectoryList() {
+    makeHostileFiles
+    local side name
+    for side in left right; do
+        mkdir -p "$work/files/$side/sub"$'\e[2J'
+        for name in $'\e]0;name\a\e[6n.txt' $'c1 \xc2\x9b31m' $'bad \xff\xfe' $'wide \xe6\xbc\xa2\xe5\xad\x97'; do
+            printf '%s\n' "$side" >"$work/files/$side/$name"
+        done
+    done
+    startShell "$columns" "$rows"
+    currentColumns=$columns
+    startCaptured left right
+    waitForText 'ENTER open' || fail "no directory list"
+    step Down
+    step Space
+    step i
+    step q
+    expectStatus 1
+    expectModesRestored
+    expectCleanBytes "${columns}x${rows}"
 }
 
 longTail() {
