@@ -120,14 +120,19 @@ expectCleanBytes() {
     report=$("$checker" "$work/typescript" --size "$1") || fail "terminal bytes: $report"
 }
 
-hostileContentAndNamesNeverReachTheTerminal() {
+# One pair of hostile files (or a hostile name) per case, so that the cases run side by side.
+hostileUtf8Content() { hostileContentAndNamesNeverReachTheTerminal "utf8.txt utf8other.txt"; }
+hostileEightBitContent() { hostileContentAndNamesNeverReachTheTerminal "eight.txt eightother.txt"; }
+hostileUtf16Content() { hostileContentAndNamesNeverReachTheTerminal "utf16.txt utf16other.txt"; }
+hostileNames() { hostileContentAndNamesNeverReachTheTerminal $'utf8.txt \e]0;name\a\e[6n.txt'; }
+
+hostileContentAndNamesNeverReachTheTerminal() { # pair...
     makeHostileFiles
     startShell "$columns" "$rows"
     currentColumns=$columns
     local title pair
     title=$(tm display -p -t "$pane" '#{pane_title}')
-    for pair in "utf8.txt utf8other.txt" "eight.txt eightother.txt" "utf16.txt utf16other.txt" \
-        $'utf8.txt \e]0;name\a\e[6n.txt'; do
+    for pair in "$@"; do
         # shellcheck disable=SC2086
         startCaptured ${pair% *} "${pair#* }"
         # Every scroll position up to past the end of the longest line (two columns a step).
