@@ -46,6 +46,8 @@ Finding compareEntry(const TreeEntry& entry, const std::string (&full)[2], int& 
         return Finding::unreadable1;
     case ContentResult::unreadable2:
         return Finding::unreadable2;
+    case ContentResult::stopped:
+        break; // no stop is given
     }
     return Finding::different;
 }

@@ -314,7 +314,8 @@ ContentResult failed(ContentResult result, int reason, int* error) {
 
 } // namespace
 
-ContentResult compareContents(const char* path1, const char* path2, int* error) {
+ContentResult compareContents(const char* path1, const char* path2, int* error,
+                              const std::atomic<bool>* stop) {
     uint64_t size1 = 0;
     uint64_t size2 = 0;
     int reason = 0;
@@ -334,6 +335,7 @@ ContentResult compareContents(const char* path1, const char* path2, int* error) 
     uint8_t* buffer1 = buffers.get();
     uint8_t* buffer2 = buffers.get() + chunk;
     for (uint64_t left = size1; left > 0;) {
+        if (stop && stop->load(std::memory_order_relaxed)) return ContentResult::stopped;
         const auto part = static_cast<size_t>(std::min<uint64_t>(left, chunk));
         if ((reason = readExactly(first.fd, buffer1, part)) != 0)
             return failed(ContentResult::unreadable1, reason, error);

@@ -4,6 +4,7 @@
 // holds); a directory already walked on a side is never walked again there, so a link loop ends.
 // Names are bytes, as the kernel gives them.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -73,7 +74,11 @@ enum class ContentResult : uint8_t {
     different,
     unreadable1, // the first file cannot be read completely now (error says why)
     unreadable2, // the second one cannot
+    stopped,     // stop was set before the end: nothing is known
 };
 
+// stop, when given, is looked at between two reads: a comparison of large files that is no longer
+// wanted (the list is left) ends within one read.
 [[nodiscard]] ContentResult compareContents(const char* path1, const char* path2,
-                                            int* error = nullptr);
+                                            int* error = nullptr,
+                                            const std::atomic<bool>* stop = nullptr);

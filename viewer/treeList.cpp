@@ -146,7 +146,9 @@ void TreeList::compareRow(uint32_t index) {
     TreeRow& row = writable(index);
     if (row.state.load(std::memory_order_relaxed) != TreeState::pending || !bothFiles(row.entry))
         return;
-    const ContentResult result = compareContents(leftPath(index).c_str(), rightPath(index).c_str());
+    const ContentResult result =
+        compareContents(leftPath(index).c_str(), rightPath(index).c_str(), nullptr, &stop_);
+    if (result == ContentResult::stopped) return;
     settle(row, result == ContentResult::identical   ? TreeState::identical
                 : result == ContentResult::different ? TreeState::different
                                                      : TreeState::unreadable);
