@@ -403,6 +403,8 @@ int runProgram(int argumentCount, char** argumentVector) {
     }
 
     (void)loadColourScheme(false);
+    // Before the terminal is first looked at: the ways out's restore text depends on it.
+    setMouseReporting(options.noMouse == 0);
     state->terminalThere = openConsoleOutput();
     state->startupSize = getScreenSize(false);
     // A size past what a console side can hold asks for the largest there is; setScreenSize

@@ -61,6 +61,7 @@ TEST(ParseOptions, EachLetterSetsItsField) {
         {"--align=long-runs", &Options::alignment, kAlignLongRuns},
         {"--align=histogram", &Options::alignment, kAlignHistogram},
         {"--align=window", &Options::alignment, kAlignWindow},
+        {"--no-mouse", &Options::noMouse, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);
@@ -86,7 +87,7 @@ TEST(ParseOptions, SlashBeginsAPathNotAnOption) {
 
 TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
     std::string printed = parse({"-?", "-b", "-x", "-", "--help", "-0", "--long-run", "--LONG-RUNS",
-                                 "--long-runs=1", "--align=fast", "--align="});
+                                 "--long-runs=1", "--align=fast", "--align=", "--no-mouse=1"});
     EXPECT_EQ(printed, "\n  Invalid option -? found on the command line\n"
                        "\n  Invalid option -x found on the command line\n"
                        "\n  Invalid option - found on the command line\n"
@@ -96,8 +97,10 @@ TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
                        "\n  Invalid option --LONG-RUNS found on the command line\n"
                        "\n  Invalid option --long-runs=1 found on the command line\n"
                        "\n  Invalid option --align=fast found on the command line\n"
-                       "\n  Invalid option --align= found on the command line\n");
+                       "\n  Invalid option --align= found on the command line\n"
+                       "\n  Invalid option --no-mouse=1 found on the command line\n");
     EXPECT_EQ(settings.alignment, kAlignWindow);
+    EXPECT_EQ(settings.noMouse, 0);
     EXPECT_EQ(settings.badOption, 1);
     EXPECT_EQ(settings.batchMode, 1);
     EXPECT_EQ(settings.tabWidth, 4);

@@ -2,7 +2,8 @@
 // pseudo-terminal of its own: signals of every kind, a terminal whose output is stuck, a colour
 // save cut short, a terminal too large to allocate, ncurses that cannot start, terminal types
 // without a terminfo entry, and no controlling terminal. However the program ends, the terminal's
-// modes are as before, the alternate screen is left and nothing reached standard error.
+// modes are as before, the alternate screen is left, the mouse is no longer reported and nothing
+// reached standard error.
 
 #include "waysOutSupport.h"
 
@@ -79,6 +80,7 @@ TEST_F(WaysOut, EveryEndingSignalRestoresTheTerminalAndEndsByIt) {
         SCOPED_TRACE(strsignal(signalNumber));
         PtySession run(options({"a.txt", "b.txt"}));
         ASSERT_TRUE(waitForView(run)) << "no view";
+        ASSERT_TRUE(run.waitForOutput(PtySession::kMouseOn, 1000)) << "no mouse to switch off";
         run.signal(signalNumber);
         ASSERT_TRUE(run.waitForExit(5000)) << "the program lives on";
         EXPECT_EQ(run.signalled(), signalNumber);
@@ -247,6 +249,48 @@ TEST_F(WaysOut, TerminalTypesWithoutAnEntryGetTheView) {
         EXPECT_EQ(run.enteredAlternateScreen(), entry.view);
         EXPECT_EQ(run.output.find(kVerdictDiffer) != std::string::npos, !entry.view);
         expectTerminalBack(run);
+    }
+}
+
+// The mouse is reported where the terminal reports it in xterm's way (by its type's family, or
+// by its own entry) and the user has not left it to the terminal (--no-mouse, on the command
+// line or in QVD_OPTIONS); elsewhere nothing about the mouse is ever sent.
+TEST_F(WaysOut, MouseIsReportedOnlyWhereTheTerminalTakesItAndTheUserLetsIt) {
+    const struct {
+        const char* type;
+        const char* option;   // after the file names
+        const char* variable; // NAME=value
+        bool reported;
+    } cases[] = {
+        {"xterm-256color", nullptr, nullptr, true},
+        {"tmux-256color", nullptr, nullptr, true},
+        {"screen", nullptr, nullptr, true},
+        {"xterm-kitty", nullptr, nullptr, true},
+        {"qvd-no-such-terminal", nullptr, nullptr, false}, // only drawn as an xterm
+        {"linux", nullptr, nullptr, false},
+        {"vt100", nullptr, nullptr, false},
+        {"xterm-256color", "--no-mouse", nullptr, false},
+        {"xterm-256color", nullptr, "QVD_OPTIONS=--no-mouse", false},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(std::string(entry.type) + " " + (entry.option ? entry.option : "") +
+                     (entry.variable ? entry.variable : ""));
+        std::vector<std::string> arguments = {"a.txt", "b.txt"};
+        if (entry.option) arguments.push_back(entry.option);
+        PtyOptions run = options(arguments, entry.type);
+        if (entry.variable) run.environment.push_back(entry.variable);
+        PtySession session(run);
+        ASSERT_TRUE(session.waitForOutput("three", 5000)) << "no view";
+        session.send("q");
+        ASSERT_TRUE(session.waitForExit(5000));
+        EXPECT_EQ(session.exitCode(), 1);
+        if (entry.reported) {
+            EXPECT_NE(session.output.find("\x1b[?1000h\x1b[?1006h"), std::string::npos);
+            EXPECT_NE(session.output.find("\x1b[?1006l\x1b[?1000l"), std::string::npos);
+        } else {
+            EXPECT_EQ(session.output.find("\x1b[?100"), std::string::npos) << "a mouse mode";
+        }
+        expectTerminalBack(session);
     }
 }
 
