@@ -119,8 +119,9 @@ TEST_F(DirectoryViewTest, KeysMoveTheBarHideIdenticalRowsAndFindNames) {
     const struct {
         std::vector<int> keys;
         const char* selectedPath;
-        const char* hiddenPath; // a row no longer on show, or null
-        const char* message;    // on the last row, or null
+        const char* hiddenPath;            // a row no longer on show, or null
+        const char* message;               // on the last row, or null
+        std::string typed = std::string(); // terminal bytes before the keys
     } cases[] = {
         {{}, "a.txt", nullptr, nullptr},
         {{kKeyDown}, "b.txt", nullptr, nullptr},
@@ -132,10 +133,15 @@ TEST_F(DirectoryViewTest, KeysMoveTheBarHideIdenticalRowsAndFindNames) {
         {{'i', 'i', kKeyEnd}, "d.txt", nullptr, nullptr},
         {{'/', 'D', kKeyEnter}, "d.txt", nullptr, nullptr},
         {{'/', 'z', 'z', kKeyEnter}, "a.txt", nullptr, "Not found: zz"},
+        // A notch of the wheel is three rows of the bar; a click does nothing.
+        {{}, "d.txt", nullptr, nullptr, mouseReport(65, 3, 5)},
+        {{}, "b.txt", nullptr, nullptr, mouseReport(65, 3, 5) + mouseReport(64, 3, 5) + "\x1b[B"},
+        {{}, "a.txt", nullptr, nullptr, mouseReport(0, 2, 5) + mouseReport(0, 2, 5, 'm')},
     };
     for (const auto& test : cases) {
-        SCOPED_TRACE(testing::PrintToString(test.keys));
+        SCOPED_TRACE(testing::PrintToString(test.keys) + testing::PrintToString(test.typed));
         reset();
+        queueTerminalBytes(test.typed);
         runList(test.keys);
         const int at = rowOf(test.selectedPath);
         ASSERT_GT(at, 0) << screen.toString();
