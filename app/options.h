@@ -25,9 +25,8 @@ struct Options : Settings {
 // on POSIX); its second character decides, in either letter case, and the rest is ignored except
 // after -a. The long options are --align=window, --align=long-runs (or --long-runs) and
 // --align=histogram (alignment), and --no-mouse, spelt exactly; any other "--" is an unknown
-// option. Every unknown
-// option prints "Invalid option" (in host mode too) and sets badOption; parsing goes on with the
-// next one.
+// option. Every unknown option prints "Invalid option" (in host mode too) and sets badOption;
+// parsing goes on with the next one.
 [[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments,
                                    Options start = {});
 

@@ -14,10 +14,11 @@ inline constexpr char kTitlePop[] = "\033[23;0t";
 
 // Mouse reporting in xterm's way: presses, releases and the wheel (1000), reported in the
 // extended form (1006), which has no limit on the column and cannot be mistaken for typed text.
-// Motion (1002, 1003) is never asked for: nothing in the program follows a drag. Off in the
-// other order, so that no report in the old form comes in between.
-inline constexpr char kMouseOn[] = "\033[?1000h\033[?1006h";
-inline constexpr char kMouseOff[] = "\033[?1006l\033[?1000l";
+// Motion (1002, 1003) is never asked for: nothing in the program follows a drag. The extended
+// form is on before reporting starts and until it has stopped, so no report in the old form can
+// slip in between.
+inline constexpr char kMouseOn[] = "\033[?1006h\033[?1000h";
+inline constexpr char kMouseOff[] = "\033[?1000l\033[?1006l";
 
 // The type TERM names, or null when it names no terminal to show a screen on (unset, empty or
 // "dumb").

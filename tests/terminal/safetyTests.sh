@@ -250,7 +250,7 @@ everyKeyOnThisTerminal() {
     if [ "$terminalType" = linux ]; then
         ! wrote '\e[?100' || fail "a mouse mode was sent to the Linux console"
     else
-        wrote '\e[?1000h\e[?1006h' || fail "the mouse was not asked for on $terminalType"
+        wrote '\e[?1006h\e[?1000h' || fail "the mouse was not asked for on $terminalType"
         waitForMouseFlags 00 || fail "the pane still reports the mouse"
     fi
 }

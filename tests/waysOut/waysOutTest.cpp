@@ -285,8 +285,8 @@ TEST_F(WaysOut, MouseIsReportedOnlyWhereTheTerminalTakesItAndTheUserLetsIt) {
         ASSERT_TRUE(session.waitForExit(5000));
         EXPECT_EQ(session.exitCode(), 1);
         if (entry.reported) {
-            EXPECT_NE(session.output.find("\x1b[?1000h\x1b[?1006h"), std::string::npos);
-            EXPECT_NE(session.output.find("\x1b[?1006l\x1b[?1000l"), std::string::npos);
+            EXPECT_NE(session.output.find("\x1b[?1006h\x1b[?1000h"), std::string::npos);
+            EXPECT_NE(session.output.find("\x1b[?1000l\x1b[?1006l"), std::string::npos);
         } else {
             EXPECT_EQ(session.output.find("\x1b[?100"), std::string::npos) << "a mouse mode";
         }
