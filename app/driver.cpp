@@ -453,6 +453,8 @@ int runProgram(int argumentCount, char** argumentVector) {
     }
 
     (void)loadColourScheme(false);
+    // Before the terminal is first looked at: the ways out's restore text depends on it.
+    setMouseReporting(options.noMouse == 0);
     state->terminalThere = openConsoleOutput();
     if (state->terminalThere && !options.batchMode && underGitPager()) {
         // The pager reads its keys from the same terminal, and would take some of the view's.

@@ -23,7 +23,7 @@ constexpr const char* kUsageText =
     "    -d  differing chars are highlighted    -v  vertically split display\n"
     "    -e  suppress empty lines               -w  compress white space\n"
     "    -h  hex mode                           -l/-n don't display line numbers\n"
-    "                                           -m  don't display menu\n"
+    "    --no-mouse  terminal keeps the mouse   -m  don't display menu\n"
     "\n"
     " 'file1' is the first file to compare. If 'file2' is omitted, 'file1' with its\n"
     "  extension changed to .bak will be used. If 'file2' specifies a directory,\n"

@@ -13,6 +13,7 @@ namespace {
 // '-' are the program's original options. --long-runs is --align=long-runs.
 constexpr TStringView kLongRunsOption = QVD_T("--long-runs");
 constexpr TStringView kAlignOption = QVD_T("--align=");
+constexpr TStringView kNoMouseOption = QVD_T("--no-mouse");
 
 // The alignments --align= names.
 struct AlignmentName {
@@ -119,6 +120,10 @@ Options readOptions(int argumentCount, const TChar* const* arguments, Options op
         }
         if (const int32_t* alignment = alignmentNamed(argument)) {
             options.alignment = *alignment;
+            continue;
+        }
+        if (argument == kNoMouseOption) {
+            options.noMouse = 1;
             continue;
         }
         TChar letter = argument[1];

@@ -17,13 +17,14 @@ struct Options : Settings {
     int32_t badOption = 0;     // 1: an unknown option was seen
     int32_t screenRows = 0;    // requested console height; 0 = keep (-aYY)
     int32_t screenColumns = 0; // requested console width; 0 = keep (-aYY,XX)
+    int32_t noMouse = 0;       // 1: the terminal keeps the mouse, nothing about it is sent
 };
 
 // The options among arguments[1..argumentCount), applied over start (a toggle such as -m flips
 // what start holds). Which arguments are options argumentKind decides; an option's second
 // character decides, in either letter case, and the rest is ignored except after -a. The long
 // options are --align=window, --align=long-runs (or --long-runs) and --align=histogram
-// (alignment), spelt exactly; any other "--" word is an unknown option. Every unknown option
+// (alignment), and --no-mouse, spelt exactly; any other "--" word is an unknown option. Every unknown option
 // prints "Invalid option" (in host mode too) and sets badOption; parsing goes on with the next
 // one.
 [[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments,

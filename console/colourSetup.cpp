@@ -127,6 +127,9 @@ void drawView(ColourSetupScreen& screen) {
 }
 
 Reaction actOnKey(ColourSetupScreen& screen, const Key& key) {
+    // The picture has no arrow keys and nothing to click: the mouse does nothing here, and is no
+    // answer to a failure either.
+    if (key.code == kKeyMouse) return {};
     // After a failure a terminal resize is no answer: the picture is drawn again for it.
     if (screen.failed) {
         if (key.code == kKeyScreenResized) return {};

@@ -81,7 +81,11 @@ void drawView(HelpPager& pager) {
 }
 
 Reaction actOnKey(HelpPager& pager, const Key& key) {
-    switch (key.code) {
+    // The wheel turns the pages as Up and Down do; the rest of the mouse does nothing.
+    int code = key.code;
+    if (code == kKeyMouse && key.mouse.action == kMouseWheelUp) code = kKeyUp;
+    if (code == kKeyMouse && key.mouse.action == kMouseWheelDown) code = kKeyDown;
+    switch (code) {
     case kKeyEscape:
         return {.leave = ViewOutcome::done};
     case kKeyHome:

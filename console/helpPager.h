@@ -19,5 +19,6 @@ struct HelpPager {
 void drawView(HelpPager& pager);
 
 // PageDown, Right, Down, F1, ENTER and SPACE turn to the next page, PageUp, Left and Up to the
-// previous one, Home to page 0; ESC leaves. Every key but ESC draws the page again.
+// previous one, Home to page 0; ESC leaves. The mouse wheel turns the pages as Down and Up do.
+// Every key but ESC draws the page again.
 [[nodiscard]] Reaction actOnKey(HelpPager& pager, const Key& key);

@@ -184,6 +184,8 @@ constexpr auto interactiveUsage4 = layOut({
     " 'r'          Reads both files again.",
     " 'a'          Alignment: window, long runs, histogram (--align=): histogram",
     "              for source code and text, changed lines beside their new form.",
+    " The mouse: the wheel scrolls three rows, a click on a menu item acts as its",
+    " key. --no-mouse leaves the mouse to the terminal (else Shift selects text).",
     "",
     " ESC, ENTER and 'q' leave the program; in this help, PageUp, PageDown and the",
     " arrow keys turn the pages, Home goes back to the first page, ESC returns.",

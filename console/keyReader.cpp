@@ -6,6 +6,7 @@
 #include "platform/terminal.h"
 
 int keyCodeFor(const KeyEvent& event) {
+    if (event.mouse.action != kMouseNone) return kKeyMouse;
     int code;
     bool typesCharacter = event.character != 0;
     if (typesCharacter) {
@@ -24,7 +25,7 @@ int keyCodeFor(const KeyEvent& event) {
 bool takeArrivedKey(Key& key) {
     KeyEvent event{};
     if (takeArrivedKey(event) != kInputKey) return false;
-    key = {keyCodeFor(event), event.character};
+    key = {keyCodeFor(event), event.character, event.mouse};
     return true;
 }
 
@@ -33,7 +34,7 @@ bool readKeyWithin(int milliseconds, Key& key) {
     KeyEvent event{};
     switch (nextKeyEventWithin(event, milliseconds)) {
     case kInputKey:
-        key = {keyCodeFor(event), event.character};
+        key = {keyCodeFor(event), event.character, event.mouse};
         return true;
     case kInputClosed:
         key = {kKeyEscape};
@@ -51,7 +52,7 @@ Key readKey() {
         presentConsole();
         KeyEvent event{};
         int result = nextKeyEvent(event);
-        if (result == kInputKey) return {keyCodeFor(event), event.character};
+        if (result == kInputKey) return {keyCodeFor(event), event.character, event.mouse};
         if (result == kInputClosed) return {kKeyEscape};
         if (consoleBuffer.drawn) return {kKeyScreenResized};
     }

@@ -3,6 +3,7 @@
 // key 256 + its virtual-key code; 1024 is added while Alt is down, 2048 while Ctrl is down, and
 // 512 while Shift is down for keys without a character.
 
+#include "platform/keyParser.h"
 #include "platform/virtualKeys.h"
 
 #include <cstdint>
@@ -39,19 +40,20 @@ inline constexpr int kKeyAltF10 = kKeyAlt + kKeyVirtual + kVkF10;
 // ignore unknown keys need nothing more than a redraw.
 inline constexpr int kKeyScreenResized = kKeyVirtual + kVkResized;
 
-// Room for a mouse report beside the keys: the reader does not deliver any yet.
-struct MouseEvent {
-    uint8_t action = 0; // 0: no mouse event
-    uint8_t button = 0;
-    int16_t row = -1;
-    int16_t column = -1;
-};
+// Not a key: the mouse, on a terminal that reports it (platform/terminal.h). Key::mouse says what
+// it did and where; the code is always this one, whatever modifiers were held (the report has
+// them), so no key table can take a mouse report for a key. Screens that have no use for the
+// mouse leave it alone and need not even draw again.
+inline constexpr int kKeyMouse = kKeyVirtual + kVkMouse;
+
+// How far a notch of the mouse wheel scrolls a list: as many presses of Up or Down.
+inline constexpr int kWheelRows = 3;
 
 // One key press as it travels from the reader to the action that uses it.
 struct Key {
     int code = 0;           // the key code above
     char32_t character = 0; // what the key typed, whole, as Unicode; 0 when it typed nothing
-    MouseEvent mouse{};
+    MouseEvent mouse{};     // code kKeyMouse: what the mouse did; else action kMouseNone
 };
 
 // Draws the console on the terminal, then waits for the next key press and returns it. Esc when
@@ -67,8 +69,7 @@ Key readKey();
 // in key, false when none came. For a screen that shows work going on behind it while it waits.
 [[nodiscard]] bool readKeyWithin(int milliseconds, Key& key);
 
-struct KeyEvent;
-
 // The code of one key event: the character's OEM code when the key types one, else 256 + the
-// virtual-key code (+ 512 with Shift); + 1024 with Alt, + 2048 with Ctrl.
+// virtual-key code (+ 512 with Shift); + 1024 with Alt, + 2048 with Ctrl. kKeyMouse for a mouse
+// report.
 int keyCodeFor(const KeyEvent& event);

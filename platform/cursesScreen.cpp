@@ -38,6 +38,7 @@ struct CursesScreen {
     bool alternateScreen = false; // the terminal keeps the user's screen while ours is shown
     int colours = 0;
 
+    bool mouseReports = false; // the terminal reports the mouse while the full screen is shown
     bool titleSupported = false;
     bool titlePushed = false;
     std::u16string shownTitle;
@@ -124,6 +125,15 @@ void showTitle() {
     std::string text = "\033]2;" + sanitisedTitle(consoleBuffer.title) + "\007";
     writeAll(terminalFd(), text.data(), text.size());
     curses.shownTitle = consoleBuffer.title;
+}
+
+// Mouse reporting on or off, where the terminal takes it.
+void reportMouse(bool on) {
+    if (!curses.mouseReports) return;
+    if (on)
+        writeAll(terminalFd(), kMouseOn, sizeof kMouseOn - 1);
+    else
+        writeAll(terminalFd(), kMouseOff, sizeof kMouseOff - 1);
 }
 
 void popTitle() {
@@ -243,6 +253,10 @@ void setTitleSupport(bool supported) {
     curses.titleSupported = supported;
 }
 
+void setMouseSupport(bool supported) {
+    curses.mouseReports = supported;
+}
+
 void learnTerminalSize() {
     terminalSize(curses.knownWidth, curses.knownHeight);
 }
@@ -269,6 +283,7 @@ bool startScreen() {
         return false;
     }
     curses.alternateScreen = hasCapability("smcup");
+    reportMouse(true); // the ways out turn it off again from here on (screenShown)
     raw();
     noecho();
     nonl();
@@ -383,6 +398,7 @@ void endScreen() {
         refresh();
     }
     endwin();
+    reportMouse(false);
     popTitle();
     delscreen(curses.screen);
     curses.screen = nullptr;
@@ -396,6 +412,7 @@ void endScreen() {
 void leaveScreenForStop() {
     if (curses.screen == nullptr) return;
     endwin();
+    reportMouse(false); // the shell's own mouse, and the terminal's selection, meanwhile
     screenShown = 0;
     popTitle();
 }
@@ -403,6 +420,7 @@ void leaveScreenForStop() {
 void showScreenAgain() {
     if (curses.screen == nullptr) return;
     screenShown = 1;
+    reportMouse(true);
     clearok(curscr, TRUE);
     forgetShownCells();
     curses.shownWidth = 0;

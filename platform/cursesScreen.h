@@ -34,6 +34,10 @@ void quietCursesReports();
 // shown only then.
 void setTitleSupport(bool supported);
 
+// Whether the full screen has the terminal report the mouse (platform/terminfo.h, kMouseOn):
+// on while it is shown, off whenever the user has the terminal (a stop, the end).
+void setMouseSupport(bool supported);
+
 // The size the console follows: the terminal's now.
 void learnTerminalSize();
 

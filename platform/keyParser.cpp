@@ -203,9 +203,45 @@ Parameters parseParameters(std::string_view text) {
     return parameters;
 }
 
+// A mouse report: the terminal's button code (the button in its low two bits, 3 for a release
+// that does not say which; 4 Shift, 8 Alt, 16 Ctrl; 32 motion; 64 the wheel, 128 the buttons
+// beyond the third) at the 1-based column x and row y. Reports the program has no use for
+// (motion, which it never asks for, the sideways wheel, the extra buttons, a position off the
+// screen) go unseen, as does a garbled one: mouse bytes never become keys.
+Result mouseReport(size_t length, long code, long x, long y, bool released) {
+    if (x < 1 || y < 1 || (code & (32 | 128))) return ignored(length);
+    MouseEvent mouse;
+    if (code & 64) {
+        if (released || (code & 3) > 1) return ignored(length);
+        mouse.action = (code & 1) ? kMouseWheelDown : kMouseWheelUp;
+    } else {
+        mouse.button = static_cast<uint8_t>(code & 3);
+        mouse.action = released || mouse.button == kMouseSomeButton ? kMouseRelease : kMousePress;
+    }
+    if (code & 4) mouse.modifiers |= kModifierShift;
+    if (code & 8) mouse.modifiers |= kModifierAlt;
+    if (code & 16) mouse.modifiers |= kModifierCtrl;
+    mouse.row = static_cast<int16_t>(std::min(y - 1, 0x7FFFL));
+    mouse.column = static_cast<int16_t>(std::min(x - 1, 0x7FFFL));
+    return complete(length, {kVkMouse, 0, 0, mouse});
+}
+
+// The old mouse report "ESC [ M" at pos, then three bytes of 32 + the button code, the column
+// and the row. A terminal without the extended form sends it; its bytes can be anything, so a
+// report cut short is dropped once nothing more comes rather than typed.
+Result decodeOldMouse(std::string_view bytes, size_t pos, bool timedOut) {
+    constexpr size_t kLength = 6;
+    if (bytes.size() - pos < kLength) return timedOut ? ignored(bytes.size() - pos) : incomplete();
+    auto field = [&](size_t index) {
+        return static_cast<long>(static_cast<uint8_t>(bytes[pos + index])) - 32;
+    };
+    return mouseReport(kLength, field(3), field(4), field(5), false);
+}
+
 // "ESC [" at pos, then parameter bytes, intermediate bytes and a final byte.
-Result decodeCsi(std::string_view bytes, size_t pos) {
+Result decodeCsi(std::string_view bytes, size_t pos, bool timedOut) {
     size_t at = pos + 2;
+    if (at < bytes.size() && bytes[at] == 'M') return decodeOldMouse(bytes, pos, timedOut);
     if (at < bytes.size() && bytes[at] == '[') { // the Linux console's F1-F5
         if (at + 1 >= bytes.size()) return incomplete();
         uint8_t letter = static_cast<uint8_t>(bytes[at + 1]);
@@ -221,7 +257,11 @@ Result decodeCsi(std::string_view bytes, size_t pos) {
            static_cast<uint8_t>(bytes[at]) <= 0x2F)
         ++at;
     if (at - pos > kLongestSequence) return overlong(at - pos);
-    if (at >= bytes.size()) return incomplete();
+    const bool mouse = parameterStart < parameterEnd && bytes[parameterStart] == '<';
+    if (at >= bytes.size()) {
+        // No key begins as a mouse report does: one cut short is dropped, not typed.
+        return timedOut && mouse ? ignored(at - pos) : incomplete();
+    }
     uint8_t final = static_cast<uint8_t>(bytes[at]);
     size_t length = at + 1 - pos;
     if (final < 0x40 || final > 0x7E) { // broken off by another key
@@ -231,6 +271,9 @@ Result decodeCsi(std::string_view bytes, size_t pos) {
     }
     Parameters parameters =
         parseParameters(bytes.substr(parameterStart, parameterEnd - parameterStart));
+    if (mouse && (final == 'M' || final == 'm') && parameterEnd == at && parameters.count == 3)
+        return mouseReport(length, parameters.values[0], parameters.values[1], parameters.values[2],
+                           final == 'm');
     if (parameters.privateMarker || parameterEnd != at) return ignored(length);
     const long* values = parameters.values;
     if (final == '~') {
@@ -337,7 +380,7 @@ Result decodeAt(const KeyParser& parser, std::string_view bytes, size_t pos, boo
     if (known.state == Decoded::incomplete && !timedOut) return incomplete();
     auto next = static_cast<uint8_t>(bytes[pos + 1]);
     if (next == '[' || next == 'O') {
-        Result sequence = next == '[' ? decodeCsi(bytes, pos) : decodeSs3(bytes, pos);
+        Result sequence = next == '[' ? decodeCsi(bytes, pos, timedOut) : decodeSs3(bytes, pos);
         if (sequence.state != Decoded::incomplete) return sequence;
         if (!timedOut) return incomplete();
         // Nothing finished it: it was Alt with the bracket or the letter O.
@@ -349,8 +392,10 @@ Result decodeAt(const KeyParser& parser, std::string_view bytes, size_t pos, boo
     Result inner = decodeAt(parser, bytes, pos + 1, timedOut, false);
     if (inner.state == Decoded::incomplete) return inner;
     // Esc before a bare Esc is two presses of Esc that arrived together, not Alt-Esc: Esc leaves
-    // every screen and must not get lost.
-    if (next == kEsc && inner.state == Decoded::complete && inner.length == 1)
+    // every screen and must not get lost. Nor is there an Alt-click: the mouse reports its own
+    // modifiers, so an Esc before a report was pressed on its own.
+    if (inner.state == Decoded::complete &&
+        ((next == kEsc && inner.length == 1) || inner.event.mouse.action != kMouseNone))
         return complete(1, controlKey(kEsc));
     if (inner.state == Decoded::ignored) {
         inner.length += 1; // keeps unfinished: the rest of a dropped sequence goes too

@@ -4,7 +4,8 @@
 // character and the modifier state, the form the key reader works on. It understands CSI and SS3
 // sequences with the xterm modifier parameter, "CSI code;mod u", "CSI 27;mod;code ~", the Linux
 // console's "ESC [ [ A..E", key strings named by terminfo, Alt as an Esc prefix (also before a
-// whole sequence), UTF-8 characters, and a lone Esc once nothing followed it for
+// whole sequence), UTF-8 characters, the mouse reports of xterm's protocol (the extended form
+// "CSI < b ; x ; y M/m" and the old "CSI M b x y"), and a lone Esc once nothing followed it for
 // kEscapeTimeoutMs. Whether something followed is the reader's to say (waitKeyEvent): only it can
 // see whether more bytes are already waiting to be read. Time is passed in, so tests decide what
 // "later" means.
@@ -19,10 +20,33 @@ inline constexpr uint8_t kModifierShift = 1;
 inline constexpr uint8_t kModifierAlt = 2;
 inline constexpr uint8_t kModifierCtrl = 4;
 
+// What the mouse did.
+inline constexpr uint8_t kMouseNone = 0; // not a mouse report
+inline constexpr uint8_t kMousePress = 1;
+inline constexpr uint8_t kMouseRelease = 2;
+inline constexpr uint8_t kMouseWheelUp = 3;
+inline constexpr uint8_t kMouseWheelDown = 4;
+
+// Its buttons, numbered as the terminal numbers them.
+inline constexpr uint8_t kMouseLeft = 0;
+inline constexpr uint8_t kMouseMiddle = 1;
+inline constexpr uint8_t kMouseRight = 2;
+inline constexpr uint8_t kMouseSomeButton = 3; // the old form's release does not say which
+
+struct MouseEvent {
+    uint8_t action = kMouseNone;
+    uint8_t button = 0;    // kMouseLeft..kMouseSomeButton; 0 for the wheel
+    uint8_t modifiers = 0; // kModifierShift | kModifierAlt | kModifierCtrl held with it
+    int16_t row = -1;      // the cell, from 0 at the top left of the terminal
+    int16_t column = -1;
+    friend bool operator==(const MouseEvent&, const MouseEvent&) = default;
+};
+
 struct KeyEvent {
     uint16_t virtualKey; // Windows virtual-key code; 0 for a character no key of its own gives
     char32_t character;  // what the key types: Unicode, a control character, or 0 for none
-    uint8_t modifiers;   // kModifierShift | kModifierAlt | kModifierCtrl
+    uint8_t modifiers;   // kModifierShift | kModifierAlt | kModifierCtrl; 0 for the mouse
+    MouseEvent mouse{};  // a mouse report (virtualKey kVkMouse), else action kMouseNone
     friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
 };
 
@@ -80,9 +104,9 @@ struct KeyInput {
     void* context;
 };
 
-inline constexpr int kInputKey = 1;      // waitKeyEvent: out holds a key event
-inline constexpr int kInputResized = -2; // the terminal changed its size
-inline constexpr int kInputClosed = -1;  // no more input will come (hang-up, end of script)
+inline constexpr int kInputKey = 1;       // waitKeyEvent: out holds a key event
+inline constexpr int kInputResized = -2;  // the terminal changed its size
+inline constexpr int kInputClosed = -1;   // no more input will come (hang-up, end of script)
 inline constexpr int kInputTimedOut = -3; // a source with a time limit: it has passed
 
 // Waits for the next key event: kInputKey with out filled, or what the source reported instead.

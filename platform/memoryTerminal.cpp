@@ -187,6 +187,9 @@ int64_t terminalClockMs() {
     return memory.clockMs;
 }
 
+// The scripted terminal reports the mouse whenever a script sends a report.
+void setMouseReporting(bool) {}
+
 bool startFullScreen() {
     return memory.present;
 }

@@ -17,6 +17,7 @@
 namespace {
 
 int probed = 0;              // 0 not yet, 1 a usable terminal, -1 none
+bool mouseAllowed = true;    // setMouseReporting: the terminal may be asked to report the mouse
 KeyParser parser;            // the key events' decoder, taught the description's key strings
 bool resizeToReport = false; // a look for arrived keys saw a new size: the next wait says so
 
@@ -43,7 +44,9 @@ bool probe() {
     seedKeyStrings(parser);
     const bool title = titleSequenceSupported(type);
     setTitleSupport(title);
-    keepRestoreText(restoreText(title));
+    const bool mouse = mouseAllowed && mouseReportsSupported(type);
+    setMouseSupport(mouse);
+    keepRestoreText(restoreText(title, mouse));
     dropDescription();
     probed = 1;
     learnTerminalSize();
@@ -103,6 +106,10 @@ int64_t readClock(void*) {
 }
 
 } // namespace
+
+void setMouseReporting(bool allowed) {
+    mouseAllowed = allowed;
+}
 
 bool haveTerminal() {
     return probe();

@@ -16,6 +16,13 @@ bool haveTerminal();
 // terminal.
 void terminalSize(int& width, int& height);
 
+// Whether the full screen may have the terminal report the mouse (the wheel and clicks arrive as
+// key events with a MouseEvent): on by default, off to leave the mouse wholly to the terminal's
+// own selection. Only terminals that report the mouse in xterm's way are ever asked to; with
+// false nothing about the mouse is ever sent. Takes effect when the terminal is first looked at
+// (haveTerminal, startFullScreen...): called before that.
+void setMouseReporting(bool allowed);
+
 // Opens the full screen ahead of the first drawing. False when the terminal cannot show it: there
 // is none, or ncurses could not start on it (too few file descriptors, no memory), and the
 // terminal is as the user had it. Nothing should wait for keys then.
@@ -44,8 +51,9 @@ int takeArrivedKey(KeyEvent& out);
 // taken, as the user at the terminal sees it (tests drive their own).
 int64_t terminalClockMs();
 
-// Gives the terminal back as it was: leaves the full screen, restores modes, cursor, colours and
-// the user's title. Also runs by itself at exit. The program may take the terminal again later.
+// Gives the terminal back as it was: leaves the full screen, restores modes, cursor, colours,
+// mouse reporting and the user's title. Also runs by itself at exit. The program may take the
+// terminal again later.
 void releaseTerminal();
 
 // The way out that cannot wait: a prepared restore text (what the terminal takes within a

@@ -24,6 +24,15 @@ void appendCapability(std::string& text, const char* name) {
     if (const char* value = capability(name)) text += value;
 }
 
+// Whether type begins with the name of one of families.
+template <size_t Count>
+bool inFamily(const char* type, const char* const (&families)[Count]) {
+    if (type == nullptr) return false;
+    for (const char* family : families)
+        if (strncmp(type, family, strlen(family)) == 0) return true;
+    return false;
+}
+
 } // namespace
 
 const char* terminalTypeAsked() {
@@ -93,14 +102,24 @@ bool titleSequenceSupported(const char* type) {
     static constexpr const char* kFamilies[] = {"xterm", "rxvt",    "alacritty", "foot",
                                                 "kitty", "wezterm", "tmux",      "screen",
                                                 "st-",   "gnome",   "konsole",   "vte"};
-    if (type == nullptr) return false;
-    for (const char* family : kFamilies)
-        if (strncmp(type, family, strlen(family)) == 0) return true;
-    return false;
+    return inFamily(type, kFamilies);
 }
 
-std::string restoreText(bool withTitle) {
+bool mouseReportsSupported(const char* type) {
+    // The old form is what a terminal without the extended one sends instead: the key parser
+    // reads both, so a family member that lacks 1006 still works.
+    static constexpr const char* kFamilies[] = {"xterm",   "rxvt", "alacritty", "foot",  "kitty",
+                                                "wezterm", "tmux", "screen",    "st-",   "gnome",
+                                                "konsole", "vte",  "putty",     "mintty"};
+    if (inFamily(type, kFamilies)) return true;
+    const char* mouseKey = capability("kmous");
+    return type != nullptr && typeInUse == type && mouseKey != nullptr &&
+           strcmp(mouseKey, "\033[<") == 0;
+}
+
+std::string restoreText(bool withTitle, bool withMouse) {
     std::string text;
+    if (withMouse) text += kMouseOff;
     appendCapability(text, "sgr0");
     appendCapability(text, "op");
     appendCapability(text, "cnorm");

@@ -47,3 +47,5 @@ inline constexpr uint16_t kVkOemCloseBracket = 0xDD;
 inline constexpr uint16_t kVkOemQuote = 0xDE;
 // No key has it: the program's own "the terminal changed its size" event.
 inline constexpr uint16_t kVkResized = 0xFF;
+// No key has it (the Windows table leaves it unassigned): a mouse report (MouseEvent).
+inline constexpr uint16_t kVkMouse = 0x88;

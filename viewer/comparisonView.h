@@ -130,7 +130,9 @@ struct ComparisonView {
 // memory ran out for the tables or the list.
 [[nodiscard]] bool drawView(ComparisonView& view);
 
-// Acts on one key by the key table, or on the prompt while one is open (viewer/viewKeys.h).
+// Acts on one key by the key table, or on the prompt while one is open (viewer/viewKeys.h). The
+// mouse acts as keys: the wheel as kWheelRows presses of Up or Down, a left click on an item of
+// the menu lines as its key (menuKeyAt, viewer/menu.h).
 [[nodiscard]] Reaction actOnKey(ComparisonView& view, const Key& key);
 
 // A view that was on top of this one has gone (the help, the colour setup): the whole screen is

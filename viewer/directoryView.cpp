@@ -308,6 +308,17 @@ Reaction enterPrompt(DirectoryView& view, const Key& key) {
     return reaction;
 }
 
+// A notch of the wheel moves the bar as kWheelRows presses of Up or Down; the rest of the mouse
+// does nothing, and nothing of it reaches an open prompt.
+Reaction followWheel(DirectoryView& view, const MouseEvent& mouse) {
+    const bool wheel = mouse.action == kMouseWheelUp || mouse.action == kMouseWheelDown;
+    if (!wheel || view.lastRow.prompt != Prompt::none) return {};
+    const Key key{mouse.action == kMouseWheelUp ? kKeyUp : kKeyDown};
+    Reaction reaction;
+    for (int press = 0; press < kWheelRows; ++press) reaction |= actOnKey(view, key);
+    return reaction;
+}
+
 } // namespace
 
 DirectoryView::DirectoryView(TreeList& trees, TString left, TString right, OpenPair open,
@@ -367,6 +378,7 @@ void drawView(DirectoryView& view) {
 }
 
 Reaction actOnKey(DirectoryView& view, const Key& key) {
+    if (key.code == kKeyMouse) return followWheel(view, key.mouse);
     if (view.lastRow.prompt != Prompt::none && key.code != kKeyScreenResized)
         return enterPrompt(view, key);
     if (!view.lastRow.message.empty()) {

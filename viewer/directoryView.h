@@ -79,7 +79,8 @@ void drawView(DirectoryView& view);
 
 // The movement keys, SPACE/+ and - to the next or previous row that differs, / and F3 (Shift-F3
 // upward) to find a name, ENTER to open a pair, i to hide or show identical rows, r to read the
-// trees again, ? or F1 for help, q or ESC to leave.
+// trees again, ? or F1 for help, q or ESC to leave. The mouse wheel moves the bar as Up and Down
+// do, kWheelRows at a notch.
 [[nodiscard]] Reaction actOnKey(DirectoryView& view, const Key& key);
 
 // While the trees are being walked or compared, the list is drawn again every so many

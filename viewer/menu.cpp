@@ -1,6 +1,7 @@
 #include "viewer/menu.h"
 
 #include "console/colourScheme.h"
+#include "console/keyReader.h"
 #include "console/screen.h"
 #include "viewer/viewKeys.h"
 
@@ -23,7 +24,23 @@ constexpr const TChar* kMenuLine3 =
 // Visible width of the menu lines.
 constexpr int kMenuWidth = 80;
 
-// Where the middle menu line was drawn; the toggle letters are found there again by reading it.
+// The items of the menu lines a click acts on, each found by its first word on its line and
+// running up to the gap of two blanks before the next one.
+struct MenuItem {
+    int line;          // 0, 1 or 2: the menu line, from the top
+    const TChar* word; // the item's first word, as the line shows it
+    int key;           // the key code a click on the item stands for
+};
+
+constexpr MenuItem kMenuItems[] = {
+    {0, QVD_T("Splitting"), 's'}, {0, QVD_T("Line"), 'l'},  {0, QVD_T("Hex"), 'h'},
+    {0, QVD_T("Tall"), 't'},      {0, QVD_T("Menu"), 'm'},  {1, QVD_T("Case"), 'c'},
+    {1, QVD_T("White"), 'w'},     {1, QVD_T("Empty"), 'e'}, {1, QVD_T("OEM"), 'o'},
+    {1, QVD_T("Diff"), 'd'},      {2, QVD_T("SPACE"), ' '}, {2, QVD_T("F1"), kKeyF1},
+};
+
+// Where the middle menu line was drawn (-1 while no menu is shown); the toggle letters are found
+// there again by reading it, and so are the items a click lands on, one line above to one below.
 int toggleLineRow = -1;
 // Cells of that line that lie on the screen: the line is read back only as far as it is shown.
 int toggleLineCells = 0;
@@ -40,9 +57,8 @@ PaneLayout drawLayoutAndMenu(int width, int height, const Settings& settings, co
                              const TChar* name2) {
     PaneLayout layout = drawPaneFrames(width, height, settings.horizontalSplit,
                                        settings.hideMenu == 0, name1, name2);
-    if (settings.hideMenu) return layout;
-    if (height < 3 || width < 1) {
-        toggleLineRow = -1; // no room for the menu: nothing to read back
+    if (settings.hideMenu || height < 3 || width < 1) {
+        toggleLineRow = -1; // no menu, or no room for it: nothing to read back
         return layout;
     }
     // On a screen narrower than the menu each line runs on into the next row, which the next
@@ -75,4 +91,25 @@ void highlightToggleStates(const Settings& settings) {
     // The console layer writes attributes together with their characters: the characters read
     // are written back unchanged.
     writeCells(characters, attributes, count, toggleLineRow, 0);
+}
+
+int menuKeyAt(int row, int column) {
+    const int line = row - (toggleLineRow - 1);
+    if (toggleLineRow < 0 || line < 0 || line > 2 || column < 0 || column >= toggleLineCells)
+        return 0;
+    TChar characters[kMenuWidth];
+    const int count = toggleLineCells;
+    readCharacters(characters, count, row, 0);
+    for (const MenuItem& item : kMenuItems) {
+        if (item.line != line) continue;
+        const int at = findWord(characters, count, item.word,
+                                static_cast<int>(std::char_traits<TChar>::length(item.word)));
+        if (at < 0 || column < at) continue;
+        int end = at;
+        while (end < count && !(characters[end] == TChar(' ') &&
+                                (end + 1 == count || characters[end + 1] == TChar(' '))))
+            ++end;
+        if (column < end) return item.key;
+    }
+    return 0;
 }

@@ -4,6 +4,7 @@
 #include "console/keyReader.h"
 #include "platform/codePages.h"
 #include "viewer/comparisonView.h"
+#include "viewer/menu.h"
 #include "viewer/viewKeys.h"
 
 #include <algorithm>
@@ -291,6 +292,26 @@ Reaction enter(ComparisonView& view, Prompt kind, const std::u16string& text) {
     return view.search(view.lastSearch, false);
 }
 
+// The mouse as the keys it stands for: a notch of the wheel as kWheelRows presses of Up or Down,
+// a left click on an item of the menu as the item's key. The rest of it does nothing, not even
+// take a message away, and nothing of it reaches an open prompt.
+Reaction actOnMouse(ComparisonView& view, const MouseEvent& mouse) {
+    if (view.lastRow.prompt != Prompt::none) return {};
+    int code = 0;
+    int presses = 1;
+    if (mouse.action == kMouseWheelUp || mouse.action == kMouseWheelDown) {
+        code = mouse.action == kMouseWheelUp ? kKeyUp : kKeyDown;
+        presses = kWheelRows;
+    } else if (mouse.action == kMousePress && mouse.button == kMouseLeft) {
+        code = menuKeyAt(mouse.row, mouse.column);
+    }
+    if (code == 0) return {};
+    const Key key{code, code < kKeyVirtual ? static_cast<char32_t>(code) : U'\0'};
+    Reaction reaction;
+    for (int press = 0; press < presses; ++press) reaction |= actOnKey(view, key);
+    return reaction;
+}
+
 } // namespace
 
 const std::span<const ViewKey> viewKeys(kViewKeys);
@@ -304,6 +325,7 @@ const ViewKey* findViewKey(int code) {
 }
 
 Reaction actOnKey(ComparisonView& view, const Key& key) {
+    if (key.code == kKeyMouse) return actOnMouse(view, key.mouse);
     const bool prompting = view.lastRow.prompt != Prompt::none && key.code != kKeyScreenResized;
     const ViewKey* row = prompting ? nullptr : findViewKey(key.code);
     // A key that ends the view does not wait for the rest of the comparison; the others do.

@@ -104,7 +104,7 @@ TEST(PrintUsage, BannerThenTheUsageLines) {
                     0),
         0u);
     EXPECT_NE(usage.find("    -h  hex mode                           -l/-n don't display line "
-                         "numbers\n                                           -m  don't display "
+                         "numbers\n    --no-mouse  terminal keeps the mouse   -m  don't display "
                          "menu\n\n 'file1' is"),
               std::string::npos);
     // -s shortens the look-ahead to 100 lines; the line used to promise 500 more.

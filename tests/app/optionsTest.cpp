@@ -61,6 +61,7 @@ TEST(ParseOptions, EachLetterSetsItsField) {
         {"--align=long-runs", &Options::alignment, kAlignLongRuns},
         {"--align=histogram", &Options::alignment, kAlignHistogram},
         {"--align=window", &Options::alignment, kAlignWindow},
+        {"--no-mouse", &Options::noMouse, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);
@@ -89,8 +90,8 @@ TEST(ParseOptions, NamesAreNotOptions) {
 }
 
 TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
-    std::string printed = parse({"-?", "-b", "-x", "--help", "-0", "--long-run", "--LONG-RUNS",
-                                 "--long-runs=1", "--align=fast", "--align="});
+    std::string printed = parse({"-?", "-b", "-x", "-", "--help", "-0", "--long-run", "--LONG-RUNS",
+                                 "--long-runs=1", "--align=fast", "--align=", "--no-mouse=1"});
     EXPECT_EQ(printed, "\n  Invalid option -? found on the command line\n"
                        "\n  Invalid option -x found on the command line\n"
                        "\n  Invalid option --help found on the command line\n"
@@ -99,8 +100,10 @@ TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
                        "\n  Invalid option --LONG-RUNS found on the command line\n"
                        "\n  Invalid option --long-runs=1 found on the command line\n"
                        "\n  Invalid option --align=fast found on the command line\n"
-                       "\n  Invalid option --align= found on the command line\n");
+                       "\n  Invalid option --align= found on the command line\n"
+                       "\n  Invalid option --no-mouse=1 found on the command line\n");
     EXPECT_EQ(settings.alignment, kAlignWindow);
+    EXPECT_EQ(settings.noMouse, 0);
     EXPECT_EQ(settings.badOption, 1);
     EXPECT_EQ(settings.batchMode, 1);
     EXPECT_EQ(settings.tabWidth, 4);

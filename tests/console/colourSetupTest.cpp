@@ -308,10 +308,12 @@ TEST_F(ColourSetup, SaveThatFailsEverywhereSaysSoAndWaitsForAKey) {
 TEST_F(ColourSetup, DeletionThatFailsSaysSo) {
     exeDirectory = directory + "qvd.ini/"; // the file read now lies below a file: unlink fails
     ASSERT_FALSE(saveColourScheme(kColourSetupKill));
-    // The screen as ESC after 'k' leaves it when the deletion fails.
+    // The screen as ESC after 'k' leaves it when the deletion fails. The mouse is no answer.
+    queueTerminalBytes("\x1b[<65;4;4M\x1b[<0;4;4M\x1b[<0;4;4m");
     queueKeyCodes({'x'});
     View failed = ColourSetupScreen{.request = kColourSetupKill, .failed = true};
     EXPECT_EQ(runViews(failed), ViewOutcome::done);
+    EXPECT_EQ(screensAtKeyWaits.size(), 4u) << "the mouse left the failure";
     const ScreenDump& screen = screensAtKeyWaits.back();
     EXPECT_EQ(screen.text(22, 0, 59),
               " qvd.ini was not deleted: the next start reads it again.   ");

@@ -204,6 +204,16 @@ TEST_F(HelpPager, KeysTurnThePagesAndOnlyEscLeaves) {
     }
 }
 
+// The wheel turns the pages as Down and Up do (one notch, one page); a click does nothing.
+TEST_F(HelpPager, TheWheelTurnsThePages) {
+    queueTerminalBytes("\x1b[<65;4;4M\x1b[<65;4;4M\x1b[<64;4;4M\x1b[<0;4;4M\x1b[<0;4;4m");
+    queueKeyCode(kKeyEscape);
+    View pager = ::HelpPager{mainHelpPages, 25};
+    EXPECT_EQ(runViews(pager), ViewOutcome::done);
+    EXPECT_EQ(scriptUnderruns(), 0);
+    EXPECT_EQ(pagesShown(), (std::vector<int>{0, 1, 2, 1, 1, 1}));
+}
+
 // The wrapper blanks the screen after each wait, so a page that is not drawn again after a key
 // that changes nothing would show up blank at the next wait.
 TEST_F(HelpPager, EveryKeyButEscRedrawsThePage) {

@@ -71,6 +71,8 @@ TEST_F(KeyReader, TerminalBytesBecomeTheCodesOfTheWindowsKeyReader) {
         {"\xe2\x94\x80", 0xC4}, // ─
         {"\xe2\x82\xac", '?'},  // € has no byte in code page 437
         {"\xf0\x9f\x98\x80", '?'},
+        {"\x1b[<28;5;3m", kKeyMouse}, // the mouse has one code, whatever is held with it
+        {"\x1b[M !!", kKeyMouse},
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(testing::PrintToString(entry.bytes));

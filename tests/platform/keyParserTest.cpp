@@ -1,4 +1,5 @@
 #include "platform/keyParser.h"
+#include "platform/virtualKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -42,11 +43,26 @@ std::vector<KeyEvent> decodeByteByByte(std::string_view bytes) {
 
 std::string describe(const std::vector<KeyEvent>& events) {
     std::string text;
-    for (const KeyEvent& event : events)
+    for (const KeyEvent& event : events) {
         text += "{vk " + std::to_string(event.virtualKey) + " ch " +
                 std::to_string(static_cast<uint32_t>(event.character)) + " mod " +
-                std::to_string(event.modifiers) + "} ";
+                std::to_string(event.modifiers);
+        const MouseEvent& mouse = event.mouse;
+        if (mouse.action != kMouseNone)
+            text += " mouse " + std::to_string(mouse.action) + " button " +
+                    std::to_string(mouse.button) + " mod " + std::to_string(mouse.modifiers) +
+                    " at " + std::to_string(mouse.row) + "," + std::to_string(mouse.column);
+        text += "} ";
+    }
     return text;
+}
+
+// A mouse report's event: row and column from 0.
+KeyEvent mouse(uint8_t action, uint8_t button, int row, int column, uint8_t modifiers = 0) {
+    return {kVkMouse,
+            0,
+            0,
+            {action, button, modifiers, static_cast<int16_t>(row), static_cast<int16_t>(column)}};
 }
 
 struct Case {
@@ -121,6 +137,19 @@ TEST(KeyParser, DecodesEveryListedSequenceWholeAndSplit) {
         {"\x1b\r", {0x0D, 0x0D, kAlt}},
         {"\x1b\xc3\xa4", {0, 0xE4, kAlt}},
         {"\x1b", {0x1B, 0x1B, 0}},
+        // The mouse, in the extended form: 1-based column and row, M press and m release.
+        {"\x1b[<0;10;5M", mouse(kMousePress, kMouseLeft, 4, 9)},
+        {"\x1b[<0;10;5m", mouse(kMouseRelease, kMouseLeft, 4, 9)},
+        {"\x1b[<2;1;1M", mouse(kMousePress, kMouseRight, 0, 0)},
+        {"\x1b[<64;80;25M", mouse(kMouseWheelUp, 0, 24, 79)},
+        {"\x1b[<65;300;2M", mouse(kMouseWheelDown, 0, 1, 299)},
+        {"\x1b[<20;3;4M", mouse(kMousePress, kMouseLeft, 3, 2, kShift | kCtrl)},
+        {"\x1b[<73;3;4M", mouse(kMouseWheelDown, 0, 3, 2, kAlt)},
+        {"\x1b[<0;99999999;4M", mouse(kMousePress, kMouseLeft, 3, 0x7FFF)},
+        // The old form: 32 + button code, column and row, one byte each.
+        {"\x1b[M !!", mouse(kMousePress, kMouseLeft, 0, 0)},
+        {"\x1b[M#*%", mouse(kMouseRelease, kMouseSomeButton, 4, 9)},
+        {"\x1b[Ma\xff\x80", mouse(kMouseWheelDown, 0, 95, 222)},
     };
     for (const Case& entry : cases) {
         SCOPED_TRACE(describe({entry.event}) + "from " + testing::PrintToString(entry.bytes));
@@ -142,6 +171,9 @@ TEST(KeyParser, EscPressedTwiceGivesTwoEscKeys) {
         {"\x1b\x1b\x1b", {escape, escape, escape}},
         {"\x1b\x1bq", {escape, {'Q', 'q', kAlt}}},
         {"\x1b\x1b\x1b[A", {escape, {0x26, 0, kAlt}}},
+        // Nor is an Esc lost in the mouse report that follows it.
+        {"\x1b\x1b[<0;1;1M", {escape, mouse(kMousePress, kMouseLeft, 0, 0)}},
+        {"\x1b\x1b[M !!", {escape, mouse(kMousePress, kMouseLeft, 0, 0)}},
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(testing::PrintToString(entry.bytes));
@@ -198,6 +230,11 @@ TEST(KeyParser, UnfinishedSequencesResolveAfterTheTimeout) {
         {"\xe2x", {{0, 0xFFFD, 0}, {'X', 'x', 0}}},
         // A byte that cannot start UTF-8 comes from an 8-bit terminal: Windows-1252.
         {"\x80", {{0, 0x20AC, 0}}},
+        // A mouse report cut short: no key begins so, and its bytes are never typed.
+        {"\x1b[<", {}},
+        {"\x1b[<0;10", {}},
+        {"\x1b[M", {}},
+        {"\x1b[M !", {}},
     };
     for (const Timed& entry : cases) {
         SCOPED_TRACE(testing::PrintToString(entry.bytes));
@@ -206,9 +243,18 @@ TEST(KeyParser, UnfinishedSequencesResolveAfterTheTimeout) {
 }
 
 TEST(KeyParser, SequencesNoKeyStandsForAreDropped) {
-    // Bracketed paste marks, a device report, an unknown tilde key, a mouse report.
-    std::string bytes = "\x1b[200~\x1b[?1;2c\x1b[99~\x1b[<0;3;4Mz";
-    EXPECT_EQ(describe(decodeAll(bytes)), describe({{'Z', 'z', 0}}));
+    // Bracketed paste marks, a device report, an unknown tilde key; mouse reports the program
+    // never asks for (motion, the sideways wheel, the buttons beyond the third, a wheel release)
+    // or garbled ones (a field missing or too many, a cell 0), in either form.
+    for (const char* bytes :
+         {"\x1b[200~", "\x1b[?1;2c", "\x1b[99~", "\x1b[<35;3;4M", "\x1b[<32;3;4M", "\x1b[<66;3;4M",
+          "\x1b[<128;3;4M", "\x1b[<64;3;4m", "\x1b[<0;3M", "\x1b[<0;3;4;5M", "\x1b[<0;0;4M",
+          "\x1b[<;;M", "\x1b[<0;3;4 M", "\x1b[MC!!", "\x1b[M\x1f!!", "\x1b[M  !"}) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        const std::string followed = std::string(bytes) + "z";
+        EXPECT_EQ(describe(decodeAll(followed)), describe({{'Z', 'z', 0}}));
+        EXPECT_EQ(describe(decodeByteByByte(followed)), describe({{'Z', 'z', 0}}));
+    }
 }
 
 TEST(KeyParser, EndlessSequenceIsDroppedInsteadOfGrowing) {
@@ -361,9 +407,9 @@ TEST(KeyParser, EscEndingAReadWaitsForTheRestOfItsSequence) {
 
 // Whatever the bytes, and however they are split, the parser gives the same keys.
 TEST(KeyParser, SplittingNeverChangesTheKeys) {
-    const std::string pieces[] = {"\x1b", "[",  "O",    "1",    ";",    "5",    "~",    "A",
-                                  "P",    "u",  "2",    "7",    "\xc3", "\xa4", "\xe2", "\x94",
-                                  "a",    "\r", "\x7f", "\x03", "[",    "9"};
+    const std::string pieces[] = {"\x1b", "[",    "O", "1",    ";",    "5",    "~",    "A", "P",
+                                  "u",    "2",    "7", "\xc3", "\xa4", "\xe2", "\x94", "a", "\r",
+                                  "\x7f", "\x03", "[", "9",    "<",    "M",    "m",    "6"};
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
         std::string bytes;

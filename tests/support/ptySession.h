@@ -191,11 +191,21 @@ class PtySession {
         return left != std::string::npos && left > entered;
     }
 
+    // Mouse reporting is not in force at the end: after its last switch on comes a switch off.
+    bool mouseReportingOff() const {
+        size_t on = output.rfind(kMouseOn);
+        if (on == std::string::npos) return true;
+        size_t off = output.rfind(kMouseOff);
+        return off != std::string::npos && off > on;
+    }
+
     std::string output; // every byte written to the terminal (while it was read)
     std::string errors; // every byte written to standard error
 
     static constexpr std::string_view kEnterAlternate = "\x1b[?1049h";
     static constexpr std::string_view kLeaveAlternate = "\x1b[?1049l";
+    static constexpr std::string_view kMouseOn = "\x1b[?1000h";
+    static constexpr std::string_view kMouseOff = "\x1b[?1000l";
 
   private:
     static long long now() {

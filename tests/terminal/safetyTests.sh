@@ -120,6 +120,29 @@ expectCleanBytes() {
     report=$("$checker" "$work/typescript" --size "$1") || fail "terminal bytes: $report"
 }
 
+# tmux's record of the pane's mouse modes: 1000 and 1006, "11" while both are on.
+mouseFlags() { tm display -p -t "$pane" '#{mouse_standard_flag}#{mouse_sgr_flag}'; }
+
+waitForMouseFlags() {
+    for _ in $(seq 50); do
+        [ "$(mouseFlags)" = "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to 10 s for screen row n (1-based) to match an extended regular expression.
+waitForRow() {
+    for _ in $(seq 100); do
+        screen | sed -n "$1p" | grep -Eq -- "$2" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Whether the bytes written hold the fixed text (backslash escapes as printf %b takes them).
+wrote() { grep -qaF -- "$(printf '%b' "$1")" "$work/typescript"; }
+
 # One pair of hostile files (or a hostile name) per case, so that the cases run side by side.
 hostileUtf8Content() { hostileContentAndNamesNeverReachTheTerminal "utf8.txt utf8other.txt"; }
 hostileEightBitContent() { hostileContentAndNamesNeverReachTheTerminal "eight.txt eightother.txt"; }
@@ -251,6 +274,64 @@ everyKeyOnThisTerminal() {
     # Without an alternate screen the program leaves the screen blank instead.
     if infocmp -1 "$terminalType" | grep -q smcup; then expectShellScreen; fi
     expectCleanBytes "${columns}x${rows}"
+    # The mouse is asked for where the terminal reports it in xterm's way, never on the console.
+    if [ "$terminalType" = linux ]; then
+        ! wrote '\e[?100' || fail "a mouse mode was sent to the Linux console"
+    else
+        wrote '\e[?1006h\e[?1000h' || fail "the mouse was not asked for on $terminalType"
+        waitForMouseFlags 00 || fail "the pane still reports the mouse"
+    fi
+}
+
+# The extended reports of the wheel and of a click, typed into the pane as a terminal sends them:
+# two notches down scroll six rows and one up three back, a click on "Hex mode" switches hex
+# mode. tmux's record of the pane shows reporting on only while the view is shown: not while it
+# is suspended, not after it. With --no-mouse not one mouse mode
+# reaches the terminal.
+mouseWheelAndClicksAndNoMouse() {
+    makeViewFiles
+    startShell "$columns" "$rows"
+    currentColumns=$columns
+    startCaptured old.txt new.txt
+    waitForMouseFlags 11 || fail "mouse reporting is not on in the view: $(mouseFlags)"
+    type $'\e[<65;10;5M'
+    type $'\e[<65;10;5M'
+    waitForRow 2 '^│   7 line 4 ' || fail "two notches of the wheel did not scroll six rows"
+    type $'\e[<64;10;5M'
+    waitForRow 2 '^│   4 line 1 ' || fail "a notch up did not scroll three rows back"
+    screen | sed -n 23p | cut -c36-43 | grep -qx 'Hex mode' || fail "no Hex mode where it is clicked"
+    type $'\e[<0;37;23M\e[<0;37;23m'
+    waitForRow 2 '^│[0-9A-F]+ [0-9A-F]{2} ' || fail "a click on Hex mode did not switch hex mode"
+    press q
+    expectStatus 1
+    expectModesRestored
+    waitForMouseFlags 00 || fail "mouse reporting left on after the end"
+    expectCleanBytes "${columns}x${rows}"
+
+    startCaptured --no-mouse old.txt new.txt
+    sleep 0.3
+    [ "$(mouseFlags)" = 00 ] || fail "mouse reporting on with --no-mouse"
+    press q
+    expectStatus 1
+    ! wrote '\e[?100' || fail "a mouse mode was written with --no-mouse"
+    expectCleanBytes "${columns}x${rows}"
+
+    # Suspended, the shell has the terminal and its mouse; fg asks for the mouse again. The
+    # program runs from the shell itself, whose job it is to stop.
+    type "clear; echo marker-suspend; $program $work/files/old.txt $work/files/new.txt"
+    press Enter
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    waitForMouseFlags 11 || fail "mouse reporting is not on in the view"
+    press C-z
+    waitForText 'Stopped' || fail "Ctrl-Z did not suspend"
+    waitForMouseFlags 00 || fail "mouse reporting left on while suspended"
+    type "fg"
+    press Enter
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn again after fg"
+    waitForMouseFlags 11 || fail "mouse reporting not on again after fg"
+    press q
+    waitForText 'marker-suspend' || fail "the shell's screen did not come back"
+    waitForMouseFlags 00 || fail "mouse reporting left on after the end"
 }
 
 "$testCase"

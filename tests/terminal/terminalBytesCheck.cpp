@@ -81,9 +81,10 @@ bool allowedCsi(std::string_view parameters, char final) {
         return atol(std::string(numbers).c_str()) <= screenColumns;
     if (final == 't') return numbers.starts_with("22;") || numbers.starts_with("23;");
     if (final == 'h' || final == 'l') {
-        static const std::set<std::string_view> kPrivate = {"1",    "7",    "12",   "25",   "47",
-                                                            "1047", "1048", "1049", "1000", "1002",
-                                                            "1003", "1006", "1034", "2004"};
+        // Of the mouse modes only the program's own: presses and the wheel (1000) in the extended
+        // form (1006). Motion (1002, 1003) and the other forms would be someone else's.
+        static const std::set<std::string_view> kPrivate = {
+            "1", "7", "12", "25", "47", "1047", "1048", "1049", "1000", "1006", "1034", "2004"};
         static const std::set<std::string_view> kPublic = {"4", "20", "34"};
         return isPrivate ? kPrivate.count(numbers) > 0 : kPublic.count(numbers) > 0;
     }

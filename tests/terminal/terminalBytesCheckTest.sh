@@ -57,6 +57,9 @@ expect fault 10x5 "\e[H\xf0\x9f\x98" "a character cut short"
 expect fault 10x5 "\e]52;c;eA==\a" "a clipboard sequence"
 expect fault 10x5 "\e[6n" "a status request"
 expect fault 10x5 "\e[1;11H" "a cursor address beyond the screen"
+expect fault 10x5 "\e[?1003h" "mouse motion reports"
+expect fault 10x5 "\e[?9h" "the oldest mouse reports"
+expect clean 10x5 "\e[?1006h\e[?1000h\e[?1000l\e[?1006l" "the program's own mouse modes"
 expect clean 10x5 "\e]2;Morvyn's File Compare x\a\e[2;3Hplain \xe2\x94\x80" "the program's own"
 
 [ "$failures" = 0 ] || { echo "$failures failed"; exit 1; }

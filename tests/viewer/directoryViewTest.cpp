@@ -119,8 +119,9 @@ TEST_F(DirectoryViewTest, KeysMoveTheBarHideIdenticalRowsAndFindNames) {
     const struct {
         std::vector<int> keys;
         const char* selectedPath;
-        const char* hiddenPath; // a row no longer on show, or null
-        const char* message;    // on the last row, or null
+        const char* hiddenPath;            // a row no longer on show, or null
+        const char* message;               // on the last row, or null
+        std::string typed = std::string(); // terminal bytes before the keys
     } cases[] = {
         {{}, "a.txt", nullptr, nullptr},
         {{kKeyDown}, "b.txt", nullptr, nullptr},
@@ -132,12 +133,14 @@ TEST_F(DirectoryViewTest, KeysMoveTheBarHideIdenticalRowsAndFindNames) {
         {{'i', 'i', kKeyEnd}, "d.txt", nullptr, nullptr},
         {{'/', 'D', kKeyEnter}, "d.txt", nullptr, nullptr},
         {{'/', 'z', 'z', kKeyEnter}, "a.txt", nullptr, "Not found: zz"},
-        {{kKeyDown, kKeyDown, 'r'}, "a.txt", nullptr, nullptr}, // read again: from the top
-        {{kKeyDown, '?', kKeyEscape}, "b.txt", nullptr, nullptr},
+        {{kKeyDown, kKeyDown, 'r'}, "a.txt", nullptr, nullptr, {}}, // read again: from the top
+        {{kKeyDown, '?', kKeyEscape}, "b.txt", nullptr, nullptr, {}},
+        {{}, "d.txt", nullptr, nullptr, mouseReport(65, 3, 5)}, // a notch: three rows
     };
     for (const auto& test : cases) {
-        SCOPED_TRACE(testing::PrintToString(test.keys));
+        SCOPED_TRACE(testing::PrintToString(test.keys) + testing::PrintToString(test.typed));
         reset();
+        queueTerminalBytes(test.typed);
         runList(test.keys);
         const int at = rowOf(test.selectedPath);
         ASSERT_GT(at, 0) << screen.toString();

@@ -70,6 +70,80 @@ TEST_F(ViewerKeys, BlockJumpsAndRowMoves) {
     }
 }
 
+TEST_F(ViewerKeys, TheWheelMovesTheTopRowAsThreeUpOrDownKeys) {
+    const std::string down = mouseReport(65, 5, 9);
+    const std::string up = mouseReport(64, 5, 9);
+    struct Case {
+        const char* name;
+        std::vector<std::string> reads; // as they arrive, one after another
+        int topRow;
+    };
+    const std::vector<Case> cases = {
+        {"a notch down", {down}, 3},
+        {"two notches in one read", {down + down}, 6},
+        {"down, down, up", {down, down, up}, 3},
+        {"up at the top does nothing", {up}, 0},
+        {"a report split over two reads", {down.substr(0, 6), down.substr(6)}, 3},
+        {"with Ctrl held, the same", {mouseReport(65 + 16, 5, 9)}, 3},
+        {"stops at maxTopRow", {down + down + down + down + down + down + down + down + down}, 25},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset(80, 25);
+        for (const std::string& read : c.reads) queueTerminalBytes(read);
+        EXPECT_EQ(run(blockLeft(), blockRight(), {}), ViewOutcome::done);
+        EXPECT_EQ(topNumber(screen), c.topRow + 1);
+    }
+}
+
+// A left click on an item of the menu lines leaves the view as the item's key does; any other
+// click (between items, on an item without a key of its own, on the text, with another button,
+// a release alone, on a hidden menu, into a prompt) leaves it as it was.
+TEST_F(ViewerKeys, AClickOnAMenuItemActsAsItsKey) {
+    auto click = [](int row, int column, int button = 0) {
+        return mouseReport(button, row, column) + mouseReport(button, row, column, 'm');
+    };
+    // The screen, characters and colours, after the bytes typed and then q.
+    auto outcome = [&](const std::string& typed) {
+        reset(80, 25);
+        queueTerminalBytes(typed);
+        run(blockLeft(), blockRight(), {});
+        return std::make_pair(screen.toString(), screen.attributes);
+    };
+    outcome("");
+    ASSERT_EQ(screen.text(22, 35, 8), "Hex mode");
+    ASSERT_EQ(screen.text(23, 69, 10), "Diff chars");
+    ASSERT_EQ(screen.text(24, 54, 7), "F1 help");
+    struct Case {
+        const char* name;
+        std::string click;
+        std::string key;         // what the click stands for; "" for nothing
+        std::string before = ""; // typed before the click
+        std::string after = "";  // and after it
+    };
+    const std::vector<Case> cases = {
+        {"the first letter of Hex mode", click(22, 35), "h"},
+        {"its last letter", click(22, 42), "h"},
+        {"Diff chars", click(23, 78), "d"},
+        // PageDown turns the help's page, not the view's.
+        {"F1 help", click(24, 56), "\x1bOP", "", "\x1b[6~\x1b"},
+        {"the gap after Hex mode", click(22, 43), ""},
+        {"quit", click(24, 66), ""},
+        {"the right button on Hex mode", click(22, 36, 2), ""},
+        {"a release alone on Hex mode", mouseReport(0, 22, 36, 'm'), ""},
+        {"Hex mode's row with the menu hidden", click(22, 36), "", "m"},
+        {"into the search prompt", click(22, 36), "", "/", "\x1b"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto expected = outcome(c.before + c.key + c.after);
+        if (!c.key.empty()) {
+            EXPECT_NE(expected, outcome(c.before + c.after)) << "the key did nothing";
+        }
+        EXPECT_EQ(outcome(c.before + c.click + c.after), expected);
+    }
+}
+
 TEST_F(ViewerKeys, PageDownMovesPaneHeightMinusThree) {
     // Side by side on 23 rows: the panes are 20 rows high, so a page is 17 rows.
     reset(80, 23);

@@ -15,6 +15,14 @@
 // Colours that differ from one another, so every region's colour tells what drew it.
 inline constexpr ColourScheme kTestScheme = {0x07, 0x1B, 0x17, 0x00, 0x1E, 0x4F, 0x13};
 
+// What a terminal sends for a mouse report in the extended form: the button code (0 the left
+// button, 2 the right, 64 and 65 the wheel up and down), the cell from 0, M for a press and m for
+// a release.
+inline std::string mouseReport(int code, int row, int column, char final = 'M') {
+    return "\x1b[<" + std::to_string(code) + ";" + std::to_string(column + 1) + ";" +
+           std::to_string(row + 1) + final;
+}
+
 // n lines, line i (from 0) given by make(i), each ended by LF.
 inline std::string makeLines(int n, const std::function<std::string(int)>& make) {
     std::string text;

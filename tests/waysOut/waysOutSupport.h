@@ -36,8 +36,9 @@ inline std::string copyOfProgram(TempDirectory& dir) {
     return copy;
 }
 
-// The terminal's modes as before and the alternate screen left.
+// The terminal's modes as before, the alternate screen left and the mouse the terminal's again.
 inline void expectTerminalBack(const PtySession& run) {
     EXPECT_TRUE(run.modesRestored()) << "terminal modes not given back";
     EXPECT_TRUE(run.leftAlternateScreen()) << "the alternate screen was not left";
+    EXPECT_TRUE(run.mouseReportingOff()) << "the terminal still reports the mouse";
 }
