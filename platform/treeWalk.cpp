@@ -282,13 +282,9 @@ int openRegularFile(const char* path, uint64_t& size, int& error) {
         error = S_ISDIR(status.st_mode) ? EISDIR : kNotRegular;
         return -1;
     }
-    // Reads of a regular file never wait anyway; the flag goes so that none returns EAGAIN on a
-    // file system that would honour it (a FUSE or network file).
-    const int flags = fcntl(file.fd, F_GETFL);
-    if (flags < 0 || fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        error = errno;
-        return -1;
-    }
+    // Reads of a regular file never wait anyway, so O_NONBLOCK stays: readExactly takes it away
+    // only on a file system that honours it (a FUSE or network file), where a read says EAGAIN.
+    // Two system calls fewer a file count in a tree of small files.
     size = static_cast<uint64_t>(status.st_size);
     return std::exchange(file.fd, -1);
 }
@@ -299,6 +295,11 @@ int readExactly(int fd, uint8_t* out, size_t count) {
     while (count > 0) {
         ssize_t got = read(fd, out, count);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EAGAIN) {
+            const int flags = fcntl(fd, F_GETFL);
+            if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
+            continue;
+        }
         if (got < 0) return errno;
         if (got == 0) return kEndedEarly;
         out += got;
