@@ -23,7 +23,8 @@ struct Options : Settings {
 // what start holds). An argument that begins with '-' is an option (a '/' begins an absolute path
 // on POSIX); its second character decides, in either letter case, and the rest is ignored except
 // after -a. The long options are --align=window, --align=long-runs (or --long-runs) and
-// --align=histogram (alignment), spelt exactly; any other "--" is an unknown option. Every unknown
+// --align=histogram (alignment), --context=N (folding, N rows of context, 0 to kMaxContextRows)
+// and --wrap, spelt exactly; any other "--" is an unknown option. Every unknown
 // option prints "Invalid option" (in host mode too) and sets badOption; parsing goes on with the
 // next one.
 [[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments,
