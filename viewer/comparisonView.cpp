@@ -196,6 +196,9 @@ bool ComparisonView::showFirstRows(const EngineRules& buildRules) {
 }
 
 void ComparisonView::draw(const Comparison& shown, const ScreenRows& screen) {
+    // Wrapped rows take the screen rows their text needs: new text (a tab width) may move the
+    // numbers and marks too.
+    if (screen.wrap.width > 0 && (redrawLevel & kRedrawText)) redrawLevel |= kRedrawNumbers;
     const std::optional<FoundText> shownFound = foundText();
     const PaneRows rowsShown{shown,
                              screen,

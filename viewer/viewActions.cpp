@@ -87,6 +87,8 @@ Reaction goToEnd(ComparisonView& view, const ViewKey&, const Key&) {
 }
 
 Reaction goHome(ComparisonView& view, const ViewKey&, const Key&) {
+    // Wrapped rows start at column 0 whatever the scroll: Home goes straight to the first row.
+    if (view.settings.wrap) return redrawnIf(view.position.moveTop({}));
     return redrawnIf(view.position.goHome());
 }
 

@@ -526,6 +526,11 @@ TEST_F(ViewerRender, WrappedRowsStandLevel) {
         EXPECT_EQ(screen.text(next, 1, 9), "   2 next");
         EXPECT_EQ(screen.text(right + next - 1, column + 1, 9), "   2 next");
     }
+    // Twenty tabs take two rows at a tab width of 4, one at 1: the numbers follow the text (once
+    // the message of z has gone with a key of its own).
+    reset(80, 25);
+    run(std::string(20, '\t') + "x\nnext\n", "x\nnext\n", {'z', '!', '1'});
+    EXPECT_EQ(screen.text(2, 1, 9), "   2 next");
 }
 
 #if QVD_WIDE
