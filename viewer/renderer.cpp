@@ -412,7 +412,7 @@ void renderPanes(const PaneLayout& layout, const PaneRows& shown, int redrawLeve
         from[1] = std::max(from[1], end[1]);
         ++part;
         if (!wrapping || (from[0] >= sideLength[0] && from[1] >= sideLength[1])) {
-            at = screen.nextShown(at);
+            ++at; // a row of its own: the next one is shown, or starts a fold
             part = 0;
             from[0] = from[1] = 0;
         }
