@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -73,8 +74,8 @@ TEST(ScreenRows, ShownAndListRowsMapOntoEachOtherThroughAnyFolds) {
     }
 }
 
-// A line of known text on both sides of a row.
-DiffRow textRow(const std::string& left, const std::string& right) {
+// A line of known text on both sides of a row; the texts outlive the row.
+DiffRow textRow(std::string_view left, std::string_view right) {
     return DiffRow{reinterpret_cast<const uint8_t*>(left.data()),
                    static_cast<uint32_t>(left.size()),
                    1,
