@@ -60,6 +60,7 @@ bool ListPosition::previousBlock(const ScreenRows& screen) {
     if (topRow == 0) return moveTop({});
     return moveTop({screen.startOf(previousDifferenceBlock(screen.rows, topRow)), 0});
 }
+
 bool ListPosition::scrollLeft(bool hexMode) {
     const uint32_t step = hexMode ? 1 : 2;
     if (hScroll < step) return false;
