@@ -14,6 +14,8 @@ namespace {
 constexpr TStringView kLongRunsOption = QVD_T("--long-runs");
 constexpr TStringView kAlignOption = QVD_T("--align=");
 constexpr TStringView kNoMouseOption = QVD_T("--no-mouse");
+constexpr TStringView kContextOption = QVD_T("--context=");
+constexpr TStringView kWrapOption = QVD_T("--wrap");
 
 // The alignments --align= names.
 struct AlignmentName {
@@ -34,6 +36,20 @@ const int32_t* alignmentNamed(TStringView argument) {
 
 bool isDigit(TChar unit) {
     return unit >= TChar('0') && unit <= TChar('9');
+}
+
+// The rows of context a --context=N argument asks for: N in plain digits, 0 to kMaxContextRows;
+// -1 for anything else.
+int32_t contextNamed(TStringView argument) {
+    if (!argument.starts_with(kContextOption)) return -1;
+    const TStringView digits = argument.substr(kContextOption.size());
+    if (digits.empty() || digits.size() > 3) return -1;
+    int32_t rows = 0;
+    for (TChar unit : digits) {
+        if (!isDigit(unit)) return -1;
+        rows = rows * 10 + (unit - TChar('0'));
+    }
+    return rows <= kMaxContextRows ? rows : -1;
 }
 
 // A decimal number in the manner of atoi (leading blanks, a sign, digits up to the first other
@@ -124,6 +140,15 @@ Options readOptions(int argumentCount, const TChar* const* arguments, Options op
         }
         if (argument == kNoMouseOption) {
             options.noMouse = 1;
+            continue;
+        }
+        if (const int32_t context = contextNamed(argument); context >= 0) {
+            options.contextRows = context;
+            options.fold = 1;
+            continue;
+        }
+        if (argument == kWrapOption) {
+            options.wrap = 1;
             continue;
         }
         TChar letter = argument[1];

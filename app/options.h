@@ -24,7 +24,8 @@ struct Options : Settings {
 // what start holds). Which arguments are options argumentKind decides; an option's second
 // character decides, in either letter case, and the rest is ignored except after -a. The long
 // options are --align=window, --align=long-runs (or --long-runs) and --align=histogram
-// (alignment), and --no-mouse, spelt exactly; any other "--" word is an unknown option. Every unknown option
+// (alignment), --context=N (folding, N rows of context, 0 to kMaxContextRows), --wrap and
+// --no-mouse, spelt exactly; any other "--" word is an unknown option. Every unknown option
 // prints "Invalid option" (in host mode too) and sets badOption; parsing goes on with the next
 // one.
 [[nodiscard]] Options parseOptions(int argumentCount, const TChar* const* arguments,

@@ -5,7 +5,11 @@
 #       on a 1,000,000-line pair of UTF-8 text (accented words in every line), which moxa decodes;
 #   (b) a rebuild after W or C on that pair, from the view's own wall time (goal <= 0.5x diff);
 #   (c) one-row scroll on a 250 x 80 screen: CPU per key (goal <= 1 ms), cells it changes, and
-#       bytes the real presenter writes to a terminal for it.
+#       bytes the real presenter writes to a terminal for it;
+#   (d) folding and wrapping: f's answer on the 10,000,000-line pair once its comparison is built
+#       (goal <= 0.1 s), and a one-row scroll there and on the 10k pair, unfolded, folded and
+#       wrapped, each key's answer timed on its own (goal: folded and wrapped no slower than
+#       unfolded), and on a terminal.
 #   bench/viewer.sh [BUILD_DIR] [DATA_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -19,6 +23,7 @@ mkdir -p "$data"
 [ -s "$data/logs1m.right" ] || "$build/bench/genInputs" logs 1000000 1 1 "$data/logs1m.left" "$data/logs1m.right"
 [ -s "$data/logs10k.right" ] || "$build/bench/genInputs" logs 10000 1 1 "$data/logs10k.left" "$data/logs10k.right"
 [ -s "$data/utf8-1m.right" ] || "$build/bench/genInputs" utf8 1000000 1 1 "$data/utf8-1m.left" "$data/utf8-1m.right"
+[ -s "$data/logs10m.right" ] || "$build/bench/genInputs" logs 10000000 1 1 "$data/logs10m.left" "$data/logs10m.right"
 
 seconds() { "$build/bench/measure" "$repeat" "$@" | awk '{ print $1 }'; }
 view() { seconds "$build/bench/viewerBench" 80 25 "$1" "$data/logs1m.left" "$data/logs1m.right" 2>/dev/null; }
@@ -71,3 +76,26 @@ echo "    without keys: $zero"
 echo "    $ptyKeys Downs:   $some"
 awk -v z="$zero" -v s="$some" -v n="$ptyKeys" 'BEGIN {
     split(z, a, "cpu "); split(s, b, "cpu "); printf "    (c) %.3f ms CPU per key, presenter included\n", (b[2] - a[2]) / n }'
+
+# Each key's answer on its own (viewerBench keytimes), once the whole comparison is built: the
+# mean of each key in milliseconds. Down and Up by turns, so that every key moves the view.
+meanOf() { # key, keys, pair
+    "$build/bench/viewerBench" 250 80 "$2" "$data/$3.left" "$data/$3.right" keytimes 2>&1 |
+        awk -v key="$1" '$1 == "key" && $2 == key { print $5 }'
+}
+turns=$(printf 'v^%.0s' $(seq 1000))
+echo "folding and wrapping, each key's answer timed on its own (mean, ms)"
+for pair in logs10m logs10k; do
+    unfolded=$(meanOf v "$turns" $pair)
+    folded=$(meanOf v "f$turns" $pair)
+    wrapped=$(meanOf v "z$turns" $pair)
+    [ $pair = logs10m ] && echo "  (d) f on the 10M-line pair: $(meanOf f ffff $pair) ms (goal <= 100 ms)"
+    echo "  (d) one-row scroll on 250 x 80, $pair: unfolded $unfolded, folded $folded, wrapped $wrapped"
+done
+for option in --context=3 --wrap; do
+    some=$("$build/bench/ptyKeys" 250 80 $ptyKeys "$build/app/moxa" $option "$data/logs10k.left" "$data/logs10k.right")
+    zero=$("$build/bench/ptyKeys" 250 80 0 "$build/app/moxa" $option "$data/logs10k.left" "$data/logs10k.right")
+    awk -v z="$zero" -v s="$some" -v n="$ptyKeys" -v o="$option" 'BEGIN {
+        split(z, a, "cpu "); split(s, b, "cpu ");
+        printf "  (d) on a terminal with %s: %.3f ms CPU per Down, presenter included\n", o, (b[2] - a[2]) / n }'
+done

@@ -33,6 +33,9 @@ char32_t asciiFor(char32_t character) {
     if (character == 0x25B2 || character == 0x2191) return U'^';
     if (character == 0x25BC || character == 0x2193) return U'v';
     if (character == 0x00A0) return U' ';
+    // The dots of a fold's row and the mark of a wrapped line's later rows.
+    if (character == 0x00B7) return U'.';
+    if (character == 0x21AA) return U'+';
     return U'?';
 }
 

@@ -30,6 +30,24 @@ EngineRules ComparisonView::rules() const {
     return engineRules(settings, wideTexts(files));
 }
 
+WrapRules ComparisonView::wrapRules() const {
+    // Hex rows are cut to fit their pane: they never wrap.
+    if (!settings.wrap || settings.hexMode) return {};
+    const PaneColumns columns = computePaneColumns(layout.paneWidth, hexRowBytes, largestNumber,
+                                                   settings, files.offsetDigits);
+    return {std::min(columns.textWidth, kRowCapacity), settings.tabWidth,
+            settings.compressWhiteSpace != 0, wideTexts(files)};
+}
+
+ScreenRows ComparisonView::screenRows() const {
+    return {rows(), tables.comparison.rowCount, settings.fold ? &folds : nullptr, wrapRules()};
+}
+
+void ComparisonView::setFolded(bool folded) {
+    settings.fold = folded ? 1 : 0;
+    folds = folded ? builtFolds : FoldList{};
+}
+
 void ComparisonView::take(const Reaction& reaction) {
     rebuildFlags |= reaction.rebuild;
     redrawLevel |= reaction.redraw;
@@ -57,7 +75,13 @@ bool drawView(ComparisonView& view) {
             view.rebuildFlags |= kRebuildTables;
     }
     if (view.rebuildFlags != 0 && !view.rebuild()) return false;
-    if (view.redrawLevel != 0) view.draw(view.tables.comparison);
+    if (view.redrawLevel != 0) {
+        // Anything drawn anew may have changed what the rows take on the screen: the folds, the
+        // pane's width, the tab stops.
+        const ScreenRows screen = view.screenRows();
+        view.position.settle(screen);
+        view.draw(view.tables.comparison, screen);
+    }
     if (view.lastRow.shown()) drawLastRow(view.lastRow, colourScheme.frame);
     return true;
 }
@@ -97,7 +121,9 @@ bool ComparisonView::buildComparison(const EngineRules& buildRules, bool newTabl
     if (newTables && !buildLineTables(comparison, comparedFile(files.left),
                                       comparedFile(files.right), hexRowBytes, buildRules))
         return false;
-    return buildRows(comparison, buildRules);
+    return buildRows(comparison, buildRules) &&
+           buildFolds(builtFolds, comparison.rows.get(), comparison.rowCount,
+                      static_cast<uint32_t>(settings.contextRows));
 }
 
 bool ComparisonView::finishBuild() {
@@ -116,9 +142,9 @@ void ComparisonView::abandonBuild() {
 
 void ComparisonView::settleRows(bool newTables) {
     const uint32_t rowCount = tables.comparison.rowCount;
-    position.settle(rowCount);
-    if (anchorPending)
-        position.topRow = std::min(rowOfLine(anchorSide, anchorNumber), position.maxTopRow);
+    setFolded(settings.fold != 0);
+    position.settle(screenRows());
+    if (anchorPending) bringToTop(rowOfLine(anchorSide, anchorNumber), 0);
     anchorPending = false;
     found = SearchHit{};
     // The number column holds the largest number whole: the numbers of each side grow down the
@@ -136,8 +162,9 @@ void ComparisonView::settleRows(bool newTables) {
 }
 
 bool ComparisonView::showFirstRows(const EngineRules& buildRules) {
-    // After a reload the top row is the line the view stood on, found in the whole list.
-    if (anchorPending) return false;
+    // After a reload the top row is the line the view stood on, found in the whole list. Folds
+    // are found in the whole list too: a run of equal rows may go on past the beginnings.
+    if (anchorPending || settings.fold) return false;
     const ComparedFile left = comparedFile(files.left);
     const ComparedFile right = comparedFile(files.right);
     // The number column is as wide as the largest line number of the whole list needs. Without
@@ -160,16 +187,23 @@ bool ComparisonView::showFirstRows(const EngineRules& buildRules) {
     if (!buildFirstRows(first, left, right, hexRowBytes, buildRules, static_cast<uint32_t>(wanted)))
         return false;
     position.maxTopRow = first.settledRows - kRowsWithoutScrolling; // no more than the whole list
+    position.maxTopPart = 0;
     largestNumber = largest;
-    draw(first.comparison);
+    draw(first.comparison,
+         ScreenRows{first.comparison.rows.get(), first.comparison.rowCount, nullptr, wrapRules()});
     presentConsole();
     return true;
 }
 
-void ComparisonView::draw(const Comparison& shown) {
+void ComparisonView::draw(const Comparison& shown, const ScreenRows& screen) {
+    // Wrapped rows take the screen rows their text needs: new text (a tab width) may move the
+    // numbers and marks too.
+    if (screen.wrap.width > 0 && (redrawLevel & kRedrawText)) redrawLevel |= kRedrawNumbers;
     const std::optional<FoundText> shownFound = foundText();
     const PaneRows rowsShown{shown,
+                             screen,
                              position.topRow,
+                             position.topPart,
                              position.hScroll,
                              hexRowBytes,
                              largestNumber,
@@ -183,11 +217,14 @@ void ComparisonView::draw(const Comparison& shown) {
     auto barRow = static_cast<uint32_t>(layout.rightY + layout.paneHeight - 1);
     auto barLength = static_cast<uint32_t>(layout.paneWidth - 2);
     auto page = static_cast<uint32_t>(layout.paneHeight);
+    // The bars count shown rows: a fold is one, a wrapped row one however many screen rows.
+    const uint32_t total = screen.shownOf(position.maxTopRow);
+    const uint32_t top = screen.shownOf(position.topRow);
     if (!settings.horizontalSplit)
-        drawScrollIndicator(static_cast<uint32_t>(layout.leftX + 1), barRow, barLength, 1,
-                            position.maxTopRow, page, position.topRow);
-    drawScrollIndicator(static_cast<uint32_t>(layout.rightX + 1), barRow, barLength, 1,
-                        position.maxTopRow, page, position.topRow);
+        drawScrollIndicator(static_cast<uint32_t>(layout.leftX + 1), barRow, barLength, 1, total,
+                            page, top);
+    drawScrollIndicator(static_cast<uint32_t>(layout.rightX + 1), barRow, barLength, 1, total, page,
+                        top);
 }
 
 Reaction ComparisonView::search(const std::u16string& text, bool upward) {
@@ -238,7 +275,9 @@ Reaction ComparisonView::search(const std::u16string& text, bool upward) {
         return reaction;
     }
     found = hit;
-    position.moveTop(std::min(static_cast<uint32_t>(hit.row), position.maxTopRow));
+    // A wrapped line comes up at the screen row that shows the start of the text.
+    const auto row = static_cast<uint32_t>(hit.row);
+    bringToTop(row, screenRows().partOfUnit(row, hit.side, hit.from));
     scrollToFound();
     foundTopRow = position.topRow;
     reaction.redraw = kRedrawRows;
@@ -251,7 +290,8 @@ std::optional<FoundText> ComparisonView::foundText() const {
 }
 
 void ComparisonView::scrollToFound() {
-    if (settings.hexMode || found.from >= found.to) return; // hex rows do not scroll
+    // Hex rows do not scroll, nor do wrapped ones.
+    if (settings.hexMode || settings.wrap || found.from >= found.to) return;
     const DiffRow& row = rows()[found.row];
     const uint8_t* text = found.side == 0 ? row.leftText : row.rightText;
     // Where the text starts and ends in the line, in the columns the scroll counts: characters
@@ -283,10 +323,14 @@ Reaction ComparisonView::goToLine(const std::u16string& digits) {
         number = std::min<uint64_t>(number * base + digit, UINT32_MAX);
     }
     uint64_t line = settings.hexMode ? number / hexRowBytes + 1 : std::max<uint64_t>(number, 1);
-    if (!position.moveTop(
-            rowOfLine(0, static_cast<uint32_t>(std::min<uint64_t>(line, UINT32_MAX)))))
+    if (!bringToTop(rowOfLine(0, static_cast<uint32_t>(std::min<uint64_t>(line, UINT32_MAX))), 0))
         return {};
     return {.redraw = kRedrawRows};
+}
+
+bool ComparisonView::bringToTop(uint32_t row, uint32_t part) {
+    if (settings.fold && openFold(folds, row)) position.settle(screenRows());
+    return position.moveTop(std::min(ScreenPlace{row, part}, position.maxTop()));
 }
 
 uint32_t ComparisonView::rowOfLine(int side, uint32_t number) const {
@@ -294,10 +338,9 @@ uint32_t ComparisonView::rowOfLine(int side, uint32_t number) const {
     for (uint32_t i = 0; i < rowCount; ++i) {
         const DiffRow& row = rows()[i];
         const uint32_t entry = side == 0 ? row.leftNumber : row.rightNumber;
-        if (fileLineNumber(tables.comparison, side, entry) >= number)
-            return std::min(i, position.maxTopRow);
+        if (fileLineNumber(tables.comparison, side, entry) >= number) return i;
     }
-    return position.maxTopRow; // beyond the end of the file: the last rows
+    return rowCount; // beyond the end of the file
 }
 
 uint32_t ComparisonView::topLineOffset() const {

@@ -70,7 +70,12 @@ struct ComparisonView {
     int redrawLevel = kRedrawRows; // renderer.h's bits, still to be drawn
     ListPosition position{};
     uint32_t largestNumber = 0; // the largest line number of the list (number column)
-    BackgroundBuild build{};    // alone touches tables.comparison while it runs
+    BackgroundBuild build{};    // alone touches tables.comparison and builtFolds while it runs
+    // The folds of the list, built with it whether or not the view folds, so that F answers at
+    // once on the longest lists; and those in force while it folds, less the ones a search or
+    // a line number opened.
+    FoldList builtFolds{};
+    FoldList folds{};
     PromptLine lastRow{};
     std::u16string lastSearch{}; // the text of the last search; empty before the first
     // Where the last search found its text, and the top row it gave: the text stands out while
@@ -93,6 +98,9 @@ struct ComparisonView {
     }
     // The engine's rules for the view's settings and files.
     [[nodiscard]] EngineRules rules() const;
+    // The list as the screen shows it now: folded, wrapped, both or neither.
+    [[nodiscard]] ScreenRows screenRows() const;
+    [[nodiscard]] WrapRules wrapRules() const;
 
     // Takes on the work a reaction asks for; it is done by the next drawView.
     void take(const Reaction& reaction);
@@ -107,8 +115,14 @@ struct ComparisonView {
     // Puts the row of a line of file 1 (of a hex offset in hex mode) at the top.
     [[nodiscard]] Reaction goToLine(const std::u16string& digits);
     // The first row holding a line of side `side` numbered `number` or more in its file;
-    // maxTopRow if none.
+    // the row count if none.
     uint32_t rowOfLine(int side, uint32_t number) const;
+    // Puts screen row `part` of a list row at the top, as near as the end of the list lets it
+    // come; a row beyond the list brings its last rows. A fold that hides the row is opened.
+    // True when the top moved.
+    bool bringToTop(uint32_t row, uint32_t part);
+    // Folding on or off: the folds of the list come back whole, or go.
+    void setFolded(bool folded);
     // The offset in the text image of the line at the top row, in bytes of the file.
     uint32_t topLineOffset() const;
 
@@ -122,7 +136,7 @@ struct ComparisonView {
     bool showFirstRows(const EngineRules& rules);
     [[nodiscard]] bool buildComparison(const EngineRules& rules, bool newTables);
     void settleRows(bool newTables);
-    void draw(const Comparison& shown);
+    void draw(const Comparison& shown, const ScreenRows& screen);
     uint32_t widestLine() const;
 };
 

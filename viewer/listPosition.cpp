@@ -2,36 +2,42 @@
 
 #include <algorithm>
 
-void ListPosition::settle(uint32_t rowCount) {
-    maxTopRow = rowCount > kRowsWithoutScrolling ? rowCount - kRowsWithoutScrolling : 0;
-    topRow = std::min(topRow, maxTopRow);
+void ListPosition::settle(const ScreenRows& screen) {
+    const ScreenPlace last = screen.lastTop(kRowsWithoutScrolling);
+    maxTopRow = last.row;
+    maxTopPart = last.part;
+    ScreenPlace place{screen.startOf(topRow), 0};
+    if (place.row == topRow) place.part = std::min(topPart, screen.height(topRow) - 1);
+    place = std::min(place, last);
+    topRow = place.row;
+    topPart = place.part;
 }
 
-bool ListPosition::moveTop(uint32_t row) {
-    if (row == topRow) return false;
-    topRow = row;
+bool ListPosition::moveTop(ScreenPlace place) {
+    if (place == top()) return false;
+    topRow = place.row;
+    topPart = place.part;
     return true;
 }
 
-bool ListPosition::rowUp() {
-    return topRow > 0 && moveTop(topRow - 1);
+bool ListPosition::rowUp(const ScreenRows& screen) {
+    return moveTop(screen.advance(top(), -1));
 }
 
-bool ListPosition::rowDown() {
-    return topRow < maxTopRow && moveTop(topRow + 1);
+bool ListPosition::rowDown(const ScreenRows& screen) {
+    return top() < maxTop() && moveTop(std::min(screen.advance(top(), 1), maxTop()));
 }
 
-bool ListPosition::pageUp(uint32_t page) {
-    return moveTop(topRow - std::min(topRow, page));
+bool ListPosition::pageUp(const ScreenRows& screen, uint32_t page) {
+    return moveTop(screen.advance(top(), -int64_t{page}));
 }
 
-bool ListPosition::pageDown(uint32_t page) {
-    uint64_t row = std::min(uint64_t{topRow} + page, uint64_t{maxTopRow});
-    return topRow < maxTopRow && moveTop(static_cast<uint32_t>(row));
+bool ListPosition::pageDown(const ScreenRows& screen, uint32_t page) {
+    return top() < maxTop() && moveTop(std::min(screen.advance(top(), page), maxTop()));
 }
 
 bool ListPosition::goToEnd() {
-    return topRow < maxTopRow && moveTop(maxTopRow);
+    return top() < maxTop() && moveTop(maxTop());
 }
 
 bool ListPosition::goHome() {
@@ -39,15 +45,20 @@ bool ListPosition::goHome() {
         hScroll = 0;
         return true;
     }
-    return moveTop(0);
+    return moveTop({});
 }
 
-bool ListPosition::nextBlock(const DiffRow* rows) {
-    return topRow < maxTopRow && moveTop(nextDifferenceBlock(rows, topRow, maxTopRow));
+bool ListPosition::nextBlock(const ScreenRows& screen) {
+    if (top() >= maxTop()) return false;
+    // The blocks are found among the list's rows; a differing row is never folded away.
+    const uint32_t row = nextDifferenceBlock(screen.rows, topRow, maxTopRow);
+    return moveTop(row < maxTopRow ? ScreenPlace{screen.startOf(row), 0} : maxTop());
 }
 
-bool ListPosition::previousBlock(const DiffRow* rows) {
-    return topRow > 0 && moveTop(previousDifferenceBlock(rows, topRow));
+bool ListPosition::previousBlock(const ScreenRows& screen) {
+    if (top() == ScreenPlace{}) return false;
+    if (topRow == 0) return moveTop({});
+    return moveTop({screen.startOf(previousDifferenceBlock(screen.rows, topRow)), 0});
 }
 
 bool ListPosition::scrollLeft(bool hexMode) {

@@ -152,6 +152,54 @@ void writeNumberColumn(uint32_t number, int right, int numberWidth, uint32_t hex
                         column + count, colourScheme.lineNumbers);
 }
 
+// The later screen rows of a wrapped line: a mark where the digits of its number end, on a side
+// whose text goes on; blanks on a side that has ended.
+void writeContinuation(bool goesOn, int numberWidth, int row, int column) {
+#if QVD_WIDE
+    constexpr TChar kMark = u'\u21AA'; // a hooked arrow; '+' on a terminal without UTF-8
+#else
+    constexpr TChar kMark = '+';   // code page 437 has no arrow that hooks
+#endif
+    writeNarrowText(blankCells(), numberWidth, row, column, colourScheme.lineNumbers);
+    if (goesOn && numberWidth > 0) {
+        const TChar mark[] = {kMark};
+        writeBuildText(mark, 1, row, column + std::max(numberWidth - 2, 0),
+                       colourScheme.lineNumbers);
+    }
+}
+
+// A fold's row in one pane: how many equal lines (hex rows) it hides, between dots, over width
+// cells in the colour of equal rows.
+void writeFoldRow(uint32_t hidden, bool hexMode, int width, int row, int column) {
+#if QVD_WIDE
+    constexpr TChar kDot = u'\u00B7'; // '.' on a terminal without UTF-8
+#else
+    constexpr TChar kDot = '\xFA'; // the middle dot of code page 437
+#endif
+    // The count with a comma between each group of three digits.
+    char digits[16];
+    const int count = std::snprintf(digits, sizeof digits, "%u", hidden);
+    char label[64];
+    int length = 0;
+    for (int index = 0; index < count; ++index) {
+        if (index > 0 && (count - index) % 3 == 0) label[length++] = ',';
+        label[length++] = digits[index];
+    }
+    length += std::snprintf(label + length, sizeof label - static_cast<size_t>(length), "%s",
+                            hexMode ? " equal rows " : " equal lines ");
+    static TChar cells[kRowCapacity];
+    int at = 0;
+    auto put = [&](TChar cell) {
+        if (at < width) cells[at++] = cell;
+    };
+    for (int dot = 0; dot < 3; ++dot) put(kDot);
+    put(TChar(' '));
+    for (int index = 0; index < length; ++index) put(static_cast<TChar>(label[index]));
+    for (int dot = 0; dot < 3; ++dot) put(kDot);
+    while (at < width) cells[at++] = TChar(' ');
+    writeBuildText(cells, width, row, column, colourScheme.identical);
+}
+
 bool sameDisplayedCell(TChar left, TChar right, bool ignoreCase) {
     if (left == right) return true;
     if (!ignoreCase) return false;
@@ -245,11 +293,11 @@ void writeRowPair(const Cell* left, const Cell* right, int32_t match, int width,
 
 void renderPanes(const PaneLayout& layout, const PaneRows& shown, int redrawLevel) {
     const Comparison& comparison = shown.comparison;
+    const ScreenRows& screen = shown.screen;
     const Settings& settings = shown.settings;
     const FilePair& files = shown.files;
-    const uint32_t hScroll = shown.hScroll;
     const uint32_t hexRowBytes = shown.hexRowBytes;
-    const DiffRow* rows = comparison.rows ? comparison.rows.get() + shown.topRow : nullptr;
+    const DiffRow* rows = comparison.rows.get();
     if (redrawLevel & kRedrawToggles) highlightToggleStates(settings);
     const char* blanks = blankCells();
     const uint32_t flags = encodingFlags(files);
@@ -262,54 +310,112 @@ void renderPanes(const PaneLayout& layout, const PaneRows& shown, int redrawLeve
     bool text = (redrawLevel & kRedrawText) && textWidth > 0;
     const int paneX[2] = {layout.leftX, layout.rightX};
     const int paneY[2] = {layout.leftY, layout.rightY};
+    const bool wrapping = screen.wrap.width > 0;
+    // While wrapping, the hScroll of the rows is 0: each screen row starts where the last ended.
+    const uint32_t hScroll = wrapping ? 0 : shown.hScroll;
+    const uint32_t unitBytes = screen.wrap.wideText ? 2 : 1;
 
-    bool ended = rows == nullptr;
+    uint32_t at = shown.topRow; // the list row drawn next
+    uint32_t part = 0;          // its screen row
+    uint32_t from[2] = {0, 0};  // where that screen row starts on each side, in units
+    if (wrapping && at < screen.rowCount && rows != nullptr && screen.foldAt(at) == nullptr) {
+        const DiffRow& row = rows[at];
+        for (; part < shown.topPart; ++part) {
+            if (from[0] < row.leftLength)
+                from[0] = wrappedRowEnd(row.leftText, row.leftLength, from[0], screen.wrap);
+            if (from[1] < row.rightLength)
+                from[1] = wrappedRowEnd(row.rightText, row.rightLength, from[1], screen.wrap);
+        }
+    }
     for (int i = 0; i < layout.paneHeight - 2; ++i) {
-        if (!ended && rows[i].leftText == nullptr) ended = true;
-        if (ended) {
+        const int y[2] = {paneY[0] + 1 + i, paneY[1] + 1 + i};
+        const bool ended = rows == nullptr || at >= screen.rowCount || rows[at].leftText == nullptr;
+        const Fold* fold = ended ? nullptr : screen.foldAt(at);
+        if (ended || fold != nullptr) {
+            // A fold is one row across each pane in the colour of equal rows.
+            const uint16_t numberColour =
+                fold != nullptr ? colourScheme.identical : colourScheme.lineNumbers;
             for (int side = 0; side < 2; ++side) {
-                int y = paneY[side] + 1 + i;
                 if (numbers)
-                    writeNarrowText(blanks, numberWidth, y, paneX[side] + 1,
-                                    colourScheme.lineNumbers);
-                if (text)
-                    writeNarrowText(blanks, textWidth, y, paneX[side] + numberWidth + 1,
+                    writeNarrowText(blanks, numberWidth, y[side], paneX[side] + 1, numberColour);
+                if (!text) continue;
+                if (fold != nullptr)
+                    writeFoldRow(fold->end - fold->first, settings.hexMode != 0, textWidth, y[side],
+                                 paneX[side] + numberWidth + 1);
+                else
+                    writeNarrowText(blanks, textWidth, y[side], paneX[side] + numberWidth + 1,
                                     colourScheme.identical);
             }
+            if (fold != nullptr) at = fold->end;
             continue;
         }
-        const DiffRow& row = rows[i];
+        const DiffRow& row = rows[at];
+        const uint8_t* sideText[2] = {row.leftText, row.rightText};
+        const uint32_t sideLength[2] = {row.leftLength, row.rightLength};
+        // The units of this screen row on each side: the whole line unless wrapping.
+        uint32_t end[2] = {sideLength[0], sideLength[1]};
+        if (wrapping)
+            for (int side = 0; side < 2; ++side)
+                if (from[side] < sideLength[side])
+                    end[side] =
+                        wrappedRowEnd(sideText[side], sideLength[side], from[side], screen.wrap);
         if (numbers && showNumbers) {
-            writeNumberColumn(fileLineNumber(comparison, 0, row.leftNumber), 0, numberWidth,
-                              hexRowBytes, paneY[0] + 1 + i, paneX[0] + 1, settings.hexMode != 0);
-            writeNumberColumn(fileLineNumber(comparison, 1, row.rightNumber), 1, numberWidth,
-                              hexRowBytes, paneY[1] + 1 + i, paneX[1] + 1, settings.hexMode != 0);
+            for (int side = 0; side < 2; ++side) {
+                if (part == 0) {
+                    const uint32_t number = side == 0 ? row.leftNumber : row.rightNumber;
+                    writeNumberColumn(fileLineNumber(comparison, side, number), side, numberWidth,
+                                      hexRowBytes, y[side], paneX[side] + 1, settings.hexMode != 0);
+                } else {
+                    // The side's own text goes on, or it has ended and its pane is padded.
+                    writeContinuation(from[side] < sideLength[side], numberWidth, y[side],
+                                      paneX[side] + 1);
+                }
+            }
         }
-        if (!text) continue;
-        // The found text, in text rows: hex rows show their whole row found.
-        const FoundText* found = shown.found;
-        const bool foundHere = found != nullptr && !settings.hexMode && found->from < found->to &&
-                               found->row == shown.topRow + static_cast<uint32_t>(i);
-        const int markedSide = foundHere ? found->side : -1;
-        MarkedUnits mark;
-        if (foundHere) mark = {found->from, found->to};
-        SideRow left = buildSideText(0, row.leftText, row.leftLength, hScroll, textWidth, settings,
-                                     flags, markedSide == 0 ? &mark : nullptr);
-        SideRow right = buildSideText(1, row.rightText, row.rightLength, hScroll, textWidth,
-                                      settings, flags, markedSide == 1 ? &mark : nullptr);
-        int leftY = paneY[0] + 1 + i;
-        int rightY = paneY[1] + 1 + i;
-        int leftColumn = paneX[0] + numberWidth + 1;
-        int rightColumn = paneX[1] + numberWidth + 1;
+        if (text) {
+            // The found text, in text rows: hex rows show their whole row found.
+            const FoundText* found = shown.found;
+            const bool foundHere = found != nullptr && !settings.hexMode &&
+                                   found->from < found->to && found->row == at;
+            int markedSide = foundHere ? found->side : -1;
+            MarkedUnits mark;
+            if (foundHere) {
+                // Counted from the start of this screen row's units; none when they lie
+                // elsewhere in a wrapped line.
+                const int64_t first = from[markedSide];
+                const int64_t last = end[markedSide];
+                mark = {std::max<int64_t>(found->from, first) - first,
+                        std::min<int64_t>(found->to, last) - first};
+                if (wrapping && mark.from >= mark.to) markedSide = -1;
+            }
+            auto sideRow = [&](int side) {
+                const uint32_t count = end[side] - std::min(from[side], end[side]);
+                return buildSideText(side, sideText[side] + from[side] * unitBytes, count, hScroll,
+                                     textWidth, settings, flags,
+                                     markedSide == side ? &mark : nullptr);
+            };
+            SideRow left = sideRow(0);
+            SideRow right = sideRow(1);
+            int leftColumn = paneX[0] + numberWidth + 1;
+            int rightColumn = paneX[1] + numberWidth + 1;
 #if QVD_WIDE
-        if (left.cells != nullptr) {
-            writeRowPair(left.cells, right.cells, row.match, textWidth, leftY, leftColumn, rightY,
-                         rightColumn, settings, markedSide, mark);
-            continue;
-        }
+            if (left.cells != nullptr)
+                writeRowPair(left.cells, right.cells, row.match, textWidth, y[0], leftColumn, y[1],
+                             rightColumn, settings, markedSide, mark);
+            else
 #endif
-        writeRowPair(left.characters, right.characters, row.match, textWidth, leftY, leftColumn,
-                     rightY, rightColumn, settings, markedSide, mark);
+                writeRowPair(left.characters, right.characters, row.match, textWidth, y[0],
+                             leftColumn, y[1], rightColumn, settings, markedSide, mark);
+        }
+        // On to the next screen row: the rest of this line, or the next row of the list.
+        from[0] = std::max(from[0], end[0]);
+        from[1] = std::max(from[1], end[1]);
+        ++part;
+        if (!wrapping || (from[0] >= sideLength[0] && from[1] >= sideLength[1])) {
+            ++at; // a row of its own: the next one is shown, or starts a fold
+            part = 0;
+            from[0] = from[1] = 0;
+        }
     }
 }
 

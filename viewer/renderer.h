@@ -4,6 +4,7 @@
 #include "console/paneFrames.h"
 #include "engine/comparison.h"
 #include "engine/diffList.h"
+#include "viewer/screenRows.h"
 #include "viewer/settings.h"
 #include "viewer/viewerFile.h"
 
@@ -23,12 +24,15 @@ struct FoundText {
     uint32_t to;   // one past the last
 };
 
-// What the panes show: the rows of a comparison from topRow on, scrolled hScroll characters to
-// the right, by the view's settings and in the files' encodings. largestNumber, the largest line
-// number of the whole list, sets the width of the number column (computePaneColumns).
+// What the panes show: the rows of a comparison from topRow on (from its screen row topPart while
+// wrapping) as screen lays them out, scrolled hScroll characters to the right, by the view's
+// settings and in the files' encodings. largestNumber, the largest line number of the whole list,
+// sets the width of the number column (computePaneColumns).
 struct PaneRows {
     const Comparison& comparison;
+    const ScreenRows& screen;
     uint32_t topRow;
+    uint32_t topPart;
     uint32_t hScroll;
     uint32_t hexRowBytes;
     uint32_t largestNumber;
@@ -38,7 +42,9 @@ struct PaneRows {
 };
 
 // Draws paneHeight - 2 rows into each pane (the list's all-zero row ends them; rows after it are
-// blank), as far as redrawLevel asks, with the files' own line numbers. Allocates nothing.
+// blank), as far as redrawLevel asks, with the files' own line numbers. A fold is one row across
+// each pane that counts the equal lines it hides; the later screen rows of a wrapped line carry a
+// continuation mark in the number column. Allocates nothing.
 void renderPanes(const PaneLayout& layout, const PaneRows& shown, int redrawLevel);
 
 // One bar of length cells at (y, x) in colour scheme entry colourIndex, its double-lined thumb

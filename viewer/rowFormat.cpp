@@ -140,6 +140,48 @@ CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t 
     return out;
 }
 
+uint32_t wrapRowEnd(const uint8_t* text, uint32_t length, uint32_t from, int width, int tabWidth,
+                    bool compress) {
+    width = std::max(width, 1);
+    tabWidth = std::max(tabWidth, 1);
+    if (!compress) {
+        // Most lines hold no tab: the row is width bytes.
+        const uint32_t span =
+            std::min<uint32_t>(length - std::min(from, length), static_cast<uint32_t>(width));
+        if (std::memchr(text + from, '\t', span) == nullptr) return from + std::max(span, 1u);
+    }
+    uint32_t at = from;
+    for (int cell = 0; at < length; ++at) {
+        if (compress && at > from && isBlankOrTab(text[at]) && isBlankOrTab(text[at - 1])) continue;
+        if (cell >= width) break;
+        cell += text[at] == '\t' ? tabWidth - cell % tabWidth : 1;
+    }
+    return std::max(at, from + 1);
+}
+
+uint32_t wrapRowEnd(const char16_t* text, uint32_t length, uint32_t from, int width, int tabWidth,
+                    bool compress) {
+    width = std::max(width, 1);
+    tabWidth = std::max(tabWidth, 1);
+    size_t at = from;
+    bool previousBlank = false;
+    for (int cell = 0; at < length;) {
+        const TextCluster cluster = readCluster(text, length, at);
+        const bool blank = cluster.units == 1 && isBlankOrTab(text[at]);
+        if (compress && blank && previousBlank && at > from) {
+            at += static_cast<size_t>(cluster.units);
+            continue;
+        }
+        if (cell >= width) break;
+        const bool tab = cluster.units == 1 && text[at] == u'\t';
+        if (!tab && cluster.columns == 2 && cell > 0 && cell + 1 >= width) break;
+        cell += tab ? tabWidth - cell % tabWidth : cluster.columns;
+        previousBlank = blank;
+        at += static_cast<size_t>(cluster.units);
+    }
+    return static_cast<uint32_t>(std::max<size_t>(at, from + 1));
+}
+
 uint8_t* formatHexRow(uint8_t* out, int width, const uint8_t* data, uint32_t count) {
     if (width <= 0) return out;
     std::memset(out, ' ', static_cast<size_t>(width));

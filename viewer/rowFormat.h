@@ -35,6 +35,18 @@ CellText* expandTextRow(CellText* out, int width, const char16_t* text, int64_t 
                         uint32_t scrollColumns, int tabWidth, bool compress,
                         MarkedUnits* mark = nullptr);
 
+// Where a screen row of width cells that shows 8-bit text from unit `from` ends while rows wrap:
+// one past the last unit that expandTextRow(text + from, ...) would show whole in the row. A row
+// takes at least one unit, so that every line ends; blanks that compression drops at its end go
+// with it, so that the next row never starts with one.
+uint32_t wrapRowEnd(const uint8_t* text, uint32_t length, uint32_t from, int width, int tabWidth,
+                    bool compress);
+
+// The same for UTF-16 text in its columns: a character two columns wide that the edge would cut
+// starts the next row instead (but for a row one cell wide, which holds its stand-in).
+uint32_t wrapRowEnd(const char16_t* text, uint32_t length, uint32_t from, int width, int tabWidth,
+                    bool compress);
+
 // One hex row of width cells from count bytes: N = (width - 1) / 4 pairs of upper-case digits,
 // each followed by a blank, one more blank, then the N bytes themselves. Cells past count stay
 // blank, so a short last row keeps the character column in place. Returns out.

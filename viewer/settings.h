@@ -22,7 +22,13 @@ struct Settings {
     int32_t ansiCharset = 0;        // 0: 8-bit text shown in the OEM code page; 1: ANSI (-o, O)
     int32_t hideMenu = 0;           // 1: the three menu lines are not shown (-m, key M)
     int32_t alignment = 0;          // kAlignWindow, kAlignLongRuns, kAlignHistogram (--align, A)
+    int32_t fold = 0;               // 1: long equal runs show as one row (--context, key F)
+    int32_t contextRows = 3;        // equal rows a fold keeps in sight at each end (--context=N)
+    int32_t wrap = 0;               // 1: rows wider than their pane wrap (--wrap, key Z)
 };
+
+// Most rows of context a fold keeps at each end of its run (Settings::contextRows).
+inline constexpr int32_t kMaxContextRows = 999;
 
 // How the rows are aligned (Settings::alignment).
 inline constexpr int32_t kAlignWindow = 0;    // the window search: the default

@@ -34,11 +34,11 @@ Reaction redrawnIf(bool moved) {
 }
 
 Reaction nextBlock(ComparisonView& view, const ViewKey&, const Key&) {
-    return redrawnIf(view.position.nextBlock(view.rows()));
+    return redrawnIf(view.position.nextBlock(view.screenRows()));
 }
 
 Reaction previousBlock(ComparisonView& view, const ViewKey&, const Key&) {
-    return redrawnIf(view.position.previousBlock(view.rows()));
+    return redrawnIf(view.position.previousBlock(view.screenRows()));
 }
 
 Reaction setTabWidth(ComparisonView& view, const ViewKey&, const Key& key) {
@@ -76,11 +76,11 @@ Reaction toggleTallDisplay(ComparisonView& view, const ViewKey&, const Key&) {
 }
 
 Reaction pageUp(ComparisonView& view, const ViewKey&, const Key&) {
-    return redrawnIf(view.position.pageUp(view.pageStep()));
+    return redrawnIf(view.position.pageUp(view.screenRows(), view.pageStep()));
 }
 
 Reaction pageDown(ComparisonView& view, const ViewKey&, const Key&) {
-    return redrawnIf(view.position.pageDown(view.pageStep()));
+    return redrawnIf(view.position.pageDown(view.screenRows(), view.pageStep()));
 }
 
 Reaction goToEnd(ComparisonView& view, const ViewKey&, const Key&) {
@@ -88,24 +88,27 @@ Reaction goToEnd(ComparisonView& view, const ViewKey&, const Key&) {
 }
 
 Reaction goHome(ComparisonView& view, const ViewKey&, const Key&) {
+    // Wrapped rows start at column 0 whatever the scroll: Home goes straight to the first row.
+    if (view.settings.wrap) return redrawnIf(view.position.moveTop({}));
     return redrawnIf(view.position.goHome());
 }
 
 Reaction rowUp(ComparisonView& view, const ViewKey&, const Key&) {
-    return redrawnIf(view.position.rowUp());
+    return redrawnIf(view.position.rowUp(view.screenRows()));
 }
 
 Reaction rowDown(ComparisonView& view, const ViewKey&, const Key&) {
-    return redrawnIf(view.position.rowDown());
+    return redrawnIf(view.position.rowDown(view.screenRows()));
 }
 
+// Wrapped rows show the whole of every line: there is nothing to scroll sideways to.
 Reaction scrollLeft(ComparisonView& view, const ViewKey&, const Key&) {
-    if (!view.position.scrollLeft(view.settings.hexMode != 0)) return {};
+    if (view.settings.wrap || !view.position.scrollLeft(view.settings.hexMode != 0)) return {};
     return {.redraw = kRedrawText};
 }
 
 Reaction scrollRight(ComparisonView& view, const ViewKey&, const Key&) {
-    if (!view.position.scrollRight(view.settings.hexMode != 0)) return {};
+    if (view.settings.wrap || !view.position.scrollRight(view.settings.hexMode != 0)) return {};
     return {.redraw = kRedrawText};
 }
 
@@ -202,6 +205,31 @@ Reaction nextAlignment(ComparisonView& view, const ViewKey&, const Key&) {
     return {.rebuild = kRebuildList};
 }
 
+Reaction toggleFolding(ComparisonView& view, const ViewKey&, const Key&) {
+    // The found text stays found where the top stays on its row.
+    const bool onFound = view.position.topRow == view.foundTopRow;
+    view.setFolded(!view.settings.fold);
+    view.position.settle(view.screenRows());
+    if (onFound) view.foundTopRow = view.position.topRow;
+    // The menu has no letter for it: the last row says what the key did.
+    const std::string context = std::to_string(view.settings.contextRows);
+    view.lastRow.showMessage(
+        view.settings.fold
+            ? u"Folded: " + std::u16string(context.begin(), context.end()) +
+                  (view.settings.contextRows == 1 ? u" line of context" : u" lines of context")
+            : u"Unfolded",
+        colourScheme.frame);
+    return {.redraw = kRedrawRows};
+}
+
+Reaction toggleWrapping(ComparisonView& view, const ViewKey&, const Key&) {
+    // The top line stays, from its first screen row.
+    view.settings.wrap ^= 1;
+    view.position.topPart = 0;
+    view.lastRow.showMessage(view.settings.wrap ? u"Wrapped" : u"Not wrapped", colourScheme.frame);
+    return {.redraw = kRedrawRows};
+}
+
 Reaction followTerminalSize(ComparisonView& view, const ViewKey&, const Key&) {
     // The console already has the terminal's new size: the view is laid out for it.
     view.wantedSize = getScreenSize(false);
@@ -281,6 +309,8 @@ const ViewKey kViewKeys[] = {
     {.codes = {kKeyF3, kKeyShiftF3}, .action = searchAgain, .help = {"'/'"}},
     {.codes = {'R', 'r'}, .action = reloadFiles, .help = {"'r'"}},
     {.codes = {'A', 'a'}, .action = nextAlignment, .help = {"'a'"}},
+    {.codes = {'F', 'f'}, .action = toggleFolding, .help = {"'f'"}},
+    {.codes = {'Z', 'z'}, .action = toggleWrapping, .help = {"'z'"}},
 };
 
 // An entered prompt's work: the line to go to, or the text to find (an empty text finds the last

@@ -18,14 +18,15 @@ _qvd_complete() {
             -- "$current")
         ;;
     --*)
-        mapfile -t COMPREPLY < <(compgen -W '--align= --long-runs --no-mouse --help --version' \
-            -- "$current")
-        compopt -o nospace 2>/dev/null # --align= goes on with its mode
+        mapfile -t COMPREPLY < <(compgen -W '--align= --long-runs --context= --wrap --no-mouse
+            --help --version' -- "$current")
+        # --align= and --context= go on with their mode or number.
+        [[ ${COMPREPLY[*]} == *= ]] && compopt -o nospace 2>/dev/null
         ;;
     -*)
         mapfile -t COMPREPLY < <(compgen -W '-a -b -c -d -e -h -l -m -n -o -s -v -w -z
-            -1 -2 -3 -4 -5 -6 -7 -8 -9 --align= --long-runs --no-mouse --help --version' \
-            -- "$current")
+            -1 -2 -3 -4 -5 -6 -7 -8 -9 --align= --long-runs --context= --wrap --no-mouse
+            --help --version' -- "$current")
         ;;
     *)
         # Names as the shell would quote them; directories get their slash.

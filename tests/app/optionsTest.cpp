@@ -62,6 +62,10 @@ TEST(ParseOptions, EachLetterSetsItsField) {
         {"--align=histogram", &Options::alignment, kAlignHistogram},
         {"--align=window", &Options::alignment, kAlignWindow},
         {"--no-mouse", &Options::noMouse, 1},
+        {"--context=5", &Options::contextRows, 5}, // folds from the start
+        {"--context=999", &Options::fold, 1},
+        {"--context=0", &Options::contextRows, 0},
+        {"--wrap", &Options::wrap, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);
@@ -90,8 +94,10 @@ TEST(ParseOptions, NamesAreNotOptions) {
 }
 
 TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
-    std::string printed = parse({"-?", "-b", "-x", "-", "--help", "-0", "--long-run", "--LONG-RUNS",
-                                 "--long-runs=1", "--align=fast", "--align=", "--no-mouse=1"});
+    std::string printed =
+        parse({"-?", "-b", "-x", "-", "--help", "-0", "--long-run", "--LONG-RUNS", "--long-runs=1",
+               "--align=fast", "--align=", "--context=", "--context=1000", "--context=-1",
+               "--context=2x", "--wrap=1", "--no-mouse=1"});
     EXPECT_EQ(printed, "\n  Invalid option -? found on the command line\n"
                        "\n  Invalid option -x found on the command line\n"
                        "\n  Invalid option --help found on the command line\n"
@@ -101,8 +107,15 @@ TEST(ParseOptions, EveryInvalidOptionIsReportedAndParsingGoesOn) {
                        "\n  Invalid option --long-runs=1 found on the command line\n"
                        "\n  Invalid option --align=fast found on the command line\n"
                        "\n  Invalid option --align= found on the command line\n"
+                       "\n  Invalid option --context= found on the command line\n"
+                       "\n  Invalid option --context=1000 found on the command line\n"
+                       "\n  Invalid option --context=-1 found on the command line\n"
+                       "\n  Invalid option --context=2x found on the command line\n"
+                       "\n  Invalid option --wrap=1 found on the command line\n"
                        "\n  Invalid option --no-mouse=1 found on the command line\n");
     EXPECT_EQ(settings.alignment, kAlignWindow);
+    EXPECT_EQ(settings.fold, 0);
+    EXPECT_EQ(settings.wrap, 0);
     EXPECT_EQ(settings.noMouse, 0);
     EXPECT_EQ(settings.badOption, 1);
     EXPECT_EQ(settings.batchMode, 1);

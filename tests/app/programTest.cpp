@@ -81,6 +81,8 @@ TEST_F(Program, BadCommandLinesPrintTheUsageAndExit2) {
          "\n  Invalid option --Help found on the command line\n"
          "\n  Invalid option --version=1 found on the command line\n"},
         {{"a.txt", "b.txt", "same.txt"}, "\nToo many file names (same.txt)\n"},
+        {{"--context=1000", "a.txt", "b.txt"},
+         "\n  Invalid option --context=1000 found on the command line\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));

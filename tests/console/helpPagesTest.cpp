@@ -40,7 +40,7 @@ const PageShape kTitledPages[] = {
     {mainHelpPages, 3, "Interactive usage", 20, true},
     {mainHelpPages, 4, "Interactive usage II", 20, true},
     {mainHelpPages, 5, "Interactive usage III", 21, true},
-    {mainHelpPages, 6, "Interactive usage IV", 22, false},
+    {mainHelpPages, 6, "Interactive usage IV", 21, false},
     {colourHelpPages, 0, "Colour Setup", 19, true},
     {colourHelpPages, 1, "Colour Setup II", 14, false},
     {treeHelpPages, 0, "Comparing two directories", 19, false},
@@ -128,8 +128,9 @@ TEST(HelpPages, KeySummaryIsExact) {
 TEST(HelpPages, LaterPagesNameTheKeysAndOptionsOfLinux) {
     std::string pages;
     for (int index = 1; mainHelpPages[index] != nullptr; ++index) pages += mainHelpPages[index];
-    for (const char* needle : {" '/'          Finds", " F3 and", "Shift-F3", " ':'  ", " 'r'  ",
-                               " 'a'  ", "--align=", "histogram", "--no-mouse"}) {
+    for (const char* needle :
+         {" '/'          Finds", " F3 and", "Shift-F3", " ':'  ", " 'r'  ", " 'a'  ", "--align=",
+          "histogram", " 'f'  ", "--context=N", " 'z'  ", "--wrap", "--no-mouse"}) {
         SCOPED_TRACE(needle);
         EXPECT_NE(pages.find(needle), std::string::npos);
     }

@@ -21,7 +21,7 @@ manualPagesAreCleanRoff() {
         local tags option
         # The tags with roff's hyphens \- made plain.
         tags=$(awk '/^\.TP/ { getline; gsub(/\\-/, "-"); print }' "$source/doc/$page")
-        for option in a b c d e h l m n o s v w z 1 -long-runs -no-mouse -help -version -; do
+        for option in a b c d e h l m n o s v w z 1 -long-runs -context= -wrap -no-mouse -help -version -; do
             grep -qE -- "(^| )-$option( |\"|\$)" <<<"$tags" || fail "$page has no entry for -$option"
         done
     done
@@ -42,6 +42,8 @@ completionOffersOptionsAndNames() {
     [ "$(completeWords moxa --l)" = "--long-runs" ] || fail "--l gave: $(completeWords moxa --l)"
     [ "$(completeWords moxa --n)" = "--no-mouse" ] || fail "--n gave: $(completeWords moxa --n)"
     [ "$(completeWords moxaw --v)" = "--version" ] || fail "--v gave: $(completeWords moxaw --v)"
+    [ "$(completeWords moxa --w)" = "--wrap" ] || fail "--w gave: $(completeWords moxa --w)"
+    [ "$(completeWords moxaw --c)" = "--context=" ] || fail "--c gave: $(completeWords moxaw --c)"
     completeWords moxa - | grep -qx -- '-b' || fail "- does not offer -b"
     mkdir -p "$work/dir/sub"
     touch "$work/dir/old notes.txt" "$work/dir/other" "$work/dir/-dash.txt"

@@ -68,7 +68,7 @@ const int kViewKeys[] = {
     'M',          'm',        'O',        'o',          'S',     's',      'T',        't',
     'W',          'w',        kKeyPageUp, kKeyPageDown, kKeyEnd, kKeyHome, kKeyLeft,   kKeyUp,
     kKeyRight,    kKeyDown,   kKeyAltF8,  kKeyAltF9,    'x',     '0',      2048 + 'A', 1024 + 'b',
-    512 + kKeyUp, 256 + 0x7B, kKeyF3,     kKeyShiftF3};
+    512 + kKeyUp, 256 + 0x7B, kKeyF3,     kKeyShiftF3,  'F',     'f',      'Z',        'z'};
 // Keys that read both files again or rebuild with the long-runs rule: on a million lines they take
 // long, so they come more rarely than the others.
 const int kReadingKeys[] = {'A', 'a', 'R', 'r'};

@@ -136,12 +136,13 @@ TEST(CellStyle, WideCharactersMarksAndPairs) {
 }
 
 TEST(CellStyle, TerminalWithoutUnicodeGetsAscii) {
+    // The last two: the dots of a fold, the mark of a wrapped line's later rows.
     const struct {
         char16_t unit;
         char32_t shown;
     } cases[] = {
-        {u'x', U'x'},   {0x2500, U'-'}, {0x2551, U'|'}, {0x250C, U'+'},
-        {0x2592, U'#'}, {0xE9, U'?'},   {0x1B, U'?'},   {0x00, U' '},
+        {u'x', U'x'}, {0x2500, U'-'}, {0x2551, U'|'}, {0x250C, U'+'}, {0x2592, U'#'},
+        {0xE9, U'?'}, {0x1B, U'?'},   {0x00, U' '},   {0xB7, U'.'},   {0x21AA, U'+'},
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(static_cast<int>(entry.unit));

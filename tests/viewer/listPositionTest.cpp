@@ -19,13 +19,14 @@ std::vector<DiffRow> rowsOf(const std::string& pattern) {
 TEST(ListPosition, MovesStayWithinTheListAndSayWhetherTheyMoved) {
     // 20 rows: differing blocks at rows 3-4 and 10-12; the top goes no further than row 15.
     const std::vector<DiffRow> rows = rowsOf("===xx=====xxx=======");
+    const ScreenRows screen{rows.data(), static_cast<uint32_t>(rows.size())};
     using Move = std::function<bool(ListPosition&)>;
-    const Move down = [](ListPosition& p) { return p.rowDown(); };
-    const Move up = [](ListPosition& p) { return p.rowUp(); };
-    const Move next = [&](ListPosition& p) { return p.nextBlock(rows.data()); };
-    const Move previous = [&](ListPosition& p) { return p.previousBlock(rows.data()); };
-    const Move pageDown = [](ListPosition& p) { return p.pageDown(8); };
-    const Move pageUp = [](ListPosition& p) { return p.pageUp(8); };
+    const Move down = [&](ListPosition& p) { return p.rowDown(screen); };
+    const Move up = [&](ListPosition& p) { return p.rowUp(screen); };
+    const Move next = [&](ListPosition& p) { return p.nextBlock(screen); };
+    const Move previous = [&](ListPosition& p) { return p.previousBlock(screen); };
+    const Move pageDown = [&](ListPosition& p) { return p.pageDown(screen, 8); };
+    const Move pageUp = [&](ListPosition& p) { return p.pageUp(screen, 8); };
     const Move end = [](ListPosition& p) { return p.goToEnd(); };
     const Move home = [](ListPosition& p) { return p.goHome(); };
     const Move right = [](ListPosition& p) { return p.scrollRight(false); };
@@ -62,7 +63,7 @@ TEST(ListPosition, MovesStayWithinTheListAndSayWhetherTheyMoved) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ListPosition position;
-        position.settle(static_cast<uint32_t>(rows.size()));
+        position.settle(screen);
         ASSERT_EQ(position.maxTopRow, 15u);
         for (size_t i = 0; i < c.moves.size(); ++i)
             EXPECT_EQ(c.moves[i](position), c.moved[i]) << "move " << i;
@@ -71,21 +72,28 @@ TEST(ListPosition, MovesStayWithinTheListAndSayWhetherTheyMoved) {
     }
 }
 
+// The rows of a list of that many equal rows, as a list without folds or wrapping shows them.
+ScreenRows plainRows(const std::vector<DiffRow>& rows, uint32_t count) {
+    return ScreenRows{rows.data(), count};
+}
+
 TEST(ListPosition, ShortListsDoNotScrollAndNewBoundsKeepTheTopInside) {
+    const std::vector<DiffRow> rows = rowsOf(std::string(100, '='));
     ListPosition position;
-    position.settle(5);
+    position.settle(plainRows(rows, 5));
     EXPECT_EQ(position.maxTopRow, 0u);
-    EXPECT_FALSE(position.rowDown());
+    EXPECT_FALSE(position.rowDown(plainRows(rows, 5)));
     EXPECT_FALSE(position.goToEnd());
-    position.settle(100);
+    position.settle(plainRows(rows, 100));
     position.topRow = 90;
-    position.settle(50);
+    position.settle(plainRows(rows, 50));
     EXPECT_EQ(position.topRow, 45u);
 }
 
 TEST(ListPosition, HexModeKeepsTheTextViewsPlace) {
+    const std::vector<DiffRow> rows = rowsOf(std::string(100, '='));
     ListPosition position;
-    position.settle(100);
+    position.settle(plainRows(rows, 100));
     position.topRow = 40;
     position.hScroll = 7;
     position.enterHexMode(12);
@@ -97,7 +105,7 @@ TEST(ListPosition, HexModeKeepsTheTextViewsPlace) {
     EXPECT_EQ(position.topRow, 40u);
     // A hex list shorter than the text list (short lines) gives the text row back all the same.
     position.enterHexMode(3);
-    position.settle(20);
+    position.settle(plainRows(rows, 20));
     position.leaveHexMode();
     EXPECT_EQ(position.topRow, 40u);
 }

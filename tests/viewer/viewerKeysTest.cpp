@@ -61,6 +61,12 @@ TEST_F(ViewerKeys, BlockJumpsAndRowMoves) {
         {"shift, ctrl and alt arrows are ignored",
          {kKeyDown + 512, kKeyDown + 2048, kKeyDown + 1024, kKeyEnd + 1024},
          0},
+        // Folded, rows 3-6 and 16-17 are one row each: the moves count the rows shown.
+        {"folded, space goes to the first block", {'f', ' '}, 10},
+        {"folded, down passes the fold in one row", join({'f'}, repeat(kKeyDown, 4)), 7},
+        {"folded, page down moves 8 shown rows", {'f', kKeyPageDown}, 11},
+        {"folded, end then page up and up", {'f', kKeyEnd, kKeyPageUp, kKeyUp}, 15},
+        {"unfolded again", {'f', 'F', kKeyPageDown}, 8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -338,6 +344,11 @@ TEST_F(ViewerKeys, SearchAndGoToALine) {
         {"a line beyond the end: the last rows", join(typed(":999"), {kKeyEnter}), 56, menu},
         {":0 is the first line", join({kKeyDown}, join(typed(":0"), {kKeyEnter})), 1, menu},
         {"only digits are taken", join(typed(":4x2"), {kKeyEnter}), 42, menu},
+        // Folded, line 21 and line 30 lie in the fold of rows 4 to 42; reaching one opens it.
+        {"folded, the search opens the fold it lands in", join({'f'}, join(find, {kKeyUp})), 20,
+         menu},
+        {"folded, : opens the fold", join({'f'}, join(typed(":30"), {kKeyEnter, kKeyDown})), 31,
+         menu},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -611,6 +622,29 @@ TEST_F(ViewerKeys, AlignmentKeyRealignsAnInsertionBeyondTheWindow) {
     }
 }
 
+// The keys that fold and wrap have no menu letter: the last row says what they did until the
+// next key.
+TEST_F(ViewerKeys, FoldAndWrapKeysSayWhatTheyDid) {
+    const struct {
+        std::vector<int> keys;
+        int32_t contextRows;
+        const char* said;
+    } cases[] = {
+        {{'f'}, 3, "Folded: 3 lines of context "},
+        {{'F'}, 1, "Folded: 1 line of context "},
+        {{'f', 'f'}, 3, "Unfolded "},
+        {{'z'}, 3, "Wrapped "},
+        {{'Z', 'z'}, 3, "Not wrapped "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        reset(80, 25);
+        settings.contextRows = c.contextRows;
+        run(blockLeft(), blockRight(), c.keys);
+        EXPECT_EQ(screen.text(24, 0, static_cast<int>(std::strlen(c.said))), c.said);
+    }
+}
+
 TEST_F(ViewerKeys, DigitsSetTheTabWidth) {
     std::string text = "a\tb\n";
     struct Case {
@@ -807,7 +841,7 @@ TEST_F(ViewerKeys, IgnoredKeysDrawNothing) {
     ScreenDump before = screen;
     reset(80, 25);
     run(blockLeft(), blockRight(),
-        {'0', 'x', 'Z', '!', kKeyDown + 512, 2048 + 'A' - 64, kKeyF1 + 1024, 256 + 0x2D});
+        {'0', 'x', 'Y', '!', kKeyDown + 512, 2048 + 'A' - 64, kKeyF1 + 1024, 256 + 0x2D});
     EXPECT_EQ(screen.toString(), before.toString());
 }
 

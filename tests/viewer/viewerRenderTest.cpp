@@ -482,6 +482,57 @@ TEST_F(ViewerRender, FirstScreenOfALongComparisonIsTheWholeComparisonsTop) {
     EXPECT_EQ(presentCount(), 1);
 }
 
+// The middle of a long run of equal rows is one row across each pane that counts them: from the
+// start with --context, and in hex mode too.
+TEST_F(ViewerRender, FoldsCountTheEqualLinesTheyHide) {
+    const std::string same = makeLines(12351, [](int i) { return "line " + std::to_string(i); });
+    settings.fold = 1;
+    run(same + "old\n", same + "new\n", {});
+    const std::string shown = "··· 12,345 equal lines ···";
+    for (int row : {4, 15}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(screen.text(row - 1, 1, 10), "   3 line ");
+        EXPECT_EQ(screen.text(row, 1, 5 + 26), "     " + shown);
+        EXPECT_TRUE(screen.hasAttribute(row, 1, 78, kTestScheme.identical));
+        EXPECT_EQ(screen.text(row + 1, 1, 10), "12349line ");
+    }
+    reset(80, 25);
+    settings.hexMode = 1;
+    settings.contextRows = 1;
+    run(std::string(16 * 100, 'a') + "b", std::string(16 * 100, 'a') + "c", {'f'});
+    EXPECT_EQ(screen.text(2, 6, 21), "··· 98 equal rows ···");
+    EXPECT_EQ(screen.text(3, 1, 4), "0630");
+}
+
+// A wrapped line takes the rows its longer side needs, a mark where its number would stand on
+// the later ones; the other side is padded so that the next row stands level.
+TEST_F(ViewerRender, WrappedRowsStandLevel) {
+    const std::string longLine = std::string(73, 'a') + std::string(73, 'b') + "cccc";
+    const std::string mark = kWideBuild ? "↪" : "+";
+    for (int split : {1, 0}) {
+        SCOPED_TRACE(split);
+        reset(80, 25);
+        settings.horizontalSplit = split;
+        run(longLine + "\nnext\n", "short\nnext\n", {'z', kKeyRight});
+        const int right = split ? 12 : 1;  // the right pane's first row
+        const int column = split ? 0 : 40; // its left border
+        const int width = split ? 73 : 33;
+        EXPECT_EQ(screen.text(1, 1, 5 + width), "   1 " + longLine.substr(0, width))
+            << "Right does not scroll wrapped rows";
+        EXPECT_EQ(screen.text(2, 1, 6), "   " + mark + " " + longLine[width]);
+        EXPECT_EQ(screen.text(right, column + 1, 10), "   1 short");
+        EXPECT_EQ(screen.text(right + 1, column + 1, 6), "      ");
+        const int next = split ? 4 : 6; // 150 characters over 73 or 33
+        EXPECT_EQ(screen.text(next, 1, 9), "   2 next");
+        EXPECT_EQ(screen.text(right + next - 1, column + 1, 9), "   2 next");
+    }
+    // Twenty tabs take two rows at a tab width of 4, one at 1: the numbers follow the text (once
+    // the message of z has gone with a key of its own).
+    reset(80, 25);
+    run(std::string(20, '\t') + "x\nnext\n", "x\nnext\n", {'z', '!', '1'});
+    EXPECT_EQ(screen.text(2, 1, 9), "   2 next");
+}
+
 #if QVD_WIDE
 TEST_F(ViewerRender, Utf16TextAndHexRows) {
     // Both files UTF-16: text rows show the units, hex rows four digits per unit in file order.
@@ -551,6 +602,12 @@ TEST_F(ViewerRender, LinuxTextTakesItsColumns) {
     EXPECT_EQ(screen.cell(1, 7).part, CellPart::wideLeft);
     EXPECT_EQ(screen.cell(1, 8).part, CellPart::wideRight);
     EXPECT_EQ(screen.cell(1, 8).units[0], u'文');
+    // Wrapped, a wide character that the edge would cut starts the next row whole.
+    reset(80, 25);
+    settings.encodingFlags = kFile1Utf16 | kFile2Ansi;
+    run(utf16Image(std::u16string(72, u'x') + u"中\n"), utf16Image(u"x\n"), {'z'});
+    EXPECT_EQ(screen.text(1, 77, 3), "x │");
+    EXPECT_EQ(screen.text(2, 1, 7), "   ↪ 中");
 }
 
 TEST_F(ViewerRender, HighlightingOfDifferingWideCharacters) {

@@ -334,6 +334,71 @@ viewerLongRunsAlignALongInsertion() {
     expectStatus 1
 }
 
+# --- folding and wrapping ------------------------------------------------------------------------
+
+# f on a pair of a million lines that differ in 20 (every 50,000th): each run of 49,999 equal
+# lines is 3 + 1 + 3 rows, so the whole comparison is 160 rows; the keys count them, and a search
+# or a line number that lands in a fold opens it. Then z on a line of 15,000 columns in blocks of
+# ten that say where they start ("000001230|" is columns 1230 to 1239): its end comes into sight,
+# the next line stands level on both sides, stacked and side by side, within whole frames.
+foldingAndWrappingShowLongFilesWhole() {
+    seq -f 'line %.0f' 1000000 >"$work/old.txt"
+    sed '50000~50000s/$/ changed/' "$work/old.txt" >"$work/new.txt"
+    startShell 80 25
+    runRecorded "$program $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn"
+    type f
+    waitForRow 25 '^Folded: 3 lines of context *$' || fail "f did not say it folded"
+    waitForRow 4 '^│      3 line 3 ' && waitForRow 5 '^│ +(···|\.\.\.) 49,993 equal lines (···|\.\.\.) +│$' &&
+        waitForRow 6 '^│  49997 line 49997 ' || fail "the first run is not 3 rows, a fold and 3 rows"
+    press PageDown
+    expectTopLine 50001 'line 50001' "PageDown did not move 8 shown rows"
+    press End
+    waitForRow 6 '^│1000000 line 1000000 ' && waitForRow 17 '^│1000000 line 1000000 changed' ||
+        fail "End does not show the last change as the fifth row"
+    press Home
+    press Space
+    expectTopLine 50000 'line 50000' "Space did not go to the first change"
+    type '/line 77777'
+    press Enter
+    expectTopLine 77777 'line 77777' "the search did not open the fold it landed in"
+    press Up
+    expectTopLine 77776 'line 77776' "the opened run is not shown row by row"
+    type :123456
+    press Enter
+    expectTopLine 123456 'line 123456' ": did not open the fold it landed in"
+    press q
+    expectStatus 1
+    local k
+    {
+        for ((k = 0; k < 15000; k += 10)); do printf '%09d|' "$k"; done
+        printf '\n'
+        seq -f 'n%g' 2 30
+    } >"$work/old.txt"
+    { echo short; seq -f 'n%g' 2 30; } >"$work/new.txt"
+    rm -f "$work/status"
+    startShell 80 25
+    runRecorded "$program --wrap $work/old.txt $work/new.txt"
+    waitForText 'ESC/ENTER quit' || fail "the view was not drawn with --wrap"
+    waitForRow 3 '^│   (↪|\+) 000070\|' || fail "the long line does not go on in the second row"
+    type /014990
+    press Enter
+    # 206 rows of 73 columns: the last shows the end of the line, the next line just below.
+    waitForRow 2 '^│   (↪|\+) 4960\|000014970\|000014980\|000014990\| +│$' && waitForRow 3 '^│   2 n2 ' &&
+        waitForRow 13 '^│ +│$' && waitForRow 14 '^│   2 n2 ' || fail "the end of the line is not shown"
+    expectWholeFrames 80 "stacked, wrapped"
+    type s
+    type /
+    press Enter
+    # 455 rows of 33 columns side by side.
+    waitForRow 2 '^│   (↪|\+) 0014980\|000014990\| +│ +│$' &&
+        waitForRow 3 '^│   2 n2 +│   2 n2 +│$' || fail "side by side, the rows do not stand level"
+    expectWholeFrames 80 "side by side, wrapped"
+    type z
+    waitForRow 25 '^Not wrapped *$' || fail "z did not say it stopped wrapping"
+    quitKeyView q
+}
+
 # --- every key of the view, at 80x25 and at 200x60 -----------------------------------------------
 #
 # The cases below build one pair of files row by row and so know the aligned list the view must
