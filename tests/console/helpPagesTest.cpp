@@ -129,8 +129,8 @@ TEST(HelpPages, LaterPagesNameTheKeysAndOptionsOfLinux) {
     std::string pages;
     for (int index = 1; mainHelpPages[index] != nullptr; ++index) pages += mainHelpPages[index];
     for (const char* needle :
-         {" '/'          Finds", " F3 and", "Shift-F3", " ':'  ", " 'r'  ", " 'a'  ", "--align=",
-          "histogram", " 'f'  ", "--context=N", " 'z'  ", "--wrap", "--no-mouse"}) {
+         {" '/'          Finds", " F3 and", "Shift-F3", " ':'  ", " 'r'  ", " 'a'  ",
+          "--align=", "histogram", " 'f'  ", "--context=N", " 'z'  ", "--wrap", "--no-mouse"}) {
         SCOPED_TRACE(needle);
         EXPECT_NE(pages.find(needle), std::string::npos);
     }
