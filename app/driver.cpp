@@ -110,15 +110,18 @@ int compareInBatch(DriverState& state) {
 }
 
 // The files as the view shows them: the images, their names, and the width of hex offsets.
-FilePair viewedFiles(const DriverState& state) {
-    const FileImage& image1 = state.image1;
-    const FileImage& image2 = state.image2;
-    return {{state.paneName1.c_str(), image1.raw.get(), image1.rawSize, image1.text,
-             image1.textSize, image1.encoding},
-            {state.paneName2.c_str(), image2.raw.get(), image2.rawSize, image2.text,
-             image2.textSize, image2.encoding},
+FilePair filesForView(const FileImage& image1, const TString& name1, const FileImage& image2,
+                      const TString& name2) {
+    return {{name1.c_str(), image1.raw.get(), image1.rawSize, image1.text, image1.textSize,
+             image1.encoding},
+            {name2.c_str(), image2.raw.get(), image2.rawSize, image2.text, image2.textSize,
+             image2.encoding},
             countOffsetDigits(image1.rawSize, image2.rawSize),
             differenceNote(image1, image2)};
+}
+
+FilePair viewedFiles(const DriverState& state) {
+    return filesForView(state.image1, state.paneName1, state.image2, state.paneName2);
 }
 
 // What a file that is no regular file is, for the message that says it is not read again; null
@@ -230,14 +233,7 @@ ReloadResult loadTreePair(TreePair& pair) {
 }
 
 FilePair treePairFiles(const TreePair& pair) {
-    const FileImage& image1 = pair.image1;
-    const FileImage& image2 = pair.image2;
-    return {{pair.shown1.c_str(), image1.raw.get(), image1.rawSize, image1.text, image1.textSize,
-             image1.encoding},
-            {pair.shown2.c_str(), image2.raw.get(), image2.rawSize, image2.text, image2.textSize,
-             image2.encoding},
-            countOffsetDigits(image1.rawSize, image2.rawSize),
-            differenceNote(image1, image2)};
+    return filesForView(pair.image1, pair.shown1, pair.image2, pair.shown2);
 }
 
 TString shownTreePath(const std::string& path, bool there) {

@@ -48,21 +48,6 @@ int nameLength(const TChar* name) {
     return length;
 }
 
-// A name in a top border, shortened to fit its field and laid out in cells as the terminal
-// shows it (in moxaw a byte a cell).
-void writeName(const TChar* name, int maxLength, int row, int column) {
-    TChar shortName[kShortNameCapacity];
-    int length = shortenFileName(shortName, name, maxLength);
-#if QVD_WIDE
-    CellText cells[kNameFieldLimit];
-    int count = layOutText(cells, kNameFieldLimit, shortName, static_cast<size_t>(length));
-    count = cellsWithinRow(column, count);
-    if (count > 0) writeText(cells, count, row, column, colourScheme.frame);
-#else
-    writeFrameText(shortName, length, row, column);
-#endif
-}
-
 #if QVD_WIDE
 // Units of the longest start of text[0..length) that takes at most columns columns, in whole
 // characters.
@@ -94,6 +79,20 @@ int tailStartWithin(const char16_t* text, int length, int total, int columns) {
 #endif
 
 } // namespace
+
+void writeShortName(const TChar* name, int maxLength, int row, int column, uint16_t attribute) {
+    TChar shortName[kShortNameCapacity];
+    int length = shortenFileName(shortName, name, maxLength);
+#if QVD_WIDE
+    CellText cells[kNameFieldLimit];
+    int count = layOutText(cells, kNameFieldLimit, shortName, static_cast<size_t>(length));
+    count = std::min(cellsWithinRow(column, count), maxLength);
+    if (count > 0) writeText(cells, count, row, column, attribute);
+#else
+    const int count = std::min(cellsWithinRow(column, length), maxLength);
+    if (count > 0) writeNarrowText(shortName, count, row, column, attribute);
+#endif
+}
 
 PaneLayout computePaneLayout(int width, int height, int horizontalSplit, bool menuShown) {
     int rows = std::max(menuShown ? height - 3 : height, 0);
@@ -130,8 +129,8 @@ PaneLayout drawPaneFrames(int width, int height, int horizontalSplit, bool menuS
     if (rows == 0) return layout;
 
     int maxLength = std::min(layout.paneWidth - 1, kNameFieldLimit);
-    writeName(name1, maxLength, layout.leftY, layout.leftX + 1);
-    writeName(name2, maxLength, layout.rightY, layout.rightX + 1);
+    writeShortName(name1, maxLength, layout.leftY, layout.leftX + 1, colourScheme.frame);
+    writeShortName(name2, maxLength, layout.rightY, layout.rightX + 1, colourScheme.frame);
     return layout;
 }
 

@@ -40,6 +40,10 @@ PaneLayout computePaneLayout(int width, int height, int horizontalSplit, bool me
 PaneLayout drawPaneFrames(int width, int height, int horizontalSplit, bool menuShown,
                           const TChar* name1, const TChar* name2);
 
+// Writes name at (row, column) in attribute, shortened by shortenFileName to a field of maxLength
+// cells and laid out as the terminal shows it; nothing past the screen's right edge.
+void writeShortName(const TChar* name, int maxLength, int row, int column, uint16_t attribute);
+
 // Writes into out (kShortNameCapacity units) the name for a field of maxLength cells (at most
 // kNameFieldLimit): the whole name when it takes fewer than maxLength columns, else as many of its
 // first characters as fit in maxLength / 4 columns, "..." and as many of its last characters as

@@ -128,17 +128,7 @@ void writeAscii(const std::string& text, int row, int column, uint16_t attribute
 
 // A name shortened to columns cells at most, written as the terminal shows it.
 void writeName(const TString& name, int columns, int row, int column, uint16_t attribute) {
-    TChar shortName[kShortNameCapacity];
-    const int length = shortenFileName(shortName, name.c_str(), std::min(columns, kNameFieldLimit));
-#if QVD_WIDE
-    CellText cells[kNameFieldLimit];
-    int count = layOutText(cells, kNameFieldLimit, shortName, static_cast<size_t>(length));
-    count = std::min(cellsWithinRow(column, count), columns);
-    if (count > 0) writeText(cells, count, row, column, attribute);
-#else
-    const int count = std::min(cellsWithinRow(column, length), columns);
-    if (count > 0) writeNarrowText(shortName, count, row, column, attribute);
-#endif
+    writeShortName(name.c_str(), std::min(columns, kNameFieldLimit), row, column, attribute);
 }
 
 void frameRow(int row, int width, TChar left, TChar fill, TChar right) {

@@ -131,15 +131,6 @@ waitForMouseFlags() {
     return 1
 }
 
-# Waits up to 10 s for screen row n (1-based) to match an extended regular expression.
-waitForRow() {
-    for _ in $(seq 100); do
-        screen | sed -n "$1p" | grep -Eq -- "$2" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # Whether the bytes written hold the fixed text (backslash escapes as printf %b takes them).
 wrote() { grep -qaF -- "$(printf '%b' "$1")" "$work/typescript"; }
 

@@ -123,6 +123,15 @@ expectShellScreen() {
     waitForText 'marker-before-run' || fail "the shell's screen did not come back"
 }
 
+# Waits up to 10 s for screen row n (1-based) to match an extended regular expression.
+waitForRow() {
+    for _ in $(seq 100); do
+        screen | sed -n "$1p" | grep -Eq -- "$2" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 stillRunning() {
     sleep "$1"
     [ ! -e "$work/status" ]

@@ -14,15 +14,6 @@ makeDifferingFiles() {
     printf 'title\n=====\n\nthe newer text\n%s\n%s\n' "$middle" "$tail" >"$work/new.txt"
 }
 
-# Waits up to 10 s for screen row n (1-based) to match an extended regular expression.
-waitForRow() {
-    for _ in $(seq 100); do
-        screen | sed -n "$1p" | grep -Eq -- "$2" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # The colour escapes of screen row n (1-based), in order.
 colours() { tm capture-pane -e -p -t "$pane" | sed -n "$1p" | grep -o $'\e\\[[0-9;]*m' | tr -d '\n'; }
 
