@@ -1,5 +1,6 @@
 #include "app/driver.h"
 
+#include "app/arrivingPair.h"
 #include "app/exitCodes.h"
 #include "app/fileNames.h"
 #include "app/gitDiff.h"
@@ -305,6 +306,76 @@ int showTrees(DriverState& state) {
     return list.differing() > 0 || !list.finished() ? kExitDifferent : kExitIdentical;
 }
 
+// Two regular files, one of them long enough that reading both whole would hold up the view.
+bool worthShowingAsTheyArrive(const DriverState& state) {
+    struct stat status[2];
+    const PathBuffer* paths[2] = {&state.path1, &state.path2};
+    for (int side : {0, 1}) {
+        if (TStringView(paths[side]->text) == kStandardInputPath ||
+            stat(pathToBytes(paths[side]->text).c_str(), &status[side]) != 0 ||
+            !S_ISREG(status[side].st_mode))
+            return false;
+    }
+    return static_cast<uint64_t>(std::max(status[0].st_size, status[1].st_size)) >= kArrivingFrom;
+}
+
+// The answer for two identical files: the sentence, and a key unless git called.
+int reportIdentical(const DriverState& state) {
+    printResult(state, true);
+    // git calls for every changed path, a change of mode alone too: a wait here would hold up
+    // the paths after it.
+    if (state.fromGit) return kExitIdentical;
+    printMessage("\nPress any key to exit!\n");
+    fflush(stdout); // the line must be out before the wait, also when stdout is a pipe
+    readKey();      // in host mode too, though nothing was printed
+    return kExitIdentical;
+}
+
+// The view of two large files while they are read: the first screen from their beginnings, the
+// whole comparison behind it. Returns the exit code.
+int showAsTheyArrive(DriverState& state) {
+    ArrivingPair pair(state.image1, state.image2,
+                      [&state](const FileImage& image1, const FileImage& image2) {
+                          return filesForView(image1, state.paneName1, image2, state.paneName2);
+                      });
+    int reason = 0;
+    switch (pair.open(pathToBytes(state.path1.text).c_str(), pathToBytes(state.path2.text).c_str(),
+                      reason)) {
+    case LoadResult::file1Failed:
+        return cannotLoad(state, 1, reason);
+    case LoadResult::file2Failed:
+        return cannotLoad(state, 2, reason);
+    case LoadResult::loaded:
+        break;
+    }
+    pair.start();
+    switch (pair.identity(reason)) {
+    case ArrivingIdentity::identical:
+        return reportIdentical(state);
+    case ArrivingIdentity::file1Failed:
+        return cannotLoad(state, 1, reason);
+    case ArrivingIdentity::file2Failed:
+        return cannotLoad(state, 2, reason);
+    case ArrivingIdentity::different:
+        break;
+    }
+    if (!startFullScreen()) {
+        printMessage("\nThe view could not be started on this terminal\n");
+        printResult(state, false);
+        return kExitDifferent;
+    }
+    const ReloadFiles reload = [&state](FilePair& files) { return reloadFiles(state, files); };
+    const ViewOutcome outcome =
+        runViewer(pair.forView().beginnings(kFirstBytes), state.options, state.startupSize,
+                  state.resizePending, state.tables, reload, &pair.forView());
+    state.viewerShown = state.tables.viewerShown;
+    if (outcome == ViewOutcome::outOfMemory) {
+        releaseTerminal();
+        printMessage("\nOut of memory\n");
+    }
+    return exitCodeOf(outcome);
+}
+
 // True when both paths name directories (through links): two trees to compare.
 bool bothDirectories(const DriverState& state) {
     return isDirectory(pathToBytes(state.path1.text).c_str()) &&
@@ -319,6 +390,7 @@ int loadAndCompare(DriverState& state) {
     if (batch && trees) return compareTreesInBatch(state.path1.text, state.path2.text);
     if (batch) return compareInBatch(state);
     if (trees) return showTrees(state);
+    if (worthShowingAsTheyArrive(state)) return showAsTheyArrive(state);
     int reason = 0;
     switch (loadFiles(state.path1.text, state.path2.text, state.image1, state.image2, &reason)) {
     case LoadResult::file1Failed:
@@ -328,18 +400,7 @@ int loadAndCompare(DriverState& state) {
     case LoadResult::loaded:
         break;
     }
-    bool identical = filesIdentical(state.image1, state.image2);
-
-    if (identical) {
-        printResult(state, true);
-        // git calls for every changed path, a change of mode alone too: a wait here would hold up
-        // the paths after it.
-        if (state.fromGit) return kExitIdentical;
-        printMessage("\nPress any key to exit!\n");
-        fflush(stdout); // the line must be out before the wait, also when stdout is a pipe
-        readKey();      // in host mode too, though nothing was printed
-        return kExitIdentical;
-    }
+    if (filesIdentical(state.image1, state.image2)) return reportIdentical(state);
     if (!decodeTexts(state.image1, state.image2)) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;

@@ -144,7 +144,7 @@ bool buildFirstRows(FirstRows& first, const ComparedFile& left, const ComparedFi
             tables[side] = buildLineTable(image, cut, sides.modes[side], rules);
             if (!tables[side]) return false;
             counts[side] = countTableLines(tables[side].get());
-            whole[side] = cut == size;
+            whole[side] = cut == size && !(side == 0 ? left.partial : right.partial);
             if (whole[side] || counts[side] >= linesWanted) break;
             // Lines so long that the beginning would be most of the file: the whole comparison
             // serves as well.

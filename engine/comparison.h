@@ -11,11 +11,12 @@
 // One input file as the engine needs it. Its owner keeps everything pointed to alive for as long
 // as the tables cut from it.
 struct ComparedFile {
-    const uint8_t* raw;  // the bytes as stored (hex mode)
-    uint32_t rawSize;    // bytes in raw
-    const uint8_t* text; // the decoded text image (text mode)
-    uint32_t textSize;   // bytes in text
-    bool wideText;       // text holds 16-bit units (moxa decoded the file), else bytes
+    const uint8_t* raw;   // the bytes as stored (hex mode)
+    uint32_t rawSize;     // bytes in raw
+    const uint8_t* text;  // the decoded text image (text mode)
+    uint32_t textSize;    // bytes in text
+    bool wideText;        // text holds 16-bit units (moxa decoded the file), else bytes
+    bool partial = false; // raw and text are only the file's beginning: the rest is still to come
 };
 
 // The two line tables and the aligned list built on them; the list points into the tables' texts.
@@ -52,7 +53,8 @@ struct FirstRows {
 };
 
 // Builds the first rows of the comparison buildLineTables and buildRows would build, from the
-// beginnings of both files. True when at least rowsWanted of them are settled; false when the files
+// beginnings of both files (or from all there is of a partial file so far). True when at least
+// rowsWanted of them are settled; false when the files
 // are short enough to be compared whole at once, when their lines are so long that the beginnings
 // would take most of the files, under long runs (which look beyond any beginning), or when memory
 // ran out.

@@ -282,7 +282,11 @@ std::optional<uint32_t> alignOnTwoCores(DiffRow* rows, uint64_t capacity, const 
     uint32_t scanned = 0;      // the second half's rows looked at for its states
     bool joined = false;
     for (uint32_t steps = 0; m < leftCount && l < rightCount; ++steps) {
-        if ((steps & kStopLookMask) == 0 && buildStopped(rules)) return std::nullopt;
+        if ((steps & kStopLookMask) == 0) {
+            if (buildStopped(rules)) return std::nullopt;
+            // The second half is as far on as this one: they meet in the middle.
+            tellProgress(rules, m, second ? middle.m : leftCount);
+        }
         if (second && m >= middle.m) {
             // The second half's first state on or after line m of the left table.
             while (second && met.m < m) {
@@ -389,9 +393,12 @@ OwnedDiffList buildDiffList(const LineRef* leftTable, const LineRef* rightTable,
     uint32_t m = 0;
     uint32_t l = 0;
     for (uint32_t steps = 0; m < leftCount && l < rightCount; ++steps) {
-        if ((steps & kStopLookMask) == 0 && buildStopped(engineRules)) {
-            rowCount = 0;
-            return nullptr;
+        if ((steps & kStopLookMask) == 0) {
+            if (buildStopped(engineRules)) {
+                rowCount = 0;
+                return nullptr;
+            }
+            tellProgress(engineRules, m, leftCount);
         }
         aligner.step(m, l, writer);
     }

@@ -2,6 +2,7 @@
 // The rules one build of the comparison works under. The caller makes them from its settings at
 // the time of each build and hands them in; the engine reads nothing else.
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -27,7 +28,18 @@ struct EngineRules {
     // give up soon and return null, as when memory runs out. Null: the build always runs to its
     // end.
     const std::atomic<bool>* stop = nullptr;
+    // Not a rule: where the aligning of the rows has got, 0 to 100 percent, for someone waiting
+    // on the build to show; written now and then while it runs. Null: not told.
+    std::atomic<uint32_t>* percentAligned = nullptr;
 };
+
+// Tells whoever waits on a build how far its aligning has got: done of total steps.
+inline void tellProgress(const EngineRules& rules, uint64_t done, uint64_t total) {
+    if (rules.percentAligned != nullptr && total > 0)
+        rules.percentAligned->store(
+            static_cast<uint32_t>(std::min<uint64_t>(done * 100 / total, 100)),
+            std::memory_order_relaxed);
+}
 
 // Whether a build under rules has been told to give up.
 [[nodiscard]] inline bool buildStopped(const EngineRules& rules) {

@@ -2,7 +2,11 @@
 
 void BackgroundBuild::start(const std::function<bool(const std::atomic<bool>* stop)>& work) {
     built = true;
-    helper.emplace([this, work] { built = work(&stop); });
+    ended.store(false, std::memory_order_relaxed);
+    helper.emplace([this, work] {
+        built = work(&stop);
+        ended.store(true, std::memory_order_release);
+    });
 }
 
 bool BackgroundBuild::finish() {

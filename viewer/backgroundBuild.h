@@ -10,8 +10,9 @@
 
 struct BackgroundBuild {
     std::optional<HelperThread> helper{};
-    bool built = true;             // what the work gave: false when memory ran out
-    std::atomic<bool> stop{false}; // tells the work to give up
+    bool built = true;              // what the work gave: false when memory ran out
+    std::atomic<bool> stop{false};  // tells the work to give up
+    std::atomic<bool> ended{false}; // the work has returned: finish() will not wait
 
     [[nodiscard]] bool running() const { return helper.has_value(); }
 

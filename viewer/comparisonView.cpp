@@ -6,8 +6,11 @@
 #include "platform/textCells.h"
 #include "viewer/menu.h"
 #include "viewer/rowFormat.h"
+#include "viewer/viewKeys.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 ComparisonView::ComparisonView(const FilePair& startFiles, const Settings& startSettings,
@@ -19,6 +22,16 @@ ComparisonView::ComparisonView(const FilePair& startFiles, const Settings& start
 }
 
 namespace {
+
+// The lines the larger of two files still arriving may hold, from the lines of their beginnings.
+uint32_t estimatedLineCount(const FilePair& files, uint32_t beginningLines) {
+    double scale = 1;
+    for (const ViewerFile* file : {&files.left, &files.right})
+        if (file->partial && file->rawSize > 0)
+            scale = std::max(scale, static_cast<double>(file->wholeSize) /
+                                        static_cast<double>(file->rawSize));
+    return static_cast<uint32_t>(std::min(beginningLines * scale + 1, double{UINT32_MAX}));
+}
 
 // How long a search runs before it shows how far it has got and looks for keys, in milliseconds:
 // long enough that a search of an ordinary file never does, so keys typed ahead of it stay.
@@ -82,7 +95,13 @@ bool drawView(ComparisonView& view) {
         view.position.settle(screen);
         view.draw(view.tables.comparison, screen);
     }
-    if (view.lastRow.shown()) drawLastRow(view.lastRow, colourScheme.frame);
+    if (view.lastRow.shown()) {
+        drawLastRow(view.lastRow, colourScheme.frame);
+    } else if (view.arrivalPending && !view.build.ended.load(std::memory_order_acquire)) {
+        PromptLine progressRow;
+        progressRow.showMessage(view.arrivalProgress(), colourScheme.frame);
+        drawLastRow(progressRow, colourScheme.frame);
+    }
     return true;
 }
 
@@ -102,6 +121,10 @@ bool ComparisonView::rebuild() {
     // from their beginnings, and the whole is built on a helper thread while that screen is on
     // show: Ctrl-C, Ctrl-Z and the quit keys act at once, other keys wait for the build. The
     // screen holds exactly what the whole comparison gives it, so it is not drawn again.
+    if (newTables && arriving != nullptr && !arrivalStarted) {
+        showArrivingFiles();
+        return true;
+    }
     if (newTables && position.topRow == 0 && showFirstRows(current)) {
         redrawLevel = 0;
         build.start([this, current](const std::atomic<bool>* stop) {
@@ -129,8 +152,93 @@ bool ComparisonView::buildComparison(const EngineRules& buildRules, bool newTabl
 bool ComparisonView::finishBuild() {
     if (!build.running()) return true;
     if (!build.finish()) return false;
+    if (arrivalPending) {
+        arrivalPending = false;
+        if (!arrivalMessage.empty()) lastRow.showMessage(arrivalMessage, colourScheme.frame);
+        // The first screen came from the beginnings: the number column may be wider now, and
+        // the rows beyond it are new.
+        redrawLevel |= kRedrawRows;
+        if (decodedOtherwise) {
+            // Built on texts decoded otherwise than the beginnings were shown: again, whole.
+            rebuildFlags |= kRebuildTables | kRebuildToggles;
+            layoutPending = true;
+            return true;
+        }
+    }
     settleRows(true);
     return true;
+}
+
+void ComparisonView::showArrivingFiles() {
+    // As much of the beginnings as the first screen takes: a few megabytes for most files,
+    // more for long lines. Beyond that the whole comparison shows first.
+    constexpr uint64_t kMostFirstBytes = uint64_t{64} << 20;
+    const ArrivingFiles* source = arriving;
+    arrivalStarted = true;
+    // The view was laid out for the beginnings it was opened with (kFirstBytes of each).
+    const uint32_t laidOutFor = encodingFlags(files);
+    for (uint64_t bytes = kFirstBytes; bytes <= kMostFirstBytes; bytes *= 4) {
+        if (bytes > kFirstBytes) files = source->beginnings(bytes);
+        if (!files.left.partial && !files.right.partial) break;
+        if (encodingFlags(files) != laidOutFor) break; // the hex rows' width may differ
+        if (position.topRow == 0 && showFirstRows(rules())) break;
+    }
+    redrawLevel = 0;
+    arrivalPending = true;
+    // The build alone touches files from here on, until it is taken.
+    build.start([this, source](const std::atomic<bool>* stop) {
+        WholeFiles whole = source->whole(stop);
+        if (whole.outcome != WholeFiles::whole) return false;
+        files = std::move(whole.files);
+        arrivalMessage = std::move(whole.message);
+        decodedOtherwise = whole.decodedOtherwise;
+        if (decodedOtherwise) return true;
+        EngineRules stoppable = rules();
+        stoppable.stop = stop;
+        stoppable.percentAligned = &percentAligned;
+        return buildComparison(stoppable, true);
+    });
+}
+
+std::u16string ComparisonView::arrivalProgress() const {
+    const int read = arriving->readPercent();
+    const std::string number =
+        std::to_string(read < 100 ? read : percentAligned.load(std::memory_order_relaxed));
+    return (read < 100 ? u"Reading the files: " : u"Comparing the files: ") +
+           std::u16string(number.begin(), number.end()) + u"%   (Esc stops)";
+}
+
+Reaction ComparisonView::awaitArrival() {
+    while (build.running() && !build.ended.load(std::memory_order_acquire)) {
+        PromptLine progressRow;
+        progressRow.showMessage(arrivalProgress(), colourScheme.frame);
+        drawLastRow(progressRow, colourScheme.frame);
+        presentConsole();
+        for (Key key; takeArrivedKey(key);) {
+            if (key.code == kKeyCtrlC) {
+                abandonBuild();
+                return {.leave = ViewOutcome::interrupted};
+            }
+            if (isQuitKey(key.code)) {
+                abandonBuild();
+                return {.leave = ViewOutcome::done};
+            }
+            // The terminal's size is taken again once the build is in.
+            if (key.code == kKeyScreenResized) resumeView(*this);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return {.layout = true}; // the last row as it was
+}
+
+int drawAgainMs(const ComparisonView& view) {
+    return view.arrivalPending && view.build.running() ? 100 : 0;
+}
+
+Reaction idle(ComparisonView& view) {
+    if (!view.arrivalPending || !view.build.ended.load(std::memory_order_acquire)) return {};
+    if (!view.finishBuild()) return {.leave = ViewOutcome::outOfMemory};
+    return {.redraw = kRedrawRows, .layout = true}; // the last row showed the progress
 }
 
 void ComparisonView::abandonBuild() {
@@ -167,13 +275,19 @@ bool ComparisonView::showFirstRows(const EngineRules& buildRules) {
     if (anchorPending || settings.fold) return false;
     const ComparedFile left = comparedFile(files.left);
     const ComparedFile right = comparedFile(files.right);
+    const bool partial = left.partial || right.partial;
     // The number column is as wide as the largest line number of the whole list needs. Without
     // suppression that is the longer text's line count; with it, the last lines may be
     // suppressed, and only a count below 100,000 (five digits at most either way) tells the width.
     uint32_t largest = 0;
     if (!buildRules.hexMode && !settings.hideLineNumbers) {
         largest = longerTextLineCount(left, right);
-        if (buildRules.suppressEmptyLines && largest >= 100000) return false;
+        // Of files still arriving only the beginnings can be counted: their lines so far, as
+        // many again for each beginning's length in the whole. The whole comparison corrects it.
+        if (partial)
+            largest = estimatedLineCount(files, largest);
+        else if (buildRules.suppressEmptyLines && largest >= 100000)
+            return false;
     }
     // A bar of `bar` cells over more than bar x page positions has a one-cell thumb at its start
     // when the view is at the top, however many positions there are: rows enough for that and

@@ -8,6 +8,7 @@
 #include "console/reaction.h"
 #include "console/screen.h"
 #include "engine/comparison.h"
+#include "viewer/arrivingFiles.h"
 #include "viewer/backgroundBuild.h"
 #include "viewer/listPosition.h"
 #include "viewer/promptLine.h"
@@ -83,6 +84,15 @@ struct ComparisonView {
     // never comes to the top).
     SearchHit found{};
     uint32_t foundTopRow = 0;
+    // Files still being read when the view opened: its first screen comes from their beginnings.
+    const ArrivingFiles* arriving = nullptr;
+    bool arrivalStarted = false; // the build that waits for them whole has started
+    // That build is running (or has ended and is not yet taken); what it says then, and whether
+    // the whole files were decoded otherwise than their beginnings.
+    bool arrivalPending = false;
+    std::u16string arrivalMessage{};
+    bool decodedOtherwise = false;
+    std::atomic<uint32_t> percentAligned{0}; // how far the build's aligning has got
     // After a reload, the line (side 0 left, 1 right, and its number) that goes to the top again.
     bool anchorPending = false;
     int anchorSide = 0;
@@ -109,6 +119,13 @@ struct ComparisonView {
     [[nodiscard]] bool finishBuild();
     // Stops the build behind the first screen, if any: nothing of it is kept.
     void abandonBuild();
+    // Waits for the build behind the first screen of arriving files, saying how far it has got:
+    // a quit key or Ctrl-C typed meanwhile ends the wait and the view at once; other keys typed
+    // meanwhile are dropped. The reaction to leave with, or a new layout when the build ended.
+    [[nodiscard]] Reaction awaitArrival();
+    // What the last row says while files arrive: how much has been read, or that the comparison
+    // is being built.
+    [[nodiscard]] std::u16string arrivalProgress() const;
     // Puts the next row (the previous one when upward) that shows text at the top; says so when
     // none does.
     [[nodiscard]] Reaction search(const std::u16string& text, bool upward);
@@ -134,6 +151,7 @@ struct ComparisonView {
     // The steps of drawView.
     [[nodiscard]] bool rebuild();
     bool showFirstRows(const EngineRules& rules);
+    void showArrivingFiles();
     [[nodiscard]] bool buildComparison(const EngineRules& rules, bool newTables);
     void settleRows(bool newTables);
     void draw(const Comparison& shown, const ScreenRows& screen);
@@ -148,6 +166,12 @@ struct ComparisonView {
 // mouse acts as keys: the wheel as kWheelRows presses of Up or Down, a left click on an item of
 // the menu lines as its key (menuKeyAt, viewer/menu.h).
 [[nodiscard]] Reaction actOnKey(ComparisonView& view, const Key& key);
+
+// While files arrive, how long the loop waits for a key before it shows how far they have got
+// (and takes the whole comparison once built); 0 for no limit.
+[[nodiscard]] int drawAgainMs(const ComparisonView& view);
+// Takes the whole comparison of arriving files once it is built: its rows are drawn anew.
+[[nodiscard]] Reaction idle(ComparisonView& view);
 
 // A view that was on top of this one has gone (the help, the colour setup): the whole screen is
 // laid out again, for the size the console has now.

@@ -354,14 +354,24 @@ const ViewKey* findViewKey(int code) {
     return nullptr;
 }
 
+bool isQuitKey(int code) {
+    const ViewKey* row = findViewKey(code);
+    return row != nullptr && row->action == quit;
+}
+
 Reaction actOnKey(ComparisonView& view, const Key& key) {
     if (key.code == kKeyMouse) return actOnMouse(view, key.mouse);
     const bool prompting = view.lastRow.prompt != Prompt::none && key.code != kKeyScreenResized;
     const ViewKey* row = prompting ? nullptr : findViewKey(key.code);
-    // A key that ends the view does not wait for the rest of the comparison; the others do.
-    if (row && row->action == quit) view.abandonBuild();
-    if (!view.finishBuild()) return {.leave = ViewOutcome::outOfMemory};
+    // A key that ends the view does not wait for the rest of the comparison; the others do, and
+    // while files are still arriving they say how far the wait has got.
+    if (row && (row->action == quit || row->action == interrupt)) view.abandonBuild();
     Reaction reaction;
+    if (view.arrivalPending) {
+        reaction = view.awaitArrival();
+        if (reaction.leave != ViewOutcome::none) return reaction;
+    }
+    if (!view.finishBuild()) return {.leave = ViewOutcome::outOfMemory};
     if (!view.lastRow.message.empty()) {
         // The message goes with the next key, which then acts as usual; but Esc and Enter, the
         // keys that dismiss a message, do only that rather than leave the view.

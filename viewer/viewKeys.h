@@ -31,3 +31,6 @@ extern const std::span<const ViewKey> viewKeys;
 
 // The row of a key code, or null.
 [[nodiscard]] const ViewKey* findViewKey(int code);
+
+// Whether the key ends the view (Esc, Enter, q).
+[[nodiscard]] bool isQuitKey(int code);

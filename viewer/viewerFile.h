@@ -31,6 +31,10 @@ struct ViewerFile {
     const uint8_t* text;   // the decoded text image (text mode)
     uint32_t textSize;     // bytes in text
     uint32_t encoding = 0; // kText* bits: how text came about; 0 in moxaw
+    // Only the beginning of the file, while the rest is still being read: raw and text hold what
+    // has arrived, decoded by what it tells; wholeSize is the length of the whole file.
+    bool partial = false;
+    uint64_t wholeSize = 0;
 };
 
 // The two files of the view and what they share.
@@ -55,5 +59,6 @@ struct FilePair {
 
 // The file as the engine cuts it: its text is 16-bit where moxa decoded it.
 [[nodiscard]] inline ComparedFile comparedFile(const ViewerFile& file) {
-    return {file.raw, file.rawSize, file.text, file.textSize, kWideBuild && file.encoding != 0};
+    return {file.raw,    file.rawSize, file.text, file.textSize, kWideBuild && file.encoding != 0,
+            file.partial};
 }

@@ -53,12 +53,18 @@ int drawAgainMs(View&) {
 int drawAgainMs(DirectoryView& view) {
     return busyWaitMs(view);
 }
+int drawAgainMs(ComparisonView& view) {
+    return drawAgainMs(static_cast<const ComparisonView&>(view));
+}
 
 template <typename View>
 Reaction whileIdle(View&) {
     return {};
 }
 Reaction whileIdle(DirectoryView& view) {
+    return idle(view);
+}
+Reaction whileIdle(ComparisonView& view) {
     return idle(view);
 }
 
@@ -122,8 +128,10 @@ ViewOutcome runViews(View& bottom) {
 }
 
 ViewOutcome runViewer(const FilePair& files, const Settings& settings, ScreenSize requestedSize,
-                      bool resizePending, ViewerTables& tables, const ReloadFiles& reload) {
+                      bool resizePending, ViewerTables& tables, const ReloadFiles& reload,
+                      const ArrivingFiles* arriving) {
     ComparisonView view(files, settings, tables, reload, requestedSize, resizePending);
+    view.arriving = arriving;
     View bottom = &view;
     const ViewOutcome outcome = runViews(bottom);
     // A build still running behind the first screen goes with the view.

@@ -38,6 +38,8 @@ ViewOutcome runViews(View& bottom);
 // Runs the comparison view of files until a quit key (done), Ctrl-C (interrupted) or a failed
 // allocation (outOfMemory), starting from settings. requestedSize is the console size to ask
 // for, applied first when resizePending is set. Without reload the key R does nothing. Nothing is
-// printed: on outOfMemory the caller says so once the terminal is back.
+// printed: on outOfMemory the caller says so once the terminal is back. With arriving, the files
+// are still being read: the view starts from their beginnings (files is not used).
 ViewOutcome runViewer(const FilePair& files, const Settings& settings, ScreenSize requestedSize,
-                      bool resizePending, ViewerTables& tables, const ReloadFiles& reload = {});
+                      bool resizePending, ViewerTables& tables, const ReloadFiles& reload = {},
+                      const ArrivingFiles* arriving = nullptr);

@@ -157,7 +157,9 @@ class PtySession {
     bool waitForExit(int timeoutMs) {
         auto deadline = now() + timeoutMs;
         while (!reaped && now() < deadline) collect(10);
-        if (reaped && readingOutput) collect(20); // the last bytes
+        // The last bytes: up to the end of the output, which a loaded machine may hand over late.
+        for (auto last = now() + 2000; reaped && readingOutput && outputOpen && now() < last;)
+            collect(10);
         return reaped;
     }
 
