@@ -2,6 +2,7 @@
 // the title and the console size at start and exit.
 
 #include "app/driver.h"
+#include "console/keyReader.h"
 #include "console/screen.h"
 #include "platform/memoryTerminal.h"
 #include "support/tempDirectory.h"
@@ -140,6 +141,30 @@ TEST_F(DriverConsole, FilesOfTheSameTextSayHowTheyDiffer) {
         const std::string shown = note.empty() ? "  SPACE next difference" : note + " ";
         EXPECT_EQ(dumpScreen().text(24, 0, static_cast<int>(shown.size())), shown);
     }
+}
+
+// Files of 8 MiB and more open at their beginnings while they are read; a key that needs the
+// whole comparison waits for it, and shows the whole's rows.
+TEST_F(DriverConsole, LargeFilesOpenAtTheirBeginningsAndAnswerFromTheWhole) {
+    std::string one;
+    for (int line = 0; line < 800000; ++line) one += "line " + std::to_string(line) + "\n";
+    std::string two = one;
+    two.replace(two.find("line 500000"), 11, "changed");
+    const std::string left = dir.write("big1", one + "end one\n");
+    const std::string right = dir.write("big2", two + "end two\n");
+    resetMemoryTerminal(100, 25);
+    queueKeyCodes({kKeyEnd, 'q'});
+    EXPECT_EQ(run({"-z", left, right}), 1); // host mode leaves the last screen standing
+    const std::string shown = dumpScreen().toString();
+    EXPECT_NE(shown.find("800001 end one"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("800001 end two"), std::string::npos) << shown;
+    EXPECT_EQ(scriptUnderruns(), 0);
+    // Identical ones are told so only once every byte was compared, and never shown.
+    queueKeyCodes({'x'});
+    std::string printed;
+    EXPECT_EQ(run({left, dir.write("copy", one + "end one\n")}, &printed), 0);
+    EXPECT_NE(printed.find("are identical"), std::string::npos) << printed;
+    EXPECT_EQ(pendingScriptEntries(), 0);
 }
 
 // R used to read a pipe again: a process substitution's left the pane empty without a word, and

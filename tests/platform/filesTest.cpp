@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/fileReader.h"
 
 #include "support/tempDirectory.h"
 
@@ -6,6 +7,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -294,3 +296,71 @@ TEST(ReadWholeFile, FileThatClaimsALengthItDoesNotHoldIsReadToItsEnd) {
     }
     if (tried == 0) GTEST_SKIP() << "no /proc or /sys file here claims a length it does not hold";
 }
+
+namespace {
+
+// A file read behind the view: what the reading ends with when the file is left alone, shrinks
+// or grows between the open and the reading, and what cannot be read this way at all.
+TEST(FileReader, EndsWithWhatTheFileHeldAsItWasRead) {
+    TempDirectory dir;
+    std::string bytes(9u << 20, 'x'); // more than one step of the reading
+    for (size_t i = 0; i < bytes.size(); i += 4099) bytes[i] = static_cast<char>('a' + i % 26);
+    struct Case {
+        const char* name;
+        long long lengthAfterOpen; // -1: left alone
+        std::string appended;
+        FileReader::End end;
+        uint64_t arrived;
+        bool changed;
+    };
+    const Case cases[] = {
+        {"left alone", -1, "", FileReader::End::whole, bytes.size(), false},
+        {"shrank", 5000, "", FileReader::End::cut, 5000, false},
+        {"emptied", 0, "", FileReader::End::cut, 0, false},
+        {"grew", -1, "more", FileReader::End::whole, bytes.size(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.write("f", bytes);
+        FileReader reader;
+        ASSERT_TRUE(reader.open(path.c_str()));
+        EXPECT_EQ(reader.size(), bytes.size());
+        if (c.lengthAfterOpen >= 0) {
+            ASSERT_EQ(truncate(path.c_str(), c.lengthAfterOpen), 0);
+        }
+        if (!c.appended.empty()) {
+            std::ofstream(path, std::ios::app | std::ios::binary) << c.appended;
+        }
+        reader.start();
+        reader.waitFor(UINT64_MAX);
+        EXPECT_EQ(reader.end(), c.end);
+        EXPECT_EQ(reader.arrived(), c.arrived);
+        EXPECT_EQ(reader.changed(), c.changed);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(reader.block()), reader.arrived()),
+                  bytes.substr(0, reader.arrived()));
+    }
+}
+
+TEST(FileReader, OpensRegularFilesOnlyAndNeverWaitsForAWriter) {
+    TempDirectory dir;
+    dir.makeDirectory("sub");
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, int> refused[] = {
+        {dir / "missing", ENOENT}, {dir / "sub", EISDIR}, {fifo, kNotRegular}};
+    for (const auto& [path, reason] : refused) {
+        SCOPED_TRACE(path);
+        FileReader reader;
+        EXPECT_FALSE(reader.open(path.c_str())); // a FIFO without a writer would block here
+        EXPECT_EQ(reader.error(), reason);
+    }
+    // A reader stopped (or destroyed) part of the way gives back at once.
+    const std::string big = dir.write("big", std::string(64u << 20, 'b'));
+    FileReader reader;
+    ASSERT_TRUE(reader.open(big.c_str()));
+    reader.start();
+    reader.stop();
+    EXPECT_NE(reader.end(), FileReader::End::none);
+}
+
+} // namespace
