@@ -7,7 +7,10 @@
 # edited; about 90 MB and 900 MB a file). Missing pairs are generated into DATA_DIR (default
 # ${TMPDIR:-/tmp}/qvd-bench) and kept there; they are never part of the source tree. BASELINE, a
 # second release build directory, adds its moxa as a third program in the same turns, for a
-# before-and-after comparison.
+# before-and-after comparison. The screen of files still being read shows their progress on its
+# last row, which never falls quiet: moxa's first screen is complete once that row is there
+# (OURS_TEXT, default "the files: "; the baseline's once its output falls quiet, as before).
+ours_text="${OURS_TEXT-the files: }"
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../build/release}"
@@ -38,7 +41,7 @@ for pair in $pairs; do
     cat "$data/$pair.left" "$data/$pair.right" >/dev/null # into the page cache
     ours="" theirs="" before=""
     for ((run = 0; run < repeat; run++)); do
-        ours+=$("$build/bench/firstScreen" 1 200 60 "$build/app/moxa" "$data/$pair.left" "$data/$pair.right")$'\n'
+        ours+=$(FIRST_SCREEN_TEXT="$ours_text" "$build/bench/firstScreen" 1 200 60 "$build/app/moxa" "$data/$pair.left" "$data/$pair.right")$'\n'
         theirs+=$("$build/bench/measure" 1 diff "$data/$pair.left" "$data/$pair.right")$'\n'
         if [ -n "$baseline" ]; then
             before+=$("$build/bench/firstScreen" 1 200 60 "$baseline/app/moxa" "$data/$pair.left" "$data/$pair.right")$'\n'

@@ -205,7 +205,7 @@ std::u16string ComparisonView::arrivalProgress() const {
     const std::string number =
         std::to_string(read < 100 ? read : percentAligned.load(std::memory_order_relaxed));
     return (read < 100 ? u"Reading the files: " : u"Comparing the files: ") +
-           std::u16string(number.begin(), number.end()) + u"%   (Esc stops)";
+           std::u16string(number.begin(), number.end()) + u"%   (Esc quits)";
 }
 
 Reaction ComparisonView::awaitArrival() {

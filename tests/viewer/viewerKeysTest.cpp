@@ -8,7 +8,9 @@
 #include "console/screen.h"
 #include "viewer/viewKeys.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -893,6 +895,52 @@ TEST(ViewKeyTable, TheHelpDescribesEveryKeyAndNoOther) {
         EXPECT_TRUE(known) << "the help describes a key the view lacks: " << row;
     }
     EXPECT_GT(keyRows.size(), 30u);
+}
+
+} // namespace
+
+namespace {
+
+// Files still arriving open at their beginnings; a key that needs the whole comparison waits for
+// it with the progress on the last row, and a quit key or Ctrl-C typed meanwhile ends the view at
+// once (here the whole never comes: only the view's giving up ends the wait).
+TEST_F(ViewerScreenTest, WaitForArrivingFilesSaysHowFarAndQuitKeysEndIt) {
+    const std::string left = makeLines(3000, [](int i) { return "line " + std::to_string(i); });
+    const std::string right = left + "more\n";
+    const struct {
+        int typedMeanwhile;
+        ViewOutcome outcome;
+    } cases[] = {{kKeyCtrlC, ViewOutcome::interrupted},
+                 {'q', ViewOutcome::done},
+                 {kKeyEscape, ViewOutcome::done}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typedMeanwhile);
+        reset();
+        ArrivingFiles arriving;
+        arriving.beginnings = [&](uint64_t) {
+            leftFile = {QVD_T("old.txt"), bytes(left), size32(left), bytes(left), size32(left)};
+            rightFile = {QVD_T("new.txt"), bytes(right), size32(right), bytes(right),
+                         size32(right)};
+            FilePair beginnings = files();
+            beginnings.left.partial = beginnings.right.partial = true;
+            beginnings.left.wholeSize = beginnings.right.wholeSize = uint64_t{1} << 30;
+            return beginnings;
+        };
+        arriving.whole = [](const std::atomic<bool>* stop) {
+            while (!stop->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return WholeFiles{};
+        };
+        arriving.readPercent = [] { return 40; };
+        queueKeyCode(kKeyDown);
+        queueBusyKeyCodes({c.typedMeanwhile});
+        EXPECT_EQ(runViewer(arriving.beginnings(kFirstBytes), settings, {80, 25}, false, tables, {},
+                            &arriving),
+                  c.outcome);
+        screen = dumpScreen();
+        // The number column as wide as the whole files' lines may need.
+        EXPECT_EQ(screen.text(kTopLeftRow, 0, 18), "│        1 line 0 ");
+        EXPECT_EQ(screen.text(24, 0, 24), "Reading the files: 40%  ");
+    }
 }
 
 } // namespace
