@@ -64,7 +64,7 @@ struct DriverState {
 
 // Files no larger than this are read whole in batch mode, once they differ, to say how when they
 // hold the same text; larger ones get the verdict alone.
-constexpr uint32_t kLargestFileToExplain = 256u << 20;
+constexpr uint64_t kLargestFileToExplain = 256u << 20;
 
 // The verdict; for files that differ, the sentence that says how when they hold the same text.
 void printResult(const DriverState& state, bool identical, const std::u16string& note = {}) {
@@ -80,8 +80,8 @@ int cannotLoad(const DriverState& state, int file, int reason) {
 // Batch mode needs only the verdict, so the files are compared in step instead of being held:
 // the same answers and messages as loading both, without a block of each file's size.
 int compareInBatch(DriverState& state) {
-    uint32_t size1 = 0;
-    uint32_t size2 = 0;
+    uint64_t size1 = 0;
+    uint64_t size2 = 0;
     int reason = 0;
     const FileComparison result =
         compareFiles(pathToBytes(state.path1.text).c_str(), pathToBytes(state.path2.text).c_str(),
@@ -211,7 +211,7 @@ bool loadSide(const std::string& path, bool there, FileImage& image, int& reason
         reason = kNotRegular;
         return false;
     }
-    uint32_t size = 0;
+    uint64_t size = 0;
     image.raw.reset(readWholeFile(path.c_str(), size, &reason));
     image.rawSize = size;
     return image.raw != nullptr;

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-HeapBlock<uint8_t> loadFile(const TChar* path, uint32_t& rawSize) {
+HeapBlock<uint8_t> loadFile(const TChar* path, uint64_t& rawSize) {
     return HeapBlock<uint8_t>(readWholeFile(pathToBytes(path).c_str(), rawSize));
 }
 
@@ -18,8 +18,8 @@ LoadResult loadFiles(const TChar* path1, const TChar* path2, FileImage& image1, 
                      int* reason, bool regularOnly) {
     uint8_t* block1 = nullptr;
     uint8_t* block2 = nullptr;
-    uint32_t size1 = 0;
-    uint32_t size2 = 0;
+    uint64_t size1 = 0;
+    uint64_t size2 = 0;
     switch (readTwoFiles(pathToBytes(path1).c_str(), pathToBytes(path2).c_str(), block1, size1,
                          block2, size2, reason, regularOnly)) {
     case PairLoad::file1Failed:
@@ -36,8 +36,8 @@ LoadResult loadFiles(const TChar* path1, const TChar* path2, FileImage& image1, 
     return LoadResult::loaded;
 }
 
-int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2) {
-    uint32_t larger = rawSize1 > rawSize2 ? rawSize1 : rawSize2;
+int32_t countOffsetDigits(uint64_t rawSize1, uint64_t rawSize2) {
+    uint64_t larger = rawSize1 > rawSize2 ? rawSize1 : rawSize2;
     int32_t digits = 1;
     while ((larger >>= 4) != 0) ++digits;
     return digits;
@@ -52,18 +52,18 @@ namespace {
 
 // Gives the image a decoded UTF-16 buffer of units; false when it cannot be had.
 bool allocateDecoded(FileImage& image, uint64_t units) {
-    if (units * 2 > 0xFFFFFFFFu) return false; // textSize is 32-bit
+    if (units > static_cast<uint64_t>(PTRDIFF_MAX) / 2) return false; // more than any block can be
     image.decoded.reset(static_cast<char16_t*>(malloc(units > 0 ? units * 2 : 2)));
     return image.decoded != nullptr;
 }
 
 // The image's text as the UTF-16 conversion of bytes[0..count) (units of them, as counted
 // before); false when no buffer could be allocated.
-bool decodeUtf8(FileImage& image, const uint8_t* bytes, uint32_t count, size_t units) {
+bool decodeUtf8(FileImage& image, const uint8_t* bytes, uint64_t count, size_t units) {
     if (!allocateDecoded(image, units)) return false;
     size_t written = utf8ToUtf16(bytes, count, image.decoded.get());
     image.text = reinterpret_cast<const uint8_t*>(image.decoded.get());
-    image.textSize = static_cast<uint32_t>(written * 2);
+    image.textSize = uint64_t{written} * 2;
     return true;
 }
 
@@ -84,7 +84,7 @@ int decodeOne(FileImage& image) {
     }
     if (image.rawSize >= 3 && raw[0] == 0xEF && raw[1] == 0xBB && raw[2] == 0xBF) {
         const uint8_t* bytes = raw + 3;
-        uint32_t count = image.rawSize - 3;
+        const uint64_t count = image.rawSize - 3;
         size_t units = utf8ToUtf16(bytes, count, nullptr);
         return decodeUtf8(image, bytes, count, units) ? kTextUtf8 : -1;
     }
@@ -96,7 +96,7 @@ int decodeOne(FileImage& image) {
 // Step 4: an 8-bit file brought to UTF-16 through the ANSI code page.
 bool convertAnsi(FileImage& image) {
     if (!allocateDecoded(image, image.rawSize)) return false;
-    for (uint32_t i = 0; i < image.rawSize; ++i) image.decoded[i] = ansiToUnicode(image.raw[i]);
+    for (uint64_t i = 0; i < image.rawSize; ++i) image.decoded[i] = ansiToUnicode(image.raw[i]);
     image.text = reinterpret_cast<const uint8_t*>(image.decoded.get());
     image.textSize = image.rawSize * 2;
     return true;

@@ -7,9 +7,9 @@
 #include <cstdint>
 
 // Reads the file at path whole. Returns the block and its size, or null when the file cannot be
-// loaded: missing, unreadable, a directory, 4 GiB or more, a short read, or no memory. An empty
-// file gives a valid block and size 0. Pipes are read to their end.
-[[nodiscard]] HeapBlock<uint8_t> loadFile(const TChar* path, uint32_t& rawSize);
+// loaded: missing, unreadable, a directory, a short read, or no memory. An empty file gives a
+// valid block and size 0. Pipes are read to their end.
+[[nodiscard]] HeapBlock<uint8_t> loadFile(const TChar* path, uint64_t& rawSize);
 
 // Which of two files could not be loaded: file 1 is judged first.
 enum class LoadResult { loaded, file1Failed, file2Failed };
@@ -23,7 +23,7 @@ enum class LoadResult { loaded, file1Failed, file2Failed };
                                    bool regularOnly = false);
 
 // Hex digits of the larger size, at least 1: the width of hex-mode offsets.
-int32_t countOffsetDigits(uint32_t rawSize1, uint32_t rawSize2);
+int32_t countOffsetDigits(uint64_t rawSize1, uint64_t rawSize2);
 
 // True when both images hold the same bytes (sizes first, so files of different sizes are not
 // read again).
@@ -33,6 +33,6 @@ bool filesIdentical(const FileImage& image1, const FileImage& image2);
 // UTF-16 (the platform's test), UTF-8 with signature or UTF-8 text without it (valid, with a
 // character beyond ASCII: the same flag), else 8-bit; when either file is 16-bit afterwards, an
 // 8-bit file is converted from the ANSI code page so that both compare as UTF-16. moxaw: both texts
-// are the raw images, flags 0. Returns false when a conversion buffer cannot be allocated (or its
-// size would pass 4 GiB); the images then hold no decoded buffer and both encodings are 0.
+// are the raw images, flags 0. Returns false when a conversion buffer cannot be allocated; the
+// images then hold no decoded buffer and both encodings are 0.
 [[nodiscard]] bool decodeTexts(FileImage& image1, FileImage& image2);

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
         lastThread = nowThread;
     };
     HeapBlock<uint8_t> images[2];
-    uint32_t sizes[2] = {0, 0};
+    uint64_t sizes[2] = {0, 0};
     uint8_t* blocks[2] = {nullptr, nullptr};
     const PairLoad load =
         readTwoFiles(argv[first], argv[first + 1], blocks[0], sizes[0], blocks[1], sizes[1]);

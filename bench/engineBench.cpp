@@ -75,8 +75,7 @@ void lineTable(benchmark::State& state) {
     Pair pair = makePair(static_cast<uint32_t>(state.range(0)), 1);
     const EngineRules rules;
     for (auto _ : state) {
-        OwnedLineTable table = buildLineTable(
-            bytes(pair.left), static_cast<uint32_t>(pair.left.size()), kMode8Bit, rules);
+        OwnedLineTable table = buildLineTable(bytes(pair.left), pair.left.size(), kMode8Bit, rules);
         benchmark::DoNotOptimize(table.get());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * pair.left.size()));
@@ -87,10 +86,8 @@ void lineTable(benchmark::State& state) {
 // the list go to the counter "rows".
 void timeDiffList(benchmark::State& state, const std::string& leftText,
                   const std::string& rightText, const EngineRules& rules, bool histogram = false) {
-    OwnedLineTable left =
-        buildLineTable(bytes(leftText), static_cast<uint32_t>(leftText.size()), kMode8Bit, rules);
-    OwnedLineTable right =
-        buildLineTable(bytes(rightText), static_cast<uint32_t>(rightText.size()), kMode8Bit, rules);
+    OwnedLineTable left = buildLineTable(bytes(leftText), leftText.size(), kMode8Bit, rules);
+    OwnedLineTable right = buildLineTable(bytes(rightText), rightText.size(), kMode8Bit, rules);
     uint32_t rows = 0;
     for (auto _ : state) {
         OwnedDiffList list = histogram ? buildHistogramList(left.get(), right.get(), rules, rows)

@@ -12,7 +12,7 @@ namespace {
 // The image each side's table is cut from, and how.
 struct SideImages {
     const uint8_t* images[2];
-    uint32_t sizes[2];
+    uint64_t sizes[2];
     int32_t modes[2];
 };
 
@@ -48,7 +48,7 @@ HeapBlock<uint32_t> fileLineNumbers(const LineRef* table, const uint8_t* image, 
         const LineRef& line = table[entry];
         // A kept line holds more than white space, so it starts after a whole line end: the gap
         // before it ends with one, and every line end of the gap is counted as the cutter cuts.
-        number += countTextLines(from, static_cast<uint32_t>(line.text - from), mode);
+        number += countTextLines(from, static_cast<uint64_t>(line.text - from), mode);
         numbers[entry] = number;
         from = line.text + size_t{line.length} * unitBytes;
     }
@@ -134,13 +134,13 @@ bool buildFirstRows(FirstRows& first, const ComparedFile& left, const ComparedFi
     bool whole[2] = {false, false};
     for (int side = 0; side < 2; ++side) {
         const uint8_t* image = sides.images[side];
-        const uint32_t size = image ? sides.sizes[side] : 0;
+        const uint64_t size = image ? sides.sizes[side] : 0;
         // From about a hundred characters a line, four times more each time the lines are
         // longer. The last line of a beginning may be cut short: it lies past the reach of
         // every settled row.
         const uint64_t unitBytes = sides.modes[side] == kMode16Bit ? 2 : 1;
         for (uint64_t limit = linesWanted * 128 * unitBytes;; limit *= 4) {
-            const auto cut = static_cast<uint32_t>(std::min<uint64_t>(limit, size));
+            const uint64_t cut = std::min(limit, size);
             tables[side] = buildLineTable(image, cut, sides.modes[side], rules);
             if (!tables[side]) return false;
             counts[side] = countTableLines(tables[side].get());

@@ -12,9 +12,9 @@
 // as the tables cut from it.
 struct ComparedFile {
     const uint8_t* raw;   // the bytes as stored (hex mode)
-    uint32_t rawSize;     // bytes in raw
+    uint64_t rawSize;     // bytes in raw
     const uint8_t* text;  // the decoded text image (text mode)
-    uint32_t textSize;    // bytes in text
+    uint64_t textSize;    // bytes in text
     bool wideText;        // text holds 16-bit units (moxa decoded the file), else bytes
     bool partial = false; // raw and text are only the file's beginning: the rest is still to come
 };

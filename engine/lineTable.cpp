@@ -18,7 +18,7 @@
 namespace {
 
 struct LineCut {
-    uint32_t length;   // characters before the line end
+    uint64_t length;   // characters before the line end (a table takes at most UINT32_MAX)
     uint32_t endBytes; // bytes of the line end (1 past the image for an unterminated line)
 };
 
@@ -73,9 +73,9 @@ EndBits scanBlock(const uint8_t* bytes, uint32_t size) {
 
 // Lines of 8-bit text without suppression: every LF, every CR not followed by LF, and an
 // unterminated last line.
-size_t countLines8(const uint8_t* image, uint32_t size) {
-    size_t lines = 0;
-    uint32_t offset = 0;
+uint64_t countLines8(const uint8_t* image, uint64_t size) {
+    uint64_t lines = 0;
+    uint64_t offset = 0;
 #if defined(__SSE2__)
     // Byte counters in vector lanes, summed before they can overflow: 16 bytes per step, and no
     // branch per line.
@@ -83,7 +83,7 @@ size_t countLines8(const uint8_t* image, uint32_t size) {
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i zero = _mm_setzero_si128();
     while (size - offset > 16) {
-        uint32_t steps = std::min<uint32_t>(255, (size - offset - 1) / 16);
+        const auto steps = static_cast<uint32_t>(std::min<uint64_t>(255, (size - offset - 1) / 16));
         __m128i ends = zero; // LF and lone CR bytes, negated
         for (uint32_t step = 0; step < steps; ++step, offset += 16) {
             __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(image + offset));
@@ -93,8 +93,8 @@ size_t countLines8(const uint8_t* image, uint32_t size) {
             ends = _mm_add_epi8(ends, loneCr);
         }
         __m128i sums = _mm_sad_epu8(_mm_sub_epi8(zero, ends), zero);
-        lines += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
-                 static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+        lines += static_cast<uint64_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
     }
 #endif
     for (; offset < size; ++offset) {
@@ -108,17 +108,17 @@ size_t countLines8(const uint8_t* image, uint32_t size) {
 // Yields the offsets of the CR and LF bytes of an image in order.
 class LineEndFinder {
   public:
-    LineEndFinder(const uint8_t* image, uint32_t size) : image_(image), size_(size), block_(0) {
-        EndBits bits = scanBlock(image, std::min(size, kBlock));
+    LineEndFinder(const uint8_t* image, uint64_t size) : image_(image), size_(size), block_(0) {
+        EndBits bits = scanBlock(image, blockBytes());
         hits_ = bits.lf | bits.cr;
     }
 
     // The next CR or LF offset after the previous one, or the image size when there is none.
-    uint32_t next() {
+    uint64_t next() {
         while (hits_ == 0) {
-            if (uint64_t{block_} + kBlock >= size_) return size_;
+            if (block_ + kBlock >= size_) return size_;
             block_ += kBlock;
-            EndBits bits = scanBlock(image_ + block_, std::min(size_ - block_, kBlock));
+            EndBits bits = scanBlock(image_ + block_, blockBytes());
             hits_ = bits.lf | bits.cr;
         }
         auto bit = static_cast<uint32_t>(__builtin_ctzll(hits_));
@@ -127,20 +127,25 @@ class LineEndFinder {
     }
 
   private:
+    // Bytes of the image in the block at block_: a whole block but at the end.
+    uint32_t blockBytes() const {
+        return static_cast<uint32_t>(std::min<uint64_t>(size_ - block_, kBlock));
+    }
+
     const uint8_t* image_;
-    uint32_t size_;
-    uint32_t block_; // offset of the block the hits belong to
+    uint64_t size_;
+    uint64_t block_; // offset of the block the hits belong to
     uint64_t hits_;  // its CR and LF bytes not yet handed out
 };
 
 // Cuts 8-bit lines: whichever of LF and CR comes first ends a line, CR LF together end one.
 class Cutter8 {
   public:
-    Cutter8(const uint8_t* image, uint32_t size) : image_(image), size_(size), ends_(image, size) {}
+    Cutter8(const uint8_t* image, uint64_t size) : image_(image), size_(size), ends_(image, size) {}
 
     // Cuts the line at `offset`, the offset just after the previous line.
-    LineCut cut(uint32_t offset) {
-        uint32_t end = ends_.next();
+    LineCut cut(uint64_t offset) {
+        uint64_t end = ends_.next();
         if (end >= size_) return {size_ - offset, 1};
         if (image_[end] == '\r' && end + 1 < size_ && image_[end + 1] == '\n') {
             (void)ends_.next(); // the LF belongs to this line end
@@ -151,7 +156,7 @@ class Cutter8 {
 
   private:
     const uint8_t* image_;
-    uint32_t size_;
+    uint64_t size_;
     LineEndFinder ends_;
 };
 
@@ -189,14 +194,13 @@ uint32_t scanUnits(const uint8_t* text, uint32_t units) {
 // part of a unit. Offsets stay even, since every line and line end is made of whole units.
 class Cutter16 {
   public:
-    Cutter16(const uint8_t* image, uint32_t size)
-        : image_(image), units_(size / 2), block_(0),
-          hits_(scanUnits(image, std::min(units_, 32u))) {}
+    Cutter16(const uint8_t* image, uint64_t size)
+        : image_(image), units_(size / 2), block_(0), hits_(scanUnits(image, blockUnits())) {}
 
     // Cuts the line at `offset` (bytes), the offset just after the previous line.
-    LineCut cut(uint32_t offset) {
-        uint32_t start = offset / 2;
-        uint32_t end = nextEnd();
+    LineCut cut(uint64_t offset) {
+        uint64_t start = offset / 2;
+        uint64_t end = nextEnd();
         if (end >= units_) return {units_ - std::min(start, units_), 2};
         if (loadUnit(image_, end) == u'\r' && end + 1 < units_ &&
             loadUnit(image_, end + 1) == u'\n') {
@@ -208,20 +212,25 @@ class Cutter16 {
 
   private:
     // The next LF or CR unit after the previous one, or the number of units.
-    uint32_t nextEnd() {
+    uint64_t nextEnd() {
         while (hits_ == 0) {
-            if (uint64_t{block_} + 32 >= units_) return units_;
+            if (block_ + 32 >= units_) return units_;
             block_ += 32;
-            hits_ = scanUnits(image_ + 2 * size_t{block_}, std::min(units_ - block_, 32u));
+            hits_ = scanUnits(image_ + 2 * block_, blockUnits());
         }
         auto bit = static_cast<uint32_t>(__builtin_ctz(hits_));
         hits_ &= hits_ - 1;
         return block_ + bit;
     }
 
+    // Units of the image in the block at block_: 32 but at the end.
+    uint32_t blockUnits() const {
+        return static_cast<uint32_t>(std::min<uint64_t>(units_ - block_, 32));
+    }
+
     const uint8_t* image_;
-    uint32_t units_;
-    uint32_t block_; // first unit of the block the hits belong to
+    uint64_t units_;
+    uint64_t block_; // first unit of the block the hits belong to
     uint32_t hits_;  // its LF and CR units not yet handed out
 };
 
@@ -243,17 +252,19 @@ LineRef* allocateTable(size_t entries) {
 }
 
 // Hex rows: every row has `width` bytes but the last, which has the rest.
-LineRef* buildHexRows(const uint8_t* image, uint32_t size, uint32_t width, bool suppress,
+LineRef* buildHexRows(const uint8_t* image, uint64_t size, uint32_t width, bool suppress,
                       const EngineRules& rules) {
-    LineRef* table = allocateTable(size_t{size} / width + 2);
+    const uint64_t rowCount = size / width + (size % width != 0);
+    if (rowCount > kLargestTableLines) return nullptr;
+    LineRef* table = allocateTable(static_cast<size_t>(rowCount) + 1);
     if (!table) return nullptr;
     LineRef* out = table;
-    for (uint32_t offset = 0, rows = 0; offset < size; ++rows) {
+    for (uint64_t offset = 0, rows = 0; offset < size; ++rows) {
         if ((rows & kStopLookMask) == 0 && buildStopped(rules)) {
             std::free(table);
             return nullptr;
         }
-        uint32_t length = size - offset < width ? size - offset : width;
+        const auto length = static_cast<uint32_t>(std::min<uint64_t>(size - offset, width));
         *out = {image + offset, length};
         if (!(suppress && allWhite8(image + offset, length))) ++out;
         offset += length;
@@ -269,8 +280,10 @@ LineRef* buildHexRows(const uint8_t* image, uint32_t size, uint32_t width, bool 
 class TableWriter {
   public:
     // Room for the lines that lineBytes bytes a line promise, and the terminator.
-    TableWriter(uint32_t size, uint32_t lineBytes)
-        : capacity_(size / std::max(lineBytes, 1u) + 64), table_(allocateTable(capacity_)) {
+    TableWriter(uint64_t size, uint32_t lineBytes)
+        : capacity_(static_cast<size_t>(std::min<uint64_t>(size / std::max(lineBytes, 1u) + 64,
+                                                           uint64_t{kLargestTableLines} + 1))),
+          table_(allocateTable(capacity_)) {
         // An image that begins with far shorter lines than the rest can promise more entries
         // than the system grants at once: then the table starts small and grows.
         if (!table_) {
@@ -289,8 +302,13 @@ class TableWriter {
         if (count_ >= committed_) commitAhead();
         return table_ + count_;
     }
-    // Keeps the slot next() gave out.
-    void keep() { ++count_; }
+    // Keeps the slot next() gave out; false when the table already holds as many entries as a
+    // table can.
+    [[nodiscard]] bool keep() {
+        if (count_ >= kLargestTableLines) return false;
+        ++count_;
+        return true;
+    }
     // The table ended by its terminator, handed over.
     LineRef* finish() {
         if (!next()) return nullptr;
@@ -331,8 +349,8 @@ class TableWriter {
 
 // Bytes a line of the image's first 64 KiB takes on average (a line cut short there counts as
 // it is): the table is sized for the whole image at that rate. At least one byte a line.
-uint32_t sampleLineBytes(const uint8_t* image, uint32_t size, int32_t mode) {
-    const uint32_t sample = std::min<uint32_t>(size, 64 * 1024);
+uint32_t sampleLineBytes(const uint8_t* image, uint64_t size, int32_t mode) {
+    const auto sample = static_cast<uint32_t>(std::min<uint64_t>(size, 64 * 1024));
     const uint32_t lines = countTextLines(image, sample, mode);
     return lines == 0 ? 1u : std::max(1u, sample / lines);
 }
@@ -340,7 +358,7 @@ uint32_t sampleLineBytes(const uint8_t* image, uint32_t size, int32_t mode) {
 // One pass over the image (text of the given mode) fills the table; cutter cuts the whole image
 // into lines, from its beginning.
 template <typename Cutter, typename AllWhite>
-LineRef* buildTextLines(const uint8_t* image, uint32_t size, int32_t mode, Cutter cutter,
+LineRef* buildTextLines(const uint8_t* image, uint64_t size, int32_t mode, Cutter cutter,
                         AllWhite allWhite, bool suppress, const EngineRules& rules) {
     const uint32_t unitBytes = mode == kMode16Bit ? 2 : 1;
     // A sample that overstates the line length a little costs a growth; one that understates it
@@ -349,38 +367,41 @@ LineRef* buildTextLines(const uint8_t* image, uint32_t size, int32_t mode, Cutte
     if (writer.failed()) return nullptr;
     for (uint64_t offset = 0, lines = 0; offset < size; ++lines) {
         if ((lines & kStopLookMask) == 0 && buildStopped(rules)) return nullptr;
-        LineCut line = cutter.cut(static_cast<uint32_t>(offset));
+        const LineCut line = cutter.cut(offset);
+        if (line.length > UINT32_MAX) return nullptr; // longer than an entry can say
+        const auto length = static_cast<uint32_t>(line.length);
         LineRef* out = writer.next();
         if (!out) return nullptr;
         // A suppressed line leaves its slot open for the next one. A kept line is hashed now,
         // while its bytes are at hand, for the search that classifies lines later.
-        if (!(suppress && allWhite(image + offset, line.length))) {
-            *out = {image + offset, line.length,
-                    hashLineBytes(image + offset, size_t{line.length} * unitBytes)};
-            writer.keep();
+        if (!(suppress && allWhite(image + offset, length))) {
+            *out = {image + offset, length,
+                    hashLineBytes(image + offset, size_t{length} * unitBytes)};
+            if (!writer.keep()) return nullptr;
         }
-        offset += uint64_t{line.length} * unitBytes + line.endBytes;
+        offset += line.length * unitBytes + line.endBytes;
     }
     return writer.finish();
 }
 
 } // namespace
 
-uint32_t countTextLines(const uint8_t* image, uint32_t sizeInBytes, int32_t mode) {
+uint32_t countTextLines(const uint8_t* image, uint64_t sizeInBytes, int32_t mode) {
     if (!image) return 0;
+    uint64_t lines = 0;
     if (kWideBuild && mode == kMode16Bit) {
         Cutter16 cutter(image, sizeInBytes);
-        uint32_t lines = 0;
         for (uint64_t offset = 0; offset < sizeInBytes; ++lines) {
-            LineCut line = cutter.cut(static_cast<uint32_t>(offset));
-            offset += uint64_t{line.length} * 2 + line.endBytes;
+            LineCut line = cutter.cut(offset);
+            offset += line.length * 2 + line.endBytes;
         }
-        return lines;
+    } else {
+        lines = countLines8(image, sizeInBytes);
     }
-    return static_cast<uint32_t>(countLines8(image, sizeInBytes));
+    return static_cast<uint32_t>(std::min<uint64_t>(lines, UINT32_MAX));
 }
 
-OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes, int32_t mode,
+OwnedLineTable buildLineTable(const uint8_t* image, uint64_t sizeInBytes, int32_t mode,
                               const EngineRules& rules) {
     if (!image) sizeInBytes = 0; // nothing can be read through a null image
     bool suppress = rules.suppressEmptyLines && !rules.hexMode;

@@ -21,10 +21,17 @@ inline constexpr int32_t kMode16Bit = 3; // UTF-16 LE text split at line ends
 // A table is one block from malloc; its holder gives it back.
 using OwnedLineTable = HeapBlock<LineRef>;
 
+// Entries a table holds at most, its terminator aside: line numbers and counts are 32-bit, and
+// one past the last entry's number must still be one.
+inline constexpr uint32_t kLargestTableLines = UINT32_MAX - 1;
+
 // Cuts image into a table ended by the entry {nullptr, 0}: one block, sized for every line before
-// suppression. Of the rules only suppressEmptyLines and hexMode matter. Returns null when the
-// block cannot be allocated.
-[[nodiscard]] OwnedLineTable buildLineTable(const uint8_t* image, uint32_t sizeInBytes,
+// suppression. Offsets into the image are 64-bit; only a line's length is counted in 32 bits. Of
+// the rules only suppressEmptyLines and hexMode matter. Returns null when the block cannot be
+// allocated, and as well when the table would need more than kLargestTableLines entries or a
+// line is longer than UINT32_MAX characters (what no table can hold is reported as memory that
+// ran out).
+[[nodiscard]] OwnedLineTable buildLineTable(const uint8_t* image, uint64_t sizeInBytes,
                                             int32_t mode, const EngineRules& rules);
 
 // The entries of a table before its terminator.
@@ -35,5 +42,6 @@ using OwnedLineTable = HeapBlock<LineRef>;
 }
 
 // The lines of a text image (mode 1 or 3) before any suppression: the entries buildLineTable
-// gives it without suppression, counted at the speed of memory.
-[[nodiscard]] uint32_t countTextLines(const uint8_t* image, uint32_t sizeInBytes, int32_t mode);
+// gives it without suppression, counted at the speed of memory. More lines than 32 bits count
+// give UINT32_MAX, more than any table holds.
+[[nodiscard]] uint32_t countTextLines(const uint8_t* image, uint64_t sizeInBytes, int32_t mode);

@@ -3,6 +3,7 @@
 #include "platform/memoryPages.h"
 #include "platform/parallel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -52,12 +53,15 @@ struct FileDescriptor {
     }
 };
 
+// Bytes asked of one read(): Linux moves at most about 2 GiB per call, and a count past SSIZE_MAX
+// is not for the kernel at all.
+constexpr uint64_t kLargestRead = uint64_t{1} << 30;
+
 // Reads exactly count bytes; false on a read error or when the file ends early (reason says
 // which).
 bool readExactly(int fd, uint8_t* out, uint64_t count, int& reason) {
     while (count > 0) {
-        // Linux moves at most about 2 GiB per call.
-        size_t chunk = count > (1u << 30) ? (1u << 30) : static_cast<size_t>(count);
+        const auto chunk = static_cast<size_t>(std::min(count, kLargestRead));
         ssize_t got = read(fd, out, chunk);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
@@ -71,7 +75,7 @@ bool readExactly(int fd, uint8_t* out, uint64_t count, int& reason) {
 }
 
 // Reads a stream of unknown length to its end, growing the block as it goes.
-uint8_t* readToEnd(int fd, uint32_t& size, int& reason) {
+uint8_t* readToEnd(int fd, uint64_t& size, int& reason) {
     uint64_t capacity = 64 * 1024;
     uint64_t used = 0;
     auto block = static_cast<uint8_t*>(malloc(capacity));
@@ -81,19 +85,20 @@ uint8_t* readToEnd(int fd, uint32_t& size, int& reason) {
         if (used == capacity) {
             reason = EFBIG;
             if (capacity > kLargestFileSize) break; // already past what can be loaded
-            uint64_t grown = capacity * 2;
+            const uint64_t grown = std::min(capacity * 2, kLargestFileSize + 1);
             auto bigger = static_cast<uint8_t*>(realloc(block, grown));
             reason = ENOMEM;
             if (!bigger) break;
             block = bigger;
             capacity = grown;
         }
-        ssize_t got = read(fd, block + used, static_cast<size_t>(capacity - used));
+        ssize_t got =
+            read(fd, block + used, static_cast<size_t>(std::min(capacity - used, kLargestRead)));
         if (got < 0 && errno == EINTR) continue;
         reason = errno;
         if (got < 0) break;
         if (got == 0) {
-            size = static_cast<uint32_t>(used);
+            size = used;
             return block;
         }
         used += static_cast<uint64_t>(got);
@@ -120,9 +125,9 @@ class LoadingFile {
         error_ = kNotRegular;
         if (regularOnly && !S_ISREG(status.st_mode)) return;
         // Files of /proc and the like claim a length of 0 and have contents all the same; a truly
-        // empty file reads to its end at once, so it loses nothing by the same path. A claim of
-        // 4 GiB or more is refused even where it is a guess (/proc/kcore): reading gigabytes to
-        // find out would be refused all the same.
+        // empty file reads to its end at once, so it loses nothing by the same path. A claim past
+        // what a block holds is refused even where it is a guess (/proc/kcore): reading that
+        // much to find out would be refused all the same.
         if (S_ISREG(status.st_mode) && status.st_size != 0) {
             error_ = EFBIG;
             if (static_cast<uint64_t>(status.st_size) > kLargestFileSize) return;
@@ -135,14 +140,14 @@ class LoadingFile {
     // Why the file cannot be loaded, once open, read or allocate failed (files.h).
     int error() const { return error_; }
 
-    // False when the file cannot be opened, is a directory or holds 4 GiB or more.
+    // False when the file cannot be opened, is a directory or holds more than a block can.
     bool usable() const { return usable_; }
     // True for a regular file that states its length: reading it has no effect on anything.
     bool statesLength() const { return usable_ && length_ > 0; }
 
     // The whole file in one block from malloc, or null when it cannot be read completely or the
     // block cannot be had.
-    uint8_t* read(uint32_t& size) {
+    uint8_t* read(uint64_t& size) {
         if (!usable_) return nullptr;
         if (length_ == 0) return readToEnd(file_.fd, size, error_);
         uint8_t* block = allocate();
@@ -173,7 +178,7 @@ class LoadingFile {
         }
         return true;
     }
-    uint32_t length() const { return static_cast<uint32_t>(length_); }
+    uint64_t length() const { return length_; }
 
   private:
     FileDescriptor file_;
@@ -195,15 +200,15 @@ const char* loadFailureText(int reason) {
     return strerror(reason);
 }
 
-uint8_t* readWholeFile(const char* path, uint32_t& size, int* reason) {
+uint8_t* readWholeFile(const char* path, uint64_t& size, int* reason) {
     LoadingFile file(path, 0);
     uint8_t* block = file.read(size);
     if (!block) tell(reason, file.error());
     return block;
 }
 
-PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1, uint32_t& size1,
-                      uint8_t*& block2, uint32_t& size2, int* reason, bool regularOnly) {
+PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1, uint64_t& size1,
+                      uint8_t*& block2, uint64_t& size2, int* reason, bool regularOnly) {
     LoadingFile first(path1, 0, regularOnly);
     if (!first.usable()) {
         tell(reason, first.error());
@@ -211,8 +216,8 @@ PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1, ui
     }
     uint8_t* got1 = nullptr;
     uint8_t* got2 = nullptr;
-    uint32_t length1 = 0;
-    uint32_t length2 = 0;
+    uint64_t length1 = 0;
+    uint64_t length2 = 0;
     int error2 = 0;
     bool together = false;
     // File 2 is read alongside file 1 only when both are regular files that state their lengths:
@@ -285,9 +290,9 @@ bool opensAsFile(const char* path) {
 
 namespace {
 
-// One file read front to back in chunks, with the loader's rules: a directory, 4 GiB or more, a
-// read error or a regular file that ends early is a failure (a kernel file's guessed length
-// aside).
+// One file read front to back in chunks, with the loader's rules: a directory, more than a block
+// holds, a read error or a regular file that ends early is a failure (a kernel file's guessed
+// length aside).
 class ChunkReader {
   public:
     explicit ChunkReader(const char* path) : file(open(path, O_RDONLY | O_CLOEXEC)) {
@@ -353,7 +358,7 @@ class ChunkReader {
 
 } // namespace
 
-FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size1, uint32_t& size2,
+FileComparison compareFiles(const char* path1, const char* path2, uint64_t& size1, uint64_t& size2,
                             int* reason) {
     ChunkReader first(path1);
     if (first.failed) {
@@ -381,7 +386,7 @@ FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size
         tell(reason, second.error);
         return FileComparison::file2Failed;
     }
-    size1 = static_cast<uint32_t>(first.total);
-    size2 = static_cast<uint32_t>(second.total);
+    size1 = first.total;
+    size2 = second.total;
     return equal ? FileComparison::identical : FileComparison::different;
 }

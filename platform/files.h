@@ -1,14 +1,15 @@
 #pragma once
-// Reading whole files. Sizes are 32-bit, so a file of 4 GiB or more is refused, never cut.
+// Reading whole files. Sizes are 64-bit: a file is as large as the memory that holds it.
 
 #include <cstdint>
 
-// Largest file that can be loaded: sizes travel as unsigned 32-bit values.
-inline constexpr uint64_t kLargestFileSize = 0xFFFFFFFFu;
+// Largest file that can be loaded: the largest block malloc can be asked for. On a 64-bit system
+// no file comes near it; a 32-bit one refuses what its address space cannot hold.
+inline constexpr uint64_t kLargestFileSize = PTRDIFF_MAX;
 
 // Why a file could not be loaded (the reason the loaders below give): the system's error number
-// (ENOENT, EACCES, EISDIR for a directory...), EFBIG for 4 GiB or more, ENOMEM when its block
-// could not be had, or kEndedEarly.
+// (ENOENT, EACCES, EISDIR for a directory...), EFBIG for more than kLargestFileSize, ENOMEM when
+// its block could not be had, or kEndedEarly.
 inline constexpr int kEndedEarly = -1; // the file ended before the length it stated
 inline constexpr int kNotRegular = -2; // not a regular file, where only those are read
 // The reason as a sentence: the system's own text ("No such file or directory"), or ours.
@@ -19,10 +20,10 @@ inline constexpr int kNotRegular = -2; // not a regular file, where only those a
 // when opened; anything whose length the open file cannot tell (a pipe, a terminal, a device, a
 // file of the kernel's own file systems, which claims 0 bytes or a page whatever it holds: /proc,
 // /sys) is read to its end. Returns null, with size untouched, when the
-// path names a directory, cannot be opened, holds 4 GiB or more, cannot be read completely (short
-// read or read error), or the block cannot be allocated. An empty file gives a valid block and size
-// 0.
-[[nodiscard]] uint8_t* readWholeFile(const char* path, uint32_t& size, int* reason = nullptr);
+// path names a directory, cannot be opened, holds more than kLargestFileSize, cannot be read
+// completely (short read or read error), or the block cannot be allocated. An empty file gives a
+// valid block and size 0.
+[[nodiscard]] uint8_t* readWholeFile(const char* path, uint64_t& size, int* reason = nullptr);
 
 // Outcome of readTwoFiles: file 1 is judged before file 2.
 enum class PairLoad {
@@ -37,7 +38,7 @@ enum class PairLoad {
 // With regularOnly, anything but a regular file fails (kNotRegular) and nothing waits to be
 // opened: what can be read again and again, without waiting for a pipe's writer.
 [[nodiscard]] PairLoad readTwoFiles(const char* path1, const char* path2, uint8_t*& block1,
-                                    uint32_t& size1, uint8_t*& block2, uint32_t& size2,
+                                    uint64_t& size1, uint8_t*& block2, uint64_t& size2,
                                     int* reason = nullptr, bool regularOnly = false);
 
 // True when path opens for reading and is not a directory: what "can be opened as a file" means
@@ -60,5 +61,5 @@ enum class FileComparison {
 // give (a file that cannot be loaded completely is reported as such even after a difference was
 // seen, so both are read to their ends), and stores the sizes read. Only the memory differs: no
 // block of the file's size is needed. For a file that failed, reason says why.
-[[nodiscard]] FileComparison compareFiles(const char* path1, const char* path2, uint32_t& size1,
-                                          uint32_t& size2, int* reason = nullptr);
+[[nodiscard]] FileComparison compareFiles(const char* path1, const char* path2, uint64_t& size1,
+                                          uint64_t& size2, int* reason = nullptr);

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-int testUtf16Text(const uint8_t* bytes, uint32_t size) {
+int testUtf16Text(const uint8_t* bytes, uint64_t size) {
     int passed = 0;
     if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) passed |= kUtf16Signature;
     // Only whole units count; an odd last byte is ignored, and 256 units are enough evidence.
-    uint32_t units = std::min<uint32_t>(size / 2, 256);
+    const auto units = static_cast<uint32_t>(std::min<uint64_t>(size / 2, 256));
     if (units > 0) {
         bool ascii16 = true;
         for (uint32_t i = 0; i < units && ascii16; ++i) {

@@ -9,4 +9,4 @@ inline constexpr int kUtf16Ascii16 = 0x01;   // the first 256 whole units lie in
 inline constexpr int kUtf16Signature = 0x08; // the image begins with FF FE
 
 // The tests that pass for the image; nonzero means "this is UTF-16".
-int testUtf16Text(const uint8_t* bytes, uint32_t size);
+int testUtf16Text(const uint8_t* bytes, uint64_t size);

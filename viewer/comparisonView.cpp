@@ -429,12 +429,14 @@ void ComparisonView::scrollToFound() {
 
 Reaction ComparisonView::goToLine(const std::u16string& digits) {
     if (digits.empty()) return {};
-    // In hex mode the number column shows offsets: the number is one, in hex.
+    // In hex mode the number column shows offsets: the number is one, in hex, and may pass
+    // 32 bits as files pass 4 GiB. Line numbers stop at the largest a table has.
     const uint64_t base = settings.hexMode ? 16 : 10;
+    const uint64_t largest = settings.hexMode ? UINT64_MAX : UINT32_MAX;
     uint64_t number = 0;
     for (char16_t unit : digits) {
         uint64_t digit = unit <= u'9' ? unit - u'0' : (unit | 0x20) - u'a' + 10;
-        number = std::min<uint64_t>(number * base + digit, UINT32_MAX);
+        number = number > (largest - digit) / base ? largest : number * base + digit;
     }
     uint64_t line = settings.hexMode ? number / hexRowBytes + 1 : std::max<uint64_t>(number, 1);
     if (!bringToTop(rowOfLine(0, static_cast<uint32_t>(std::min<uint64_t>(line, UINT32_MAX))), 0))
@@ -457,7 +459,7 @@ uint32_t ComparisonView::rowOfLine(int side, uint32_t number) const {
     return rowCount; // beyond the end of the file
 }
 
-uint32_t ComparisonView::topLineOffset() const {
+uint64_t ComparisonView::topLineOffset() const {
     // A text that was converted to 16 bits from UTF-8 or ANSI counts each unit as about one byte.
     if (!rows()) return 0;
     const DiffRow& row = rows()[position.topRow];
@@ -465,7 +467,7 @@ uint32_t ComparisonView::topLineOffset() const {
     const bool leftSide = row.leftNumber != 0;
     const ViewerFile& file = leftSide ? files.left : files.right;
     const uint8_t* text = leftSide ? row.leftText : row.rightText;
-    auto offset = static_cast<uint32_t>(text - file.text);
+    const auto offset = static_cast<uint64_t>(text - file.text);
     const uint32_t converted = kWideBuild ? file.encoding & (kTextUtf8 | kTextAnsi) : 0;
     return converted != 0 ? offset / 2 : offset;
 }

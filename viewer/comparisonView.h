@@ -141,7 +141,7 @@ struct ComparisonView {
     // Folding on or off: the folds of the list come back whole, or go.
     void setFolded(bool folded);
     // The offset in the text image of the line at the top row, in bytes of the file.
-    uint32_t topLineOffset() const;
+    uint64_t topLineOffset() const;
 
     // The found text while the view stands where the search left it.
     [[nodiscard]] std::optional<FoundText> foundText() const;

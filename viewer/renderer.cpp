@@ -126,26 +126,13 @@ SideRow buildSideText(int side, const uint8_t* text, uint32_t length, uint32_t h
 #endif
 }
 
-// The number column text of one side: a line number, a hex offset, or the missing-side marker.
+// The number column of one side: a line number, a hex offset, or the missing-side marker.
 void writeNumberColumn(uint32_t number, int right, int numberWidth, uint32_t hexRowBytes, int row,
                        int column, bool hexMode) {
-    static const char kMissing[] = "  -                 ";
-    char formatted[48];
-    const char* cells = formatted;
-    if (number == 0) {
-        cells = kMissing;
-    } else if (hexMode) {
-        std::snprintf(formatted, sizeof formatted, "%0*X ", numberWidth - 1,
-                      (number - 1) * hexRowBytes);
-    } else if (right && numberWidth <= 5) {
-        std::snprintf(formatted, sizeof formatted, "%4u ", number);
-    } else {
-        std::snprintf(formatted, sizeof formatted, "%*u ", numberWidth - 1, number);
-    }
-    // Exactly numberWidth cells: a longer number loses its tail (a column too narrow for the
-    // pane's numbers; a five-digit number loses its blank).
-    int available = static_cast<int>(std::strlen(cells));
-    int count = std::min(numberWidth, available);
+    // Wider than any column computePaneColumns makes; blanks would fill the rest.
+    char cells[32];
+    const int count = std::min(numberWidth, static_cast<int>(sizeof cells));
+    formatNumberColumn(cells, count, number, right != 0, hexRowBytes, hexMode);
     writeNarrowText(cells, count, row, column, colourScheme.lineNumbers);
     if (count < numberWidth)
         writeNarrowText(reinterpret_cast<const char*>(blankRow), numberWidth - count, row,

@@ -4,6 +4,7 @@
 #include "viewer/viewerFile.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -208,6 +209,26 @@ char16_t* formatHexRowWide(char16_t* out, int width, const uint8_t* units, uint3
         out[5 * j + 3] = kHexDigits[high & 15];
         out[5 * groups + 1 + j] = static_cast<char16_t>(low | high << 8);
     }
+    return out;
+}
+
+char* formatNumberColumn(char* out, int width, uint32_t number, bool right, uint32_t hexRowBytes,
+                         bool hexMode) {
+    if (width <= 0) return out;
+    // Digits beyond the widest column computePaneColumns makes would be cut off anyway.
+    const int digits = std::min(width, 32) - 1;
+    char text[48] = "  -"; // number 0: the missing side's marker
+    if (number != 0 && hexMode) {
+        const uint64_t offset = uint64_t{number - 1} * hexRowBytes;
+        std::snprintf(text, sizeof text, "%0*llX ", digits,
+                      static_cast<unsigned long long>(offset));
+    } else if (number != 0 && right && width <= 5) {
+        std::snprintf(text, sizeof text, "%4u ", number);
+    } else if (number != 0) {
+        std::snprintf(text, sizeof text, "%*u ", digits, number);
+    }
+    std::memset(out, ' ', static_cast<size_t>(width));
+    std::memcpy(out, text, std::min(static_cast<size_t>(width), std::strlen(text)));
     return out;
 }
 

@@ -56,6 +56,15 @@ uint8_t* formatHexRow(uint8_t* out, int width, const uint8_t* data, uint32_t cou
 // byte first), each followed by a blank, one more blank, then the N units. Returns out.
 char16_t* formatHexRowWide(char16_t* out, int width, const uint8_t* units, uint32_t count);
 
+// The number column of one side of a row: exactly width cells (no terminator) of the missing-side
+// marker for number 0; in hex mode of the offset of row `number` (counted from 1) of
+// hexRowBytes-byte rows, in upper-case hex digits zero-padded to width - 1 and 64 bits wide; else
+// of the line number, right-aligned before a blank (four digits and a blank in a right-hand
+// column of five cells or fewer). A number longer than the column loses its tail (a five-digit
+// number its blank). Returns out.
+char* formatNumberColumn(char* out, int width, uint32_t number, bool right, uint32_t hexRowBytes,
+                         bool hexMode);
+
 // Where the thumb of a scroll bar of length cells lies: the view shows page of total positions
 // starting at top. An empty range (total 0) gives a thumb over the whole bar.
 struct ScrollThumb {

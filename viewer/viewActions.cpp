@@ -48,8 +48,9 @@ Reaction setTabWidth(ComparisonView& view, const ViewKey&, const Key& key) {
 
 Reaction toggleHexMode(ComparisonView& view, const ViewKey&, const Key&) {
     view.settings.hexMode ^= 1;
-    if (view.settings.hexMode)
-        view.position.enterHexMode(view.topLineOffset() / view.hexRowBytes); // never 0
+    if (view.settings.hexMode) // hexRowBytes is never 0; settle keeps the row within the list
+        view.position.enterHexMode(static_cast<uint32_t>(
+            std::min<uint64_t>(view.topLineOffset() / view.hexRowBytes, UINT32_MAX)));
     else
         view.position.leaveHexMode();
     return {.rebuild = kRebuildTables | kRebuildList};

@@ -27,9 +27,9 @@ inline constexpr uint32_t kFile2Ansi = kTextAnsi << 4;
 struct ViewerFile {
     const TChar* name;     // as shown in the pane frame
     const uint8_t* raw;    // the bytes as stored (hex mode)
-    uint32_t rawSize;      // bytes in raw
+    uint64_t rawSize;      // bytes in raw
     const uint8_t* text;   // the decoded text image (text mode)
-    uint32_t textSize;     // bytes in text
+    uint64_t textSize;     // bytes in text
     uint32_t encoding = 0; // kText* bits: how text came about; 0 in moxaw
     // Only the beginning of the file, while the rest is still being read: raw and text hold what
     // has arrived, decoded by what it tells; wholeSize is the length of the whole file.

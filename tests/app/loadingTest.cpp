@@ -18,7 +18,7 @@ struct Image {
     explicit Image(const std::string& bytes) {
         image.raw.reset(static_cast<uint8_t*>(malloc(bytes.size() + 1)));
         memcpy(image.raw.get(), bytes.data(), bytes.size());
-        image.rawSize = static_cast<uint32_t>(bytes.size());
+        image.rawSize = bytes.size();
     }
     std::u16string text16() const {
         std::u16string units(image.textSize / 2, u'\0');
@@ -32,13 +32,26 @@ struct Image {
 
 TEST(OffsetDigits, CountsHexDigitsOfTheLargerSize) {
     struct Case {
-        uint32_t size1, size2;
+        uint64_t size1, size2;
         int32_t digits;
     };
     const Case cases[] = {
-        {0, 0, 1},          {15, 0, 1},         {16, 0, 2},         {0, 16, 2},
-        {255, 15, 2},       {256, 0, 3},        {1u << 20, 3, 6},   {(1u << 20) - 1, 0, 5},
-        {0, 0xFFFFFFFF, 8}, {0x10000000, 0, 8}, {0x0FFFFFFF, 0, 7},
+        {0, 0, 1},
+        {15, 0, 1},
+        {16, 0, 2},
+        {0, 16, 2},
+        {255, 15, 2},
+        {256, 0, 3},
+        {1u << 20, 3, 6},
+        {(1u << 20) - 1, 0, 5},
+        {0, 0xFFFFFFFF, 8},
+        {0x10000000, 0, 8},
+        {0x0FFFFFFF, 0, 7},
+        // Past 4 GiB: the digits go on, not round to the low 32 bits.
+        {0x100000000, 0xFFFFFFFF, 9},
+        {5ull << 30, 0, 9},
+        {0, 0x1000000000, 10},
+        {UINT64_MAX, 1, 16},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.size1 << " " << c.size2);
@@ -62,7 +75,7 @@ TEST(FilesIdentical, SizesThenEveryByte) {
 TEST(LoadFile, PathsInTheBuildsTextReachTheFile) {
     TempDirectory dir;
     std::string name = dir.write("n\xE9 \xFF.txt", "content"); // not UTF-8
-    uint32_t size = 0;
+    uint64_t size = 0;
     HeapBlock<uint8_t> raw = loadFile(argumentToText(name).c_str(), size);
     ASSERT_NE(raw, nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(raw.get()), size), "content");

@@ -40,7 +40,7 @@ inline Bytes bytesOf(const std::u16string& text) {
 class Table {
   public:
     Table(const Bytes& image, int32_t mode, const EngineRules& rules = {})
-        : refs_(buildLineTable(image.data(), static_cast<uint32_t>(image.size()), mode, rules)) {}
+        : refs_(buildLineTable(image.data(), image.size(), mode, rules)) {}
 
     const LineRef* get() const { return refs_.get(); }
     uint32_t size() const { return countTableLines(refs_.get()); }

@@ -39,7 +39,7 @@ uint8_t* copyOf(const uint8_t* bytes, size_t count) {
 }
 
 // Entries in the image, in order, without overlap; returns the count.
-uint32_t checkTable(const LineRef* table, const uint8_t* image, uint32_t size, uint32_t unit) {
+uint32_t checkTable(const LineRef* table, const uint8_t* image, uint64_t size, uint32_t unit) {
     uint32_t count = 0;
     const uint8_t* previousEnd = image;
     for (; table[count].text; ++count) {
@@ -74,9 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FileImage image1;
     FileImage image2;
     image1.raw.reset(copyOf(file1, size1));
-    image1.rawSize = static_cast<uint32_t>(size1);
+    image1.rawSize = size1;
     image2.raw.reset(copyOf(file2, rest - size1));
-    image2.rawSize = static_cast<uint32_t>(rest - size1);
+    image2.rawSize = rest - size1;
     check(decodeTexts(image1, image2), "decoding failed on a small pair");
     const uint32_t flags = image1.encoding | image2.encoding << 4;
     check((flags & ~0x77u) == 0, "unknown encoding bits");
@@ -91,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t unit2 = 1;
     const uint8_t* base1 = image1.raw.get();
     const uint8_t* base2 = image2.raw.get();
-    uint32_t bytes1 = image1.rawSize;
-    uint32_t bytes2 = image2.rawSize;
+    uint64_t bytes1 = image1.rawSize;
+    uint64_t bytes2 = image2.rawSize;
     if (settings.hexMode) {
         table1 = buildLineTable(image1.raw.get(), image1.rawSize, -rowBytes, rules);
         table2 = buildLineTable(image2.raw.get(), image2.rawSize, -rowBytes, rules);

@@ -119,7 +119,6 @@ makeFiles() {
     cp badutf8 badutf8.copy
     printf 'one\rtwo\rthree\r' >cr
     cp cr cr.copy
-    truncate -s 4G big
     printf 'one\ntwo\n' >'with space.txt'
     printf 'one\ntwo\n' >"quote\"'.txt"
     printf 'one\ntwo\n' >$'new\nline.txt'
@@ -138,7 +137,6 @@ badInputWithoutView() {
     expectCase 2 "Can't load file 1 \(missing\)" missing a.txt
     expectCase 2 "Can't load file 2 \(missing/a.txt\)" a.txt missing
     expectCase 2 "Can't load file 1 \(sub\)" sub a.txt
-    expectCase 2 "Can't load file 1 \(big\)" big a.txt
     expectCase 2 "Can't load file 2 \(a.bak\)" a.txt
     expectCase 2 "Invalid option -\? found" '-?' a.txt b.txt
     expectCase 2 "Too many file names \(same.txt\)" a.txt b.txt same.txt

@@ -177,6 +177,36 @@ TEST(FormatHexRowWide, UnitsInFileByteOrder) {
     EXPECT_EQ(std::u16string(row, 19), u"4100 AC20       A\u20AC ");
 }
 
+TEST(FormatNumberColumn, LineNumbersOffsetsAndTheMissingSide) {
+    struct Case {
+        uint32_t number;
+        bool right, hexMode;
+        int width;
+        uint32_t hexRowBytes;
+        std::string cells;
+    };
+    const Case cases[] = {
+        {0, false, false, 5, 16, "  -  "},
+        {0, true, true, 10, 16, "  -       "},
+        {7, false, false, 5, 16, "   7 "},
+        {12345, true, false, 5, 16, "12345"}, // a fifth digit takes the blank
+        {123456, false, false, 7, 16, "123456 "},
+        {1, false, true, 5, 16, "0000 "},
+        {2, true, true, 5, 16, "0010 "},
+        // Offsets past 4 GiB keep their high digits.
+        {0x10000001, false, true, 10, 16, "100000000 "},
+        {0xFFFFFFFE, true, true, 11, 256, "FFFFFFFD00 "},
+        {0x10000001, false, true, 5, 16, "10000"}, // a column too narrow keeps the head
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.number << (c.hexMode ? " hex" : "") << " width " << c.width);
+        char out[16] = {};
+        formatNumberColumn(out, c.width, c.number, c.right, c.hexRowBytes, c.hexMode);
+        EXPECT_EQ(std::string(out), c.cells);
+    }
+}
+
 TEST(ScrollThumb, PositionAndSize) {
     struct Case {
         const char* name;
