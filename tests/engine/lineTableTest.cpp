@@ -164,36 +164,28 @@ TEST_F(LineTableTest, SuppressionOfSixteenBitLinesUsesUnitClasses) {
 // An image of more than 4 GiB that costs only the pages written: anonymous pages never written
 // read as zeros and take no memory (huge pages of zeros where the system has them, for fewer
 // faults).
-class LargeImage {
-  public:
-    explicit LargeImage(uint64_t size) : size_(size) {
+struct LargeImage {
+    explicit LargeImage(uint64_t bytes) : size(bytes) {
         void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE,
                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        bytes_ = pages == MAP_FAILED ? nullptr : static_cast<uint8_t*>(pages);
-        if (bytes_) (void)madvise(bytes_, size, MADV_HUGEPAGE);
+        data = pages == MAP_FAILED ? nullptr : static_cast<uint8_t*>(pages);
+        if (data) (void)madvise(data, size, MADV_HUGEPAGE);
     }
     ~LargeImage() {
-        if (bytes_) munmap(bytes_, size_);
+        if (data) munmap(data, size);
     }
-    LargeImage(const LargeImage&) = delete;
-    LargeImage& operator=(const LargeImage&) = delete;
-
-    const uint8_t* data() const { return bytes_; }
-    uint64_t size() const { return size_; }
     void write(uint64_t offset, const std::string& text) {
-        std::copy(text.begin(), text.end(), bytes_ + offset);
+        std::copy(text.begin(), text.end(), data + offset);
     }
     // The entries of a table cut from the image, as offsets and lengths.
     std::vector<Line> lines(const OwnedLineTable& table) const {
         std::vector<Line> found;
         for (uint32_t i = 0; table && table[i].text; ++i)
-            found.push_back({static_cast<size_t>(table[i].text - bytes_), table[i].length});
+            found.push_back({static_cast<size_t>(table[i].text - data), table[i].length});
         return found;
     }
-
-  private:
-    uint64_t size_;
-    uint8_t* bytes_;
+    const uint64_t size;
+    uint8_t* data;
 };
 
 constexpr uint64_t kFourGiB = uint64_t{1} << 32;
@@ -201,10 +193,10 @@ constexpr uint64_t kFourGiB = uint64_t{1} << 32;
 // Hex rows touch no byte while they are cut: rows of a gigabyte cross 4 GiB at once.
 TEST_F(LineTableTest, HexRowsPastFourGiBKeepTheirOffsets) {
     LargeImage image(kFourGiB + 64);
-    ASSERT_NE(image.data(), nullptr) << "no address space for the image";
+    ASSERT_NE(image.data, nullptr) << "no address space for the image";
     rules.hexMode = true;
     const uint32_t gigabyte = 1u << 30;
-    OwnedLineTable rows = buildLineTable(image.data(), image.size(), -(1 << 30), rules);
+    OwnedLineTable rows = buildLineTable(image.data, image.size, -(1 << 30), rules);
     const std::vector<Line> expected = {{0, gigabyte},
                                         {gigabyte, gigabyte},
                                         {2ull * gigabyte, gigabyte},
@@ -212,13 +204,13 @@ TEST_F(LineTableTest, HexRowsPastFourGiBKeepTheirOffsets) {
                                         {kFourGiB, 64}};
     EXPECT_EQ(image.lines(rows), expected);
     // Rows of a byte: one more than a table holds, refused before any is cut.
-    EXPECT_EQ(buildLineTable(image.data(), uint64_t{kLargestTableLines} + 1, -1, rules), nullptr);
+    EXPECT_EQ(buildLineTable(image.data, uint64_t{kLargestTableLines} + 1, -1, rules), nullptr);
 }
 
 TEST_F(LineTableTest, TextLinesPastFourGiBPointAtTheirBytes) {
     SKIP_UNLESS_LARGE_TESTS();
     LargeImage image(kFourGiB + (1 << 20));
-    ASSERT_NE(image.data(), nullptr) << "no address space for the image";
+    ASSERT_NE(image.data, nullptr) << "no address space for the image";
     // Two lines of zeros up to 4 GiB, then short lines, then zeros to the end without a line end.
     image.write(kFourGiB / 2, "\n");
     image.write(kFourGiB - 1, "\n");
@@ -228,11 +220,11 @@ TEST_F(LineTableTest, TextLinesPastFourGiBPointAtTheirBytes) {
                                         {kFourGiB, 3},
                                         {kFourGiB + 5, 2},
                                         {kFourGiB + 8, (1 << 20) - 8}};
-    OwnedLineTable table = buildLineTable(image.data(), image.size(), kMode8Bit, rules);
+    OwnedLineTable table = buildLineTable(image.data, image.size, kMode8Bit, rules);
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(image.lines(table), expected);
-    EXPECT_EQ(table[3].hash, hashLineBytes(image.data() + kFourGiB + 5, 2));
-    EXPECT_EQ(countTextLines(image.data(), image.size(), kMode8Bit), 5u);
+    EXPECT_EQ(table[3].hash, hashLineBytes(image.data + kFourGiB + 5, 2));
+    EXPECT_EQ(countTextLines(image.data, image.size, kMode8Bit), 5u);
 }
 
 // A line of UINT32_MAX characters is the longest a table entry holds; one more, and the table
@@ -240,12 +232,12 @@ TEST_F(LineTableTest, TextLinesPastFourGiBPointAtTheirBytes) {
 TEST_F(LineTableTest, LineLongerThanAnEntryHoldsFailsAsMemoryDoes) {
     SKIP_UNLESS_LARGE_TESTS();
     LargeImage image(kFourGiB + 1);
-    ASSERT_NE(image.data(), nullptr) << "no address space for the image";
+    ASSERT_NE(image.data, nullptr) << "no address space for the image";
     image.write(kFourGiB - 1, "\n");
-    EXPECT_EQ(image.lines(buildLineTable(image.data(), kFourGiB, kMode8Bit, rules)),
+    EXPECT_EQ(image.lines(buildLineTable(image.data, kFourGiB, kMode8Bit, rules)),
               (std::vector<Line>{{0, UINT32_MAX}}));
     image.write(kFourGiB - 1, std::string(1, '\0'));
-    EXPECT_EQ(buildLineTable(image.data(), image.size(), kMode8Bit, rules), nullptr);
+    EXPECT_EQ(buildLineTable(image.data, image.size, kMode8Bit, rules), nullptr);
 }
 
 // Cuts lines one character at a time, as plainly as possible.
