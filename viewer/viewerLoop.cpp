@@ -68,6 +68,13 @@ Reaction whileIdle(ComparisonView& view) {
     return idle(view);
 }
 
+// The comparison views take on the redrawing and rebuilding a reaction asks for; the others
+// draw their whole picture at every pass.
+void takeOn(View& view, const Reaction& reaction) {
+    if (auto* comparison = std::get_if<ComparisonView*>(&view)) (*comparison)->take(reaction);
+    if (auto* pair = std::get_if<std::unique_ptr<PairView>>(&view)) (*pair)->view.take(reaction);
+}
+
 } // namespace
 
 PairView::PairView(PairOpening pair, const Settings& settings)
@@ -84,6 +91,7 @@ ViewOutcome runViews(View& bottom) {
         View& top = above.empty() ? bottom : above.back();
         Reaction reaction = std::visit([](auto& view) { return whileIdle(itself(view)); }, top);
         if (reaction.leave == ViewOutcome::none) {
+            takeOn(top, reaction); // what the work behind the view brought is drawn now
             const bool drawn = std::visit([](auto& view) { return draw(itself(view)); }, top);
             if (!drawn) return ViewOutcome::outOfMemory;
             Key key;
@@ -92,8 +100,7 @@ ViewOutcome runViews(View& bottom) {
             if (waitMs > 0 ? !readKeyWithin(waitMs, key) : (key = readKey(), false)) continue;
             reaction = std::visit([&key](auto& view) { return actOnKey(itself(view), key); }, top);
         }
-        if (auto* comparison = std::get_if<ComparisonView*>(&top)) (*comparison)->take(reaction);
-        if (auto* pair = std::get_if<std::unique_ptr<PairView>>(&top)) (*pair)->view.take(reaction);
+        takeOn(top, reaction);
         switch (reaction.leave) {
         case ViewOutcome::none:
             break;

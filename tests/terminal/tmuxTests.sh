@@ -332,6 +332,25 @@ waitForTopRowWidth() {
     return 1
 }
 
+# Files of 8 MiB and more open at their beginnings while they are read; the whole comparison
+# takes their place once it is built, without a key: the last row says how far the reading and
+# the comparing have got, then gives way to the menu again.
+largeFilesOpenWhileTheyAreRead() {
+    awk 'BEGIN { for (i = 1; i <= 700000; ++i) printf "line %07d\n", i }' >"$work/big1"
+    sed 's/^line 0350000$/changed/' "$work/big1" >"$work/big2"
+    startShell 100 30
+    runCommandLine "$program $work/big1 $work/big2"
+    waitForText 'line 0000001' || fail "no first screen"
+    local _
+    for _ in 1 2 3 4 5 6; do waitForText 'ESC/ENTER quit' && break; done
+    screen | tail -1 | grep -q 'ESC/ENTER quit' || fail "the progress row stayed: $(screen | tail -1)"
+    press End
+    waitForText "700000 line 0700000" || fail "End did not reach the end of the whole list"
+    press q
+    expectStatus 1
+    expectModesRestored
+}
+
 # A TERM this machine has no terminfo entry for (a newer terminal's, over SSH): the view on a
 # built-in description, and the terminal back as it was.
 viewForTypeWithoutTerminfoEntry() {
