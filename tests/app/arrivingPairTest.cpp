@@ -99,10 +99,11 @@ TEST(ArrivingPair, BeginningsAreDecodedAsTheWholeIsUnlessItSaysOtherwise) {
     if constexpr (!kWideBuild) GTEST_SKIP() << "the 8-bit build decodes nothing";
     TempDirectory dir;
     // UTF-8 throughout: a beginning cut inside a character is still UTF-8 text.
-    const std::string accented = numberedLines(9u << 20, "") + "\xC3\xA9t\xE2\x82\xAC\n";
+    const std::string accented = numberedLines(2 * kFirstBytes, "") + "\xC3\xA9t\xE2\x82\xAC\n";
     std::string utf8;
-    while (utf8.size() < (9u << 20)) utf8 += "\xE2\x82\xAC\xC3\xA9 caf\xC3\xA9\n";
-    for (uint64_t bytes = kFirstBytes; bytes < kFirstBytes + 8; ++bytes) {
+    while (utf8.size() < 2 * kFirstBytes) utf8 += "\xE2\x82\xAC\xC3\xA9 caf\xC3\xA9\n";
+    // The beginnings end in each byte of a three-byte character and of a two-byte one.
+    for (uint64_t bytes = kFirstBytes - 3; bytes < kFirstBytes + 2; ++bytes) {
         SCOPED_TRACE(bytes);
         Session session(dir, utf8, utf8 + "x");
         const FilePair first = session.pair.forView().beginnings(bytes);
