@@ -77,26 +77,61 @@ makeHostileFiles() {
 # (Alt-F8 may make the console narrower than the terminal; before it, the frames span the
 # terminal exactly.) The columns of a row are the terminal's: a wide character counts two.
 expectGrid() {
-    local width=$1 line frameWidth= columns shown
-    shown=$(screen)
+    expectGridsIn "$1" "$2" "$(screen)"
+}
+
+# The check of expectGrid on screens taken one after another: shown holds them, each after a line
+# "@@ label" (what it was taken after), and the checker measures them all in one run.
+expectGridsIn() {
+    local width=$1 label=$2 shown=$3 line frameWidth= columns
     exec 3< <("$checker" --columns <<<"$shown")
     while IFS= read -r line; do
         IFS= read -r columns <&3
         case $line in
+        @@\ *)
+            [ -z "$frameWidth" ] || expectExactWidth
+            label=${line#@@ }
+            frameWidth=
+            ;;
         [┌│└├╞╘╒╔║╚]*)
             frameWidth=${frameWidth:-$columns}
             [ "$columns" = "$frameWidth" ] && [ "$columns" -le "$width" ] ||
-                fail "a row of $columns columns among rows of $frameWidth (screen $width) after $2: '$line'"
+                fail "a row of $columns columns among rows of $frameWidth (screen $width) after $label: '$line'"
             case $line in
             *[│┐┘┤┴┬║╗╝╣]) ;;
-            *) fail "a frame row that does not end in the frame after $2: '$line'" ;;
+            *) fail "a frame row that does not end in the frame after $label: '$line'" ;;
             esac
             ;;
         esac
     done <<<"$shown"
     exec 3<&-
+    expectExactWidth
+}
+
+# While exactWidth is set, the frames of the screen just checked span the whole screen.
+expectExactWidth() {
     [ -z "${exactWidth:-}" ] || [ "$frameWidth" = "$width" ] ||
-        fail "frames span $frameWidth columns, not the screen's $width, after $2"
+        fail "frames span $frameWidth columns, not the screen's $width, after $label"
+}
+
+# Each key pressed in turn, the screen taken after each, and all of them checked at the end as
+# step checks one.
+steps() {
+    local key shots= number=0
+    for key in "$@"; do
+        press "$key"
+        sleep "${pause:-0.15}"
+        number=$((number + 1))
+        shots+="@@ $key (key $number of this run)"$'\n'"$(screen)"$'\n'
+    done
+    expectGridsIn "$currentColumns" "$1" "$shots"
+}
+
+# Every scroll position up to past the end of the longest line (two columns a step).
+stepsRight() {
+    local keys=() _
+    for _ in $(seq "$1"); do keys+=(Right); done
+    pause=0.03 steps "${keys[@]}"
 }
 
 # Starts the program under script(1) with the arguments (in the files directory).
@@ -149,12 +184,10 @@ hostileContentAndNamesNeverReachTheTerminal() { # pair...
     for pair in "$@"; do
         # shellcheck disable=SC2086
         startCaptured ${pair% *} "${pair#* }"
-        # Every scroll position up to past the end of the longest line (two columns a step).
-        local position
-        for position in $(seq 150); do pause=0.03 step Right; done
+        stepsRight 150
         step Home
         step o
-        for position in $(seq 150); do pause=0.03 step Right; done
+        stepsRight 150
         step o
         step d
         step h
@@ -231,12 +264,9 @@ everyKeyOnThisTerminal() {
         [ -n "$(colours 4)" ] || fail "no colours on $terminalType"
         [ "$(colours 2)" != "$(colours 4)" ] || fail "a differing line looks like an equal one on $terminalType"
     fi
-    local key
     exactWidth=1
-    for key in Space Space + - 1 5 9 4 c c d d e e w w l l n n m m o o t t PPage NPage End Home \
-        Down Down Up Right Right Left Home Space s s h Space Down Right Left h; do
-        step "$key"
-    done
+    steps Space Space + - 1 5 9 4 c c d d e e w w l l n n m m o o t t PPage NPage End Home \
+        Down Down Up Right Right Left Home Space s s h Space Down Right Left h
     exactWidth=
     step M-F8
     step M-F9
