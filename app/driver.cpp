@@ -25,6 +25,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -319,6 +320,30 @@ bool worthShowingAsTheyArrive(const DriverState& state) {
     return static_cast<uint64_t>(std::max(status[0].st_size, status[1].st_size)) >= kArrivingFrom;
 }
 
+// The comparison view of two files that differ, on the full screen. openWith gives the files it
+// opens with, once the screen is there; arriving, when they are still being read. Returns the
+// exit code.
+int showComparison(DriverState& state, const std::function<FilePair()>& openWith,
+                   const ArrivingFiles* arriving = nullptr) {
+    if (!startFullScreen()) {
+        // The terminal cannot show the view (ncurses could not start: too few file descriptors,
+        // no memory) and is as the user had it: the answer comes as without a terminal.
+        printMessage("\nThe view could not be started on this terminal\n");
+        printResult(state, false);
+        return kExitDifferent;
+    }
+    const ReloadFiles reload = [&state](FilePair& files) { return reloadFiles(state, files); };
+    const ViewOutcome outcome = runViewer(openWith(), state.options, state.startupSize,
+                                          state.resizePending, state.tables, reload, arriving);
+    state.viewerShown = state.tables.viewerShown;
+    if (outcome == ViewOutcome::outOfMemory) {
+        // Said on the user's own screen: printed while the view is up it would go with it.
+        releaseTerminal();
+        printMessage("\nOut of memory\n");
+    }
+    return exitCodeOf(outcome);
+}
+
 // The answer for two identical files: the sentence, and a key unless git called.
 int reportIdentical(const DriverState& state) {
     printResult(state, true);
@@ -359,21 +384,8 @@ int showAsTheyArrive(DriverState& state) {
     case ArrivingIdentity::different:
         break;
     }
-    if (!startFullScreen()) {
-        printMessage("\nThe view could not be started on this terminal\n");
-        printResult(state, false);
-        return kExitDifferent;
-    }
-    const ReloadFiles reload = [&state](FilePair& files) { return reloadFiles(state, files); };
-    const ViewOutcome outcome =
-        runViewer(pair.forView().beginnings(kFirstBytes), state.options, state.startupSize,
-                  state.resizePending, state.tables, reload, &pair.forView());
-    state.viewerShown = state.tables.viewerShown;
-    if (outcome == ViewOutcome::outOfMemory) {
-        releaseTerminal();
-        printMessage("\nOut of memory\n");
-    }
-    return exitCodeOf(outcome);
+    return showComparison(
+        state, [&pair] { return pair.forView().beginnings(kFirstBytes); }, &pair.forView());
 }
 
 // True when both paths name directories (through links): two trees to compare.
@@ -405,23 +417,7 @@ int loadAndCompare(DriverState& state) {
         printMessage("\nOut of memory\n");
         return kExitOutOfMemory;
     }
-    if (!startFullScreen()) {
-        // The terminal cannot show the view (ncurses could not start: too few file descriptors,
-        // no memory) and is as the user had it: the answer comes as without a terminal.
-        printMessage("\nThe view could not be started on this terminal\n");
-        printResult(state, false);
-        return kExitDifferent;
-    }
-    const ReloadFiles reload = [&state](FilePair& files) { return reloadFiles(state, files); };
-    const ViewOutcome outcome = runViewer(viewedFiles(state), state.options, state.startupSize,
-                                          state.resizePending, state.tables, reload);
-    state.viewerShown = state.tables.viewerShown;
-    if (outcome == ViewOutcome::outOfMemory) {
-        // Said on the user's own screen: printed while the view is up it would go with it.
-        releaseTerminal();
-        printMessage("\nOut of memory\n");
-    }
-    return exitCodeOf(outcome);
+    return showComparison(state, [&state] { return viewedFiles(state); });
 }
 
 // The name a path goes by: standard input by that name.

@@ -33,6 +33,13 @@ uint32_t estimatedLineCount(const FilePair& files, uint32_t beginningLines) {
     return static_cast<uint32_t>(std::min(beginningLines * scale + 1, double{UINT32_MAX}));
 }
 
+// Long work going on, said on the last row (where the view's own message comes back afterwards).
+void drawProgressRow(const std::u16string& text) {
+    PromptLine progressRow;
+    progressRow.showMessage(text, colourScheme.frame);
+    drawLastRow(progressRow, colourScheme.frame);
+}
+
 // How long a search runs before it shows how far it has got and looks for keys, in milliseconds:
 // long enough that a search of an ordinary file never does, so keys typed ahead of it stay.
 constexpr int64_t kSearchMomentMs = 200;
@@ -98,9 +105,7 @@ bool drawView(ComparisonView& view) {
     if (view.lastRow.shown()) {
         drawLastRow(view.lastRow, colourScheme.frame);
     } else if (view.arrivalPending && !view.build.ended.load(std::memory_order_acquire)) {
-        PromptLine progressRow;
-        progressRow.showMessage(view.arrivalProgress(), colourScheme.frame);
-        drawLastRow(progressRow, colourScheme.frame);
+        drawProgressRow(view.arrivalProgress());
     }
     return true;
 }
@@ -210,9 +215,7 @@ std::u16string ComparisonView::arrivalProgress() const {
 
 Reaction ComparisonView::awaitArrival() {
     while (build.running() && !build.ended.load(std::memory_order_acquire)) {
-        PromptLine progressRow;
-        progressRow.showMessage(arrivalProgress(), colourScheme.frame);
-        drawLastRow(progressRow, colourScheme.frame);
+        drawProgressRow(arrivalProgress());
         presentConsole();
         for (Key key; takeArrivedKey(key);) {
             if (key.code == kKeyCtrlC) {
@@ -358,12 +361,8 @@ Reaction ComparisonView::search(const std::u16string& text, bool upward) {
         if (now - started < kSearchMomentMs) return true;
         if (shownAt < 0 || now - shownAt >= kSearchMomentMs / 2) {
             const std::string percent = std::to_string(100 * done / std::max<uint64_t>(total, 1));
-            PromptLine progressRow;
-            progressRow.showMessage(u"Searching for " + text + u": " +
-                                        std::u16string(percent.begin(), percent.end()) +
-                                        u"%   (Esc stops)",
-                                    colourScheme.frame);
-            drawLastRow(progressRow, colourScheme.frame);
+            drawProgressRow(u"Searching for " + text + u": " +
+                            std::u16string(percent.begin(), percent.end()) + u"%   (Esc stops)");
             presentConsole();
             shownAt = now;
         }

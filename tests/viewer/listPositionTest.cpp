@@ -2,6 +2,8 @@
 // whose match pattern is written as a string ('=' a matching row, 'x' a differing one).
 #include "viewer/listPosition.h"
 
+#include "rowPatterns.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,12 +11,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<DiffRow> rowsOf(const std::string& pattern) {
-    std::vector<DiffRow> rows;
-    for (char c : pattern) rows.push_back(DiffRow{nullptr, 0, 1, nullptr, 0, 1, c == '=' ? 1 : 0});
-    return rows;
-}
 
 TEST(ListPosition, MovesStayWithinTheListAndSayWhetherTheyMoved) {
     // 20 rows: differing blocks at rows 3-4 and 10-12; the top goes no further than row 15.

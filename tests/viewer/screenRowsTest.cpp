@@ -2,6 +2,8 @@
 // patterns ('=' an equal row, 'x' a differing one), wrapped rows as texts of known widths.
 #include "viewer/screenRows.h"
 
+#include "rowPatterns.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,12 +12,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<DiffRow> rowsOf(const std::string& pattern) {
-    std::vector<DiffRow> rows;
-    for (char c : pattern) rows.push_back(DiffRow{nullptr, 0, 1, nullptr, 0, 1, c == '=' ? 1 : 0});
-    return rows;
-}
 
 TEST(ScreenRows, RunsLongerThanTwiceTheContextFoldAllButTheirEnds) {
     const struct {
