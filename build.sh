@@ -4,7 +4,7 @@
 #                     bundled example pair with it
 #   ./build.sh test   build both programs sanitized and run the whole test suite on them, the
 #                     fault walk on a plain build (its allocator takes the sanitizers' place),
-#                     then each fuzz target for a short while, two at a time
+#                     and each fuzz target for a short while behind the tests
 #   ./build.sh bench  build the release preset and run the speed comparisons in bench/
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -77,13 +77,23 @@ test)
     ensure programToolsThere "${programPackages[@]}"
     ensure testToolsThere "${testPackages[@]}"
     # Every test runs sanitized below but the fault walk, whose failing allocator replaces malloc
-    # as the sanitizers do: it alone needs the plain build.
-    build dev faultWalkTests_wide faultWalkTests_narrow
-    ctest --preset dev -R '^faultWalkTests_'
+    # as the sanitizers do: it alone needs a plain build.
+    build faultWalk faultWalkTests_wide faultWalkTests_narrow
+    ctest --preset faultWalk
+    # One sanitized build holds the tests and the fuzz targets. The fuzzing runs behind the tests,
+    # one target at a time at the lowest priority: it takes the time the tests leave while they
+    # wait on their terminals, and the tests keep the processors they need.
     build asan
+    fuzzLog=$(mktemp "${TMPDIR:-/tmp}/qvdFuzzStage.XXXXXX")
+    QVD_FUZZ_JOBS=1 nice -n 19 tests/fuzz/run.sh build/asan "${QVD_FUZZ_SECONDS:-20}" \
+        >"$fuzzLog" 2>&1 &
+    fuzzing=$!
+    trap 'kill "$fuzzing" 2>/dev/null; rm -f "$fuzzLog"' EXIT
     ctest --preset asan
-    build fuzz
-    tests/fuzz/run.sh build/fuzz "${QVD_FUZZ_SECONDS:-20}"
+    fuzzStatus=0
+    wait "$fuzzing" || fuzzStatus=$?
+    cat "$fuzzLog"
+    [ "$fuzzStatus" = 0 ] || { echo "fuzz stage failed" >&2; exit 1; }
     echo "fuzz stage passed: every target ran without a finding"
     ;;
 bench)

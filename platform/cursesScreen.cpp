@@ -63,7 +63,7 @@ struct CursesScreen {
 CursesScreen curses;
 
 // Sanitizer builds keep standard error: their reports go there.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(QVD_SANITIZED)
 constexpr bool kQuietCurses = false;
 #else
 constexpr bool kQuietCurses = true;

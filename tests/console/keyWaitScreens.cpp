@@ -6,7 +6,11 @@
 std::vector<ScreenDump> screensAtKeyWaits;
 bool wipeAfterEachWait = false;
 
-// The names the linker gives the wrapped function and the original (see the header).
+// The names the linker gives the wrapped function and the original (see the header). They are
+// C names for the linker only: no C code calls them, so the class they return is no concern.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wreturn-type-c-linkage"
+#endif
 extern "C" Key __real__Z7readKeyv();
 
 extern "C" Key __wrap__Z7readKeyv() {

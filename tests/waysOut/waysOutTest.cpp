@@ -21,7 +21,7 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(QVD_SANITIZED)
 constexpr bool kSanitized = true; // its shadow memory needs more address space than any limit
 #else
 constexpr bool kSanitized = false;
