@@ -63,7 +63,8 @@ runCommand() {
     type "clear"
     press Enter
     local cleared=
-    for _ in $(seq 100); do
+    local try
+    for ((try = 0; try < 100; try++)); do
         [ "$(screen | grep -c .)" = 1 ] && cleared=1 && break
         sleep 0.1
     done
@@ -85,7 +86,8 @@ expectCase() {
     local status=$1 text=$2
     shift 2
     runCommand "cd $(printf '%q' "$work/files") && $(programWith "$@")"
-    for _ in $(seq 100); do
+    local try
+    for ((try = 0; try < 100; try++)); do
         [ -s "$work/status" ] && break
         if screen | grep -q 'Press any key to exit!'; then
             press x

@@ -115,22 +115,27 @@ expectExactWidth() {
 }
 
 # Each key pressed in turn, the screen taken after each, and all of them checked at the end as
-# step checks one.
+# step checks one. The screen after a key and the next key go in one tmux command.
 steps() {
     local key shots= number=0
     for key in "$@"; do
-        press "$key"
-        sleep "${pause:-0.15}"
+        if ((number == 0)); then
+            press "$key"
+        else
+            shots+="$(tm capture-pane -p -t "$pane" \; send-keys -t "$pane" "$key")"$'\n'
+        fi
         number=$((number + 1))
-        shots+="@@ $key (key $number of this run)"$'\n'"$(screen)"$'\n'
+        shots+="@@ $key (key $number of this run)"$'\n'
+        sleep "${pause:-0.15}"
     done
+    shots+="$(screen)"$'\n'
     expectGridsIn "$currentColumns" "$1" "$shots"
 }
 
 # Every scroll position up to past the end of the longest line (two columns a step).
 stepsRight() {
-    local keys=() _
-    for _ in $(seq "$1"); do keys+=(Right); done
+    local keys=() count
+    for ((count = 0; count < $1; count++)); do keys+=(Right); done
     pause=0.03 steps "${keys[@]}"
 }
 
@@ -159,7 +164,8 @@ expectCleanBytes() {
 mouseFlags() { tm display -p -t "$pane" '#{mouse_standard_flag}#{mouse_sgr_flag}'; }
 
 waitForMouseFlags() {
-    for _ in $(seq 50); do
+    local try
+    for ((try = 0; try < 50; try++)); do
         [ "$(mouseFlags)" = "$1" ] && return 0
         sleep 0.1
     done

@@ -12,6 +12,12 @@ unset QVD_OPTIONS
 testCase=$1
 program=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/qvdTerminal.XXXXXX")
+
+# A sleep without a process of its own: a read that times out on a pipe no one writes to. Starting
+# processes is the costliest thing these scripts do, and a case waits after hundreds of keys.
+mkfifo "$work/neverWritten"
+exec {neverWritten}<>"$work/neverWritten"
+sleep() { read -r -t "$1" -u "$neverWritten" || :; }
 serverCount=0
 socket="qvd-$testCase-$$-$serverCount"
 pane=qvd:0.0
@@ -63,7 +69,8 @@ press() { tm send-keys -t "$pane" "$@"; }
 
 # Waits up to 10 s for a regular expression on the screen.
 waitForText() {
-    for _ in $(seq 100); do
+    local try
+    for ((try = 0; try < 100; try++)); do
         screen | grep -Eq -- "$1" && return 0
         sleep 0.1
     done
@@ -71,7 +78,8 @@ waitForText() {
 }
 
 waitForFile() {
-    for _ in $(seq 100); do
+    local try
+    for ((try = 0; try < 100; try++)); do
         [ -s "$1" ] && return 0
         sleep 0.1
     done
@@ -125,7 +133,8 @@ expectShellScreen() {
 
 # Waits up to 10 s for screen row n (1-based) to match an extended regular expression.
 waitForRow() {
-    for _ in $(seq 100); do
+    local try
+    for ((try = 0; try < 100; try++)); do
         screen | sed -n "$1p" | grep -Eq -- "$2" && return 0
         sleep 0.1
     done
@@ -300,7 +309,8 @@ burstOfArrowKeysUnderLoad() {
         if [ $((round % 2)) = 1 ]; then key=Down top=296; else key=Up top=1; fi
         press -N 2000 "$key"
         settled=
-        for _ in $(seq 600); do
+        local try
+        for ((try = 0; try < 600; try++)); do
             [ -e "$work/status" ] && fail "the view ended during burst $round of $key (status $(cat "$work/status"))"
             screen | sed -n 2p | grep -Eq "^.? *$top line $top( |\$)" && settled=1 && break
             sleep 0.1
@@ -325,7 +335,8 @@ makeFilesThatDiffer() {
 # Waits up to 10 s for the top row of the screen to be width columns wide (frame characters
 # counted as characters, whatever the caller's locale).
 waitForTopRowWidth() {
-    for _ in $(seq 100); do
+    local try
+    for ((try = 0; try < 100; try++)); do
         [ "$(screen | head -1 | sed 's/ *$//' | LC_ALL=C.UTF-8 wc -m)" -eq $(($1 + 1)) ] && return 0
         sleep 0.1
     done
