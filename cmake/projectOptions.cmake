@@ -81,6 +81,23 @@ function(qvdProgram)
     endforeach()
 endfunction()
 
+# Every test source reads the GoogleTest headers, most of its compile time: under clang they are
+# read once, into the precompiled headers of testHeaders, which every test program reuses. The
+# test programs' own definitions (the build, the program path) come after them and do not spoil
+# them, so testHeaders has none. (gcc's precompiled headers are large enough to fill a disk.)
+function(qvdTestHeaders)
+    if(TARGET testHeaders)
+        return()
+    endif()
+    add_library(testHeaders OBJECT ${PROJECT_SOURCE_DIR}/tests/support/testHeaders.cpp)
+    projectOptions(testHeaders)
+    if(QVD_SANITIZE)
+        target_compile_options(testHeaders PRIVATE -O0)
+    endif()
+    target_link_libraries(testHeaders PRIVATE GTest::gtest GTest::gmock)
+    target_precompile_headers(testHeaders PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+endfunction()
+
 # qvdTest(NAME engine SOURCES t1.cpp t2.cpp DEPS engine)
 # makes the test programs engineTests_wide and engineTests_narrow and registers every GoogleTest
 # suite of both with CTest, so each suite runs once per build ("engineTests_wide.Suite"), its
@@ -100,10 +117,9 @@ function(qvdTest)
         if(QVD_SANITIZE)
             target_compile_options(${target} PRIVATE -O0)
         endif()
-        # Every test source reads the GoogleTest headers, most of its compile time: clang reads
-        # them once per test program. (gcc's precompiled headers are large enough to fill a disk.)
         if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-            target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+            qvdTestHeaders()
+            target_precompile_headers(${target} REUSE_FROM testHeaders)
         endif()
         foreach(dep IN LISTS ARG_DEPS)
             target_link_libraries(${target} PRIVATE ${dep}_${flavour})

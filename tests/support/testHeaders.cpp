@@ -1,0 +1,1 @@
+// The GoogleTest headers, precompiled once for every test program (see qvdTestHeaders).
