@@ -131,11 +131,19 @@ expectShellScreen() {
     waitForText 'marker-before-run' || fail "the shell's screen did not come back"
 }
 
+# Screen row n (1-based) into the variable seen, with no process but tmux's.
+screenRowInto() {
+    local rows
+    mapfile -t rows <<<"$(screen)"
+    seen=${rows[$1 - 1]-}
+}
+
 # Waits up to 10 s for screen row n (1-based) to match an extended regular expression.
 waitForRow() {
-    local try
+    local try seen
     for ((try = 0; try < 100; try++)); do
-        screen | sed -n "$1p" | grep -Eq -- "$2" && return 0
+        screenRowInto "$1"
+        grep -Eq -- "$2" <<<"$seen" && return 0
         sleep 0.1
     done
     return 1

@@ -493,8 +493,8 @@ paneCells() { # number field, text, text width
     printf '│%s%s%*s│' "$1" "$text" $(($3 - ${#text})) ''
 }
 
-numberField() {
-    if [ "$1" = 0 ]; then printf '  -  '; else printf '%4d ' "$1"; fi
+numberField() { # number, the variable to set
+    if [ "$1" = 0 ]; then printf -v "$2" '  -  '; else printf -v "$2" '%4d ' "$1"; fi
 }
 
 # Row r of the list in the left or right pane of the stacked layout; past the end a blank row.
@@ -502,10 +502,10 @@ paneLine() { # left|right, row [, hScroll [, line numbers hidden: 1 [, text widt
     local field='     ' text='' width=${5:-$textWidth}
     if [ "$2" -lt "$rowCount" ]; then
         if [ "$1" = left ]; then
-            field=$(numberField "${leftNumber[$2]}")
+            numberField "${leftNumber[$2]}" field
             text=${leftShown[$2]}
         else
-            field=$(numberField "${rightNumber[$2]}")
+            numberField "${rightNumber[$2]}" field
             text=${rightShown[$2]}
         fi
     fi
@@ -526,7 +526,8 @@ sideBySideLine() { # r, w
 
 # Waits up to 10 s for a test that reads the screen on its standard input to pass.
 waitForScreen() {
-    for _ in $(seq 100); do
+    local try
+    for ((try = 0; try < 100; try++)); do
         screen | eval "$1" && return 0
         sleep 0.1
     done
@@ -535,9 +536,9 @@ waitForScreen() {
 
 # Waits up to 10 s for screen row n (1-based) to be exactly the given text, or to begin with it.
 waitForLine() {
-    local seen
-    for _ in $(seq 100); do
-        seen=$(screen | sed -n "$1p")
+    local seen try
+    for ((try = 0; try < 100; try++)); do
+        screenRowInto "$1"
         [ "$seen" = "$2" ] && return 0
         sleep 0.1
     done
@@ -546,9 +547,9 @@ waitForLine() {
 }
 
 waitForLineStart() {
-    local seen
-    for _ in $(seq 100); do
-        seen=$(screen | sed -n "$1p")
+    local seen try
+    for ((try = 0; try < 100; try++)); do
+        screenRowInto "$1"
         [[ $seen == "$2"* ]] && return 0
         sleep 0.1
     done
@@ -599,7 +600,8 @@ readCellColours() {
 
 # Waits up to 10 s for the cell at screen row n (1-based), column c (0-based) to take a colour.
 waitForColour() {
-    for _ in $(seq 100); do
+    local try
+    for ((try = 0; try < 100; try++)); do
         readCellColours "$1"
         [ "${cellColours[$2]-}" = "$3" ] && return 0
         sleep 0.1
