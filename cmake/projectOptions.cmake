@@ -81,6 +81,15 @@ function(qvdProgram)
     endforeach()
 endfunction()
 
+# The sanitized build optimises a little (the code under test runs several times faster under the
+# sanitizers); the test code itself runs briefly and compiles twice as fast unoptimised. The
+# precompiled test headers take the same options as the test programs that reuse them.
+function(testCodeOptions target)
+    if(QVD_SANITIZE)
+        target_compile_options(${target} PRIVATE -O0)
+    endif()
+endfunction()
+
 # Every test source reads the GoogleTest headers, most of its compile time: under clang they are
 # read once, into the precompiled headers of testHeaders, which every test program reuses. The
 # test programs' own definitions (the build, the program path) come after them and do not spoil
@@ -91,9 +100,7 @@ function(qvdTestHeaders)
     endif()
     add_library(testHeaders OBJECT ${PROJECT_SOURCE_DIR}/tests/support/testHeaders.cpp)
     projectOptions(testHeaders)
-    if(QVD_SANITIZE)
-        target_compile_options(testHeaders PRIVATE -O0)
-    endif()
+    testCodeOptions(testHeaders)
     target_link_libraries(testHeaders PRIVATE GTest::gtest GTest::gmock)
     target_precompile_headers(testHeaders PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
 endfunction()
@@ -111,12 +118,7 @@ function(qvdTest)
         add_executable(${target} ${ARG_SOURCES})
         qvdFlavour(${target} ${flavour})
         target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-        # The sanitized build optimises a little (the code under test runs several times faster
-        # under the sanitizers); the test code itself runs briefly and compiles twice as fast
-        # unoptimised.
-        if(QVD_SANITIZE)
-            target_compile_options(${target} PRIVATE -O0)
-        endif()
+        testCodeOptions(${target})
         if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
             qvdTestHeaders()
             target_precompile_headers(${target} REUSE_FROM testHeaders)

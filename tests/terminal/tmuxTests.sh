@@ -317,10 +317,11 @@ burstOfArrowKeysUnderLoad() {
         if [ $((round % 2)) = 1 ]; then key=Down top=296; else key=Up top=1; fi
         press -N 2000 "$key"
         settled=
-        local try
+        local try seen
         for ((try = 0; try < 600; try++)); do
             [ -e "$work/status" ] && fail "the view ended during burst $round of $key (status $(cat "$work/status"))"
-            screen | sed -n 2p | grep -Eq "^.? *$top line $top( |\$)" && settled=1 && break
+            screenRowInto 2
+            grep -Eq "^.? *$top line $top( |\$)" <<<"$seen" && settled=1 && break
             sleep 0.1
         done
         [ -n "$settled" ] || fail "burst $round of $key did not end at line $top"
