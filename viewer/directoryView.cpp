@@ -442,14 +442,15 @@ Reaction actOnKey(DirectoryView& view, const Key& key) {
 }
 
 int busyWaitMs(const DirectoryView& view) {
-    if (view.list.finished()) return 0;
+    if (view.finishSeen) return 0;
     const bool screenFull = view.list.walked() ||
                             view.list.size() >= static_cast<uint32_t>(std::max(view.listRows(), 0));
     return screenFull ? 100 : 5;
 }
 
 Reaction idle(DirectoryView& view) {
-    if (view.list.finished() && view.list.differing() == 0 && !view.allIdentical) {
+    view.finishSeen = view.list.finished();
+    if (view.finishSeen && view.list.differing() == 0 && !view.allIdentical) {
         // Trees found identical give way to the sentence that says so, as two files do.
         view.allIdentical = true;
         return {.leave = ViewOutcome::done};

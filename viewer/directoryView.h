@@ -59,6 +59,7 @@ struct DirectoryView {
     PromptLine lastRow{};
     std::u16string lastSearch{};
     bool allIdentical = false;         // the trees were found identical: the list gave way
+    bool finishSeen = false;           // idle last found the list finished: nothing more comes
     std::optional<PairOpening> chosen; // the pair ENTER opened, for the loop to show
 
     DirectoryView(TreeList& trees, TString left, TString right, OpenPair open,
@@ -85,7 +86,9 @@ void drawView(DirectoryView& view);
 
 // While the trees are being walked or compared, the list is drawn again every so many
 // milliseconds while no key comes (0: nothing goes on behind it), and idle tells what to do then.
-// Until the first screen is full it is drawn again at once as rows come.
+// Until the first screen is full it is drawn again at once as rows come. A list that finishes
+// after idle last looked is still drawn again and looked at: its end is never left unshown while
+// the view waits for a key.
 [[nodiscard]] int busyWaitMs(const DirectoryView& view);
 [[nodiscard]] Reaction idle(DirectoryView& view);
 

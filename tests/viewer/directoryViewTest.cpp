@@ -188,6 +188,14 @@ TEST_F(DirectoryViewTest, TreesFoundIdenticalLeaveTheListAtOnce) {
     std::filesystem::remove_all(right + "/a");
     EXPECT_EQ(runList({}, false), ViewOutcome::done);
     EXPECT_TRUE(listView->allIdentical);
+    // A list that finished after the view last looked is looked at again before the wait for a
+    // key goes without limit: the identical trees are not left on show as a list.
+    TreeList finished(left, right);
+    finished.start(false);
+    DirectoryView view(finished, QVD_T("left"), QVD_T("right"), opener(), settings);
+    EXPECT_GT(busyWaitMs(view), 0);
+    EXPECT_EQ(idle(view).leave, ViewOutcome::done);
+    EXPECT_EQ(busyWaitMs(view), 0);
 }
 
 // A directory on both sides is identical only when everything below it is; a difference deep down
