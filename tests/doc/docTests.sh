@@ -44,7 +44,8 @@ completionOffersOptionsAndNames() {
     [ "$(completeWords moxaw --v)" = "--version" ] || fail "--v gave: $(completeWords moxaw --v)"
     [ "$(completeWords moxa --w)" = "--wrap" ] || fail "--w gave: $(completeWords moxa --w)"
     [ "$(completeWords moxaw --c)" = "--context=" ] || fail "--c gave: $(completeWords moxaw --c)"
-    completeWords moxa - | grep -qx -- '-b' || fail "- does not offer -b"
+    # (grep -q in a pipe would end it early, and pipefail would take that for a failure.)
+    grep -qx -- '-b' <<<"$(completeWords moxa -)" || fail "- does not offer -b"
     mkdir -p "$work/dir/sub"
     touch "$work/dir/old notes.txt" "$work/dir/other" "$work/dir/-dash.txt"
     cd "$work/dir"
