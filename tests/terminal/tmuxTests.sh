@@ -67,10 +67,10 @@ startShell() {
 type() { tm send-keys -t "$pane" -l "$1"; }
 press() { tm send-keys -t "$pane" "$@"; }
 
-# Waits up to 10 s for a regular expression on the screen.
+# Waits up to 10 s (or the seconds given second) for a regular expression on the screen.
 waitForText() {
     local try
-    for ((try = 0; try < 100; try++)); do
+    for ((try = 0; try < ${2:-10} * 10; try++)); do
         screen | grep -Eq -- "$1" && return 0
         sleep 0.1
     done
